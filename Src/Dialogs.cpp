@@ -1,0 +1,44 @@
+// Dialog and DialogRealtime: button bindings, observer attachment and the "Open live" action.
+#include "Dialogs.hpp"
+
+#include "BrowserPages.hpp"
+#include "HostServices.hpp"
+#include "Preferences.hpp"
+#include "ResourceIds.hpp"
+
+Dialog::Dialog(short resourceId)
+    : DG::ModalDialog(ResModule, resourceId, ResModule),
+      button1(GetReference(), 1),
+      button2(GetReference(), 2) {
+    AttachToAllItems(*this);
+    Attach(static_cast<DG::PanelObserver&>(*this));
+}
+
+Dialog::~Dialog() {
+    Detach(static_cast<DG::PanelObserver&>(*this));
+    DetachFromAllItems(*this);
+}
+
+void Dialog::ButtonClicked(const DG::ButtonClickEvent& ev) {
+    if (ev.GetSource() == &button1)
+        PostCloseRequest(DG::ModalDialog::Accept);
+    else if (ev.GetSource() == &button2)
+        PostCloseRequest(DG::ModalDialog::Cancel);
+}
+
+void Dialog::PanelCloseRequested(const DG::PanelCloseRequestEvent&, bool*) {}
+
+DialogRealtime::DialogRealtime(GS::UniString imageId)
+    : Dialog(KAVELO_DLG_EXPORTED_OPEN_LIVE), imageId(imageId) {}
+
+DialogRealtime::~DialogRealtime() = default;
+
+void DialogRealtime::ButtonClicked(const DG::ButtonClickEvent& ev) {
+    if (ev.GetSource() == &button1) {
+        OpenInBrowser(LivePageUrl(imageId));
+        TouchLiveTabTimestamp();
+        PostCloseRequest(DG::ModalDialog::Accept);
+    } else if (ev.GetSource() == &button2) {
+        PostCloseRequest(DG::ModalDialog::Cancel);
+    }
+}

@@ -1,0 +1,23 @@
+// ExportFromCurrentView.
+#include "ExportCommand.hpp"
+
+#include <string>
+#include <utility>
+
+#include "Capture.hpp"
+#include "LinkFlow.hpp"
+#include "Preferences.hpp"
+#include "Upload.hpp"
+
+void ExportFromCurrentView() {
+    if (!IsAccountLinked()) {
+        LinkAccount();
+        return;
+    }
+    const KaveloPrefs prefs = Preferences::GetPreferences();
+    std::string dataUrl;
+    CaptureViewAsDataUrl(dataUrl);
+    // An empty data URL (the capture has reported why) is uploaded all the same. The upload takes the
+    // text over rather than a copy: the data URL is the largest thing an export holds.
+    UploadImage(std::move(dataUrl), prefs.userUniqueID);
+}

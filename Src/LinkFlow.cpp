@@ -1,0 +1,18 @@
+// LinkAccount: link dialog, new identifier, login page.
+#include "LinkFlow.hpp"
+
+#include "BrowserPages.hpp"
+#include "DBPrintf.hpp"
+#include "Dialogs.hpp"
+#include "Preferences.hpp"
+#include "ResourceIds.hpp"
+
+void LinkAccount() {
+    Dialog dialog(KAVELO_DLG_LINK);
+    if (!dialog.Invoke())
+        return;
+    char id[37] = {};
+    CreateUserUniqueID(id);
+    OpenLoginPage(id);
+    DBPrintf("Dialog true and id: %s\n", id);
+}

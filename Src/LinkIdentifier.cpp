@@ -1,0 +1,52 @@
+// GenerateUuidV4 over the system's cryptographic random source. Nothing is seeded at load: each
+// identifier is fresh randomness, so one identifier seen never predicts another.
+#include "LinkIdentifier.hpp"
+
+#include <cerrno>
+#include <cstddef>
+
+#ifdef _WIN32
+#include <bcrypt.h>
+#include <windows.h>
+#else
+#include <sys/random.h>
+#endif
+
+namespace {
+
+bool FillRandom(unsigned char* bytes, std::size_t count) {
+#ifdef _WIN32
+    return BCryptGenRandom(nullptr, bytes, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
+#else
+    std::size_t filled = 0;
+    while (filled < count) {
+        const ssize_t got = getrandom(bytes + filled, count - filled, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        filled += static_cast<std::size_t>(got);
+    }
+    return true;
+#endif
+}
+
+}  // namespace
+
+std::string GenerateUuidV4() {
+    unsigned char bytes[16];
+    if (!FillRandom(bytes, sizeof bytes))
+        return std::string();
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant: 8, 9, a or b
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(36);
+    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text.push_back('-');
+        text.push_back(kHex[bytes[i] >> 4]);
+        text.push_back(kHex[bytes[i] & 15]);
+    }
+    return text;
+}

@@ -1,0 +1,94 @@
+// The preferences record: read, write, delete, and the questions the other commands ask of it.
+#include "Preferences.hpp"
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "DBPrintf.hpp"
+#include "ErrorReporting.hpp"
+#include "HostServices.hpp"
+#include "LinkIdentifier.hpp"
+
+namespace {
+
+void TraceRecord(const KaveloPrefs& prefs) {
+    DBPrintf("prefs.userUniqueID %s\n", prefs.userUniqueID);
+    DBPrintf("prefs.timestampLastRealtimeTab %s\n", std::to_string(prefs.timestampLastRealtimeTab).c_str());
+}
+
+}  // namespace
+
+Int64 NowInSeconds() {
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+}
+
+namespace Preferences {
+
+KaveloPrefs GetPreferences() {
+    KaveloPrefs prefs{};
+    Int32 version = 0;
+    Int32 size = 0;
+    GSErrCode result = HostGetPreferences(&version, &size, nullptr);
+    if (result == NoError && version != 0 && size == static_cast<Int32>(sizeof(KaveloPrefs)))
+        result = HostGetPreferences(&version, &size, &prefs);
+    if (result != NoError)
+        ReportError("Error", result);
+    // The module always stores a NUL within the field; bound data from elsewhere to 36 characters so
+    // that nothing reads past the field.
+    prefs.userUniqueID[sizeof prefs.userUniqueID - 1] = '\0';
+    DBPrintf("Preferences::GetPreferences()\n");
+    TraceRecord(prefs);
+    return prefs;
+}
+
+void SetPreferences(KaveloPrefs prefs) {
+    DBPrintf("Preferences::SetPreferences(KaveloPrefs prefs)\n");
+    TraceRecord(prefs);
+    const GSErrCode result = ACAPI_SetPreferences(PreferencesVersion, sizeof prefs, &prefs);
+    if (result != NoError)
+        ReportError("Error", result);
+}
+
+}  // namespace Preferences
+
+void UnlinkAccount() {
+    const GSErrCode result = ACAPI_SetPreferences(0, 0, nullptr);
+    if (result == NoError) {
+        DBPrintf("Preferences deleted successfully.\n");
+        return;
+    }
+    DBPrintf("Failed to delete preferences. Error code: %d\n", static_cast<int>(result));
+    ReportError("Error", result);
+}
+
+bool IsAccountLinked() {
+    return Preferences::GetPreferences().userUniqueID[0] != '\0';
+}
+
+bool IsTimestampStale(Int64 stored, Int64 now) {
+    // Compared as now - stored so that no stored value, however large, can overflow.
+    return now > stored && static_cast<UInt64>(now) - static_cast<UInt64>(stored) > LiveTabLifetimeSeconds;
+}
+
+bool IsLiveTabStale() {
+    const KaveloPrefs prefs = Preferences::GetPreferences();
+    return IsTimestampStale(prefs.timestampLastRealtimeTab, NowInSeconds());
+}
+
+void TouchLiveTabTimestamp() {
+    KaveloPrefs prefs = Preferences::GetPreferences();
+    prefs.timestampLastRealtimeTab = NowInSeconds();
+    Preferences::SetPreferences(prefs);
+}
+
+void CreateUserUniqueID(char (&out)[37]) {
+    KaveloPrefs prefs = Preferences::GetPreferences();
+    DBPrintf("ACAPI_SetPreferences\n");
+    const std::string id = GenerateUuidV4();
+    std::strncpy(prefs.userUniqueID, id.c_str(), sizeof prefs.userUniqueID - 1);
+    prefs.userUniqueID[sizeof prefs.userUniqueID - 1] = '\0';
+    Preferences::SetPreferences(prefs);
+    std::memcpy(out, prefs.userUniqueID, sizeof out);
+}

@@ -1,0 +1,115 @@
+// UploadImage: the HTTPS exchange with the image endpoint and the outcome of each status. The whole
+// exchange, dialogs and link flow included, runs inside the module's one catch-all.
+#include "Upload.hpp"
+
+#include "BrowserPages.hpp"
+#include "DBPrintf.hpp"
+#include "Dialogs.hpp"
+#include "ErrorReporting.hpp"
+#include "HTTPClient.hpp"
+#include "JSONConversion.hpp"
+#include "LinkFlow.hpp"
+#include "ObjectState.hpp"
+#include "Preferences.hpp"
+#include "ResourceIds.hpp"
+
+namespace {
+
+constexpr const char* kImagesPath = "/api/v1/images";
+constexpr UInt32 kTimeoutMilliseconds = 8000;
+constexpr UInt32 kCreated = 201;
+constexpr UInt32 kUnauthorized = 401;
+constexpr UInt32 kPayloadTooLarge = 413;
+
+GS::UniString ImageIdFromFirstLine(const GS::Array<GS::UniString>& lines) {
+    GS::UniString imageId;
+    // A body with no line at all gives an empty id, like a first line that is not JSON.
+    if (lines.IsEmpty())
+        return imageId;
+    GS::ObjectState answer;
+    JSON::ConvertToObjectState(lines[0], answer);
+    answer.Get("id", imageId);
+    return imageId;
+}
+
+void ShowUploaded(const GS::UniString& imageId) {
+    DBPrintf("ImageID %s\n", imageId.ToCStr(0, MaxUSize, CC_UTF8).Get());
+    if (IsLiveTabStale()) {
+        DialogRealtime(imageId).Invoke();
+        return;
+    }
+    Dialog(KAVELO_DLG_EXPORTED).Invoke();
+}
+
+void ActOnStatus(UInt32 status, const GS::Array<GS::UniString>& lines) {
+    switch (status) {
+        case kCreated:
+            ShowUploaded(ImageIdFromFirstLine(lines));
+            return;
+        case kUnauthorized:
+            Dialog(KAVELO_DLG_EXPORT_NEEDS_LINK).Invoke();
+            LinkAccount();
+            return;
+        case kPayloadTooLarge:
+            ReportError("The image sent to KAVELO is too big. Try reducing the window size of Archicad.",
+                        ExportErrorCode);
+            return;
+        default:
+            throw GS::ErrorType{ExportErrorCode};
+    }
+}
+
+void Exchange(const std::string& dataUrl, const char* linkId) {
+    IO::URI::URI uri(WebAppOrigin);
+    HTTP::Client::ClientConnection connection(uri);
+    connection.SetTimeout(kTimeoutMilliseconds);
+    connection.Connect();
+    DBPrintf("Connected to %s\n", uri.GetPath().ToCStr(0, MaxUSize, CC_UTF8).Get());
+
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, kImagesPath,
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId, CC_Default));
+
+    GS::ObjectState body;
+    body.Add("image", dataUrl.c_str());
+    body.Add("name", "Archicad export");
+    body.Add("source", "archicad");
+    GS::UniString json;
+    JSON::CreateFromObjectState(body, json, false);
+
+    connection.FinishSend();
+    {
+        // Every character of the body is ASCII, so its length in characters is its length in bytes.
+        const USize length = json.GetLength();
+        const GS::UniString::CStr bytes = json.ToCStr(0, MaxUSize, CC_Default, 0);
+        connection.Send(request, bytes.Get(), length);
+    }
+
+    HTTP::Client::Response response;
+    HTTP::Encoding::BodyIBinaryChannel& bodyChannel = connection.BeginReceive(response);
+    GS::IChannelX channel(bodyChannel, GS::GetNetworkByteOrderIProtocolX());
+    const UInt32 status = response.GetStatusCode();
+    DBPrintf("HTTP %u\n", static_cast<unsigned>(status));
+    DBPrintf("Received data: \n");
+
+    const GS::UniString text = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, 2, false, false);
+    GS::Array<GS::UniString> lines;
+    text.Split("\n", GS::UniString::KeepEmptyParts, &lines);
+    for (const GS::UniString& line : lines) DBPrintf("%s\n", line.ToCStr(0, MaxUSize, CC_UTF8).Get());
+
+    // The connection is closed before any dialog or report is shown.
+    connection.FinishReceive();
+    connection.Close(false);
+    ActOnStatus(status, lines);
+}
+
+}  // namespace
+
+void UploadImage(std::string dataUrl, const char* linkId) {
+    try {
+        Exchange(dataUrl, linkId);
+    } catch (...) {
+        ReportError("Error on exporting image to KAVELO. Please try again", ExportErrorCode);
+    }
+    std::string().swap(dataUrl);
+}

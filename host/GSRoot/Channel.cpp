@@ -1,0 +1,172 @@
+// Channels and the UTF-8 text reader. The reader decodes on its own rather than through UniString's narrow
+// constructor because a body may hold NUL bytes and the strict mode must see every invalid byte.
+#include "Channel.hpp"
+
+#include <string>
+
+namespace GS {
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr USize kReadPiece = 64 * 1024;
+
+class NetworkByteOrder final : public IProtocolX {
+public:
+    UInt32 DecodeUInt32(const UInt8 (&bytes)[4]) const override {
+        return (UInt32(bytes[0]) << 24) | (UInt32(bytes[1]) << 16) | (UInt32(bytes[2]) << 8) |
+               UInt32(bytes[3]);
+    }
+};
+
+// Length of the valid UTF-8 sequence at text[0] and its code point, or 0 when the sequence is not valid.
+std::size_t DecodeSequence(const unsigned char* text, std::size_t left, char32_t& codePoint) {
+    const unsigned char lead = text[0];
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((text[k] & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (text[k] & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return length;
+}
+
+UniString DecodeUtf8(const std::string& bytes, bool strict) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (data[i] < 0x80) {
+            text.push_back(data[i++]);
+            continue;
+        }
+        char32_t codePoint = 0;
+        const std::size_t used = DecodeSequence(data + i, bytes.size() - i, codePoint);
+        if (used == 0) {
+            if (strict)
+                throw ChannelException("GS::IBinaryChannelUtilities: the text is not valid UTF-8");
+            text.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        if (codePoint < 0x10000) {
+            text.push_back(static_cast<char16_t>(codePoint));
+        } else {
+            codePoint -= 0x10000;
+            text.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+        }
+        i += used;
+    }
+    return UniString(text.data(), static_cast<USize>(text.size()));
+}
+
+std::string ReadToEnd(IChannelX& channel) {
+    std::string bytes;
+    for (;;) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + kReadPiece);
+        const USize got = channel.GetInputChannel().Read(&bytes[had], kReadPiece);
+        bytes.resize(had + got);
+        if (got == 0)
+            return bytes;
+    }
+}
+
+std::string ReadToNul(IChannelX& channel) {
+    std::string bytes;
+    char byte = 0;
+    while (channel.GetInputChannel().Read(&byte, 1) == 1 && byte != '\0') bytes.push_back(byte);
+    return bytes;
+}
+
+std::string ReadLengthPrefixed(IChannelX& channel) {
+    UInt32 length = 0;
+    if (channel.Read(length) != NoError)
+        throw ChannelException("GS::IBinaryChannelUtilities: the data ends inside a length prefix");
+    std::string bytes(length, '\0');
+    if (channel.ReadBin(bytes.data(), length) != length)
+        throw ChannelException(
+            "GS::IBinaryChannelUtilities: the data ends before the text its prefix announces");
+    return bytes;
+}
+
+}  // namespace
+
+ChannelException::ChannelException(const char* message) : std::runtime_error(message) {}
+ChannelException::ChannelException(const ChannelException& other) noexcept = default;
+ChannelException& ChannelException::operator=(const ChannelException& other) noexcept = default;
+ChannelException::~ChannelException() = default;
+
+IBinaryChannel::~IBinaryChannel() = default;
+IProtocolX::~IProtocolX() = default;
+
+const IProtocolX& GetNetworkByteOrderIProtocolX() {
+    static const NetworkByteOrder protocol;
+    return protocol;
+}
+
+IChannelX::IChannelX(IBinaryChannel& channel, const IProtocolX& protocol)
+    : channel_(channel), protocol_(protocol) {}
+
+IChannelX::~IChannelX() = default;
+
+USize IChannelX::ReadBin(char* destination, USize count) {
+    USize total = 0;
+    while (total < count) {
+        const USize got = channel_.Read(destination + total, count - total);
+        if (got == 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
+GSErrCode IChannelX::Read(UInt32& value) {
+    UInt8 bytes[4] = {};
+    if (ReadBin(reinterpret_cast<char*>(bytes), sizeof bytes) != sizeof bytes)
+        return ErrEndOfChannel;
+    value = protocol_.DecodeUInt32(bytes);
+    return NoError;
+}
+
+UniString IBinaryChannelUtilities::ReadUniStringAsUTF8(IChannelX& channel, Int32 serialization,
+                                                       bool skipByteOrderMark, bool strictUTF8) {
+    std::string bytes;
+    switch (serialization) {
+        case WholeChannel:
+            bytes = ReadToEnd(channel);
+            break;
+        case NulTerminated:
+            bytes = ReadToNul(channel);
+            break;
+        case LengthPrefixed:
+            bytes = ReadLengthPrefixed(channel);
+            break;
+        default:
+            throw ChannelException(
+                "GS::IBinaryChannelUtilities::ReadUniStringAsUTF8: unknown string serialization");
+    }
+    if (skipByteOrderMark && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        bytes.erase(0, 3);
+    return DecodeUtf8(bytes, strictUTF8);
+}
+
+}  // namespace GS

@@ -1,0 +1,249 @@
+// GS::UniString over std::u16string, with UTF-8 as the narrow character code.
+#include "UniString.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+struct GS::UniString::Impl {
+    std::u16string text;
+};
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+void CheckCharCode(GSCharCode charCode) {
+    if (charCode != CC_Default && charCode != CC_UTF8)
+        throw std::invalid_argument("GS::UniString: unsupported character code " + std::to_string(charCode));
+}
+
+void AppendCodePoint(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+        return;
+    }
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+}
+
+// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is not valid (then the caller
+// takes one byte as U+FFFD).
+std::size_t DecodeUtf8(const unsigned char* text, std::size_t left, char32_t* cp) {
+    const unsigned char lead = text[0];
+    if (lead < 0x80) {
+        *cp = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((text[k] & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (text[k] & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *cp = value;
+    return length;
+}
+
+std::u16string FromUtf8(const char* text, std::size_t length) {
+    std::u16string out;
+    out.reserve(length);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    std::size_t i = 0;
+    while (i < length) {
+        // Runs of ASCII are by far the most common (Base64, JSON); copy them without decoding.
+        if (bytes[i] < 0x80) {
+            out.push_back(bytes[i++]);
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t used = DecodeUtf8(bytes + i, length - i, &cp);
+        if (used == 0) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        AppendCodePoint(out, cp);
+        i += used;
+    }
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string ToUtf8(const char16_t* units, std::size_t length) {
+    std::string out;
+    out.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        const char16_t unit = units[i];
+        if (unit < 0x80) {
+            out.push_back(static_cast<char>(unit));
+            continue;
+        }
+        char32_t cp = unit;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+}  // namespace
+
+namespace GS {
+
+UniString::CStr::CStr(CStr&& other) noexcept : text_(other.text_), length_(other.length_) {
+    other.text_ = nullptr;
+    other.length_ = 0;
+}
+
+UniString::CStr::~CStr() {
+    std::free(text_);
+}
+
+UniString::UniString() : impl_(new Impl) {}
+
+UniString::UniString(const char* text, GSCharCode charCode) : impl_(new Impl) {
+    CheckCharCode(charCode);
+    if (text != nullptr)
+        impl_->text = FromUtf8(text, std::strlen(text));
+}
+
+UniString::UniString(const char16_t* text) : impl_(new Impl) {
+    if (text != nullptr)
+        impl_->text = text;
+}
+
+UniString::UniString(const char16_t* text, USize length) : impl_(new Impl{std::u16string(text, length)}) {}
+
+UniString::UniString(const UniString& other) : impl_(new Impl(*other.impl_)) {}
+
+UniString::UniString(UniString&& other) noexcept : impl_(other.impl_) {
+    other.impl_ = nullptr;
+}
+
+UniString& UniString::operator=(const UniString& other) {
+    if (this != &other) {
+        if (impl_ == nullptr)
+            impl_ = new Impl;
+        impl_->text = other.impl_ != nullptr ? other.impl_->text : std::u16string();
+    }
+    return *this;
+}
+
+UniString& UniString::operator=(UniString&& other) noexcept {
+    if (this != &other)
+        std::swap(impl_, other.impl_);
+    return *this;
+}
+
+UniString::~UniString() {
+    delete impl_;
+}
+
+// A moved-from string has no Impl; it reads as empty and becomes usable again when assigned to.
+USize UniString::GetLength() const {
+    return impl_ == nullptr ? 0 : static_cast<USize>(impl_->text.size());
+}
+
+bool UniString::IsEmpty() const {
+    return GetLength() == 0;
+}
+
+const char16_t* UniString::ToUStr() const {
+    return impl_ == nullptr ? u"" : impl_->text.c_str();
+}
+
+char16_t UniString::GetChar(UIndex index) const {
+    if (index >= GetLength())
+        throw std::out_of_range("GS::UniString::GetChar: index past the end");
+    return impl_->text[index];
+}
+
+UniString::CStr UniString::ToCStr(UIndex from, USize range, GSCharCode charCode, Int32 errorMode) const {
+    CheckCharCode(charCode);
+    if (errorMode != 0)
+        throw std::invalid_argument("GS::UniString::ToCStr: unsupported conversion-error mode");
+    const USize length = GetLength();
+    const USize start = from < length ? from : length;
+    const USize count = range < length - start ? range : length - start;
+    const std::string narrow = ToUtf8(ToUStr() + start, count);
+    char* text = static_cast<char*>(std::malloc(narrow.size() + 1));
+    if (text == nullptr)
+        throw std::bad_alloc();
+    std::memcpy(text, narrow.c_str(), narrow.size() + 1);
+    return CStr(text, static_cast<USize>(narrow.size()));
+}
+
+USize UniString::Split(const UniString& separators, EmptyPartHandling emptyParts,
+                       Array<UniString>* result) const {
+    if (result == nullptr)
+        throw std::invalid_argument("GS::UniString::Split: no result array");
+    const std::u16string& text = impl_ != nullptr ? impl_->text : std::u16string();
+    const std::u16string seps = separators.ToUStr();
+    USize parts = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = seps.empty() ? std::u16string::npos : text.find_first_of(seps, start);
+        const std::size_t stop = end == std::u16string::npos ? text.size() : end;
+        if (stop > start || emptyParts == KeepEmptyParts) {
+            result->Push(UniString(text.data() + start, static_cast<USize>(stop - start)));
+            ++parts;
+        }
+        if (end == std::u16string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+UniString& UniString::Append(const UniString& other) {
+    if (impl_ == nullptr)
+        impl_ = new Impl;
+    impl_->text.append(other.ToUStr(), other.GetLength());
+    return *this;
+}
+
+bool UniString::operator==(const UniString& other) const {
+    return GetLength() == other.GetLength() &&
+           std::char_traits<char16_t>::compare(ToUStr(), other.ToUStr(), GetLength()) == 0;
+}
+
+}  // namespace GS

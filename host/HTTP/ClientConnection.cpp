@@ -1,0 +1,413 @@
+// HTTP::Client::ClientConnection over Boost.Beast and OpenSSL. Every wait is an asynchronous operation run
+// on the connection's own io_context under the stream's deadline, which is set anew before each one.
+#include "ClientConnection.hpp"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+
+#include "ControlState.hpp"
+#include "HTTPException.hpp"
+#include "MessageAccess.hpp"
+
+namespace HTTP {
+
+namespace {
+
+namespace net = boost::asio;
+namespace ssl = net::ssl;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = net::ip::tcp;
+using Kind = Exception::Kind;
+using Stream = beast::ssl_stream<beast::tcp_stream>;
+using Parser = http::response_parser<http::buffer_body>;
+
+constexpr std::uint32_t kMaxHeaderSize = 64 * 1024;
+
+[[noreturn]] void Fail(Kind kind, const std::string& message) {
+    throw Exception(kind, message.c_str());
+}
+
+const char* MethodName(MessageHeader::Method::Id method) {
+    static const char* const kNames[] = {"OPTIONS", "GET",   "HEAD",    "POST", "PUT",
+                                         "DELETE",  "TRACE", "CONNECT", "PATCH"};
+    return kNames[method];
+}
+
+bool CarriesBody(MessageHeader::Method::Id method) {
+    return method == MessageHeader::Method::Post || method == MessageHeader::Method::Put ||
+           method == MessageHeader::Method::Patch;
+}
+
+// Receives the completion of any of the operations below and keeps its result.
+struct Completion {
+    beast::error_code* error;
+    std::size_t* transferred;
+    void operator()(beast::error_code ec) const { *error = ec; }
+    void operator()(beast::error_code ec, std::size_t n) const { *error = ec, *transferred = n; }
+    void operator()(beast::error_code ec, const tcp::endpoint&) const { *error = ec; }
+};
+
+// Name resolution blocks in getaddrinfo, which cannot be cancelled; it runs on a thread of its own, and
+// on a time-out that thread is left to finish alone and drop its result.
+std::vector<tcp::endpoint> Resolve(const std::string& host, std::uint16_t port, std::uint32_t timeout) {
+    beast::error_code literal;
+    const net::ip::address address = net::ip::make_address(host, literal);
+    if (!literal)
+        return {tcp::endpoint(address, port)};
+
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        beast::error_code error;
+        std::vector<tcp::endpoint> endpoints;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host, port] {
+        net::io_context context;
+        tcp::resolver resolver(context);
+        beast::error_code error;
+        const auto results =
+            resolver.resolve(host, std::to_string(port), tcp::resolver::numeric_service, error);
+        std::vector<tcp::endpoint> endpoints;
+        for (const auto& entry : results) endpoints.push_back(entry.endpoint());
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->error = error;
+        lookup->endpoints = std::move(endpoints);
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    const auto finished = [&] { return lookup->finished; };
+    if (timeout == 0)
+        lookup->done.wait(lock, finished);
+    else if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeout), finished))
+        Fail(Kind::Timeout, "resolving " + host + " took longer than " + std::to_string(timeout) + " ms");
+    if (lookup->error || lookup->endpoints.empty())
+        Fail(Kind::Resolve, "cannot resolve " + host + ": " + lookup->error.message());
+    return lookup->endpoints;
+}
+
+bool IsClosedEarly(const beast::error_code& error) {
+    return error == http::error::end_of_stream || error == http::error::partial_message ||
+           error == net::error::eof || error == ssl::error::stream_truncated ||
+           error == net::error::connection_reset || error == net::error::connection_aborted ||
+           error == net::error::broken_pipe;
+}
+
+}  // namespace
+
+namespace Client {
+
+struct ClientConnection::Impl {
+    enum class State { Fresh, Ready, Sent, Receiving, Spent, Broken, Closed };
+
+    std::string host;
+    std::uint16_t port = 0;
+    std::string hostField;
+    bool hostIsAddress = false;
+    std::uint32_t timeout = DefaultTimeout;
+    State state = State::Fresh;
+    bool secured = false;
+    MessageHeader::Method::Id lastMethod = MessageHeader::Method::Get;
+
+    net::io_context io;
+    std::shared_ptr<ssl::context> tls;
+    std::unique_ptr<Stream> stream;
+    beast::flat_buffer buffer;
+    std::unique_ptr<Parser> parser;
+    std::unique_ptr<Encoding::BodyIBinaryChannel> body;
+
+    // Starts one operation through `start(Completion)` and runs the context until it completes or the
+    // deadline closes the socket under it.
+    template <class Start>
+    beast::error_code Wait(Start&& start, std::size_t* transferred = nullptr) {
+        auto& socket = beast::get_lowest_layer(*stream);
+        if (timeout == 0)
+            socket.expires_never();
+        else
+            socket.expires_after(std::chrono::milliseconds(timeout));
+        beast::error_code error;
+        std::size_t count = 0;
+        start(Completion{&error, &count});
+        io.restart();
+        io.run();
+        if (transferred != nullptr)
+            *transferred = count;
+        return error;
+    }
+
+    [[noreturn]] void Broke(Kind kind, const std::string& message) {
+        state = State::Broken;
+        Fail(kind, message);
+    }
+
+    [[noreturn]] void ReceiveFailed(const beast::error_code& error, const char* what) {
+        const std::string where = std::string(" while reading the response ") + what + " from " + host;
+        if (error == beast::error::timeout)
+            Broke(Kind::Timeout, "no data for " + std::to_string(timeout) + " ms" + where);
+        if (error == http::error::body_limit)
+            Broke(Kind::BodyTooLarge,
+                  "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+        if (IsClosedEarly(error))
+            Broke(Kind::Receive, "the connection closed before the response was complete" + where);
+        if (error.category() == http::make_error_code(http::error::bad_version).category())
+            Broke(Kind::Protocol, "malformed response (" + error.message() + ")" + where);
+        Broke(Kind::Receive, error.message() + where);
+    }
+
+    void Require(bool allowed, const char* call, const char* why) const {
+        if (!allowed)
+            Fail(Kind::Usage, std::string("HTTP::Client::ClientConnection::") + call + ": " + why);
+    }
+
+    void ConnectTcp();
+    void Handshake();
+    void ReadHeader(Response& response);
+};
+
+void ClientConnection::Impl::ConnectTcp() {
+    const std::optional<Detail::Route> route = Detail::FindRoute(host, port);
+    const std::string& address = route ? route->address : host;
+    const std::uint16_t addressPort = route ? route->port : port;
+    const std::vector<tcp::endpoint> endpoints = Resolve(address, addressPort, timeout);
+
+    tls = Detail::ClientTlsContext();
+    stream = std::make_unique<Stream>(io, *tls);
+    const std::string target = address + ":" + std::to_string(addressPort);
+    const beast::error_code error =
+        Wait([&](Completion done) { beast::get_lowest_layer(*stream).async_connect(endpoints, done); });
+    if (error == beast::error::timeout)
+        Broke(Kind::Timeout,
+              "connecting to " + target + " took longer than " + std::to_string(timeout) + " ms");
+    if (error)
+        Broke(Kind::Connect, "cannot connect to " + target + ": " + error.message());
+    Detail::CountConnection();
+}
+
+void ClientConnection::Impl::Handshake() {
+    SSL* session = stream->native_handle();
+    if (!hostIsAddress && SSL_set_tlsext_host_name(session, host.c_str()) != 1)
+        Broke(Kind::Tls, "cannot set the TLS server name " + host);
+    X509_VERIFY_PARAM* verify = SSL_get0_param(session);
+    X509_VERIFY_PARAM_set_hostflags(verify, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    const int named = hostIsAddress ? X509_VERIFY_PARAM_set1_ip_asc(verify, host.c_str())
+                                    : X509_VERIFY_PARAM_set1_host(verify, host.c_str(), host.size());
+    if (named != 1)
+        Broke(Kind::Tls, "cannot set the name to verify " + host);
+
+    const beast::error_code error =
+        Wait([&](Completion done) { stream->async_handshake(ssl::stream_base::client, done); });
+    if (error == beast::error::timeout)
+        Broke(Kind::Timeout,
+              "the TLS handshake with " + host + " took longer than " + std::to_string(timeout) + " ms");
+    if (error) {
+        const long verified = SSL_get_verify_result(session);
+        if (verified != X509_V_OK)
+            Broke(Kind::Tls, "the certificate of " + host +
+                                 " did not verify: " + X509_verify_cert_error_string(verified));
+        Broke(Kind::Tls, "the TLS handshake with " + host + " failed: " + error.message());
+    }
+    secured = true;
+    Detail::CountHandshake();
+}
+
+void ClientConnection::Impl::ReadHeader(Response& response) {
+    // An interim 1xx answer is followed by the real one.
+    for (;;) {
+        parser = std::make_unique<Parser>();
+        parser->body_limit(MaxBodySize);
+        parser->header_limit(kMaxHeaderSize);
+        if (lastMethod == MessageHeader::Method::Head)
+            parser->skip(true);
+        const beast::error_code error =
+            Wait([&](Completion done) { http::async_read_header(*stream, buffer, *parser, done); });
+        if (error)
+            ReceiveFailed(error, "header");
+        const unsigned status = parser->get().result_int();
+        if (status < 100 || status >= 200 || status == 101)
+            break;
+    }
+    const auto& message = parser->get();
+    Detail::MessageAccess::Reset(response, message.result_int(), std::string(message.reason()));
+    for (const auto& field : message) {
+        Detail::MessageAccess::AddReceived(Detail::MessageAccess::ReceivedFields(response),
+                                           std::string(field.name_string()), std::string(field.value()));
+    }
+}
+
+ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
+    if (!uri.IsValid() || uri.GetScheme() != GS::UniString("https"))
+        Fail(Kind::Usage, "HTTP::Client::ClientConnection: the URI is not a valid https URI");
+    auto impl = std::make_unique<Impl>();
+    const GS::UniString::CStr host = uri.GetHost().ToCStr(0, MaxUSize, CC_UTF8);
+    impl->host.assign(host.Get(), host.GetLength());
+    impl->port = uri.GetPort();
+    beast::error_code notAddress;
+    const net::ip::address address = net::ip::make_address(impl->host, notAddress);
+    impl->hostIsAddress = !notAddress;
+    impl->hostField = address.is_v6() && !notAddress ? "[" + impl->host + "]" : impl->host;
+    if (impl->port != 443)
+        impl->hostField += ":" + std::to_string(impl->port);
+    impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
+    impl_ = impl.release();
+}
+
+ClientConnection::~ClientConnection() {
+    delete impl_;
+}
+
+void ClientConnection::SetTimeout(UInt32 milliseconds) {
+    impl_->timeout = milliseconds;
+}
+
+UInt32 ClientConnection::GetTimeout() const {
+    return impl_->timeout;
+}
+
+void ClientConnection::Connect() {
+    impl_->Require(impl_->state == Impl::State::Fresh, "Connect", "the connection was connected before");
+    impl_->ConnectTcp();
+    impl_->Handshake();
+    impl_->state = Impl::State::Ready;
+}
+
+bool ClientConnection::IsConnected() const {
+    const Impl::State state = impl_->state;
+    return state == Impl::State::Ready || state == Impl::State::Sent || state == Impl::State::Receiving ||
+           state == Impl::State::Spent;
+}
+
+void ClientConnection::FinishSend() {
+    impl_->Require(impl_->state == Impl::State::Ready || impl_->state == Impl::State::Sent, "FinishSend",
+                   "the connection is not sending a request");
+}
+
+void ClientConnection::Send(const Request& request, const char* body, USize length) {
+    impl_->Require(impl_->state == Impl::State::Ready, "Send",
+                   impl_->state == Impl::State::Spent ? "the connection cannot carry another request"
+                                                      : "the connection is not ready for a request");
+    impl_->Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
+    const auto& fields = Detail::MessageAccess::Fields(request.GetRequestHeaderFieldCollection());
+    for (const char* own : {"Host", "Content-Length", "Transfer-Encoding"}) {
+        impl_->Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(own)), "Send",
+                       "the request names a header field the connection writes itself");
+    }
+
+    const MessageHeader::Method::Id method = request.GetMethod();
+    std::string head;
+    head.reserve(256);
+    head.append(MethodName(method)).append(" ").append(Detail::MessageAccess::Target(request));
+    head.append(request.GetVersion() == MessageHeader::HTTPVersion::Version11 ? " HTTP/1.1\r\n"
+                                                                              : " HTTP/1.0\r\n");
+    for (const auto& field : fields)
+        head.append(field.first).append(": ").append(field.second).append("\r\n");
+    head.append("Host: ").append(impl_->hostField).append("\r\n");
+    if (length > 0 || CarriesBody(method))
+        head.append("Content-Length: ").append(std::to_string(length)).append("\r\n");
+    head.append("\r\n");
+
+    // The body goes out from the caller's buffer as it is, behind the head; each write is one wait.
+    const std::array<net::const_buffer, 2> pieces = {net::buffer(head), net::buffer(body, length)};
+    beast::buffers_suffix<std::array<net::const_buffer, 2>> rest(pieces);
+    while (beast::buffer_bytes(rest) > 0) {
+        std::size_t written = 0;
+        const beast::error_code error =
+            impl_->Wait([&](Completion done) { impl_->stream->async_write_some(rest, done); }, &written);
+        if (error == beast::error::timeout)
+            impl_->Broke(Kind::Timeout, "writing the request to " + impl_->host + " took longer than " +
+                                            std::to_string(impl_->timeout) + " ms");
+        if (error)
+            impl_->Broke(Kind::Send, "cannot write the request to " + impl_->host + ": " + error.message());
+        rest.consume(written);
+        Detail::CountBytesSent(written);
+    }
+    Detail::CountRequest();
+    impl_->lastMethod = method;
+    impl_->state = Impl::State::Sent;
+}
+
+Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
+    impl_->Require(impl_->state == Impl::State::Sent, "BeginReceive", "no request was sent");
+    impl_->ReadHeader(response);
+    impl_->state = Impl::State::Receiving;
+    return *impl_->body;
+}
+
+void ClientConnection::FinishReceive() {
+    impl_->Require(impl_->state == Impl::State::Receiving, "FinishReceive", "no response is being received");
+    const bool reusable = impl_->parser->is_done() && impl_->parser->keep_alive();
+    impl_->parser.reset();
+    impl_->state = reusable ? Impl::State::Ready : Impl::State::Spent;
+}
+
+USize ClientConnection::ReadBody(char* destination, USize count) {
+    impl_->Require(impl_->state == Impl::State::Receiving, "body channel Read",
+                   "no response is being received");
+    Parser& parser = *impl_->parser;
+    if (count == 0 || parser.is_done())
+        return 0;
+    auto& body = parser.get().body();
+    // A read may consume only framing (a chunk header); go on until body bytes arrive or the body ends.
+    for (;;) {
+        body.data = destination;
+        body.size = count;
+        beast::error_code error = impl_->Wait(
+            [&](Completion done) { http::async_read_some(*impl_->stream, impl_->buffer, parser, done); });
+        if (error == http::error::need_buffer)
+            error = {};
+        if (error)
+            impl_->ReceiveFailed(error, "body");
+        const USize arrived = count - static_cast<USize>(body.size);
+        if (arrived > 0 || parser.is_done())
+            return arrived;
+    }
+}
+
+void ClientConnection::Close(bool force) {
+    if (impl_->stream == nullptr || impl_->state == Impl::State::Closed) {
+        impl_->state = Impl::State::Closed;
+        return;
+    }
+    if (!force && impl_->secured && impl_->state != Impl::State::Broken) {
+        // Marking the peer's close_notify as received makes the shutdown send ours without waiting for it.
+        SSL_set_shutdown(impl_->stream->native_handle(), SSL_RECEIVED_SHUTDOWN);
+        impl_->Wait([&](Completion done) { impl_->stream->async_shutdown(done); });
+    }
+    beast::error_code ignored;
+    beast::get_lowest_layer(*impl_->stream).socket().shutdown(tcp::socket::shutdown_both, ignored);
+    beast::get_lowest_layer(*impl_->stream).close();
+    impl_->state = Impl::State::Closed;
+}
+
+}  // namespace Client
+
+namespace Encoding {
+
+BodyIBinaryChannel::BodyIBinaryChannel(Client::ClientConnection& connection) : connection_(connection) {}
+
+BodyIBinaryChannel::~BodyIBinaryChannel() = default;
+
+USize BodyIBinaryChannel::Read(char* destination, USize count) {
+    return connection_.ReadBody(destination, count);
+}
+
+}  // namespace Encoding
+
+}  // namespace HTTP

@@ -1,0 +1,157 @@
+// Routes, trust anchors and counters of the HTTP client stand-in, guarded by one mutex.
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include "ControlState.hpp"
+#include "HTTPControl.hpp"
+#include "HTTPException.hpp"
+
+namespace HTTP {
+
+namespace {
+
+namespace ssl = boost::asio::ssl;
+
+struct State {
+    std::mutex mutex;
+    std::map<std::pair<std::string, std::uint16_t>, Detail::Route> routes;
+    std::vector<std::string> anchors;
+    std::shared_ptr<ssl::context> context;
+    Control::Stats stats;
+};
+
+State& Shared() {
+    static State state;
+    return state;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+int CountCertificates(const std::string& pem) {
+    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    if (bio == nullptr)
+        throw std::bad_alloc();
+    int count = 0;
+    while (X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
+        X509_free(cert);
+        ++count;
+    }
+    BIO_free(bio);
+    ERR_clear_error();
+    return count;
+}
+
+std::shared_ptr<ssl::context> MakeContext(const std::vector<std::string>& anchors) {
+    auto context = std::make_shared<ssl::context>(ssl::context::tls_client);
+    boost::system::error_code error;
+    context->set_default_verify_paths(error);
+    if (error)
+        throw Exception(Exception::Kind::Tls,
+                        ("cannot load the system trust store: " + error.message()).c_str());
+    for (const std::string& pem : anchors) {
+        context->add_certificate_authority(boost::asio::buffer(pem), error);
+        if (error)
+            throw Exception(Exception::Kind::Tls, ("cannot add a trust anchor: " + error.message()).c_str());
+    }
+    context->set_verify_mode(ssl::verify_peer);
+    SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_2_VERSION);
+    return context;
+}
+
+}  // namespace
+
+namespace Control {
+
+void RouteHost(const std::string& host, std::uint16_t port, const std::string& toAddress,
+               std::uint16_t toPort) {
+    if (host.empty() || toAddress.empty() || port == 0 || toPort == 0)
+        throw std::invalid_argument("HTTP::Control::RouteHost: empty host or address, or port 0");
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().routes[{Lower(host), port}] = Detail::Route{toAddress, toPort};
+}
+
+void ClearRoutes() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().routes.clear();
+}
+
+void AddTrustAnchorPem(const std::string& pem) {
+    if (CountCertificates(pem) == 0)
+        throw std::invalid_argument("HTTP::Control::AddTrustAnchorPem: no PEM certificate in the text");
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().anchors.push_back(pem);
+    Shared().context.reset();
+}
+
+void ClearTrustAnchors() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().anchors.clear();
+    Shared().context.reset();
+}
+
+Stats GetStats() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    return Shared().stats;
+}
+
+void ResetStats() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().stats = Stats();
+}
+
+}  // namespace Control
+
+namespace Detail {
+
+std::optional<Route> FindRoute(const std::string& host, std::uint16_t port) {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    const auto found = Shared().routes.find({Lower(host), port});
+    if (found == Shared().routes.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::shared_ptr<ssl::context> ClientTlsContext() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    if (!Shared().context)
+        Shared().context = MakeContext(Shared().anchors);
+    return Shared().context;
+}
+
+void CountConnection() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    ++Shared().stats.connectionsOpened;
+}
+
+void CountHandshake() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    ++Shared().stats.handshakesCompleted;
+}
+
+void CountBytesSent(std::uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().stats.bytesSent += bytes;
+}
+
+void CountRequest() {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    ++Shared().stats.requestsSent;
+}
+
+}  // namespace Detail
+
+}  // namespace HTTP

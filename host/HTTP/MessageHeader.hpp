@@ -1,0 +1,57 @@
+// Parts of an HTTP message header: method and version identifiers and a collection of header fields.
+#pragma once
+
+#include "GSTypes.hpp"
+#include "UniString.hpp"
+
+namespace HTTP {
+
+namespace Detail {
+struct MessageAccess;
+}
+
+namespace MessageHeader {
+
+namespace Method {
+enum Id : Int32 {
+    Options = 0,
+    Get = 1,
+    Head = 2,
+    Post = 3,
+    Put = 4,
+    Delete = 5,
+    Trace = 6,
+    Connect = 7,
+    Patch = 8
+};
+}
+
+namespace HTTPVersion {
+enum Id : Int32 { Version10 = 0, Version11 = 1 };
+}
+
+// Header fields in the order they were added; names compare without regard to case.
+class HeaderFieldCollection {
+public:
+    HeaderFieldCollection();
+    HeaderFieldCollection(const HeaderFieldCollection& other);
+    HeaderFieldCollection& operator=(const HeaderFieldCollection& other);
+    ~HeaderFieldCollection();
+
+    // Appends a field; both texts are sent as UTF-8. Throws HTTP::Exception (Usage) when the name is not
+    // an HTTP token or the value holds CR, LF or NUL, which would let it forge further header lines.
+    void Add(const GS::UniString& name, const GS::UniString& value);
+    // The value of the first field named `name`; false, leaving `value` as it was, when there is none.
+    bool Get(const GS::UniString& name, GS::UniString& value) const;
+    bool Contains(const GS::UniString& name) const;
+    USize GetCount() const;
+    void Clear();
+
+private:
+    friend struct HTTP::Detail::MessageAccess;
+    struct Impl;
+    Impl* impl_;
+};
+
+}  // namespace MessageHeader
+}  // namespace HTTP

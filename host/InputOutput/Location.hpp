@@ -1,0 +1,61 @@
+// IO::Name and IO::Location: a file name and a place in the file system, as the host's IO library keeps them.
+#pragma once
+
+#include "GSTypes.hpp"
+#include "UniString.hpp"
+
+namespace IO {
+
+class Name {
+public:
+    Name();
+    // Narrow text in UTF-8.
+    Name(const char* name);
+    Name(const GS::UniString& name);
+    Name(const Name& other);
+    Name& operator=(const Name& other);
+    ~Name();
+
+    GS::UniString ToString() const;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+class Location {
+public:
+    // The empty location: no path.
+    Location();
+    // A location from a path in UTF-8.
+    explicit Location(const char* path);
+    // The entry `name` inside `folder`.
+    Location(const Location& folder, const Name& name);
+    Location(const Location& other);
+    Location& operator=(const Location& other);
+    ~Location();
+
+    bool IsEmpty() const;
+    // Replaces the path with `path` (UTF-8).
+    void Set(const char* path);
+    // Appends `name` as a new last entry of the path.
+    GSErrCode AppendToLocal(const Name& name);
+    // The path as text; fails on the empty location.
+    GSErrCode ToPath(GS::UniString* path) const;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+// Error codes of the IO library.
+enum : GSErrCode {
+    FileNotFound = -43,
+    AccessDenied = -5000,
+    NotOpen = -38,
+    ReadError = -19,
+    BadLocation = -120,
+    FileTooLong = -8,
+};
+
+}  // namespace IO

@@ -1,0 +1,67 @@
+// GetModuleFileNameW and ShellExecuteW for systems without the Windows API.
+#include "Win32Interop.hpp"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "PlatformControl.hpp"
+#include "UniString.hpp"
+
+namespace {
+
+constexpr std::intptr_t kShellOk = 42;
+constexpr std::intptr_t kShellNoAssociation = 31;
+
+std::mutex launcherMutex;
+Platform::Control::Launcher& CurrentLauncher() {
+    static Platform::Control::Launcher launcher;
+    return launcher;
+}
+
+std::u16string Copy(LPCWSTR text) {
+    return text != nullptr ? std::u16string(text) : std::u16string();
+}
+
+}  // namespace
+
+extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
+    if (module == nullptr || buffer == nullptr || size == 0)
+        return 0;
+    struct link_map* map = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr)
+        return 0;
+    char* resolved = realpath(map->l_name, nullptr);
+    const GS::UniString path(resolved != nullptr ? resolved : map->l_name, CC_UTF8);
+    free(resolved);
+    const DWORD units = path.GetLength() < size - 1 ? path.GetLength() : size - 1;
+    std::char_traits<char16_t>::copy(buffer, path.ToUStr(), units);
+    buffer[units] = 0;
+    return units;
+}
+
+extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR operation, LPCWSTR file, LPCWSTR /*parameters*/,
+                                   LPCWSTR /*directory*/, int showCommand) {
+    Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand};
+    Platform::Control::Launcher launcher;
+    {
+        std::lock_guard<std::mutex> lock(launcherMutex);
+        launcher = CurrentLauncher();
+    }
+    if (!launcher) {
+        std::fputs("ShellExecuteW: no browser launcher is set; nothing was opened\n", stderr);
+        return reinterpret_cast<HINSTANCE>(kShellNoAssociation);
+    }
+    return reinterpret_cast<HINSTANCE>(launcher(request) ? kShellOk : kShellNoAssociation);
+}
+
+namespace Platform::Control {
+void SetLauncher(Launcher launcher) {
+    std::lock_guard<std::mutex> lock(launcherMutex);
+    CurrentLauncher() = std::move(launcher);
+}
+}  // namespace Platform::Control

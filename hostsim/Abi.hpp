@@ -1,0 +1,141 @@
+// The byte layouts through which hostsim and an add-on module meet: the exported entry points, the add-on
+// descriptor, the host function table and the records passed through it. Little-endian, x86-64.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "GSTypes.hpp"
+#include "Win32Interop.hpp"
+
+namespace hostsim::abi {
+
+// Host error codes of the add-on API family.
+constexpr GSErrCode APIERR_GENERAL = static_cast<GSErrCode>(0x81060001u);
+constexpr GSErrCode APIERR_BADPARS = static_cast<GSErrCode>(0x81060068u);
+constexpr GSErrCode APIERR_NOTSUPPORTED = static_cast<GSErrCode>(0x81060387u);
+
+// Four-character codes, first character in the high byte.
+constexpr UInt32 FourCC(char a, char b, char c, char d) {
+    return (static_cast<UInt32>(static_cast<unsigned char>(a)) << 24) |
+           (static_cast<UInt32>(static_cast<unsigned char>(b)) << 16) |
+           (static_cast<UInt32>(static_cast<unsigned char>(c)) << 8) |
+           static_cast<UInt32>(static_cast<unsigned char>(d));
+}
+constexpr UInt32 kSelectorSpecialFolder = FourCC('G', 'S', 'P', 'F');
+constexpr UInt32 kSelectorSave = FourCC('S', 'A', 'V', 'E');
+
+// Exports of the module.
+constexpr const char* kExportGetExportedFuncAddrs = "GetExportedFuncAddrs";
+constexpr const char* kExportSetImportedFuncAddrs = "SetImportedFuncAddrs";
+constexpr const char* kExportDllMain = "DllMain";
+using GetExportedFuncAddrsFn = void (*)(void* descriptor);
+using SetImportedFuncAddrsFn = GSErrCode (*)(const void* table);
+using DllMainFn = BOOL (*)(HINSTANCE module, DWORD reason, LPVOID reserved);
+
+// The add-on descriptor the module fills.
+constexpr std::size_t kDescriptorSize = 120;
+constexpr std::size_t kDescriptorHeaderOffset = 0;
+constexpr std::size_t kDescriptorCheckEnvironmentOffset = 8;
+constexpr std::size_t kDescriptorRegisterInterfaceOffset = 16;
+constexpr std::size_t kDescriptorInitializeOffset = 24;
+constexpr std::size_t kDescriptorFreeDataOffset = 32;
+constexpr std::size_t kDescriptorTrailerOffset = 40;
+constexpr UInt32 kDescriptorHeader = 0x001C0001u;
+constexpr UInt32 kDescriptorTrailer = 28000u;
+using CheckEnvironmentFn = Int32 (*)(void* environmentRecord);
+using RegisterInterfaceFn = GSErrCode (*)(void* unused);
+using InitializeFn = GSErrCode (*)(void* context);
+using FreeDataFn = GSErrCode (*)(void* unused);
+
+// The environment record handed to the environment-check entry: two GS::UniString members the module
+// assigns to; the rest is the host's own.
+constexpr std::size_t kEnvironmentRecordSize = 128;
+constexpr std::size_t kEnvironmentNameOffset = 48;
+constexpr std::size_t kEnvironmentDescriptionOffset = 64;
+constexpr Int32 kAddOnKindNormal = 1;
+
+// The host function table.
+constexpr std::size_t kSlotCount = 643;
+constexpr std::size_t kTableSize = kSlotCount * sizeof(void*);
+static_assert(kTableSize == 5144, "the host function table is 5144 bytes");
+
+// Byte offsets of the slots hostsim serves.
+enum SlotOffset : std::size_t {
+    kSlotRegisterMenu = 40,
+    kSlotInstallMenuHandler = 200,
+    kSlotSetPreferences = 464,
+    kSlotGetPreferences = 472,
+    kSlotRegisterModelessWindow = 480,
+    kSlotUnregisterModelessWindow = 488,
+    kSlotWriteReport = 536,
+    kSlotEnvironment = 624,
+    kSlotAutomate = 648,
+};
+
+// Records, as raw structs whose layout matches the byte formats exactly.
+struct MenuRecord {
+    Int16 menuStrId;
+    Int16 secondStrId;
+    Int32 placement;
+    Int32 option;
+    UInt8 reserved[20];
+};
+static_assert(sizeof(MenuRecord) == 32, "MenuRecord is 32 bytes");
+
+struct MenuParams {
+    Int16 menuStrId;
+    Int16 itemIndex;
+    UInt8 reserved[28];
+};
+static_assert(sizeof(MenuParams) == 32, "MenuParams is 32 bytes");
+using MenuCommandHandler = GSErrCode (*)(const MenuParams* params);
+
+using ModelessWindowCallback = GSErrCode (*)(Int32 referenceId, Int32 messageId, std::intptr_t param);
+struct ModelessWindowRecord {
+    Int32 referenceId;
+    UInt8 pad0[4];
+    ModelessWindowCallback callback;
+    Int32 flags;
+    UInt8 guid[16];
+    UInt8 reserved[44];
+};
+static_assert(sizeof(ModelessWindowRecord) == 80, "ModelessWindowRecord is 80 bytes");
+static_assert(offsetof(ModelessWindowRecord, callback) == 8 && offsetof(ModelessWindowRecord, flags) == 16 &&
+                  offsetof(ModelessWindowRecord, guid) == 20,
+              "ModelessWindowRecord field offsets");
+
+constexpr Int32 kFileTypeJpeg = 19;
+constexpr Int32 kPictureKindView = 6;
+struct SaveFileRecord {
+    Int32 fileType;
+    Int32 reserved0;
+    void* location;  // IO::Location*
+    UInt8 reserved[64];
+};
+static_assert(sizeof(SaveFileRecord) == 80 && offsetof(SaveFileRecord, location) == 8,
+              "SaveFileRecord layout");
+struct SavePictureRecord {
+    Int32 kind;
+    UInt8 reserved[36];
+};
+static_assert(sizeof(SavePictureRecord) == 40, "SavePictureRecord is 40 bytes");
+
+// Special-folder code of the per-user application data folder.
+constexpr Int32 kFolderApplicationData = 4;
+
+// Palette messages the host sends to a registered modeless window.
+enum PaletteMessage : Int32 {
+    kPaletteClose = 1,
+    kPaletteHide = 2,
+    kPaletteShow = 3,
+    kPaletteDisable = 4,
+    kPaletteEnable = 5,
+    kPaletteOpen = 6,
+    kPaletteIsVisible = 7,
+};
+
+// Resource the host keys an add-on's preferences by: "MDID" 32500, two u32 (developer id, add-on id).
+constexpr GSResID kModuleIdResource = 32500;
+
+}  // namespace hostsim::abi

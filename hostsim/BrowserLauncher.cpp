@@ -1,0 +1,162 @@
+// Launch recording and the three ways hostsim can open a URL.
+#include "BrowserLauncher.hpp"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <ostream>
+#include <sstream>
+
+#include "Text.hpp"
+
+extern char** environ;
+
+namespace hostsim {
+
+namespace {
+
+std::vector<std::string> SplitCommand(const std::string& command) {
+    std::istringstream in(command);
+    std::vector<std::string> parts;
+    for (std::string part; in >> part;) parts.push_back(part);
+    return parts;
+}
+
+}  // namespace
+
+BrowserMode ParseBrowserMode(const std::string& value, std::string* command) {
+    command->clear();
+    if (value == "none")
+        return BrowserMode::None;
+    if (value == "xdg-open")
+        return BrowserMode::XdgOpen;
+    if (value == "confirm-login")
+        return BrowserMode::ConfirmLogin;
+    *command = value;
+    return BrowserMode::Command;
+}
+
+std::string LoginIdOf(const std::string& url) {
+    const auto scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return std::string();
+    const auto pathStart = url.find('/', scheme + 3);
+    if (pathStart == std::string::npos)
+        return std::string();
+    const auto queryStart = url.find('?', pathStart);
+    if (queryStart == std::string::npos || url.compare(pathStart, queryStart - pathStart, "/login") != 0)
+        return std::string();
+    std::istringstream query(url.substr(queryStart + 1));
+    for (std::string pair; std::getline(query, pair, '&');) {
+        if (pair.compare(0, 4, "eid=") == 0)
+            return pair.substr(4);
+    }
+    return std::string();
+}
+
+BrowserLauncher::BrowserLauncher(BrowserMode mode, std::string command, std::ostream* log)
+    : mode_(mode), command_(SplitCommand(command)), log_(log) {}
+
+BrowserLauncher::~BrowserLauncher() {
+    Reap(false);
+}
+
+void BrowserLauncher::SetMode(BrowserMode mode, std::string command) {
+    mode_ = mode;
+    command_ = SplitCommand(command);
+}
+
+bool BrowserLauncher::Open(const Platform::Control::ShellRequest& request) {
+    Launch launch;
+    launch.operation = request.operation;
+    launch.file = request.file;
+    launch.url = ToUtf8(request.file);
+    launch.showCommand = request.showCommand;
+    if (log_ != nullptr)
+        *log_ << "browser: " << ToUtf8(request.operation) << " " << launch.url << "\n";
+
+    switch (mode_) {
+        case BrowserMode::None:
+            launch.started = true;
+            launch.outcome = "recorded, not opened";
+            break;
+        case BrowserMode::XdgOpen:
+            launch.started = Spawn({"xdg-open", launch.url}, &launch.outcome);
+            break;
+        case BrowserMode::Command: {
+            if (command_.empty()) {
+                launch.outcome = "no browser command given";
+                break;
+            }
+            std::vector<std::string> argv = command_;
+            argv.push_back(launch.url);
+            launch.started = Spawn(argv, &launch.outcome);
+            break;
+        }
+        case BrowserMode::ConfirmLogin:
+            launch.started = true;
+            if (LoginIdOf(launch.url).empty()) {
+                launch.outcome = "opened; not a login page, nothing to confirm";
+            } else {
+                launch.outcome = "login confirmation pending";
+                pendingConfirmations_.push_back(launches_.size());
+            }
+            break;
+    }
+    if (log_ != nullptr)
+        *log_ << "browser: " << launch.outcome << "\n";
+    launches_.push_back(std::move(launch));
+    return launches_.back().started;
+}
+
+int BrowserLauncher::RunPending() {
+    const std::vector<std::size_t> pending = std::move(pendingConfirmations_);
+    pendingConfirmations_.clear();
+    for (std::size_t index : pending) {
+        Launch& launch = launches_[index];
+        if (!confirmer_) {
+            launch.outcome = "login not confirmed: no HTTP client for the browser";
+        } else {
+            std::string outcome;
+            const bool confirmed = confirmer_(launch.url, &outcome);
+            launch.outcome = (confirmed ? "login confirmed: " : "login not confirmed: ") + outcome;
+        }
+        if (log_ != nullptr)
+            *log_ << "browser: " << launch.outcome << "\n";
+    }
+    Reap(false);
+    return static_cast<int>(pending.size());
+}
+
+void BrowserLauncher::WaitForChildren() {
+    Reap(true);
+}
+
+bool BrowserLauncher::Spawn(const std::vector<std::string>& argv, std::string* outcome) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int result = posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+    if (result != 0) {
+        *outcome = "cannot start " + argv[0] + ": " + std::strerror(result);
+        return false;
+    }
+    children_.push_back(pid);
+    *outcome = "handed to " + argv[0] + " (process " + std::to_string(pid) + ")";
+    return true;
+}
+
+void BrowserLauncher::Reap(bool wait) {
+    std::vector<pid_t> running;
+    for (pid_t pid : children_) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, wait ? 0 : WNOHANG);
+        if (done == 0)
+            running.push_back(pid);
+    }
+    children_ = std::move(running);
+}
+
+}  // namespace hostsim

@@ -1,0 +1,236 @@
+// hostsim::Host: the simulated host application. It loads an add-on module from its file, exchanges the
+// descriptor and the function table with it, calls its lifecycle entries, serves the table's slots
+// (menus, preferences, palettes, reports, special folders, view saving) and drives it like a user would.
+// Everything runs on the calling thread, which plays the host's user-interface thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Abi.hpp"
+#include "BrowserLauncher.hpp"
+#include "DGControl.hpp"
+#include "DialogUser.hpp"
+#include "GSRootControl.hpp"
+#include "Guid.hpp"
+#include "Menus.hpp"
+#include "ModuleImage.hpp"
+#include "PreferencesStore.hpp"
+#include "RS.hpp"
+
+namespace hostsim {
+
+struct Options {
+    std::string dataDir;     // required: preferences and special folders live here
+    int windowWidth = 1280;  // the view is rendered and saved at the window size
+    int windowHeight = 720;
+    std::string viewFile;  // a JPEG shown as the view; empty: hostsim draws its building scene
+    int jpegQuality = 90;
+    BrowserMode browser = BrowserMode::None;
+    std::string browserCommand;   // for BrowserMode::Command
+    std::ostream* log = nullptr;  // the readable account of what happens; nullptr: quiet
+};
+
+struct Report {
+    std::string text;
+    bool alert = false;
+};
+
+struct PaletteRegistration {
+    Int32 referenceId = 0;
+    abi::ModelessWindowCallback callback = nullptr;
+    Int32 flags = 0;
+    GS::Guid guid;
+};
+
+struct SavedView {
+    std::string path;
+    std::size_t bytes = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// One served slot's fault switch: the next `remaining` calls (all calls when negative) answer `code`.
+struct SlotFault {
+    GSErrCode code = 0;
+    int remaining = 0;
+};
+
+class Host {
+public:
+    // Installs the process-wide hooks (debug sink, beep listener, browser launcher) for this host. Only one
+    // Host may exist at a time: a second one throws std::logic_error. Throws std::invalid_argument for an
+    // empty data directory or a window without area.
+    explicit Host(Options options);
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+    // Unloads a loaded module (with the release entry when it is due) and removes the hooks.
+    ~Host();
+
+    // Loads the module file: dlopen and DLL attach, the host's own view of its resources (the add-on key
+    // "MDID" 32500), then GetExportedFuncAddrs into a zeroed descriptor, which must carry the descriptor's
+    // constants. On failure nothing stays loaded and *error says why.
+    bool Load(const std::string& path, std::string* error);
+    bool IsLoaded() const { return image_.IsMapped(); }
+
+    // The table exchange and the four entries, each callable alone and in any order (lifecycle tests call
+    // them out of order and repeat them). Without a loaded module they answer APIERR_GENERAL.
+    GSErrCode ExchangeTables();  // SetImportedFuncAddrs with the current table
+    Int32 CheckEnvironment();    // the add-on kind; keeps the name and description the module gave
+    GSErrCode RegisterInterface();
+    GSErrCode Initialize();
+    GSErrCode Release();
+    // The regular start: exchange, environment check (kind 1 expected), interface registration, initialise.
+    // Returns the first failure (APIERR_GENERAL for an unexpected kind).
+    GSErrCode Start();
+
+    // Release entry (when callRelease and the module was initialised and not yet released), DLL detach and
+    // dlclose. callRelease false plays a host that ends abnormally. Records the memory balance after it.
+    void Unload(bool callRelease = true);
+
+    // Calls the handler installed for menu `id` with a menu-parameter record. APIERR_BADPARS when no menu
+    // has that id, APIERR_NOTSUPPORTED when it has no handler. Exceptions from the module pass through.
+    GSErrCode RunMenuCommand(Int16 id);
+    // The same for the item whose text (suffix stripped, e.g. "Export from current view") or whose
+    // "<title> > <text>" matches.
+    GSErrCode RunMenuCommandByText(const std::string& text);
+    const MenuItem* FindMenu(const std::string& text) const;
+
+    // Sends a palette message to the registered palette's callback under its reference id; returns the
+    // callback's answer, or APIERR_GENERAL when no palette is registered.
+    GSErrCode SendPaletteMessage(Int32 messageId, std::intptr_t param = 0);
+    // The same under any reference id, as a host with several windows would: the module must ignore others.
+    GSErrCode SendPaletteMessageTo(Int32 referenceId, Int32 messageId, std::intptr_t param = 0);
+    // Message 7: whether the module says its palette is visible. *result receives the callback's code.
+    bool AskPaletteVisible(GSErrCode* result = nullptr);
+    // The DG stand-in's state of the registered palette's window, if it exists.
+    std::optional<DG::Control::PaletteState> PaletteWindow() const;
+    // The user clicks item `item` of the palette window / uses its close control. False with *error when
+    // there is no such window or the click was not delivered.
+    bool ClickPalette(short item, std::string* error);
+    bool ClosePaletteWindow(std::string* error);
+
+    // The user of modal dialogs. While a Host lives it is hostsim's DialogUser (installed with
+    // DG::Control::SetUserDriver), never the DG stand-in's own drivers: DG::Control::ScriptUserActions is
+    // not consulted. Answers are queued here; a dialog without an answer is dismissed and the problem kept.
+    void QueueDialogAnswers(const std::vector<DG::Control::Action>& actions);
+    std::size_t PendingDialogAnswers() const { return dialogUser_.Pending(); }
+    const std::vector<std::string>& DialogProblems() const { return dialogUser_.Problems(); }
+    // A person at the terminal answers dialogs from now on (the streams must outlive the use); the other
+    // switches back to the queued answers.
+    void UseTerminalUser(std::istream& in, std::ostream& out) { dialogUser_.UseTerminal(&in, &out); }
+    void UseQueuedAnswers() { dialogUser_.UseTerminal(nullptr, nullptr); }
+
+    // One garbage collection of the default collector; returns the number of objects deleted.
+    std::size_t CollectGarbage();
+    // What the host does when idle: pending browser actions, then a garbage collection.
+    void Idle();
+
+    // Runs a 'SAVE' through the table slot exactly as the module does, into `path` (empty: the module's
+    // capture file in the application-data folder). *savedPath receives the file written.
+    GSErrCode CaptureView(const std::string& path, std::string* savedPath);
+
+    // What the host was told and showed.
+    const std::string& AddOnName() const { return addOnName_; }
+    const std::string& AddOnDescription() const { return addOnDescription_; }
+    const std::vector<MenuItem>& Menus() const { return menus_; }
+    const std::vector<PaletteRegistration>& Palettes() const { return palettes_; }
+    const std::vector<Report>& Reports() const { return reports_; }
+    const std::vector<std::string>& DebugLines() const { return debugLines_; }
+    int Beeps() const { return beeps_; }
+    const std::vector<Launch>& Launches() const { return browser_.Launches(); }
+    BrowserLauncher& Browser() { return browser_; }
+    const std::vector<SavedView>& SavedViews() const { return savedViews_; }
+    const std::string& ModulePath() const { return image_.Path(); }
+    const Options& GetOptions() const { return options_; }
+    void ClearRecords();
+
+    // The preferences store and this add-on's key in it (valid once a module was loaded).
+    PreferencesStore& Preferences() { return store_; }
+    const AddOnKey& Key() const { return key_; }
+    std::optional<StoredPreferences> StoredPreferencesOfAddOn() const { return store_.Load(key_); }
+    // The folder of special-folder code 4.
+    std::string ApplicationDataFolder() const;
+
+    // The table's functions serve whenever this Host lives, loaded or not, so a test can call them
+    // directly (SlotFunction in the tests); before any load the preferences key is 00000000-00000000.
+    // Slot switches. Faults act at call time. ClearSlot empties the slot in the table the module gets at the
+    // next ExchangeTables; RestoreSlot puts hostsim's function back.
+    void FailSlot(std::size_t offset, GSErrCode code, int count = 1);
+    void ClearFaults();
+    void ClearSlot(std::size_t offset);
+    void RestoreSlot(std::size_t offset);
+    // How often the module (or hostsim's own capture) called a slot since the load.
+    int SlotCalls(std::size_t offset) const;
+    const std::array<const void*, abi::kSlotCount>& Table() const { return table_; }
+    // The descriptor the module filled at Load.
+    const std::array<unsigned char, abi::kDescriptorSize>& Descriptor() const { return descriptor_; }
+    // The context pointer the initialise entry passes; slots reject any other.
+    void* Context() { return &context_; }
+
+    // GS::MemoryManager's counts just before the module was loaded and after it was unloaded (after
+    // dlclose); the difference in live blocks is what the module left behind.
+    const std::optional<GS::Control::MemoryStats>& MemoryBeforeLoad() const { return memoryBeforeLoad_; }
+    const std::optional<GS::Control::MemoryStats>& MemoryAtUnload() const { return memoryAtUnload_; }
+
+private:
+    struct ContextRecord {
+        UInt32 magic;
+        Host* host;
+    };
+    friend struct SlotServer;
+
+    void Note(const std::string& line);
+    void FillTable();
+    template <class Fn>
+    Fn Entry(std::size_t offset) const;
+    // Counts the call and applies a pending fault; returns the fault's code or 0.
+    GSErrCode EnterSlot(std::size_t offset);
+
+    GSErrCode DoRegisterMenu(const abi::MenuRecord* record);
+    GSErrCode DoInstallMenuHandler(Int32 menuId, abi::MenuCommandHandler handler);
+    GSErrCode DoSetPreferences(Int32 version, Int32 size, const void* data);
+    GSErrCode DoGetPreferences(Int32* version, Int32* size, void* data);
+    GSErrCode DoRegisterModelessWindow(const abi::ModelessWindowRecord* record);
+    GSErrCode DoUnregisterModelessWindow(Int32 referenceId);
+    GSErrCode DoWriteReport(const void* format, char alert, void* args);
+    GSErrCode DoEnvironment(UInt32 selector, void* p1, void* p2, void* p3);
+    GSErrCode DoAutomate(UInt32 selector, void* p1, void* p2, void* p3);
+
+    Options options_;
+    ContextRecord context_;
+    ModuleImage image_;
+    GSResModule resModule_ = InvalidResModule;
+    AddOnKey key_;
+    PreferencesStore store_;
+    BrowserLauncher browser_;
+    DialogUser dialogUser_;
+    std::array<unsigned char, abi::kDescriptorSize> descriptor_{};
+    std::array<const void*, abi::kSlotCount> table_{};
+    std::map<std::size_t, SlotFault> faults_;
+    std::map<std::size_t, int> slotCalls_;
+    bool registeringInterface_ = false;
+    bool initialized_ = false;
+
+    std::string addOnName_;
+    std::string addOnDescription_;
+    std::vector<MenuItem> menus_;
+    std::vector<PaletteRegistration> palettes_;
+    std::vector<Report> reports_;
+    std::vector<std::string> debugLines_;
+    int beeps_ = 0;
+    std::vector<SavedView> savedViews_;
+    std::optional<GS::Control::MemoryStats> memoryBeforeLoad_;
+    std::optional<GS::Control::MemoryStats> memoryAtUnload_;
+};
+
+// The module's capture file name, which hostsim's own capture uses too.
+constexpr const char* kCaptureFileName = "KaveloArchiCapture.jpeg";
+
+}  // namespace hostsim

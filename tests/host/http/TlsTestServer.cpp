@@ -1,0 +1,158 @@
+// The test server: blocking Asio calls on one thread; a stop wakes a stall and a loopback connection wakes
+// the accept.
+#include "TlsTestServer.hpp"
+
+#include <openssl/ssl.h>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/ssl/stream.hpp>
+#include <boost/asio/write.hpp>
+
+namespace httptest {
+
+namespace net = boost::asio;
+namespace ssl = net::ssl;
+using tcp = net::ip::tcp;
+
+namespace {
+
+// The request's Content-Length, 0 when it has none.
+std::size_t ContentLength(const std::string& head) {
+    std::string lower = head;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::size_t field = lower.find("\r\ncontent-length:");
+    if (field == std::string::npos)
+        return 0;
+    return std::stoul(head.substr(field + 17));
+}
+
+}  // namespace
+
+TlsTestServer::TlsTestServer(const webapp::ServerCertificate& certificate)
+    : tls_(ssl::context::tls_server), acceptor_(io_, tcp::endpoint(net::ip::make_address("127.0.0.1"), 0)) {
+    tls_.use_certificate_chain(net::buffer(certificate.certPem));
+    tls_.use_private_key(net::buffer(certificate.keyPem), ssl::context::pem);
+    thread_ = std::thread([this] { Run(); });
+}
+
+TlsTestServer::~TlsTestServer() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    stopped_.notify_all();
+    boost::system::error_code ignored;
+    net::io_context wake;
+    tcp::socket knock(wake);
+    knock.connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), Port()), ignored);
+    thread_.join();
+}
+
+std::uint16_t TlsTestServer::Port() const {
+    return acceptor_.local_endpoint().port();
+}
+
+void TlsTestServer::SetBehaviour(Behaviour behaviour) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    behaviour_ = std::move(behaviour);
+}
+
+std::vector<std::string> TlsTestServer::Requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+std::string TlsTestServer::ReceivedBytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+int TlsTestServer::Connections() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connections_;
+}
+
+int TlsTestServer::Handshakes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handshakes_;
+}
+
+void TlsTestServer::Run() {
+    for (;;) {
+        boost::system::error_code error;
+        tcp::socket socket(io_);
+        acceptor_.accept(socket, error);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stop_)
+                return;
+            ++connections_;
+        }
+        if (!error)
+            Serve(std::move(socket));
+    }
+}
+
+void TlsTestServer::StallUntilStopped() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopped_.wait(lock, [this] { return stop_; });
+}
+
+void TlsTestServer::Serve(tcp::socket socket) {
+    Behaviour behaviour;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        behaviour = behaviour_;
+    }
+    if (behaviour.stallHandshake)
+        return StallUntilStopped();
+
+    ssl::stream<tcp::socket> stream(std::move(socket), tls_);
+    boost::system::error_code error;
+    stream.handshake(ssl::stream_base::server, error);
+    if (error)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++handshakes_;
+    }
+
+    std::string request;
+    std::size_t headEnd = std::string::npos;
+    std::size_t wanted = std::string::npos;
+    char piece[64 * 1024];
+    while (request.size() < wanted) {
+        const std::size_t got = stream.read_some(net::buffer(piece), error);
+        if (error)
+            return;
+        request.append(piece, got);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_.append(piece, got);
+        }
+        if (headEnd == std::string::npos && (headEnd = request.find("\r\n\r\n")) != std::string::npos)
+            wanted = headEnd + 4 + ContentLength(request.substr(0, headEnd + 2));
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.push_back(request);
+    }
+
+    const std::size_t count = std::min(behaviour.sendBytes, behaviour.response.size());
+    net::write(stream, net::buffer(behaviour.response.data(), count), error);
+    switch (behaviour.after) {
+        case Behaviour::After::Stall:
+            return StallUntilStopped();
+        case Behaviour::After::Drop:
+            stream.next_layer().close(error);
+            return;
+        case Behaviour::After::CloseNotify:
+            // Send close_notify without waiting for the client's.
+            SSL_set_shutdown(stream.native_handle(), SSL_RECEIVED_SHUTDOWN);
+            stream.shutdown(error);
+            stream.next_layer().close(error);
+            return;
+    }
+}
+
+}  // namespace httptest

@@ -1,0 +1,69 @@
+// A TLS server on 127.0.0.1 for the HTTP client tests: it serves one connection at a time on its own
+// thread, records what arrives, and answers with raw bytes or misbehaves as told.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl/context.hpp>
+
+#include "Certificates.hpp"
+
+namespace httptest {
+
+struct Behaviour {
+    enum class After { CloseNotify, Drop, Stall };
+    // Accept the TCP connection but never answer the TLS handshake.
+    bool stallHandshake = false;
+    // The raw answer written once the whole request (header and Content-Length body) has arrived.
+    std::string response;
+    // How many bytes of `response` are written; all of them by default.
+    std::size_t sendBytes = std::string::npos;
+    // What follows the answer: a TLS close_notify and close, a TCP close without close_notify, or silence
+    // until the client goes away or the server stops.
+    After after = After::CloseNotify;
+};
+
+class TlsTestServer {
+public:
+    explicit TlsTestServer(const webapp::ServerCertificate& certificate);
+    TlsTestServer(const TlsTestServer&) = delete;
+    TlsTestServer& operator=(const TlsTestServer&) = delete;
+    ~TlsTestServer();
+
+    std::uint16_t Port() const;
+    // Applies to connections accepted afterwards.
+    void SetBehaviour(Behaviour behaviour);
+
+    // Every complete request, raw, in arrival order.
+    std::vector<std::string> Requests() const;
+    // Every byte that arrived inside TLS, over all connections, complete requests or not.
+    std::string ReceivedBytes() const;
+    int Connections() const;
+    int Handshakes() const;
+
+private:
+    void Run();
+    void Serve(boost::asio::ip::tcp::socket socket);
+    void StallUntilStopped();
+
+    boost::asio::io_context io_;
+    boost::asio::ssl::context tls_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    mutable std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stop_ = false;
+    Behaviour behaviour_;
+    std::vector<std::string> requests_;
+    std::string received_;
+    int connections_ = 0;
+    int handshakes_ = 0;
+    std::thread thread_;
+};
+
+}  // namespace httptest

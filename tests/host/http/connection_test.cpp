@@ -1,0 +1,304 @@
+// The HTTP client stand-in against a local TLS server: what goes on the wire, verification, routing,
+// time-outs, broken connections and the body framings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include <boost/asio/ip/tcp.hpp>
+
+#include "Certificates.hpp"
+#include "Channel.hpp"
+#include "HTTPClient.hpp"
+#include "HTTPControl.hpp"
+#include "TlsTestServer.hpp"
+
+namespace {
+
+using httptest::Behaviour;
+using httptest::TlsTestServer;
+
+const char* const kOrigin = "https://app.kavelo.io";
+const char* const kLinkId = "0f8fad5b-d9cb-469f-a165-70867728950e";
+
+const webapp::CertificateAuthority& Authority() {
+    static const webapp::CertificateAuthority ca = webapp::MakeAuthority("KAVELO test authority");
+    return ca;
+}
+
+std::string Narrow(const GS::UniString& text) {
+    return text.ToCStr(0, MaxUSize, CC_UTF8).Get();
+}
+
+std::string Respond(const std::string& status, const std::string& body) {
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// A loopback port nobody listens on: one the system just handed out and took back.
+std::uint16_t UnusedPort() {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
+    return probe.local_endpoint().port();
+}
+
+struct Outcome {
+    UInt32 status = 0;
+    GS::UniString text;
+};
+
+// The exchange the add-on makes, call for call.
+Outcome PostLikeTheAddOn(const std::string& body, UInt32 timeout = 8000) {
+    IO::URI::URI uri(kOrigin);
+    HTTP::Client::ClientConnection connection(uri);
+    connection.SetTimeout(timeout);
+    connection.Connect();
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    request.GetRequestHeaderFieldCollection().Add(GS::UniString("X-Api-Key"),
+                                                  GS::UniString(kLinkId, CC_Default));
+    connection.FinishSend();
+    connection.Send(request, body.data(), static_cast<USize>(body.size()));
+    HTTP::Client::Response response;
+    HTTP::Encoding::BodyIBinaryChannel& channel = connection.BeginReceive(response);
+    GS::IChannelX input(channel, GS::GetNetworkByteOrderIProtocolX());
+    Outcome outcome;
+    outcome.status = response.GetStatusCode();
+    outcome.text = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(input, 2, false, false);
+    connection.FinishReceive();
+    connection.Close(false);
+    return outcome;
+}
+
+HTTP::Exception::Kind FailureOf(const std::string& body, UInt32 timeout = 8000) {
+    try {
+        PostLikeTheAddOn(body, timeout);
+    } catch (const HTTP::Exception& failure) {
+        return failure.GetKind();
+    }
+    ADD_FAILURE() << "the exchange did not fail";
+    return HTTP::Exception::Kind::Usage;
+}
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    explicit ConnectionTest(const std::string& certifiedName = "app.kavelo.io")
+        : server_(webapp::IssueServerCertificate(Authority(), {certifiedName})) {
+        HTTP::Control::ClearRoutes();
+        HTTP::Control::ClearTrustAnchors();
+        HTTP::Control::ResetStats();
+        HTTP::Control::AddTrustAnchorPem(Authority().certPem);
+        HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", server_.Port());
+    }
+    ~ConnectionTest() override {
+        HTTP::Control::ClearRoutes();
+        HTTP::Control::ClearTrustAnchors();
+    }
+
+    void Answer(const std::string& response, Behaviour::After after = Behaviour::After::CloseNotify,
+                std::size_t sendBytes = std::string::npos) {
+        Behaviour behaviour;
+        behaviour.response = response;
+        behaviour.after = after;
+        behaviour.sendBytes = sendBytes;
+        server_.SetBehaviour(behaviour);
+    }
+
+    TlsTestServer server_;
+};
+
+TEST_F(ConnectionTest, SendsTheRequestLineFieldsHostLengthAndExactBody) {
+    Answer(Respond("201 Created", "{\"id\":\"abc\"}\nsecond line"));
+    const std::string body = "{\"image\":\"data:image/jpeg;base64,/9j/\",\"name\":\"Archicad export\"}";
+
+    const Outcome outcome = PostLikeTheAddOn(body);
+
+    EXPECT_EQ(201u, outcome.status);
+    EXPECT_EQ("{\"id\":\"abc\"}\nsecond line", Narrow(outcome.text));
+    ASSERT_EQ(1u, server_.Requests().size());
+    EXPECT_EQ(
+        "POST /api/v1/images HTTP/1.1\r\n"
+        "X-Api-Key: 0f8fad5b-d9cb-469f-a165-70867728950e\r\n"
+        "Host: app.kavelo.io\r\n"
+        "Content-Length: " +
+            std::to_string(body.size()) + "\r\n\r\n" + body,
+        server_.Requests()[0]);
+    const HTTP::Control::Stats stats = HTTP::Control::GetStats();
+    EXPECT_EQ(1u, stats.connectionsOpened);
+    EXPECT_EQ(1u, stats.requestsSent);
+    EXPECT_EQ(server_.Requests()[0].size(), stats.bytesSent);
+}
+
+TEST_F(ConnectionTest, SendsALargeBodyIntact) {
+    Answer(Respond("201 Created", "{}"));
+    std::string body(5 * 1024 * 1024 + 17, 'A');
+    for (std::size_t i = 0; i < body.size(); i += 4099) body[i] = static_cast<char>('a' + i % 26);
+
+    EXPECT_EQ(201u, PostLikeTheAddOn(body).status);
+    ASSERT_EQ(1u, server_.Requests().size());
+    const std::string request = server_.Requests()[0];
+    EXPECT_EQ(body, request.substr(request.size() - body.size()));
+}
+
+TEST_F(ConnectionTest, ARedirectIsAStatusNotAFollowedLink) {
+    Answer("HTTP/1.1 302 Found\r\nLocation: https://elsewhere.example/\r\nContent-Length: 0\r\n\r\n");
+
+    EXPECT_EQ(302u, PostLikeTheAddOn("{}").status);
+    EXPECT_EQ(1u, HTTP::Control::GetStats().connectionsOpened);
+}
+
+TEST_F(ConnectionTest, ReadsChunkedBodies) {
+    Answer(
+        "HTTP/1.1 201 Created\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "5\r\n{\"id\"\r\n7\r\n:\"x1\"}\n\r\n3\r\nend\r\n0\r\n\r\n");
+
+    EXPECT_EQ("{\"id\":\"x1\"}\nend", Narrow(PostLikeTheAddOn("{}").text));
+}
+
+TEST_F(ConnectionTest, ReadsBodiesThatEndWithTheConnection) {
+    Answer("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nuntil the end");
+
+    const Outcome outcome = PostLikeTheAddOn("{}");
+    EXPECT_EQ(200u, outcome.status);
+    EXPECT_EQ("until the end", Narrow(outcome.text));
+}
+
+TEST_F(ConnectionTest, AConnectionTheServerClosedCarriesNoSecondRequest) {
+    Answer("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\ndone");
+    HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+    connection.SetTimeout(8000);
+    connection.Connect();
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Get, "/live",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    connection.Send(request, nullptr, 0);
+    connection.FinishSend();
+    HTTP::Client::Response response;
+    GS::IChannelX channel(connection.BeginReceive(response), GS::GetNetworkByteOrderIProtocolX());
+    EXPECT_EQ("done", Narrow(GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, 2, false, false)));
+    connection.FinishReceive();
+
+    EXPECT_THROW(connection.Send(request, nullptr, 0), HTTP::Exception);
+    connection.Close(false);
+    ASSERT_EQ(1u, server_.Requests().size());
+    EXPECT_EQ("GET /live HTTP/1.1\r\nHost: app.kavelo.io\r\n\r\n", server_.Requests()[0]);
+}
+
+TEST_F(ConnectionTest, InvalidUtf8InTheBodyBecomesReplacementCharacters) {
+    Answer(Respond("201 Created", std::string("ok \xFF\xC3(", 6)));
+
+    const GS::UniString text = PostLikeTheAddOn("{}").text;
+    ASSERT_EQ(6u, text.GetLength());
+    EXPECT_EQ(u'k', text.GetChar(1));
+    EXPECT_EQ(char16_t(0xFFFD), text.GetChar(3));
+    EXPECT_EQ(char16_t(0xFFFD), text.GetChar(4));
+    EXPECT_EQ(u'(', text.GetChar(5));
+}
+
+TEST_F(ConnectionTest, ABodyOverTheCapIsRefused) {
+    Answer("HTTP/1.1 201 Created\r\nContent-Length: 40000000\r\n\r\n");
+    EXPECT_EQ(HTTP::Exception::Kind::BodyTooLarge, FailureOf("{}"));
+
+    const std::string chunk(1024 * 1024, 'z');
+    std::string chunked = "HTTP/1.1 201 Created\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 33; ++i) chunked += "100000\r\n" + chunk + "\r\n";
+    Answer(chunked + "0\r\n\r\n");
+    EXPECT_EQ(HTTP::Exception::Kind::BodyTooLarge, FailureOf("{}"));
+}
+
+TEST_F(ConnectionTest, AConnectionDroppedMidBodyThrows) {
+    const std::string response = Respond("201 Created", std::string(1000, 'b'));
+    Answer(response, Behaviour::After::Drop, response.size() - 400);
+
+    EXPECT_EQ(HTTP::Exception::Kind::Receive, FailureOf("{}"));
+}
+
+TEST_F(ConnectionTest, AStalledAnswerTimesOutWithinTheTimeout) {
+    Answer("", Behaviour::After::Stall);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(HTTP::Exception::Kind::Timeout, FailureOf("{}", 300));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(1u, server_.Requests().size());
+}
+
+TEST_F(ConnectionTest, ABodyThatStallsHalfwayTimesOut) {
+    const std::string response = Respond("201 Created", std::string(1000, 'b'));
+    Answer(response, Behaviour::After::Stall, response.size() - 400);
+
+    EXPECT_EQ(HTTP::Exception::Kind::Timeout, FailureOf("{}", 300));
+}
+
+TEST_F(ConnectionTest, AStalledHandshakeTimesOut) {
+    Behaviour behaviour;
+    behaviour.stallHandshake = true;
+    server_.SetBehaviour(behaviour);
+
+    EXPECT_EQ(HTTP::Exception::Kind::Timeout, FailureOf("{}", 300));
+    EXPECT_EQ(0u, HTTP::Control::GetStats().bytesSent);
+}
+
+TEST_F(ConnectionTest, NobodyListeningFailsToConnect) {
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", UnusedPort());
+
+    EXPECT_EQ(HTTP::Exception::Kind::Connect, FailureOf("{}"));
+}
+
+TEST_F(ConnectionTest, AnUntrustedAuthorityFailsBeforeAnyRequestByte) {
+    HTTP::Control::ClearTrustAnchors();
+
+    EXPECT_EQ(HTTP::Exception::Kind::Tls, FailureOf("{\"image\":\"secret\"}"));
+    EXPECT_EQ("", server_.ReceivedBytes());
+    EXPECT_EQ(0, server_.Handshakes());
+    EXPECT_EQ(0u, HTTP::Control::GetStats().bytesSent);
+}
+
+class WrongNameTest : public ConnectionTest {
+protected:
+    WrongNameTest() : ConnectionTest("elsewhere.example") {}
+};
+
+TEST_F(WrongNameTest, ACertificateForAnotherNameFailsBeforeAnyRequestByte) {
+    Answer(Respond("201 Created", "{}"));
+
+    EXPECT_EQ(HTTP::Exception::Kind::Tls, FailureOf("{\"image\":\"secret\"}"));
+    EXPECT_EQ("", server_.ReceivedBytes());
+    EXPECT_EQ(0u, HTTP::Control::GetStats().bytesSent);
+}
+
+class RoutedAddressCertificateTest : public ConnectionTest {
+protected:
+    RoutedAddressCertificateTest() : ConnectionTest("127.0.0.1") {}
+};
+
+TEST_F(RoutedAddressCertificateTest, VerificationNamesTheOriginNotTheRoutedAddress) {
+    Answer(Respond("201 Created", "{}"));
+
+    EXPECT_EQ(HTTP::Exception::Kind::Tls, FailureOf("{}"));
+    EXPECT_EQ("", server_.ReceivedBytes());
+}
+
+TEST(ConnectionUsage, RefusesWhatTheStateDoesNotAllow) {
+    EXPECT_THROW(HTTP::Client::ClientConnection{IO::URI::URI("http://app.kavelo.io")}, HTTP::Exception);
+    EXPECT_THROW(HTTP::Client::ClientConnection{IO::URI::URI("not a uri")}, HTTP::Exception);
+
+    HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Get, "/",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    EXPECT_THROW(connection.Send(request, nullptr, 0), HTTP::Exception);
+    HTTP::Client::Response response;
+    EXPECT_THROW(connection.BeginReceive(response), HTTP::Exception);
+    connection.Close(false);
+}
+
+TEST(RequestFields, RefuseValuesThatWouldForgeHeaderLines) {
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    auto& fields = request.GetRequestHeaderFieldCollection();
+    EXPECT_THROW(fields.Add(GS::UniString("X-Api-Key"), GS::UniString("a\r\nHost: evil")), HTTP::Exception);
+    EXPECT_THROW(fields.Add(GS::UniString("Bad Name"), GS::UniString("v")), HTTP::Exception);
+    EXPECT_THROW(HTTP::Client::Request(HTTP::MessageHeader::Method::Get, "/a b",
+                                       HTTP::MessageHeader::HTTPVersion::Version11),
+                 HTTP::Exception);
+    EXPECT_EQ(0u, fields.GetCount());
+}
+
+}  // namespace

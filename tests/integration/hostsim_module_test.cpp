@@ -1,0 +1,242 @@
+// hostsim driving the built KAVELO.apx in-process: the loader and lifecycle, menus, the palette, the
+// preferences store across a restart and the memory balance at unload.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+#include "DGControl.hpp"
+#include "HostsimTestSupport.hpp"
+#include "Jpeg.hpp"
+#include "Session.hpp"
+
+namespace hostsim {
+namespace {
+
+using namespace testing;
+
+constexpr const char* kModule = KAVELO_MODULE_PATH;
+
+class ModuleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DG::Control::ResetForTesting();
+        host_ = std::make_unique<Host>(QuietOptions(dir_.Path()));
+        std::string error;
+        ASSERT_TRUE(host_->Load(kModule, &error)) << error;
+    }
+    void TearDown() override {
+        host_.reset();
+        DG::Control::ResetForTesting();
+    }
+    bool Saw(const std::string& debugLine) const {
+        const auto& lines = host_->DebugLines();
+        return std::find(lines.begin(), lines.end(), debugLine) != lines.end();
+    }
+    int CountDebugLinesStartingWith(const std::string& prefix) const {
+        const auto& lines = host_->DebugLines();
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+    }
+
+    TempDir dir_;
+    std::unique_ptr<Host> host_;
+};
+
+TEST_F(ModuleTest, DescriptorCarriesTheHostsConstantsAndFourEntries) {
+    UInt32 header = 0;
+    UInt32 trailer = 0;
+    std::memcpy(&header, host_->Descriptor().data(), 4);
+    std::memcpy(&trailer, host_->Descriptor().data() + 40, 4);
+    EXPECT_EQ(header, 0x001C0001u);
+    EXPECT_EQ(trailer, 28000u);
+    for (std::size_t offset : {8, 16, 24, 32}) {
+        void* entry = nullptr;
+        std::memcpy(&entry, host_->Descriptor().data() + offset, sizeof entry);
+        EXPECT_NE(entry, nullptr) << offset;
+    }
+    EXPECT_TRUE(std::all_of(host_->Descriptor().begin() + 44, host_->Descriptor().end(),
+                            [](unsigned char b) { return b == 0; }));
+}
+
+TEST_F(ModuleTest, EntriesBeforeTheTableExchangeDoNothing) {
+    EXPECT_EQ(host_->CheckEnvironment(), 0);
+    EXPECT_EQ(host_->RegisterInterface(), abi::APIERR_GENERAL);
+    EXPECT_EQ(host_->Initialize(), abi::APIERR_GENERAL);
+    EXPECT_EQ(host_->Release(), abi::APIERR_GENERAL);
+    EXPECT_TRUE(host_->AddOnName().empty());
+    EXPECT_TRUE(host_->Menus().empty());
+    for (std::size_t offset : {40, 200, 464, 472, 480, 488, 536, 624, 648})
+        EXPECT_EQ(host_->SlotCalls(offset), 0) << offset;
+}
+
+TEST_F(ModuleTest, RegularStartNamesTheAddOnAndRegistersMenusAndPalette) {
+    ASSERT_EQ(host_->ExchangeTables(), NoError);
+    ASSERT_EQ(host_->ExchangeTables(), NoError) << "a second exchange is accepted";
+    EXPECT_EQ(host_->CheckEnvironment(), 1);
+    EXPECT_EQ(host_->AddOnName(), "KAVELO");
+    EXPECT_FALSE(host_->AddOnDescription().empty());
+    ASSERT_EQ(host_->RegisterInterface(), NoError);
+    ASSERT_EQ(host_->Initialize(), NoError);
+
+    std::vector<std::string> menus;
+    for (const MenuItem& menu : host_->Menus()) {
+        menus.push_back(menu.Describe());
+        EXPECT_NE(menu.handler, nullptr) << menu.Describe();
+    }
+    EXPECT_EQ(menus, (std::vector<std::string>{
+                         "KAVELO > Open toolbar (icon 32104)",
+                         "KAVELO > Export from current view (icon 32105)",
+                         "KAVELO > Open live connection (icon 32103)",
+                         "KAVELO > Unlink account (icon 32102)",
+                         "Window > Toolbars > KAVELO toolbar (icon 32101)",
+                     }));
+    EXPECT_EQ(host_->Menus()[0].secondStrings, (std::vector<std::string>{"KAVELO", "Open toolbar"}));
+    ASSERT_EQ(host_->Palettes().size(), 1u);
+    EXPECT_EQ(host_->Palettes()[0].flags, 4);
+    char guid[GS::Guid::TextLength + 1];
+    host_->Palettes()[0].guid.ToText(guid);
+    EXPECT_STREQ(guid, "{D8A0A01F-1184-40F2-B8A8-28CF30714FA4}");
+
+    ASSERT_EQ(host_->Release(), NoError);
+    EXPECT_TRUE(host_->Palettes().empty()) << "release unregisters the palette";
+    host_->Unload();
+    EXPECT_EQ(CountDebugLinesStartingWith("Abnormal add-on termination"), 0);
+}
+
+TEST_F(ModuleTest, UnloadWithoutReleaseLeavesOneAbnormalTerminationLine) {
+    ASSERT_EQ(host_->Start(), NoError);
+    const std::string path = host_->ModulePath();
+    host_->Unload(false);
+    EXPECT_EQ(CountDebugLinesStartingWith("Abnormal add-on termination"), 1);
+    EXPECT_TRUE(Saw("Abnormal add-on termination (\"" + path + "\")"));
+}
+
+TEST_F(ModuleTest, PaletteMessagesOpenShowAndAnswerVisibility) {
+    ASSERT_EQ(host_->Start(), NoError);
+    EXPECT_FALSE(host_->AskPaletteVisible());
+    EXPECT_FALSE(host_->PaletteWindow().has_value());
+
+    ASSERT_EQ(host_->SendPaletteMessage(abi::kPaletteOpen), NoError);
+    ASSERT_TRUE(host_->PaletteWindow().has_value());
+    EXPECT_TRUE(host_->PaletteWindow()->visible);
+    EXPECT_TRUE(host_->AskPaletteVisible());
+
+    ASSERT_EQ(host_->SendPaletteMessage(abi::kPaletteHide), NoError);
+    EXPECT_FALSE(host_->AskPaletteVisible());
+    unsigned char untouched = 0x55;
+    EXPECT_EQ(host_->SendPaletteMessageTo(host_->Palettes()[0].referenceId + 1, abi::kPaletteIsVisible,
+                                          reinterpret_cast<std::intptr_t>(&untouched)),
+              NoError);
+    EXPECT_EQ(untouched, 0x55) << "another reference id is ignored";
+
+    ASSERT_EQ(host_->SendPaletteMessage(abi::kPaletteClose), NoError);
+    EXPECT_FALSE(host_->PaletteWindow().has_value());
+}
+
+TEST_F(ModuleTest, PaletteClosedByItsControlIsCollectedWhenIdle) {
+    ASSERT_EQ(host_->Start(), NoError);
+    ASSERT_EQ(host_->RunMenuCommandByText("Open toolbar"), NoError);
+    std::string error;
+    ASSERT_TRUE(host_->ClosePaletteWindow(&error)) << error;
+    EXPECT_TRUE(host_->PaletteWindow().has_value()) << "waits for the garbage collector";
+    host_->Idle();
+    EXPECT_FALSE(host_->PaletteWindow().has_value());
+}
+
+TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {
+    ASSERT_EQ(host_->Start(), NoError);
+    host_->QueueDialogAnswers({DG::Control::Action::Click(1, 32520)});
+    ASSERT_EQ(host_->RunMenuCommandByText("Export from current view"), NoError);
+    ASSERT_EQ(host_->Launches().size(), 1u);
+    const std::string url = host_->Launches()[0].url;
+    const std::string eid = LoginIdOf(url);
+    ASSERT_EQ(eid.size(), 36u) << url;
+    host_.reset();
+
+    Host restarted(QuietOptions(dir_.Path()));
+    std::string error;
+    ASSERT_TRUE(restarted.Load(kModule, &error)) << error;
+    const auto stored = restarted.StoredPreferencesOfAddOn();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->version, 1);
+    ASSERT_EQ(stored->bytes.size(), 48u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stored->bytes.data())), eid);
+    EXPECT_EQ(stored->bytes[36], 0);
+}
+
+TEST_F(ModuleTest, AnUnansweredDialogIsDismissedAndTold) {
+    ASSERT_EQ(host_->Start(), NoError);
+    ASSERT_EQ(host_->RunMenuCommandByText("Export from current view"), NoError);
+    ASSERT_EQ(host_->DialogProblems().size(), 1u);
+    EXPECT_EQ(host_->DialogProblems()[0],
+              "no answer was queued for dialog 32520 \"Link to KAVELO\"; dismissed");
+    EXPECT_FALSE(host_->StoredPreferencesOfAddOn().has_value()) << "dismissing is not OK";
+    EXPECT_TRUE(host_->Launches().empty());
+}
+
+TEST_F(ModuleTest, UnlinkDeletesTheStoredRecord) {
+    ASSERT_EQ(host_->Start(), NoError);
+    std::string error;
+    ASSERT_TRUE(host_->Preferences().Save(host_->Key(),
+                                          StoredPreferences{1, std::vector<unsigned char>(48, 'x')}, &error));
+    host_->QueueDialogAnswers({DG::Control::Action::Click(1)});
+    ASSERT_EQ(host_->RunMenuCommandByText("Unlink account"), NoError);
+    EXPECT_FALSE(host_->StoredPreferencesOfAddOn().has_value());
+    EXPECT_TRUE(Saw("Preferences deleted successfully."));
+}
+
+TEST_F(ModuleTest, AFailedSlotReachesTheUserAsAFormattedReportAndABeep) {
+    ASSERT_EQ(host_->Start(), NoError);
+    host_->FailSlot(abi::kSlotSetPreferences, abi::APIERR_NOTSUPPORTED);
+    host_->QueueDialogAnswers({DG::Control::Action::Click(1)});
+    ASSERT_EQ(host_->RunMenuCommandByText("Unlink account"), NoError);
+    ASSERT_EQ(host_->Reports().size(), 1u);
+    EXPECT_EQ(host_->Reports()[0].text, "Error: APIERR_NOTSUPPORTED");
+    EXPECT_TRUE(host_->Reports()[0].alert);
+    EXPECT_EQ(host_->Beeps(), 1);
+}
+
+TEST_F(ModuleTest, SessionRunsCommandsAndChecksExpectations) {
+    ASSERT_EQ(host_->Start(), NoError);
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(
+        ParseCommandList("menu:KAVELO toolbar; expect-palette:visible; palette-message:2; "
+                         "expect-palette:hidden; palette-visible; menu:32540; expect-palette:none; "
+                         "menu:Open live connection; expect-launch:https://; expect-reports:0",
+                         &commands, &error))
+        << error;
+    std::ostringstream out;
+    Session session(*host_, out);
+    EXPECT_TRUE(session.RunAll(commands)) << out.str();
+    EXPECT_EQ(session.Failures(), 0);
+    EXPECT_NE(out.str().find("palette: the module says it is not visible"), std::string::npos) << out.str();
+
+    ASSERT_TRUE(ParseCommandList("expect-beeps:3", &commands, &error));
+    EXPECT_FALSE(session.Run(commands.back()));
+    EXPECT_NE(out.str().find("EXPECTATION FAILED: 3 beep(s), got 0"), std::string::npos) << out.str();
+}
+
+TEST_F(ModuleTest, CaptureWritesAJpegOfTheWindowSizeWhereTheModuleLooks) {
+    ASSERT_EQ(host_->Start(), NoError);
+    std::string saved;
+    ASSERT_EQ(host_->CaptureView("", &saved), NoError);
+    RgbImage image;
+    std::string error;
+    ASSERT_TRUE(DecodeJpeg(ReadBytes(saved), &image, &error)) << error;
+    EXPECT_EQ(image.width, 640);
+    EXPECT_EQ(image.height, 400);
+}
+
+TEST_F(ModuleTest, TheModuleLeavesNoMemoryBehind) {
+    ASSERT_EQ(host_->Start(), NoError);
+    ASSERT_EQ(host_->SendPaletteMessage(abi::kPaletteOpen), NoError);
+    host_->Unload();
+    ASSERT_TRUE(host_->MemoryAtUnload().has_value());
+    EXPECT_EQ(host_->MemoryAtUnload()->liveBlocks, host_->MemoryBeforeLoad()->liveBlocks);
+}
+
+}  // namespace
+}  // namespace hostsim

@@ -1,0 +1,272 @@
+// The host function table as hostsim serves it, called the way the module calls it, without a module:
+// preferences, special folders, view saving, reports, fault switches, and the host's hooks (debug lines,
+// beeps, browser launches).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <filesystem>
+#include <fstream>
+
+#include "DBPrintf.hpp"
+#include "GSUtils.hpp"
+#include "HostsimTestSupport.hpp"
+#include "Jpeg.hpp"
+#include "Location.hpp"
+#include "Win32Interop.hpp"
+
+namespace hostsim {
+namespace {
+
+using namespace testing;
+
+// Calls slot 536 with a printf-style argument list, as the module's report wrapper does.
+GSErrCode Report(Host& host, const GS::UniString& format, char alert, ...) {
+    va_list args;
+    va_start(args, alert);
+    const GSErrCode result =
+        SlotFunction<WriteReportFn>(host, abi::kSlotWriteReport)(host.Context(), &format, alert, &args);
+    va_end(args);
+    return result;
+}
+
+TEST(HostSlotsTest, PreferencesAreStoredAsGivenAndSurviveANewHost) {
+    TempDir dir;
+    const unsigned char record[6] = {'a', 'b', 0, 0xFF, 7, 9};
+    {
+        Host host(QuietOptions(dir.Path()));
+        auto set = SlotFunction<SetPreferencesFn>(host, abi::kSlotSetPreferences);
+        ASSERT_EQ(set(host.Context(), 3, 6, record), NoError);
+    }
+    Host host(QuietOptions(dir.Path()));
+    auto get = SlotFunction<GetPreferencesFn>(host, abi::kSlotGetPreferences);
+    Int32 version = -1;
+    Int32 size = -1;
+    ASSERT_EQ(get(host.Context(), &version, &size, nullptr), NoError);
+    EXPECT_EQ(version, 3);
+    EXPECT_EQ(size, 6);
+    unsigned char buffer[6] = {};
+    ASSERT_EQ(get(host.Context(), &version, &size, buffer), NoError);
+    EXPECT_EQ(std::vector<unsigned char>(buffer, buffer + 6), std::vector<unsigned char>(record, record + 6));
+
+    const auto stored = host.StoredPreferencesOfAddOn();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->version, 3);
+    EXPECT_EQ(stored->bytes, std::vector<unsigned char>(record, record + 6));
+}
+
+TEST(HostSlotsTest, DeletingPreferencesLeavesVersionZero) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    auto set = SlotFunction<SetPreferencesFn>(host, abi::kSlotSetPreferences);
+    auto get = SlotFunction<GetPreferencesFn>(host, abi::kSlotGetPreferences);
+    const char data[4] = {1, 2, 3, 4};
+    ASSERT_EQ(set(host.Context(), 1, 4, data), NoError);
+    ASSERT_EQ(set(host.Context(), 0, 0, nullptr), NoError);
+    Int32 version = -1;
+    Int32 size = -1;
+    ASSERT_EQ(get(host.Context(), &version, &size, nullptr), NoError);
+    EXPECT_EQ(version, 0);
+    EXPECT_EQ(size, 0);
+    EXPECT_FALSE(host.StoredPreferencesOfAddOn().has_value());
+
+    EXPECT_EQ(set(host.Context(), 1, 4, nullptr), abi::APIERR_BADPARS);
+    EXPECT_EQ(set(host.Context(), 1, -1, data), abi::APIERR_BADPARS);
+    EXPECT_EQ(get(host.Context(), nullptr, &size, nullptr), abi::APIERR_BADPARS);
+}
+
+TEST(HostSlotsTest, SpecialFolderFourIsACreatedApplicationDataFolder) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    auto environment = SlotFunction<SelectorFn>(host, abi::kSlotEnvironment);
+    Int32 code = 4;
+    IO::Location location;
+    ASSERT_EQ(environment(host.Context(), abi::kSelectorSpecialFolder, &code, &location, nullptr), NoError);
+    GS::UniString path;
+    ASSERT_EQ(location.ToPath(&path), NoError);
+    EXPECT_EQ(std::string(path.ToCStr(0, MaxUSize, CC_UTF8).Get()), host.ApplicationDataFolder());
+    EXPECT_TRUE(std::filesystem::is_directory(host.ApplicationDataFolder()));
+
+    code = 5;
+    EXPECT_EQ(environment(host.Context(), abi::kSelectorSpecialFolder, &code, &location, nullptr),
+              abi::APIERR_BADPARS);
+    code = 4;
+    EXPECT_EQ(environment(host.Context(), abi::FourCC('N', 'O', 'P', 'E'), &code, &location, nullptr),
+              abi::APIERR_BADPARS);
+}
+
+TEST(HostSlotsTest, SaveWritesADecodableJpegOfTheWindowSize) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    auto automate = SlotFunction<SelectorFn>(host, abi::kSlotAutomate);
+    const std::string target = dir / "view.jpeg";
+    IO::Location location(target.c_str());
+    abi::SaveFileRecord file{};
+    file.fileType = 19;
+    file.location = &location;
+    abi::SavePictureRecord picture{};
+    picture.kind = 6;
+    ASSERT_EQ(automate(host.Context(), abi::kSelectorSave, &file, &picture, nullptr), NoError);
+
+    RgbImage image;
+    std::string error;
+    ASSERT_TRUE(DecodeJpeg(ReadBytes(target), &image, &error)) << error;
+    EXPECT_EQ(image.width, 640);
+    EXPECT_EQ(image.height, 400);
+    ASSERT_EQ(host.SavedViews().size(), 1u);
+    EXPECT_EQ(host.SavedViews()[0].bytes, ReadBytes(target).size());
+
+    file.fileType = 18;
+    EXPECT_EQ(automate(host.Context(), abi::kSelectorSave, &file, &picture, nullptr), abi::APIERR_BADPARS);
+    file.fileType = 19;
+    picture.kind = 5;
+    EXPECT_EQ(automate(host.Context(), abi::kSelectorSave, &file, &picture, nullptr), abi::APIERR_BADPARS);
+    EXPECT_EQ(automate(host.Context(), abi::kSelectorSave, &file, nullptr, nullptr), abi::APIERR_BADPARS);
+}
+
+TEST(HostSlotsTest, CaptureUsesTheSaveSlotIntoTheApplicationDataFolder) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    std::string saved;
+    ASSERT_EQ(host.CaptureView("", &saved), NoError);
+    EXPECT_EQ(saved, host.ApplicationDataFolder() + "/KaveloArchiCapture.jpeg");
+    EXPECT_TRUE(std::filesystem::is_regular_file(saved));
+    EXPECT_EQ(host.SlotCalls(abi::kSlotAutomate), 1);
+}
+
+TEST(HostSlotsTest, ReportsAreFormattedFromTheArgumentList) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    ASSERT_EQ(Report(host, GS::UniString(u"%s: %s (%d)"), 0, "Error in APIDo_SaveID (JPEG)", "APIERR_BADPARS",
+                     -2130313112),
+              NoError);
+    ASSERT_EQ(Report(host, GS::UniString(u"Größe %u%%"), 1, 48u), NoError);
+    ASSERT_EQ(host.Reports().size(), 2u);
+    EXPECT_EQ(host.Reports()[0].text, "Error in APIDo_SaveID (JPEG): APIERR_BADPARS (-2130313112)");
+    EXPECT_FALSE(host.Reports()[0].alert);
+    EXPECT_EQ(host.Reports()[1].text,
+              "Gr\xC3\xB6\xC3\x9F"
+              "e 48%");
+    EXPECT_TRUE(host.Reports()[1].alert);
+}
+
+TEST(HostSlotsTest, FaultSwitchesFailCallsAndEmptySlots) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    auto get = SlotFunction<GetPreferencesFn>(host, abi::kSlotGetPreferences);
+    Int32 version = 0;
+    Int32 size = 0;
+    host.FailSlot(abi::kSlotGetPreferences, abi::APIERR_GENERAL);
+    EXPECT_EQ(get(host.Context(), &version, &size, nullptr), abi::APIERR_GENERAL);
+    EXPECT_EQ(get(host.Context(), &version, &size, nullptr), NoError) << "only the next call";
+
+    host.FailSlot(abi::kSlotGetPreferences, abi::APIERR_NOTSUPPORTED, -1);
+    EXPECT_EQ(get(host.Context(), &version, &size, nullptr), abi::APIERR_NOTSUPPORTED);
+    EXPECT_EQ(get(host.Context(), &version, &size, nullptr), abi::APIERR_NOTSUPPORTED);
+    host.ClearFaults();
+    EXPECT_EQ(get(host.Context(), &version, &size, nullptr), NoError);
+    EXPECT_EQ(host.SlotCalls(abi::kSlotGetPreferences), 5);
+
+    int notTheContext = 0;
+    EXPECT_EQ(get(&notTheContext, &version, &size, nullptr), abi::APIERR_BADPARS);
+
+    host.ClearSlot(abi::kSlotAutomate);
+    EXPECT_EQ(host.Table()[abi::kSlotAutomate / 8], nullptr);
+    std::string saved;
+    EXPECT_EQ(host.CaptureView("", &saved), abi::APIERR_NOTSUPPORTED);
+    host.RestoreSlot(abi::kSlotAutomate);
+    EXPECT_NE(host.Table()[abi::kSlotAutomate / 8], nullptr);
+    EXPECT_THROW(host.FailSlot(8, 1), std::out_of_range) << "hostsim serves no slot at 8";
+}
+
+TEST(HostSlotsTest, TableServesExactlyItsNineSlots) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    int served = 0;
+    for (const void* slot : host.Table()) served += slot != nullptr;
+    EXPECT_EQ(served, 9);
+    for (std::size_t offset : {40, 200, 464, 472, 480, 488, 536, 624, 648})
+        EXPECT_NE(host.Table()[offset / 8], nullptr) << offset;
+}
+
+TEST(HostHooksTest, KeepsDebugLinesAndBeeps) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    DBPrintf("Preferences::GetPreferences()\n");
+    DBPrintf("prefs.timestampLastRealtimeTab %s\n", "0");
+    GSSysBeep();
+    ASSERT_EQ(host.DebugLines().size(), 2u);
+    EXPECT_EQ(host.DebugLines()[0], "Preferences::GetPreferences()");
+    EXPECT_EQ(host.DebugLines()[1], "prefs.timestampLastRealtimeTab 0");
+    EXPECT_EQ(host.Beeps(), 1);
+}
+
+TEST(HostHooksTest, OnlyOneHostAtATime) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    EXPECT_THROW(Host second(QuietOptions(dir.Path())), std::logic_error);
+    EXPECT_THROW(Host noData(Options{}), std::invalid_argument);
+}
+
+TEST(BrowserTest, RecordsEveryLaunchAsUtf16AndAsUtf8) {
+    TempDir dir;
+    Host host(QuietOptions(dir.Path()));
+    // The module widens each byte of its URL with its sign: a byte 0xC3 arrives as U+FFC3.
+    const std::u16string url = u"https://app.kavelo.io/?uploadRealtime=true&imageId=\xFFC3\xFFA9";
+    const HINSTANCE result = ShellExecuteW(nullptr, u"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    EXPECT_GT(reinterpret_cast<std::intptr_t>(result), 32);
+    ASSERT_EQ(host.Launches().size(), 1u);
+    const Launch& launch = host.Launches()[0];
+    EXPECT_EQ(launch.operation, u"open");
+    EXPECT_EQ(launch.file, url);
+    EXPECT_EQ(launch.url, "https://app.kavelo.io/?uploadRealtime=true&imageId=\xEF\xBF\x83\xEF\xBE\xA9");
+    EXPECT_EQ(launch.showCommand, SW_SHOWNORMAL);
+}
+
+TEST(BrowserTest, HandsTheUrlWholeToTheUsersCommand) {
+    TempDir dir;
+    const std::string script = dir / "browser.sh";
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$#\" > \"" << dir / "launched.txt"
+                          << "\"\n";
+    ::chmod(script.c_str(), 0755);
+    Options options = QuietOptions(dir.Path());
+    options.browser = BrowserMode::Command;
+    options.browserCommand = script;
+    Host host(options);
+    ShellExecuteW(nullptr, u"open", u"https://app.kavelo.io/?a=1&b=two words", nullptr, nullptr,
+                  SW_SHOWNORMAL);
+    host.Browser().WaitForChildren();
+    std::ifstream in(dir / "launched.txt");
+    std::string seen;
+    std::getline(in, seen);
+    EXPECT_EQ(seen, "https://app.kavelo.io/?a=1&b=two words|1") << "one argument, no shell in between";
+    ASSERT_EQ(host.Launches().size(), 1u);
+    EXPECT_TRUE(host.Launches()[0].started);
+}
+
+TEST(BrowserTest, ConfirmLoginWaitsForIdleAndOnlyForLoginPages) {
+    TempDir dir;
+    Options options = QuietOptions(dir.Path());
+    options.browser = BrowserMode::ConfirmLogin;
+    Host host(options);
+    int confirmed = 0;
+    host.Browser().SetLoginConfirmer([&](const std::string& url, std::string* outcome) {
+        ++confirmed;
+        *outcome = "saw " + url;
+        return true;
+    });
+    ShellExecuteW(nullptr, u"open", u"https://app.kavelo.io/?uploadRealtime=true", nullptr, nullptr, 1);
+    ShellExecuteW(nullptr, u"open", u"https://app.kavelo.io/login?eid=1b4e28ba-2fa1-41d2-883f-0016d3cca427",
+                  nullptr, nullptr, 1);
+    EXPECT_EQ(confirmed, 0) << "a person confirms later, not inside ShellExecuteW";
+    host.Idle();
+    EXPECT_EQ(confirmed, 1);
+    EXPECT_EQ(host.Launches()[1].outcome,
+              "login confirmed: saw https://app.kavelo.io/login?eid=1b4e28ba-2fa1-41d2-883f-0016d3cca427");
+    EXPECT_EQ(LoginIdOf("https://x.io/login?eid=abc&z=1"), "abc");
+    EXPECT_EQ(LoginIdOf("https://x.io/?eid=abc"), "");
+}
+
+}  // namespace
+}  // namespace hostsim

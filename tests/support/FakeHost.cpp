@@ -1,0 +1,284 @@
+// The in-memory host's slot functions and capture of what the module shows and prints.
+#include "FakeHost.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "DGControl.hpp"
+#include "GSRootControl.hpp"
+#include "GSUtilsControl.hpp"
+#include "HostServices.hpp"
+#include "Location.hpp"
+#include "PlatformControl.hpp"
+#include "RSControl.hpp"
+#include "UniString.hpp"
+
+namespace testsupport {
+
+void* const FakeHost::kContext = reinterpret_cast<void*>(0x5EED);
+
+namespace {
+
+FakeHost* current = nullptr;
+
+constexpr UInt32 kSpecialFolder = 0x47535046;  // 'GSPF'
+constexpr UInt32 kSave = 0x53415645;           // 'SAVE'
+constexpr GSErrCode kBadPars = static_cast<GSErrCode>(0x81060068);
+
+template <class Fn>
+void SetSlot(std::size_t offset, Fn fn) {
+    std::memcpy(HostFunctionTable + offset, &fn, sizeof fn);
+}
+
+bool Faulted(std::size_t slot, void* context, GSErrCode* code) {
+    current->Record(slot, context);
+    return current->TakeFault(slot, code);
+}
+
+GSErrCode RegisterMenu(const MenuRecord* record) {
+    GSErrCode code;
+    if (Faulted(kRegisterMenuSlot, nullptr, &code))
+        return code;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(record);
+    current->menuRecords.emplace_back(bytes, bytes + sizeof *record);
+    return NoError;
+}
+
+GSErrCode InstallMenuHandler(void* context, Int32 menuId, MenuCommandHandlerFn handler) {
+    GSErrCode code;
+    if (Faulted(kInstallMenuHandlerSlot, context, &code))
+        return code;
+    current->menuHandlers.emplace_back(menuId, reinterpret_cast<void*>(handler));
+    return NoError;
+}
+
+GSErrCode SetPreferences(void* context, Int32 version, Int32 size, const void* data) {
+    GSErrCode code;
+    if (Faulted(kSetPreferencesSlot, context, &code))
+        return code;
+    if (version == 0 && size == 0 && data == nullptr) {
+        current->preferences.reset();
+        return NoError;
+    }
+    if (size < 0 || (size > 0 && data == nullptr))
+        return kBadPars;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    current->preferences = StoredPreferences{version, std::vector<unsigned char>(bytes, bytes + size)};
+    return NoError;
+}
+
+GSErrCode GetPreferences(void* context, Int32* version, Int32* size, void* data) {
+    GSErrCode code;
+    if (Faulted(kGetPreferencesSlot, context, &code))
+        return code;
+    if (version == nullptr || size == nullptr)
+        return kBadPars;
+    if (!current->preferences) {
+        *version = 0;
+        *size = 0;
+        return NoError;
+    }
+    *version = current->preferences->version;
+    if (data == nullptr) {
+        *size = static_cast<Int32>(current->preferences->bytes.size());
+        return NoError;
+    }
+    const std::size_t count =
+        std::min<std::size_t>(static_cast<std::size_t>(*size), current->preferences->bytes.size());
+    std::memcpy(data, current->preferences->bytes.data(), count);
+    return NoError;
+}
+
+GSErrCode RegisterModelessWindow(void* context, const ModelessWindowRecord* record) {
+    GSErrCode code;
+    if (Faulted(kRegisterModelessWindowSlot, context, &code))
+        return code;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(record);
+    current->windowRecords.emplace_back(bytes, bytes + sizeof *record);
+    return NoError;
+}
+
+GSErrCode UnregisterModelessWindow(void* context, Int32 referenceId) {
+    GSErrCode code;
+    if (Faulted(kUnregisterModelessWindowSlot, context, &code))
+        return code;
+    current->unregisteredWindows.push_back(referenceId);
+    return NoError;
+}
+
+GSErrCode WriteReport(void* context, const GS::UniString* format, char alert, va_list* args) {
+    GSErrCode code;
+    if (Faulted(kWriteReportSlot, context, &code))
+        return code;
+    const GS::UniString::CStr narrow = format->ToCStr(0, MaxUSize, CC_UTF8);
+    va_list copy;
+    va_copy(copy, *args);
+    char buffer[4096];
+    std::vsnprintf(buffer, sizeof buffer, narrow.Get(), copy);
+    va_end(copy);
+    current->reports.emplace_back(buffer);
+    current->reportAlerts.push_back(alert != 0);
+    return NoError;
+}
+
+GSErrCode Environment(void* context, UInt32 selector, void* p1, void* p2, void*) {
+    GSErrCode code;
+    if (Faulted(kEnvironmentSlot, context, &code))
+        return code;
+    if (selector != kSpecialFolder || p1 == nullptr || p2 == nullptr || *static_cast<Int32*>(p1) != 4)
+        return kBadPars;
+    static_cast<IO::Location*>(p2)->Set(current->captureFolder.c_str());
+    return NoError;
+}
+
+GSErrCode Automate(void* context, UInt32 selector, void* p1, void* p2, void*) {
+    GSErrCode code;
+    ++current->saveRequests;
+    if (Faulted(kAutomateSlot, context, &code))
+        return code;
+    if (selector != kSave || p1 == nullptr || p2 == nullptr)
+        return kBadPars;
+    const auto* file = static_cast<const SaveFileRecord*>(p1);
+    const auto* picture = static_cast<const SavePictureRecord*>(p2);
+    if (file->fileType != 19 || picture->value != 6 || file->location == nullptr)
+        return kBadPars;
+    if (!current->viewJpeg)
+        return APIERR_GENERAL;
+    GS::UniString path;
+    if (file->location->ToPath(&path) != NoError)
+        return kBadPars;
+    WriteFile(path.ToCStr(0, MaxUSize, CC_UTF8).Get(), *current->viewJpeg);
+    return NoError;
+}
+
+}  // namespace
+
+FakeHost::FakeHost() {
+    if (current != nullptr)
+        throw std::logic_error("FakeHost: only one may exist at a time");
+    current = this;
+    std::memset(HostFunctionTable, 0, HostFunctionTableSize);
+    SetSlot(kRegisterMenuSlot, &RegisterMenu);
+    SetSlot(kInstallMenuHandlerSlot, &InstallMenuHandler);
+    SetSlot(kSetPreferencesSlot, &SetPreferences);
+    SetSlot(kGetPreferencesSlot, &GetPreferences);
+    SetSlot(kRegisterModelessWindowSlot, &RegisterModelessWindow);
+    SetSlot(kUnregisterModelessWindowSlot, &UnregisterModelessWindow);
+    SetSlot(kWriteReportSlot, &WriteReport);
+    SetSlot(kEnvironmentSlot, &Environment);
+    SetSlot(kAutomateSlot, &Automate);
+    HostContext = kContext;
+    tempRoot_ = MakeTempFolder("kavelo-unit");
+    captureFolder = tempRoot_ + "/ApplicationData";
+    ::mkdir(captureFolder.c_str(), 0755);
+    beepsAtStart_ = GSUtils::Control::BeepCount();
+    DG::Control::ResetForTesting();
+    GS::Control::SetDebugSink([this](const std::string& text) { debugLines.push_back(text); });
+    Platform::Control::SetLauncher([this](const Platform::Control::ShellRequest& request) {
+        if (request.operation != u"open" || request.showCommand != 1)
+            throw std::logic_error("FakeHost: unexpected ShellExecuteW call");
+        launches.push_back(request.file);
+        return launchSucceeds;
+    });
+}
+
+FakeHost::~FakeHost() {
+    Platform::Control::SetLauncher(nullptr);
+    GS::Control::SetDebugSink(nullptr);
+    std::memset(HostFunctionTable, 0, HostFunctionTableSize);
+    HostContext = nullptr;
+    RemoveTree(tempRoot_);
+    current = nullptr;
+}
+
+FakeHost& FakeHost::Current() {
+    if (current == nullptr)
+        throw std::logic_error("FakeHost: none installed");
+    return *current;
+}
+
+void FakeHost::FailSlot(std::size_t slot, GSErrCode code, int count) {
+    faults_[slot] = {code, count};
+}
+
+void FakeHost::EmptySlot(std::size_t slot) {
+    std::memset(HostFunctionTable + slot, 0, sizeof(void*));
+}
+
+bool FakeHost::TakeFault(std::size_t slot, GSErrCode* code) {
+    auto it = faults_.find(slot);
+    if (it == faults_.end() || it->second.second == 0)
+        return false;
+    *code = it->second.first;
+    if (it->second.second > 0)
+        --it->second.second;
+    return true;
+}
+
+int FakeHost::Beeps() const {
+    return GSUtils::Control::BeepCount() - beepsAtStart_;
+}
+
+std::size_t FakeHost::CallsTo(std::size_t slot) const {
+    std::size_t count = 0;
+    for (const SlotCall& call : calls) count += call.slot == slot ? 1 : 0;
+    return count;
+}
+
+std::vector<std::string> FakeHost::LaunchedUrls() const {
+    std::vector<std::string> urls;
+    for (const std::u16string& url : launches)
+        urls.emplace_back(GS::UniString(url.c_str()).ToCStr(0, MaxUSize, CC_UTF8).Get());
+    return urls;
+}
+
+ModuleResources::ModuleResources() {
+    ResModule = RS::Control::OpenResourceFile(KAVELO_MODULE_PATH);
+    if (ResModule == InvalidResModule)
+        throw std::runtime_error("cannot open the resources of " KAVELO_MODULE_PATH);
+}
+
+ModuleResources::~ModuleResources() {
+    RSRemoveModuleImageCache(ResModule);
+    ResModule = InvalidResModule;
+}
+
+void RemoveTree(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string MakeTempFolder(const char* prefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a temporary folder");
+    return pattern;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,106 @@
+// An in-memory host for unit tests: fills the module's function table with slots that record what the
+// module asked and answer from state a test sets, and captures reports, beeps, debug lines and launches.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "GSTypes.hpp"
+
+namespace testsupport {
+
+constexpr std::size_t kRegisterMenuSlot = 40;
+constexpr std::size_t kInstallMenuHandlerSlot = 200;
+constexpr std::size_t kSetPreferencesSlot = 464;
+constexpr std::size_t kGetPreferencesSlot = 472;
+constexpr std::size_t kRegisterModelessWindowSlot = 480;
+constexpr std::size_t kUnregisterModelessWindowSlot = 488;
+constexpr std::size_t kWriteReportSlot = 536;
+constexpr std::size_t kEnvironmentSlot = 624;
+constexpr std::size_t kAutomateSlot = 648;
+
+struct StoredPreferences {
+    Int32 version = 0;
+    std::vector<unsigned char> bytes;
+};
+
+struct SlotCall {
+    std::size_t slot;
+    void* context;
+};
+
+class FakeHost {
+public:
+    // Installs the host into the module's table (every slot this host serves) and sets the context.
+    // Only one FakeHost may exist at a time.
+    FakeHost();
+    ~FakeHost();
+    FakeHost(const FakeHost&) = delete;
+    FakeHost& operator=(const FakeHost&) = delete;
+
+    static FakeHost& Current();
+
+    // Faults: the slot answers `code` without doing its work, for the next `count` calls (-1: always).
+    void FailSlot(std::size_t slot, GSErrCode code, int count = -1);
+    // Empties a slot of the module's table.
+    void EmptySlot(std::size_t slot);
+
+    // Preferences as the host keeps them; nullopt = nothing stored.
+    std::optional<StoredPreferences> preferences;
+
+    // The bytes the next 'SAVE' request writes; nullopt = the request fails with saveFailure (or
+    // APIERR_GENERAL) and writes nothing.
+    std::optional<std::string> viewJpeg = std::string("\xFF\xD8 fake jpeg \xFF\xD9", 15);
+    std::string captureFolder;  // the folder 'GSPF' code 4 answers
+    std::string CapturePath() const { return captureFolder + "/KaveloArchiCapture.jpeg"; }
+
+    std::vector<std::string> reports;  // formatted report texts
+    std::vector<bool> reportAlerts;
+    std::vector<std::string> debugLines;   // as DBPrintf wrote them
+    std::vector<std::u16string> launches;  // URLs handed to ShellExecuteW
+    bool launchSucceeds = true;
+    std::vector<SlotCall> calls;  // every served slot call, in order
+    std::vector<std::vector<unsigned char>> menuRecords;
+    std::vector<std::pair<Int32, void*>> menuHandlers;
+    std::vector<std::vector<unsigned char>> windowRecords;
+    std::vector<Int32> unregisteredWindows;
+    int saveRequests = 0;
+
+    int Beeps() const;
+    std::size_t CallsTo(std::size_t slot) const;
+    // The launches as UTF-8 text.
+    std::vector<std::string> LaunchedUrls() const;
+
+    // Used by the slot functions.
+    bool TakeFault(std::size_t slot, GSErrCode* code);
+    void Record(std::size_t slot, void* context) { calls.push_back({slot, context}); }
+
+    static void* const kContext;
+
+private:
+    std::map<std::size_t, std::pair<GSErrCode, int>> faults_;
+    std::string tempRoot_;
+    int beepsAtStart_ = 0;
+};
+
+// Opens the built module's resources for the module code under test (ResModule) while it lives.
+class ModuleResources {
+public:
+    ModuleResources();
+    ~ModuleResources();
+    ModuleResources(const ModuleResources&) = delete;
+    ModuleResources& operator=(const ModuleResources&) = delete;
+};
+
+// Removes every file and folder below `path` and `path` itself.
+void RemoveTree(const std::string& path);
+// A new empty folder under the system's temporary folder.
+std::string MakeTempFolder(const char* prefix);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+}  // namespace testsupport

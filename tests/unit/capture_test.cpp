@@ -1,0 +1,110 @@
+// View capture: the save request, the read of the capture file and the data URL, on every failure path.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "Base64.hpp"
+#include "Capture.hpp"
+#include "FakeHost.hpp"
+#include "GSRootControl.hpp"
+#include "IOControl.hpp"
+
+using testsupport::FakeHost;
+
+namespace {
+
+const std::string kPrefix = "data:image/jpeg;base64,";
+
+bool Exists(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+class CaptureTest : public ::testing::Test {
+protected:
+    void TearDown() override { IO::Control::ClearFaults(); }
+    FakeHost host;
+};
+
+}  // namespace
+
+TEST_F(CaptureTest, SavedViewBecomesADataUrlOfEveryByte) {
+    std::string jpeg = "\xFF\xD8\xFF\xE0";
+    for (int i = 0; i < 1000; ++i) jpeg.push_back(static_cast<char>(i * 7));
+    host.viewJpeg = jpeg;
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    EXPECT_EQ(url, kPrefix + Base64Encode(jpeg, false));
+    EXPECT_EQ(url.size(), 23 + 4 * ((jpeg.size() + 2) / 3));
+    EXPECT_EQ(url.find('\n'), std::string::npos);
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_EQ(testsupport::ReadFile(host.CapturePath()), jpeg) << "the capture file stays in the folder";
+}
+
+TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
+    host.viewJpeg = std::string();
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    EXPECT_EQ(url, kPrefix);
+}
+
+TEST_F(CaptureTest, FailedSaveIsReportedAndAnEarlierCaptureIsSent) {
+    testsupport::WriteFile(host.CapturePath(), "older view");
+    host.viewJpeg.reset();
+    host.FailSlot(testsupport::kAutomateSlot, static_cast<GSErrCode>(0x81060387));
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0], "Error in APIDo_SaveID (JPEG): APIERR_NOTSUPPORTED");
+    EXPECT_EQ(url, kPrefix + Base64Encode("older view", false));
+}
+
+TEST_F(CaptureTest, FailedSaveWithoutAFileReportsBothAndLeavesTheUrlEmpty) {
+    host.viewJpeg.reset();
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    ASSERT_EQ(host.reports.size(), 2u);
+    EXPECT_EQ(host.reports[0], "Error in APIDo_SaveID (JPEG): APIERR_GENERAL");
+    EXPECT_EQ(host.reports[1], "Error read: Unknown Error");
+    EXPECT_EQ(host.Beeps(), 2);
+    EXPECT_TRUE(url.empty());
+    EXPECT_FALSE(Exists(host.CapturePath()));
+}
+
+TEST_F(CaptureTest, LengthFailureIsAReadError) {
+    IO::Control::FailNextGetDataLength(-39);
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0], "Error read: Unknown Error");
+    EXPECT_TRUE(url.empty());
+}
+
+TEST_F(CaptureTest, ShortReadIsReportedAndTheUnreadRestIsZeros) {
+    host.viewJpeg = std::string(30, 'J');
+    IO::Control::ShortenNextRead(12);
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0], "Error read: Unknown Error");
+    EXPECT_EQ(url, kPrefix + Base64Encode(std::string(18, 'J') + std::string(12, '\0'), false))
+        << "bytes the read never filled must not carry stale memory";
+}
+
+TEST_F(CaptureTest, NoHandleMeansNoReportAndNoUrl) {
+    GS::Control::FailNextHandleAllocation();
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_EQ(host.Beeps(), 0);
+    EXPECT_TRUE(url.empty());
+}
+
+TEST_F(CaptureTest, HandlesAreReturned) {
+    const auto before = GS::Control::GetMemoryStats().liveBlocks;
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    IO::Control::ShortenNextRead(3);
+    CaptureViewAsDataUrl(url);
+    EXPECT_EQ(GS::Control::GetMemoryStats().liveBlocks, before);
+}

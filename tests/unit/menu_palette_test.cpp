@@ -1,0 +1,169 @@
+// Menu commands, the toolbar palette and the host's palette messages.
+#include <gtest/gtest.h>
+
+#include "AddOnMain.hpp"
+#include "BrowserPages.hpp"
+#include "DGControl.hpp"
+#include "DisposableControl.hpp"
+#include "FakeHost.hpp"
+#include "Palette.hpp"
+#include "Preferences.hpp"
+
+using DG::Control::Action;
+using testsupport::FakeHost;
+
+namespace {
+
+GSErrCode Menu(Int16 id) {
+    MenuParams params{};
+    params.menuResID = id;
+    params.itemIndex = 1;
+    return MenuCommandHandler(&params);
+}
+
+GSErrCode Message(Int32 message, std::intptr_t param = 0) {
+    return PaletteWindowCallback(PaletteReferenceId, message, param);
+}
+
+std::vector<DG::Control::PaletteState> Palettes() {
+    return DG::Control::GetPalettes();
+}
+
+class MenuPaletteTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ClosePalette();
+        EXPECT_EQ(DG::Control::GetObserverStats().attachments, 0);
+        EXPECT_EQ(DG::Control::GetObserverStats().leftAttached, 0);
+    }
+    FakeHost host;
+    testsupport::ModuleResources resources;
+};
+
+}  // namespace
+
+TEST_F(MenuPaletteTest, OpenToolbarAndTheToggle) {
+    EXPECT_EQ(Menu(32511), NoError);
+    ASSERT_EQ(Palettes().size(), 1u);
+    EXPECT_TRUE(Palettes()[0].visible);
+    EXPECT_TRUE(Palettes()[0].processingEvents);
+    EXPECT_EQ(Palettes()[0].title, "Kavelo Palette");
+    EXPECT_EQ(Palettes()[0].lastShowPlacement, -32768);
+
+    EXPECT_EQ(Menu(32511), NoError);
+    EXPECT_EQ(Palettes().size(), 1u) << "open toolbar with the palette open changes nothing";
+    EXPECT_EQ(Menu(32540), NoError);
+    EXPECT_TRUE(Palettes().empty()) << "a toggle after open toolbar closes";
+    EXPECT_FALSE(IsPaletteOpen());
+    EXPECT_EQ(Menu(32540), NoError);
+    EXPECT_TRUE(IsPaletteOpen());
+    EXPECT_EQ(Menu(32540), NoError);
+    EXPECT_FALSE(IsPaletteOpen());
+}
+
+TEST_F(MenuPaletteTest, UnlinkAlwaysShowsItsDialogAndUnknownIdsDoNothing) {
+    DG::Control::ScriptUserActions({Action::Click(1, 32534)});
+    EXPECT_EQ(Menu(32513), NoError);
+    const auto shown = DG::Control::GetShownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Account unlinked");
+    EXPECT_EQ(shown[0].texts,
+              std::vector<std::string>{"Archicad app was unlinked from your KAVELO account."});
+
+    const std::size_t callsBefore = host.calls.size();
+    EXPECT_EQ(Menu(12345), NoError);
+    EXPECT_EQ(host.calls.size(), callsBefore);
+    EXPECT_FALSE(IsPaletteOpen());
+}
+
+TEST_F(MenuPaletteTest, OpenLiveConnectionWhileUnlinkedStampsAnUnlinkedRecord) {
+    EXPECT_EQ(Menu(32514), NoError);
+    EXPECT_EQ(host.LaunchedUrls(),
+              std::vector<std::string>{std::string(WebAppOrigin) + "/?uploadRealtime=true"});
+    ASSERT_TRUE(host.preferences.has_value());
+    EXPECT_FALSE(IsAccountLinked());
+}
+
+TEST_F(MenuPaletteTest, VisibilityAnswerAndForeignReferenceIds) {
+    unsigned char answer = 0xEE;
+    EXPECT_EQ(PaletteWindowCallback(PaletteReferenceId + 1, 7, reinterpret_cast<std::intptr_t>(&answer)),
+              NoError);
+    EXPECT_EQ(answer, 0xEE) << "another reference id leaves the answer alone";
+    Message(7, reinterpret_cast<std::intptr_t>(&answer));
+    EXPECT_EQ(answer, 0);
+    for (Int32 message : {2, 3, 4, 5, 1}) EXPECT_EQ(Message(message), NoError);
+    EXPECT_TRUE(Palettes().empty());
+
+    Message(6);
+    Message(6);
+    EXPECT_EQ(Palettes().size(), 1u) << "message 6 never makes a second palette";
+    Message(7, reinterpret_cast<std::intptr_t>(&answer));
+    EXPECT_EQ(answer, 1);
+    Message(2);
+    Message(7, reinterpret_cast<std::intptr_t>(&answer));
+    EXPECT_EQ(answer, 0);
+    EXPECT_TRUE(Palettes()[0].processingEvents) << "hiding does not end event processing";
+    Message(3);
+    EXPECT_TRUE(Palettes()[0].visible);
+    Message(4);
+    EXPECT_FALSE(Palettes()[0].itemsEnabled);
+    Message(5);
+    EXPECT_TRUE(Palettes()[0].itemsEnabled);
+    Message(1);
+    EXPECT_TRUE(Palettes().empty());
+    EXPECT_FALSE(IsPaletteOpen());
+}
+
+TEST_F(MenuPaletteTest, CloseControlHandsThePaletteToTheCollector) {
+    OpenPalette();
+    ASSERT_TRUE(DG::Control::RequestPaletteClose(PaletteGuid));
+    EXPECT_TRUE(IsPaletteOpen()) << "open until the collection";
+    EXPECT_FALSE(Palettes()[0].visible);
+    EXPECT_FALSE(Palettes()[0].processingEvents);
+    EXPECT_TRUE(Palettes()[0].markedForDisposal);
+    EXPECT_EQ(GS::Control::RunGarbageCollection(), 1u);
+    EXPECT_FALSE(IsPaletteOpen());
+    EXPECT_TRUE(Palettes().empty());
+
+    OpenPalette();
+    EXPECT_EQ(Palettes().size(), 1u) << "the next open builds a new palette";
+}
+
+TEST_F(MenuPaletteTest, AMarkedPaletteIsDeletedExactlyOnce) {
+    const auto before = GS::Control::GetDisposableStats();
+    OpenPalette();
+    DG::Control::RequestPaletteClose(PaletteGuid);
+    ClosePalette();
+    EXPECT_EQ(GS::Control::RunGarbageCollection(), 0u);
+
+    OpenPalette();
+    DG::Control::RequestPaletteClose(PaletteGuid);
+    OpenPalette();  // reopened before the collection: the palette is in use again
+    EXPECT_EQ(GS::Control::RunGarbageCollection(), 0u);
+    EXPECT_TRUE(IsPaletteOpen());
+    EXPECT_TRUE(Palettes()[0].visible);
+    Message(1);
+
+    const auto after = GS::Control::GetDisposableStats();
+    EXPECT_EQ(after.live, before.live);
+}
+
+TEST_F(MenuPaletteTest, PaletteButtonTwoOpensTheLivePage) {
+    OpenPalette();
+    ASSERT_TRUE(DG::Control::ClickPaletteItem(PaletteGuid, 2));
+    EXPECT_EQ(host.LaunchedUrls(),
+              std::vector<std::string>{std::string(WebAppOrigin) + "/?uploadRealtime=true"});
+    EXPECT_FALSE(IsLiveTabStale());
+}
+
+TEST_F(MenuPaletteTest, PaletteButtonOneAndTheMenuItemBothStartTheLinkFlowWhenUnlinked) {
+    OpenPalette();
+    DG::Control::ScriptUserActions({Action::Click(2, 32520), Action::Click(2, 32520)});
+    ASSERT_TRUE(DG::Control::ClickPaletteItem(PaletteGuid, 1));
+    EXPECT_EQ(Menu(32512), NoError);
+    const auto shown = DG::Control::GetShownDialogs();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].resId, 32520);
+    EXPECT_EQ(shown[1].resId, 32520);
+    EXPECT_EQ(host.saveRequests, 0) << "nothing captured without a link";
+}

@@ -1,0 +1,96 @@
+// Queues of fault switches, consumed request by request.
+#include "Faults.hpp"
+
+#include <stdexcept>
+
+namespace webapp {
+namespace {
+
+void CheckScope(const FaultScope& scope)
+{
+    if (scope.count == 0) {
+        throw std::invalid_argument("webapp: a fault switch needs a count of at least 1");
+    }
+}
+
+void CheckScriptable(const Response& response)
+{
+    if (response.status < 100 || response.status > 599) {
+        throw std::invalid_argument("webapp: scripted status " + std::to_string(response.status) +
+                                    " is not an HTTP status");
+    }
+    if (StatusForbidsBody(response.status) && !response.body.empty()) {
+        throw std::invalid_argument("webapp: status " + std::to_string(response.status) + " cannot have a body");
+    }
+    for (const auto& field : response.headers) {
+        const std::string& name = field.first;
+        if (EqualsIgnoringCase(name, "Content-Length") || EqualsIgnoringCase(name, "Transfer-Encoding") ||
+            EqualsIgnoringCase(name, "Connection")) {
+            throw std::invalid_argument("webapp: scripted header " + name +
+                                        " is set by the body framing; choose a BodyFraming instead");
+        }
+    }
+}
+
+}  // namespace
+
+void Faults::Script(Response response, FaultScope scope)
+{
+    CheckScope(scope);
+    CheckScriptable(response);
+    std::lock_guard<std::mutex> lock(mutex_);
+    scripts_.push_back({std::move(response), std::move(scope)});
+}
+
+void Faults::Stall(std::chrono::milliseconds delay, FaultScope scope)
+{
+    CheckScope(scope);
+    if (delay.count() < 0) {
+        throw std::invalid_argument("webapp: a stall cannot be negative");
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    stalls_.push_back({delay, std::move(scope)});
+}
+
+void Faults::DropMidBody(FaultScope scope)
+{
+    CheckScope(scope);
+    std::lock_guard<std::mutex> lock(mutex_);
+    drops_.push_back({Drop{}, std::move(scope)});
+}
+
+void Faults::Clear()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    scripts_.clear();
+    stalls_.clear();
+    drops_.clear();
+}
+
+FaultPlan Faults::Take(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    FaultPlan plan;
+    plan.stall = TakeFrom(stalls_, path);
+    plan.scripted = TakeFrom(scripts_, path);
+    plan.dropMidBody = TakeFrom(drops_, path).has_value();
+    return plan;
+}
+
+template <typename T>
+std::optional<T> Faults::TakeFrom(std::deque<Entry<T>>& queue, const std::string& path)
+{
+    for (auto entry = queue.begin(); entry != queue.end(); ++entry) {
+        if (!entry->scope.path.empty() && entry->scope.path != path) {
+            continue;
+        }
+        T value = entry->value;
+        if (--entry->scope.count == 0) {
+            queue.erase(entry);
+        }
+        return value;
+    }
+    return std::nullopt;
+}
+
+}  // namespace webapp

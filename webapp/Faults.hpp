@@ -1,0 +1,60 @@
+// Fault switches for tests: scripted answers, stalls and dropped answers, each for the next matching requests.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "HttpMessage.hpp"
+
+namespace webapp {
+
+// Which requests a switch applies to: the next count requests whose path (target without query) equals
+// path, or the next count requests of any path when path is empty.
+struct FaultScope {
+    std::size_t count = 1;
+    std::string path;
+};
+
+// What one request gets, taken from the switches when the request has been read.
+struct FaultPlan {
+    std::optional<std::chrono::milliseconds> stall;  // wait this long before answering
+    std::optional<Response> scripted;                // answer this instead of handling the request
+    bool dropMidBody = false;                        // announce the whole body, send part of it, close
+};
+
+// Safe to use from several threads.
+class Faults {
+public:
+    // Throws std::invalid_argument when the response cannot be sent as given: a status outside 100-599, a
+    // body on a status that has none, or framing fields (Content-Length, Transfer-Encoding, Connection) among
+    // its headers, which the framing decides. A zero count in scope is also refused.
+    void Script(Response response, FaultScope scope);
+    void Stall(std::chrono::milliseconds delay, FaultScope scope);
+    void DropMidBody(FaultScope scope);
+    void Clear();
+
+    // Uses up one application of each kind of switch that matches path.
+    FaultPlan Take(const std::string& path);
+
+private:
+    template <typename T>
+    struct Entry {
+        T value;
+        FaultScope scope;
+    };
+    struct Drop {};
+
+    template <typename T>
+    static std::optional<T> TakeFrom(std::deque<Entry<T>>& queue, const std::string& path);
+
+    std::mutex mutex_;
+    std::deque<Entry<Response>> scripts_;
+    std::deque<Entry<std::chrono::milliseconds>> stalls_;
+    std::deque<Entry<Drop>> drops_;
+};
+
+}  // namespace webapp
