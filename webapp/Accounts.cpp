@@ -5,8 +5,7 @@
 
 namespace webapp {
 
-bool IsLinkIdentifier(std::string_view id)
-{
+bool IsLinkIdentifier(std::string_view id) {
     if (id.size() != 36) {
         return false;
     }
@@ -27,8 +26,7 @@ bool IsLinkIdentifier(std::string_view id)
     return true;
 }
 
-void Accounts::Link(const std::string& id)
-{
+void Accounts::Link(const std::string& id) {
     if (!IsLinkIdentifier(id)) {
         throw std::invalid_argument("webapp: \"" + id + "\" is not a link identifier");
     }
@@ -36,14 +34,12 @@ void Accounts::Link(const std::string& id)
     linked_.insert(id);
 }
 
-bool Accounts::IsLinked(const std::string& id) const
-{
+bool Accounts::IsLinked(const std::string& id) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return linked_.count(id) != 0;
 }
 
-std::vector<std::string> Accounts::Linked() const
-{
+std::vector<std::string> Accounts::Linked() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return std::vector<std::string>(linked_.begin(), linked_.end());
 }

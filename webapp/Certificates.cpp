@@ -34,8 +34,7 @@ using NameListPtr = std::unique_ptr<GENERAL_NAMES, Deleter<GENERAL_NAMES, GENERA
 using NamePtr = std::unique_ptr<GENERAL_NAME, Deleter<GENERAL_NAME, GENERAL_NAME_free>>;
 
 // Throws with the text of OpenSSL's oldest queued error, so the first cause is the one reported.
-[[noreturn]] void ThrowOpenSsl(const std::string& what)
-{
+[[noreturn]] void ThrowOpenSsl(const std::string& what) {
     const unsigned long code = ERR_get_error();
     ERR_clear_error();
     std::string message = "certificate: " + what + " failed";
@@ -48,15 +47,13 @@ using NamePtr = std::unique_ptr<GENERAL_NAME, Deleter<GENERAL_NAME, GENERAL_NAME
     throw std::runtime_error(message);
 }
 
-void Check(int result, const std::string& what)
-{
+void Check(int result, const std::string& what) {
     if (result <= 0) {
         ThrowOpenSsl(what);
     }
 }
 
-KeyPtr MakeKey()
-{
+KeyPtr MakeKey() {
     KeyPtr key(EVP_EC_gen("P-256"));
     if (!key) {
         ThrowOpenSsl("EC P-256 key generation");
@@ -64,8 +61,7 @@ KeyPtr MakeKey()
     return key;
 }
 
-void SetRandomSerial(X509* cert)
-{
+void SetRandomSerial(X509* cert) {
     BigNumPtr serial(BN_new());
     if (!serial) {
         ThrowOpenSsl("serial allocation");
@@ -77,15 +73,13 @@ void SetRandomSerial(X509* cert)
     }
 }
 
-void SetCommonName(X509_NAME* name, const std::string& commonName)
-{
+void SetCommonName(X509_NAME* name, const std::string& commonName) {
     const auto* text = reinterpret_cast<const unsigned char*>(commonName.c_str());
     Check(X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, text, -1, -1, 0), "common name");
 }
 
 // A certificate with version 3, a random serial, the validity window, the subject and the public key.
-CertPtr MakeCertificate(const std::string& commonName, EVP_PKEY* subjectKey)
-{
+CertPtr MakeCertificate(const std::string& commonName, EVP_PKEY* subjectKey) {
     CertPtr cert(X509_new());
     if (!cert) {
         ThrowOpenSsl("certificate allocation");
@@ -101,8 +95,7 @@ CertPtr MakeCertificate(const std::string& commonName, EVP_PKEY* subjectKey)
     return cert;
 }
 
-void AddExtension(X509* cert, X509* issuer, int nid, const char* value)
-{
+void AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, issuer, cert, nullptr, nullptr, 0);
@@ -113,8 +106,7 @@ void AddExtension(X509* cert, X509* issuer, int nid, const char* value)
     Check(X509_add_ext(cert, extension.get(), -1), std::string("adding extension ") + OBJ_nid2sn(nid));
 }
 
-NamePtr MakeAlternativeName(const std::string& name)
-{
+NamePtr MakeAlternativeName(const std::string& name) {
     if (ASN1_OCTET_STRING* ip = a2i_IPADDRESS(name.c_str())) {
         NamePtr entry(GENERAL_NAME_new());
         if (!entry) {
@@ -139,8 +131,7 @@ NamePtr MakeAlternativeName(const std::string& name)
     return entry;
 }
 
-void AddAlternativeNames(X509* cert, const std::vector<std::string>& names)
-{
+void AddAlternativeNames(X509* cert, const std::vector<std::string>& names) {
     NameListPtr list(sk_GENERAL_NAME_new_null());
     if (!list) {
         ThrowOpenSsl("alternative name list");
@@ -156,8 +147,7 @@ void AddAlternativeNames(X509* cert, const std::vector<std::string>& names)
           "subject alternative names");
 }
 
-std::string ToPem(X509* cert)
-{
+std::string ToPem(X509* cert) {
     BioPtr bio(BIO_new(BIO_s_mem()));
     if (!bio) {
         ThrowOpenSsl("memory BIO");
@@ -168,8 +158,7 @@ std::string ToPem(X509* cert)
     return std::string(data, static_cast<std::size_t>(size));
 }
 
-std::string ToPem(EVP_PKEY* key)
-{
+std::string ToPem(EVP_PKEY* key) {
     BioPtr bio(BIO_new(BIO_s_mem()));
     if (!bio) {
         ThrowOpenSsl("memory BIO");
@@ -180,8 +169,7 @@ std::string ToPem(EVP_PKEY* key)
     return std::string(data, static_cast<std::size_t>(size));
 }
 
-BioPtr ReadOnlyBio(const std::string& text)
-{
+BioPtr ReadOnlyBio(const std::string& text) {
     BioPtr bio(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
     if (!bio) {
         ThrowOpenSsl("memory BIO");
@@ -189,8 +177,7 @@ BioPtr ReadOnlyBio(const std::string& text)
     return bio;
 }
 
-CertPtr CertificateFromPem(const std::string& pem)
-{
+CertPtr CertificateFromPem(const std::string& pem) {
     BioPtr bio = ReadOnlyBio(pem);
     CertPtr cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
     if (!cert) {
@@ -199,8 +186,7 @@ CertPtr CertificateFromPem(const std::string& pem)
     return cert;
 }
 
-KeyPtr KeyFromPem(const std::string& pem)
-{
+KeyPtr KeyFromPem(const std::string& pem) {
     BioPtr bio = ReadOnlyBio(pem);
     KeyPtr key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
     if (!key) {
@@ -211,8 +197,7 @@ KeyPtr KeyFromPem(const std::string& pem)
 
 }  // namespace
 
-CertificateAuthority MakeAuthority(const std::string& commonName)
-{
+CertificateAuthority MakeAuthority(const std::string& commonName) {
     KeyPtr key = MakeKey();
     CertPtr cert = MakeCertificate(commonName, key.get());
     Check(X509_set_issuer_name(cert.get(), X509_get_subject_name(cert.get())), "issuer name");
@@ -224,8 +209,8 @@ CertificateAuthority MakeAuthority(const std::string& commonName)
     return CertificateAuthority{ToPem(cert.get()), ToPem(key.get())};
 }
 
-ServerCertificate IssueServerCertificate(const CertificateAuthority& ca, const std::vector<std::string>& dnsNames)
-{
+ServerCertificate IssueServerCertificate(const CertificateAuthority& ca,
+                                         const std::vector<std::string>& dnsNames) {
     if (dnsNames.empty()) {
         throw std::invalid_argument("certificate: a server certificate needs at least one name");
     }

@@ -27,6 +27,7 @@ CertificateAuthority MakeAuthority(const std::string& commonName);
 // otherwise; the first one is also the subject's common name. Extended key usage: serverAuth. Valid
 // from one hour ago for seven days. Throws std::invalid_argument for an empty list or an empty name,
 // std::runtime_error when the authority's PEM text cannot be read or OpenSSL fails.
-ServerCertificate IssueServerCertificate(const CertificateAuthority& ca, const std::vector<std::string>& dnsNames);
+ServerCertificate IssueServerCertificate(const CertificateAuthority& ca,
+                                         const std::vector<std::string>& dnsNames);
 
 }  // namespace webapp

@@ -6,21 +6,20 @@
 namespace webapp {
 namespace {
 
-void CheckScope(const FaultScope& scope)
-{
+void CheckScope(const FaultScope& scope) {
     if (scope.count == 0) {
         throw std::invalid_argument("webapp: a fault switch needs a count of at least 1");
     }
 }
 
-void CheckScriptable(const Response& response)
-{
+void CheckScriptable(const Response& response) {
     if (response.status < 100 || response.status > 599) {
         throw std::invalid_argument("webapp: scripted status " + std::to_string(response.status) +
                                     " is not an HTTP status");
     }
     if (StatusForbidsBody(response.status) && !response.body.empty()) {
-        throw std::invalid_argument("webapp: status " + std::to_string(response.status) + " cannot have a body");
+        throw std::invalid_argument("webapp: status " + std::to_string(response.status) +
+                                    " cannot have a body");
     }
     for (const auto& field : response.headers) {
         const std::string& name = field.first;
@@ -34,16 +33,14 @@ void CheckScriptable(const Response& response)
 
 }  // namespace
 
-void Faults::Script(Response response, FaultScope scope)
-{
+void Faults::Script(Response response, FaultScope scope) {
     CheckScope(scope);
     CheckScriptable(response);
     std::lock_guard<std::mutex> lock(mutex_);
     scripts_.push_back({std::move(response), std::move(scope)});
 }
 
-void Faults::Stall(std::chrono::milliseconds delay, FaultScope scope)
-{
+void Faults::Stall(std::chrono::milliseconds delay, FaultScope scope) {
     CheckScope(scope);
     if (delay.count() < 0) {
         throw std::invalid_argument("webapp: a stall cannot be negative");
@@ -52,23 +49,20 @@ void Faults::Stall(std::chrono::milliseconds delay, FaultScope scope)
     stalls_.push_back({delay, std::move(scope)});
 }
 
-void Faults::DropMidBody(FaultScope scope)
-{
+void Faults::DropMidBody(FaultScope scope) {
     CheckScope(scope);
     std::lock_guard<std::mutex> lock(mutex_);
     drops_.push_back({Drop{}, std::move(scope)});
 }
 
-void Faults::Clear()
-{
+void Faults::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     scripts_.clear();
     stalls_.clear();
     drops_.clear();
 }
 
-FaultPlan Faults::Take(const std::string& path)
-{
+FaultPlan Faults::Take(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     FaultPlan plan;
     plan.stall = TakeFrom(stalls_, path);
@@ -78,8 +72,7 @@ FaultPlan Faults::Take(const std::string& path)
 }
 
 template <typename T>
-std::optional<T> Faults::TakeFrom(std::deque<Entry<T>>& queue, const std::string& path)
-{
+std::optional<T> Faults::TakeFrom(std::deque<Entry<T>>& queue, const std::string& path) {
     for (auto entry = queue.begin(); entry != queue.end(); ++entry) {
         if (!entry->scope.path.empty() && entry->scope.path != path) {
             continue;

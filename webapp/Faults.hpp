@@ -1,4 +1,5 @@
-// Fault switches for tests: scripted answers, stalls and dropped answers, each for the next matching requests.
+// Fault switches for tests: scripted answers, stalls and dropped answers, each for the next matching
+// requests.
 #pragma once
 
 #include <chrono>

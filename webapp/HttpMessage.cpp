@@ -5,13 +5,11 @@
 
 namespace webapp {
 
-std::string Request::RequestLine() const
-{
+std::string Request::RequestLine() const {
     return method + " " + target + (version == 10 ? " HTTP/1.0" : " HTTP/1.1");
 }
 
-std::optional<std::string> Request::Header(std::string_view name) const
-{
+std::optional<std::string> Request::Header(std::string_view name) const {
     for (const auto& [fieldName, value] : headers) {
         if (EqualsIgnoringCase(fieldName, name)) {
             return value;
@@ -20,13 +18,11 @@ std::optional<std::string> Request::Header(std::string_view name) const
     return std::nullopt;
 }
 
-std::string Request::Path() const
-{
+std::string Request::Path() const {
     return target.substr(0, target.find('?'));
 }
 
-std::map<std::string, std::string> Request::Query() const
-{
+std::map<std::string, std::string> Request::Query() const {
     const std::size_t mark = target.find('?');
     if (mark == std::string::npos) {
         return {};
@@ -34,18 +30,17 @@ std::map<std::string, std::string> Request::Query() const
     return ParseFormEncoded(std::string_view(target).substr(mark + 1));
 }
 
-bool StatusForbidsBody(int status)
-{
+bool StatusForbidsBody(int status) {
     return (status >= 100 && status < 200) || status == 204 || status == 304;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
             return false;
         }
     }
@@ -54,8 +49,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
 
 namespace {
 
-int HexValue(char c)
-{
+int HexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -70,8 +64,7 @@ int HexValue(char c)
 
 }  // namespace
 
-std::string PercentDecode(std::string_view text, bool plusIsSpace)
-{
+std::string PercentDecode(std::string_view text, bool plusIsSpace) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -94,15 +87,15 @@ std::string PercentDecode(std::string_view text, bool plusIsSpace)
     return out;
 }
 
-std::map<std::string, std::string> ParseFormEncoded(std::string_view text)
-{
+std::map<std::string, std::string> ParseFormEncoded(std::string_view text) {
     std::map<std::string, std::string> pairs;
     while (!text.empty()) {
         const std::size_t end = text.find('&');
         const std::string_view part = text.substr(0, end);
         const std::size_t equals = part.find('=');
         const std::string name = PercentDecode(part.substr(0, equals), true);
-        const std::string value = equals == std::string_view::npos ? "" : PercentDecode(part.substr(equals + 1), true);
+        const std::string value =
+            equals == std::string_view::npos ? "" : PercentDecode(part.substr(equals + 1), true);
         if (!name.empty()) {
             pairs.emplace(name, value);
         }

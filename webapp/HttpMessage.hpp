@@ -39,7 +39,8 @@ enum class BodyFraming {
 
 struct Response {
     int status = 200;
-    HeaderFields headers;  // without framing fields: Content-Length, Transfer-Encoding and Connection are added
+    HeaderFields
+        headers;  // without framing fields: Content-Length, Transfer-Encoding and Connection are added
     std::string body;
     BodyFraming framing = BodyFraming::ContentLength;
 };

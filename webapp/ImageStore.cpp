@@ -9,8 +9,7 @@
 
 namespace webapp {
 
-bool IsImageId(const std::string& id)
-{
+bool IsImageId(const std::string& id) {
     if (id.size() != 12) {
         return false;
     }
@@ -22,18 +21,18 @@ bool IsImageId(const std::string& id)
     return true;
 }
 
-ImageStore::ImageStore(std::string directory) : directory_(std::move(directory)), random_(std::random_device{}())
-{
+ImageStore::ImageStore(std::string directory)
+    : directory_(std::move(directory)), random_(std::random_device{}()) {
     std::error_code error;
     std::filesystem::create_directories(directory_, error);
     if (error) {
-        throw std::runtime_error("webapp: cannot create the image folder " + directory_ + ": " + error.message());
+        throw std::runtime_error("webapp: cannot create the image folder " + directory_ + ": " +
+                                 error.message());
     }
 }
 
 StoredImage ImageStore::Store(const std::string& jpeg, const std::string& accountId, const std::string& name,
-                              const std::string& source)
-{
+                              const std::string& source) {
     std::lock_guard<std::mutex> lock(mutex_);
     StoredImage image;
     image.id = FreshId();
@@ -53,14 +52,12 @@ StoredImage ImageStore::Store(const std::string& jpeg, const std::string& accoun
     return image;
 }
 
-std::vector<StoredImage> ImageStore::All() const
-{
+std::vector<StoredImage> ImageStore::All() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return images_;
 }
 
-std::vector<StoredImage> ImageStore::OfAccount(const std::string& accountId) const
-{
+std::vector<StoredImage> ImageStore::OfAccount(const std::string& accountId) const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<StoredImage> result;
     for (const StoredImage& image : images_) {
@@ -71,8 +68,7 @@ std::vector<StoredImage> ImageStore::OfAccount(const std::string& accountId) con
     return result;
 }
 
-std::optional<StoredImage> ImageStore::Find(const std::string& id) const
-{
+std::optional<StoredImage> ImageStore::Find(const std::string& id) const {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const StoredImage& image : images_) {
         if (image.id == id) {
@@ -82,8 +78,7 @@ std::optional<StoredImage> ImageStore::Find(const std::string& id) const
     return std::nullopt;
 }
 
-std::optional<std::string> ImageStore::Read(const std::string& id) const
-{
+std::optional<std::string> ImageStore::Read(const std::string& id) const {
     const std::optional<StoredImage> image = Find(id);
     if (!image) {
         return std::nullopt;
@@ -99,8 +94,7 @@ std::optional<std::string> ImageStore::Read(const std::string& id) const
     return bytes;
 }
 
-std::string ImageStore::FreshId()
-{
+std::string ImageStore::FreshId() {
     static const char kDigits[] = "0123456789abcdef";
     for (;;) {
         std::uint64_t bits = random_();

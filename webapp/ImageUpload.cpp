@@ -10,8 +10,7 @@ namespace {
 
 constexpr std::string_view kDataUrlPrefix = "data:image/jpeg;base64,";
 
-int Base64Value(char c)
-{
+int Base64Value(char c) {
     if (c >= 'A' && c <= 'Z') {
         return c - 'A';
     }
@@ -30,14 +29,12 @@ int Base64Value(char c)
     return -1;
 }
 
-UploadRefusal Refuse(int status, std::string message)
-{
+UploadRefusal Refuse(int status, std::string message) {
     return UploadRefusal{status, std::move(message)};
 }
 
 // The string member named name, or nullopt when it is missing or not a string.
-std::optional<std::string> StringMember(const nlohmann::json& object, const char* name)
-{
+std::optional<std::string> StringMember(const nlohmann::json& object, const char* name) {
     const auto member = object.find(name);
     if (member == object.end() || !member->is_string()) {
         return std::nullopt;
@@ -47,8 +44,7 @@ std::optional<std::string> StringMember(const nlohmann::json& object, const char
 
 }  // namespace
 
-std::optional<std::string> DecodeBase64(std::string_view text)
-{
+std::optional<std::string> DecodeBase64(std::string_view text) {
     if (text.size() % 4 != 0) {
         return std::nullopt;
     }
@@ -89,13 +85,13 @@ std::optional<std::string> DecodeBase64(std::string_view text)
     return out;
 }
 
-bool IsJpeg(std::string_view bytes)
-{
+bool IsJpeg(std::string_view bytes) {
     if (bytes.size() < 4) {
         return false;
     }
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    if (byte(0) != 0xFF || byte(1) != 0xD8 || byte(bytes.size() - 2) != 0xFF || byte(bytes.size() - 1) != 0xD9) {
+    if (byte(0) != 0xFF || byte(1) != 0xD8 || byte(bytes.size() - 2) != 0xFF ||
+        byte(bytes.size() - 1) != 0xD9) {
         return false;
     }
     tjhandle decoder = tjInitDecompress();
@@ -107,14 +103,13 @@ bool IsJpeg(std::string_view bytes)
     int subsampling = 0;
     int colorspace = 0;
     const int result = tjDecompressHeader3(decoder, reinterpret_cast<const unsigned char*>(bytes.data()),
-                                           static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
-                                           &colorspace);
+                                           static_cast<unsigned long>(bytes.size()), &width, &height,
+                                           &subsampling, &colorspace);
     tjDestroy(decoder);
     return result == 0 && width > 0 && height > 0;
 }
 
-std::variant<ImageUpload, UploadRefusal> ReadImageUpload(std::string_view body)
-{
+std::variant<ImageUpload, UploadRefusal> ReadImageUpload(std::string_view body) {
     const nlohmann::json document = nlohmann::json::parse(body, nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         return Refuse(400, "the body is not a JSON object");

@@ -18,14 +18,13 @@ figure img { max-width: 18em; max-height: 14em; display: block; }
 figcaption { font-size: 0.85em; margin-top: 0.3em; }
 </style>)";
 
-std::string Document(const std::string& title, const std::string& body)
-{
-    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + HtmlEscape(title) +
-           "</title>\n" + kStyle + "\n</head>\n<body>\n<main>\n" + body + "</main>\n</body>\n</html>\n";
+std::string Document(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+           HtmlEscape(title) + "</title>\n" + kStyle + "\n</head>\n<body>\n<main>\n" + body +
+           "</main>\n</body>\n</html>\n";
 }
 
-std::string Figure(const StoredImage& image, const std::string& highlightId)
-{
+std::string Figure(const StoredImage& image, const std::string& highlightId) {
     const std::string id = HtmlEscape(image.id);
     const std::string marked = image.id == highlightId ? " class=\"highlight\"" : "";
     return "<figure id=\"image-" + id + "\"" + marked + "><img src=\"/images/" + id + ".jpg\" alt=\"" + id +
@@ -33,8 +32,7 @@ std::string Figure(const StoredImage& image, const std::string& highlightId)
 }
 
 // A JSON string literal that is safe inside a <script> element.
-std::string ScriptString(const std::string& text)
-{
+std::string ScriptString(const std::string& text) {
     std::string literal = nlohmann::json(text).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
     std::string safe;
     for (const char c : literal) {
@@ -80,25 +78,34 @@ if (marked) marked.scrollIntoView();
 
 }  // namespace
 
-std::string HtmlEscape(const std::string& text)
-{
+std::string HtmlEscape(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
 }
 
-std::string LoginPage(const std::string& linkId, bool alreadyLinked)
-{
+std::string LoginPage(const std::string& linkId, bool alreadyLinked) {
     const std::string id = HtmlEscape(linkId);
     const std::string state = alreadyLinked ? "<p>This add-on is already linked to your account.</p>\n" : "";
     return Document("KAVELO login",
@@ -113,30 +120,28 @@ std::string LoginPage(const std::string& linkId, bool alreadyLinked)
                         "</form>\n");
 }
 
-std::string LinkedPage(const std::string& linkId)
-{
-    return Document("KAVELO account linked", "<h1>Account linked</h1>\n<p>The add-on <code id=\"eid\">" +
-                                                 HtmlEscape(linkId) +
-                                                 "</code> is linked to your KAVELO account. You can export views "
-                                                 "from Archicad now.</p>\n"
-                                                 "<p><a href=\"/?uploadRealtime=true\">Open the live page</a></p>\n");
+std::string LinkedPage(const std::string& linkId) {
+    return Document("KAVELO account linked",
+                    "<h1>Account linked</h1>\n<p>The add-on <code id=\"eid\">" + HtmlEscape(linkId) +
+                        "</code> is linked to your KAVELO account. You can export views "
+                        "from Archicad now.</p>\n"
+                        "<p><a href=\"/?uploadRealtime=true\">Open the live page</a></p>\n");
 }
 
-std::string LivePage(const std::vector<StoredImage>& images, const std::string& highlightId)
-{
+std::string LivePage(const std::vector<StoredImage>& images, const std::string& highlightId) {
     std::string figures;
     for (auto image = images.rbegin(); image != images.rend(); ++image) {
         figures += Figure(*image, highlightId);
     }
-    const std::string emptyNote = images.empty() ? "<p id=\"empty\">No images yet. Export a view from Archicad.</p>\n"
-                                                 : "<p id=\"empty\" hidden>No images yet.</p>\n";
+    const std::string emptyNote = images.empty()
+                                      ? "<p id=\"empty\">No images yet. Export a view from Archicad.</p>\n"
+                                      : "<p id=\"empty\" hidden>No images yet.</p>\n";
     return Document("KAVELO live", "<h1>KAVELO live</h1>\n" + emptyNote + "<div id=\"images\">\n" + figures +
-                                       "</div>\n<script>\nconst highlightId = " + ScriptString(highlightId) + ";" +
-                                       kLiveScript + "</script>\n");
+                                       "</div>\n<script>\nconst highlightId = " + ScriptString(highlightId) +
+                                       ";" + kLiveScript + "</script>\n");
 }
 
-std::string MessagePage(const std::string& title, const std::string& text)
-{
+std::string MessagePage(const std::string& title, const std::string& text) {
     return Document(title, "<h1>" + HtmlEscape(title) + "</h1>\n<p>" + HtmlEscape(text) + "</p>\n");
 }
 

@@ -3,32 +3,27 @@
 
 namespace webapp {
 
-void RequestLog::Record(RecordedRequest request)
-{
+void RequestLog::Record(RecordedRequest request) {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(std::move(request));
 }
 
-std::vector<RecordedRequest> RequestLog::Requests() const
-{
+std::vector<RecordedRequest> RequestLog::Requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
 }
 
-void RequestLog::Clear()
-{
+void RequestLog::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.clear();
 }
 
-void RequestLog::CountAccepted()
-{
+void RequestLog::CountAccepted() {
     std::lock_guard<std::mutex> lock(mutex_);
     ++counts_.accepted;
 }
 
-void RequestLog::CountHandshake(bool completed)
-{
+void RequestLog::CountHandshake(bool completed) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (completed) {
         ++counts_.handshakesCompleted;
@@ -37,8 +32,7 @@ void RequestLog::CountHandshake(bool completed)
     }
 }
 
-ConnectionCounts RequestLog::Connections() const
-{
+ConnectionCounts RequestLog::Connections() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return counts_;
 }

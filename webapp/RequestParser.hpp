@@ -26,8 +26,8 @@ private:
     using string_view = boost::beast::string_view;
     using error_code = boost::beast::error_code;
 
-    void on_request_impl(boost::beast::http::verb method, string_view methodText, string_view target, int version,
-                         error_code& ec) override;
+    void on_request_impl(boost::beast::http::verb method, string_view methodText, string_view target,
+                         int version, error_code& ec) override;
     void on_response_impl(int status, string_view reason, int version, error_code& ec) override;
     void on_field_impl(boost::beast::http::field name, string_view nameText, string_view value,
                        error_code& ec) override;

@@ -15,35 +15,32 @@ constexpr const char* kImagesPath = "/api/v1/images";
 constexpr const char* kImageFolder = "/images/";
 constexpr const char* kJpegSuffix = ".jpg";
 
-Response Html(int status, std::string page)
-{
-    return Response{status, {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+Response Html(int status, std::string page) {
+    return Response{status,
+                    {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
                     std::move(page)};
 }
 
-Response Json(int status, const nlohmann::json& value)
-{
-    return Response{status, {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}},
+Response Json(int status, const nlohmann::json& value) {
+    return Response{status,
+                    {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}},
                     value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
 }
 
-Response JsonError(int status, const std::string& message)
-{
+Response JsonError(int status, const std::string& message) {
     return Json(status, nlohmann::json{{"error", message}});
 }
 
-Response NotFound()
-{
+Response NotFound() {
     return Response{404, {{"Content-Type", "text/plain; charset=utf-8"}}, "Not found\n"};
 }
 
-Response MethodNotAllowed(const char* allowed)
-{
-    return Response{405, {{"Content-Type", "text/plain; charset=utf-8"}, {"Allow", allowed}}, "Method not allowed\n"};
+Response MethodNotAllowed(const char* allowed) {
+    return Response{
+        405, {{"Content-Type", "text/plain; charset=utf-8"}, {"Allow", allowed}}, "Method not allowed\n"};
 }
 
-nlohmann::json ImageEntry(const StoredImage& image)
-{
+nlohmann::json ImageEntry(const StoredImage& image) {
     return nlohmann::json{{"id", image.id},
                           {"url", kImageFolder + image.id + kJpegSuffix},
                           {"bytes", image.bytes},
@@ -51,8 +48,7 @@ nlohmann::json ImageEntry(const StoredImage& image)
                           {"source", image.source}};
 }
 
-nlohmann::json ImageList(const std::vector<StoredImage>& images)
-{
+nlohmann::json ImageList(const std::vector<StoredImage>& images) {
     nlohmann::json list = nlohmann::json::array();
     for (const StoredImage& image : images) {
         list.push_back(ImageEntry(image));
@@ -60,13 +56,12 @@ nlohmann::json ImageList(const std::vector<StoredImage>& images)
     return nlohmann::json{{"images", list}};
 }
 
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
+bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
@@ -74,8 +69,7 @@ bool StartsWith(const std::string& text, const std::string& prefix)
 
 Router::Router(Accounts& accounts, ImageStore& images) : accounts_(accounts), images_(images) {}
 
-Response Router::Handle(const Request& request) const
-{
+Response Router::Handle(const Request& request) const {
     const std::string path = request.Path();
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";
@@ -97,8 +91,7 @@ Response Router::Handle(const Request& request) const
     return NotFound();
 }
 
-Response Router::LoginPage(const Request& request) const
-{
+Response Router::LoginPage(const Request& request) const {
     const auto query = request.Query();
     const auto eid = query.find("eid");
     if (eid == query.end() || !IsLinkIdentifier(eid->second)) {
@@ -107,8 +100,7 @@ Response Router::LoginPage(const Request& request) const
     return Html(200, webapp::LoginPage(eid->second, accounts_.IsLinked(eid->second)));
 }
 
-Response Router::ConfirmLogin(const Request& request) const
-{
+Response Router::ConfirmLogin(const Request& request) const {
     const auto form = ParseFormEncoded(request.body);
     const auto eid = form.find("eid");
     if (eid == form.end() || !IsLinkIdentifier(eid->second)) {
@@ -118,8 +110,7 @@ Response Router::ConfirmLogin(const Request& request) const
     return Html(200, LinkedPage(eid->second));
 }
 
-Response Router::Upload(const Request& request) const
-{
+Response Router::Upload(const Request& request) const {
     const std::optional<std::string> key = request.Header("X-Api-Key");
     if (!key) {
         return JsonError(401, "missing X-Api-Key header");
@@ -141,13 +132,13 @@ Response Router::Upload(const Request& request) const
     // The client reads the id from the first line only; the second line is there so it sees several.
     const std::string body = nlohmann::json{{"id", stored.id}}.dump() + "\n" +
                              nlohmann::json{{"status", "stored"}, {"bytes", stored.bytes}}.dump();
-    return Response{201,
-                    {{"Content-Type", "application/json"}, {"Location", kImageFolder + stored.id + kJpegSuffix}},
-                    body};
+    return Response{
+        201,
+        {{"Content-Type", "application/json"}, {"Location", kImageFolder + stored.id + kJpegSuffix}},
+        body};
 }
 
-Response Router::ListOwnImages(const Request& request) const
-{
+Response Router::ListOwnImages(const Request& request) const {
     const std::optional<std::string> key = request.Header("X-Api-Key");
     if (!key) {
         return JsonError(401, "missing X-Api-Key header");
@@ -158,8 +149,7 @@ Response Router::ListOwnImages(const Request& request) const
     return Json(200, ImageList(images_.OfAccount(*key)));
 }
 
-Response Router::ServeImage(const std::string& path) const
-{
+Response Router::ServeImage(const std::string& path) const {
     const std::string file = path.substr(std::string(kImageFolder).size());
     const std::string id = file.substr(0, file.size() - std::string(kJpegSuffix).size());
     if (!IsImageId(id)) {
@@ -172,8 +162,7 @@ Response Router::ServeImage(const std::string& path) const
     return Response{200, {{"Content-Type", "image/jpeg"}}, std::move(*bytes)};
 }
 
-Response Router::LivePage(const Request& request) const
-{
+Response Router::LivePage(const Request& request) const {
     const auto query = request.Query();
     if (query.at("uploadRealtime") != "true") {
         return NotFound();
@@ -183,8 +172,7 @@ Response Router::LivePage(const Request& request) const
     return Html(200, webapp::LivePage(images_.All(), highlight));
 }
 
-Response Router::ListAllImages() const
-{
+Response Router::ListAllImages() const {
     return Json(200, ImageList(images_.All()));
 }
 

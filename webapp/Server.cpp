@@ -24,11 +24,9 @@ using tcp = net::ip::tcp;
 // Members are destroyed in reverse order: the acceptor, then the io context with the sessions its pending
 // handlers hold, then what the sessions shared.
 struct Server::Network {
-    Network(std::unique_ptr<net::ssl::context> tlsContext, const Router& router, RequestLog& log, Faults& faults,
-            std::size_t maxBodyBytes)
-        : tls(std::move(tlsContext)), sessions{*tls, router, log, faults, maxBodyBytes}
-    {
-    }
+    Network(std::unique_ptr<net::ssl::context> tlsContext, const Router& router, RequestLog& log,
+            Faults& faults, std::size_t maxBodyBytes)
+        : tls(std::move(tlsContext)), sessions{*tls, router, log, faults, maxBodyBytes} {}
 
     std::unique_ptr<net::ssl::context> tls;
     SessionContext sessions;
@@ -38,8 +36,7 @@ struct Server::Network {
 
 namespace {
 
-void WriteTextFile(const std::filesystem::path& path, const std::string& text)
-{
+void WriteTextFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
@@ -48,13 +45,12 @@ void WriteTextFile(const std::filesystem::path& path, const std::string& text)
     }
 }
 
-std::unique_ptr<net::ssl::context> MakeTlsContext(const ServerCertificate& certificate)
-{
+std::unique_ptr<net::ssl::context> MakeTlsContext(const ServerCertificate& certificate) {
     try {
         auto tls = std::make_unique<net::ssl::context>(net::ssl::context::tls_server);
         tls->set_options(net::ssl::context::default_workarounds | net::ssl::context::no_sslv2 |
-                         net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 | net::ssl::context::no_tlsv1_1 |
-                         net::ssl::context::single_dh_use);
+                         net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 |
+                         net::ssl::context::no_tlsv1_1 | net::ssl::context::single_dh_use);
         if (SSL_CTX_set_min_proto_version(tls->native_handle(), TLS1_2_VERSION) != 1) {
             throw std::runtime_error("cannot require TLS 1.2");
         }
@@ -70,13 +66,11 @@ std::unique_ptr<net::ssl::context> MakeTlsContext(const ServerCertificate& certi
 
 Server::Server(ServerOptions options) : options_(std::move(options)) {}
 
-Server::~Server()
-{
+Server::~Server() {
     Stop();
 }
 
-void Server::Start()
-{
+void Server::Start() {
     if (running_) {
         throw std::logic_error("webapp: the server is already running");
     }
@@ -86,11 +80,13 @@ void Server::Start()
     std::error_code error;
     std::filesystem::create_directories(options_.dataDir, error);
     if (error) {
-        throw std::runtime_error("webapp: cannot create the data folder " + options_.dataDir + ": " + error.message());
+        throw std::runtime_error("webapp: cannot create the data folder " + options_.dataDir + ": " +
+                                 error.message());
     }
     if (!authority_) {
-        const std::vector<std::string> names =
-            options_.certificateNames.empty() ? std::vector<std::string>{options_.hostName} : options_.certificateNames;
+        const std::vector<std::string> names = options_.certificateNames.empty()
+                                                   ? std::vector<std::string>{options_.hostName}
+                                                   : options_.certificateNames;
         authority_ = std::make_unique<CertificateAuthority>(MakeAuthority("KAVELO webapp test authority"));
         certificate_ = std::make_unique<ServerCertificate>(IssueServerCertificate(*authority_, names));
     }
@@ -108,9 +104,9 @@ void Server::Start()
     running_ = true;
 }
 
-void Server::StartListening()
-{
-    network_ = std::make_unique<Network>(MakeTlsContext(*certificate_), *router_, log_, faults_, options_.maxBodyBytes);
+void Server::StartListening() {
+    network_ = std::make_unique<Network>(MakeTlsContext(*certificate_), *router_, log_, faults_,
+                                         options_.maxBodyBytes);
     const tcp::endpoint endpoint(net::ip::make_address_v4("127.0.0.1"), options_.port);
     boost::system::error_code ec;
     tcp::acceptor& acceptor = network_->acceptor;
@@ -125,16 +121,15 @@ void Server::StartListening()
         acceptor.listen(net::socket_base::max_listen_connections, ec);
     }
     if (ec) {
-        throw std::runtime_error("webapp: cannot listen on 127.0.0.1:" + std::to_string(options_.port) + ": " +
-                                 ec.message());
+        throw std::runtime_error("webapp: cannot listen on 127.0.0.1:" + std::to_string(options_.port) +
+                                 ": " + ec.message());
     }
     port_ = acceptor.local_endpoint().port();
     Accept();
     ioThread_ = std::thread([this] { RunIo(); });
 }
 
-void Server::Accept()
-{
+void Server::Accept() {
     network_->acceptor.async_accept([this](boost::system::error_code ec, tcp::socket socket) {
         if (ec == net::error::operation_aborted || !network_->acceptor.is_open()) {
             return;
@@ -147,8 +142,7 @@ void Server::Accept()
     });
 }
 
-void Server::RunIo()
-{
+void Server::RunIo() {
     // A handler that throws must not end the server: report it and go on.
     for (;;) {
         try {
@@ -160,8 +154,7 @@ void Server::RunIo()
     }
 }
 
-void Server::Stop()
-{
+void Server::Stop() {
     if (!running_) {
         return;
     }
@@ -169,8 +162,7 @@ void Server::Stop()
     running_ = false;
 }
 
-void Server::ResetNetwork()
-{
+void Server::ResetNetwork() {
     if (ioThread_.joinable()) {
         network_->io.stop();
         ioThread_.join();
@@ -178,74 +170,61 @@ void Server::ResetNetwork()
     network_.reset();  // the pending handlers go with the io context, and with them the sessions
 }
 
-std::string Server::CaCertPem() const
-{
+std::string Server::CaCertPem() const {
     return authority_ ? authority_->certPem : std::string();
 }
 
-std::string Server::CaCertPath() const
-{
+std::string Server::CaCertPath() const {
     return (std::filesystem::path(options_.dataDir) / "ca.pem").string();
 }
 
-std::string Server::ImagesDir() const
-{
+std::string Server::ImagesDir() const {
     return (std::filesystem::path(options_.dataDir) / "images").string();
 }
 
-void Server::LinkAccount(const std::string& linkId)
-{
+void Server::LinkAccount(const std::string& linkId) {
     accounts_.Link(linkId);
 }
 
-bool Server::IsLinked(const std::string& linkId) const
-{
+bool Server::IsLinked(const std::string& linkId) const {
     return accounts_.IsLinked(linkId);
 }
 
-std::vector<StoredImage> Server::Images() const
-{
+std::vector<StoredImage> Server::Images() const {
     return images_ ? images_->All() : std::vector<StoredImage>{};
 }
 
-std::vector<RecordedRequest> Server::Requests() const
-{
+std::vector<RecordedRequest> Server::Requests() const {
     return log_.Requests();
 }
 
-void Server::ClearRequests()
-{
+void Server::ClearRequests() {
     log_.Clear();
 }
 
-ConnectionCounts Server::Connections() const
-{
+ConnectionCounts Server::Connections() const {
     return log_.Connections();
 }
 
-void Server::ScriptResponse(int status, std::string body, HeaderFields headers, BodyFraming framing)
-{
+void Server::ScriptResponse(int status, std::string body, HeaderFields headers, BodyFraming framing) {
     ScriptResponse(ScriptedResponse{status, std::move(body), std::move(headers), framing}, FaultScope{});
 }
 
-void Server::ScriptResponse(ScriptedResponse response, FaultScope scope)
-{
-    faults_.Script(Response{response.status, std::move(response.headers), std::move(response.body), response.framing},
-                   std::move(scope));
+void Server::ScriptResponse(ScriptedResponse response, FaultScope scope) {
+    faults_.Script(
+        Response{response.status, std::move(response.headers), std::move(response.body), response.framing},
+        std::move(scope));
 }
 
-void Server::StallNext(std::chrono::milliseconds delay, FaultScope scope)
-{
+void Server::StallNext(std::chrono::milliseconds delay, FaultScope scope) {
     faults_.Stall(delay, std::move(scope));
 }
 
-void Server::DropNextMidBody(FaultScope scope)
-{
+void Server::DropNextMidBody(FaultScope scope) {
     faults_.DropMidBody(std::move(scope));
 }
 
-void Server::ClearFaults()
-{
+void Server::ClearFaults() {
     faults_.Clear();
 }
 

@@ -24,14 +24,12 @@ constexpr auto kDrainTime = 5s;  // per read while discarding a refused body
 constexpr std::size_t kHeaderLimit = 64 * 1024;
 constexpr std::size_t kDrainLimit = std::size_t(1) << 30;
 
-bool IsParseError(const boost::beast::error_code& ec)
-{
+bool IsParseError(const boost::beast::error_code& ec) {
     return ec.category() == http::make_error_code(http::error::bad_target).category() &&
            ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
-Response PlainError(int status, const std::string& text)
-{
+Response PlainError(int status, const std::string& text) {
     return Response{status, {{"Content-Type", "text/plain; charset=utf-8"}}, text + "\n"};
 }
 
@@ -41,19 +39,15 @@ Session::Session(boost::asio::ip::tcp::socket socket, SessionContext& context)
     : context_(context),
       stream_(std::move(socket), context.tls),
       stallTimer_(stream_.get_executor()),
-      drainBuffer_(64 * 1024)
-{
-}
+      drainBuffer_(64 * 1024) {}
 
-void Session::Start()
-{
+void Session::Start() {
     boost::beast::get_lowest_layer(stream_).expires_after(kHandshakeTime);
     stream_.async_handshake(boost::asio::ssl::stream_base::server,
                             boost::beast::bind_front_handler(&Session::OnHandshake, shared_from_this()));
 }
 
-void Session::OnHandshake(error_code ec)
-{
+void Session::OnHandshake(error_code ec) {
     context_.log.CountHandshake(!ec);
     if (ec) {
         Close();
@@ -62,8 +56,7 @@ void Session::OnHandshake(error_code ec)
     ReadHeader();
 }
 
-void Session::ReadHeader()
-{
+void Session::ReadHeader() {
     parser_.emplace();
     parser_->body_limit(context_.maxBodyBytes);
     parser_->header_limit(kHeaderLimit);
@@ -72,8 +65,7 @@ void Session::ReadHeader()
                             boost::beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
 }
 
-void Session::OnHeader(error_code ec, std::size_t)
-{
+void Session::OnHeader(error_code ec, std::size_t) {
     if (ec) {
         OnReadError(ec);
         return;
@@ -98,15 +90,13 @@ void Session::OnHeader(error_code ec, std::size_t)
     ReadBody();
 }
 
-void Session::ReadBody()
-{
+void Session::ReadBody() {
     boost::beast::get_lowest_layer(stream_).expires_after(kIdleTime);
     http::async_read(stream_, buffer_, *parser_,
                      boost::beast::bind_front_handler(&Session::OnBody, shared_from_this()));
 }
 
-void Session::OnBody(error_code ec, std::size_t)
-{
+void Session::OnBody(error_code ec, std::size_t) {
     if (ec) {
         OnReadError(ec);
         return;
@@ -114,8 +104,7 @@ void Session::OnBody(error_code ec, std::size_t)
     Answer();
 }
 
-void Session::OnReadError(error_code ec)
-{
+void Session::OnReadError(error_code ec) {
     if (ec == http::error::body_limit) {
         RefuseTooLarge();
         return;
@@ -131,8 +120,7 @@ void Session::OnReadError(error_code ec)
     Close();  // the client closed, the connection broke or it was idle too long
 }
 
-void Session::Answer()
-{
+void Session::Answer() {
     const bool keepAlive = parser_->keep_alive();
     Request request = parser_->Release();
     context_.log.Record(RecordedRequest{request.RequestLine(), request.headers, request.body});
@@ -142,17 +130,17 @@ void Session::Answer()
         return;
     }
     stallTimer_.expires_after(*plan.stall);
-    stallTimer_.async_wait([self = shared_from_this(), request = std::move(request), plan, keepAlive](error_code ec) {
-        if (ec) {
-            self->Close();
-            return;
-        }
-        self->Respond(request, plan, keepAlive);
-    });
+    stallTimer_.async_wait(
+        [self = shared_from_this(), request = std::move(request), plan, keepAlive](error_code ec) {
+            if (ec) {
+                self->Close();
+                return;
+            }
+            self->Respond(request, plan, keepAlive);
+        });
 }
 
-void Session::Respond(const Request& request, const FaultPlan& plan, bool keepAlive)
-{
+void Session::Respond(const Request& request, const FaultPlan& plan, bool keepAlive) {
     Response response;
     if (plan.scripted) {
         response = *plan.scripted;
@@ -167,11 +155,11 @@ void Session::Respond(const Request& request, const FaultPlan& plan, bool keepAl
         Write(ToWireCutShort(response), After::Cut);
         return;
     }
-    Write(ToWire(response, keepAlive), ClosesConnection(response, keepAlive) ? After::Shutdown : After::ReadNext);
+    Write(ToWire(response, keepAlive),
+          ClosesConnection(response, keepAlive) ? After::Shutdown : After::ReadNext);
 }
 
-void Session::RefuseTooLarge()
-{
+void Session::RefuseTooLarge() {
     // The head is complete, so the request line and fields are known; the body was never kept.
     const Request& request = parser_->Get();
     context_.log.Record(RecordedRequest{request.RequestLine(), request.headers, ""});
@@ -181,39 +169,44 @@ void Session::RefuseTooLarge()
     Write(ToWire(response, false), After::Drain);
 }
 
-void Session::Write(std::string bytes, After after)
-{
+void Session::Write(std::string bytes, After after) {
     outgoing_ = std::move(bytes);
     boost::beast::get_lowest_layer(stream_).expires_after(kWriteTime);
-    boost::asio::async_write(stream_, boost::asio::buffer(outgoing_),
-                             boost::beast::bind_front_handler(&Session::OnWritten, shared_from_this(), after));
+    boost::asio::async_write(
+        stream_, boost::asio::buffer(outgoing_),
+        boost::beast::bind_front_handler(&Session::OnWritten, shared_from_this(), after));
 }
 
-void Session::OnWritten(After after, error_code ec, std::size_t)
-{
+void Session::OnWritten(After after, error_code ec, std::size_t) {
     if (ec) {
         Close();
         return;
     }
     switch (after) {
-        case After::ReadNext: ReadHeader(); return;
-        case After::Shutdown: Shutdown(); return;
-        case After::Drain: Drain(); return;
-        case After::Cut: Close(); return;
+        case After::ReadNext:
+            ReadHeader();
+            return;
+        case After::Shutdown:
+            Shutdown();
+            return;
+        case After::Drain:
+            Drain();
+            return;
+        case After::Cut:
+            Close();
+            return;
     }
 }
 
 // Reads and discards what the client still sends of a refused body, so that closing does not reset the
 // connection before the client has read the answer.
-void Session::Drain()
-{
+void Session::Drain() {
     boost::beast::get_lowest_layer(stream_).expires_after(kDrainTime);
     stream_.async_read_some(boost::asio::buffer(drainBuffer_),
                             boost::beast::bind_front_handler(&Session::OnDrained, shared_from_this()));
 }
 
-void Session::OnDrained(error_code ec, std::size_t bytes)
-{
+void Session::OnDrained(error_code ec, std::size_t bytes) {
     drained_ += bytes;
     if (ec || drained_ > kDrainLimit) {
         Close();
@@ -222,14 +215,12 @@ void Session::OnDrained(error_code ec, std::size_t bytes)
     Drain();
 }
 
-void Session::Shutdown()
-{
+void Session::Shutdown() {
     boost::beast::get_lowest_layer(stream_).expires_after(kDrainTime);
     stream_.async_shutdown([self = shared_from_this()](error_code) { self->Close(); });
 }
 
-void Session::Close()
-{
+void Session::Close() {
     error_code ignored;
     stallTimer_.cancel();
     auto& socket = boost::beast::get_lowest_layer(stream_).socket();

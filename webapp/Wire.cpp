@@ -7,8 +7,7 @@
 namespace webapp {
 namespace {
 
-std::string StatusLine(int status)
-{
+std::string StatusLine(int status) {
     const auto reason = boost::beast::http::obsolete_reason(static_cast<boost::beast::http::status>(status));
     std::string text(reason.data(), reason.size());
     if (text.empty() || text.front() == '<') {  // Beast's "<unknown-status>"
@@ -17,8 +16,7 @@ std::string StatusLine(int status)
     return "HTTP/1.1 " + std::to_string(status) + " " + text + "\r\n";
 }
 
-std::string Fields(const HeaderFields& headers)
-{
+std::string Fields(const HeaderFields& headers) {
     std::string text;
     for (const auto& [name, value] : headers) {
         text += name + ": " + value + "\r\n";
@@ -26,16 +24,14 @@ std::string Fields(const HeaderFields& headers)
     return text;
 }
 
-std::string Hex(std::size_t value)
-{
+std::string Hex(std::size_t value) {
     char text[32];
     std::snprintf(text, sizeof(text), "%zx", value);
     return text;
 }
 
 // The body in up to three chunks, so that a reader has to join them, then the last chunk.
-std::string Chunks(const std::string& body)
-{
+std::string Chunks(const std::string& body) {
     std::string text;
     const std::size_t size = body.empty() ? 1 : (body.size() + 2) / 3;
     for (std::size_t offset = 0; offset < body.size(); offset += size) {
@@ -47,13 +43,11 @@ std::string Chunks(const std::string& body)
 
 }  // namespace
 
-bool ClosesConnection(const Response& response, bool keepAlive)
-{
+bool ClosesConnection(const Response& response, bool keepAlive) {
     return !keepAlive || response.framing == BodyFraming::CloseDelimited;
 }
 
-std::string ToWire(const Response& response, bool keepAlive)
-{
+std::string ToWire(const Response& response, bool keepAlive) {
     const bool close = ClosesConnection(response, keepAlive);
     std::string text = StatusLine(response.status) + Fields(response.headers);
     switch (response.framing) {
@@ -75,8 +69,7 @@ std::string ToWire(const Response& response, bool keepAlive)
     return text + (response.framing == BodyFraming::Chunked ? Chunks(response.body) : response.body);
 }
 
-std::string ToWireCutShort(const Response& response)
-{
+std::string ToWireCutShort(const Response& response) {
     const std::string body = response.body.empty() ? std::string(64, '.') : response.body;
     return StatusLine(response.status) + Fields(response.headers) +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, body.size() / 2);

@@ -1,12 +1,12 @@
 // kavelo-webapp: runs the web application stand-in until SIGINT or SIGTERM (or the end of stdin on request).
+#include <pthread.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <pthread.h>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 #include "Server.hpp"
 
@@ -23,14 +23,12 @@ struct Arguments {
     bool untilStdinCloses = false;
 };
 
-[[noreturn]] void Fail(const std::string& message)
-{
+[[noreturn]] void Fail(const std::string& message) {
     std::cerr << "kavelo-webapp: " << message << "\n" << kUsage;
     std::exit(2);
 }
 
-unsigned long Number(const std::string& option, const std::string& text, unsigned long max)
-{
+unsigned long Number(const std::string& option, const std::string& text, unsigned long max) {
     std::size_t used = 0;
     unsigned long value = 0;
     try {
@@ -44,8 +42,7 @@ unsigned long Number(const std::string& option, const std::string& text, unsigne
     return value;
 }
 
-Arguments Parse(int argc, char** argv)
-{
+Arguments Parse(int argc, char** argv) {
     Arguments arguments;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -81,11 +78,11 @@ Arguments Parse(int argc, char** argv)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const Arguments arguments = Parse(argc, argv);
 
-    // Block the stop signals in every thread (the server's io thread inherits the mask) and wait for them here.
+    // Block the stop signals in every thread (the server's io thread inherits the mask) and wait for them
+    // here.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);

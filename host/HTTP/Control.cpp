@@ -1,6 +1,8 @@
 // Routes, trust anchors and counters of the HTTP client stand-in, guarded by one mutex.
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -55,13 +57,38 @@ int CountCertificates(const std::string& pem) {
     return count;
 }
 
-std::shared_ptr<ssl::context> MakeContext(const std::vector<std::string>& anchors) {
-    auto context = std::make_shared<ssl::context>(ssl::context::tls_client);
+// Whether `dir` holds certificates under OpenSSL's subject-hash names ("1a2b3c4d.0").
+bool IsHashedDirectory(const char* dir) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() >= 10 && name[8] == '.' && name.find_first_not_of("0123456789abcdef") == 8)
+            return true;
+    }
+    return false;
+}
+
+// The system store. Its hashed directory is read lazily, only for the issuers a chain names, while the
+// bundle file is parsed whole (some 30 ms); the file serves where there is no such directory, or where
+// the environment points OpenSSL elsewhere.
+void LoadSystemStore(ssl::context& context) {
+    const char* dir = X509_get_default_cert_dir();
+    const bool redirected = std::getenv(X509_get_default_cert_dir_env()) != nullptr ||
+                            std::getenv(X509_get_default_cert_file_env()) != nullptr;
     boost::system::error_code error;
-    context->set_default_verify_paths(error);
+    if (!redirected && IsHashedDirectory(dir))
+        context.add_verify_path(dir, error);
+    else
+        context.set_default_verify_paths(error);
     if (error)
         throw Exception(Exception::Kind::Tls,
                         ("cannot load the system trust store: " + error.message()).c_str());
+}
+
+std::shared_ptr<ssl::context> MakeContext(const std::vector<std::string>& anchors) {
+    auto context = std::make_shared<ssl::context>(ssl::context::tls_client);
+    LoadSystemStore(*context);
+    boost::system::error_code error;
     for (const std::string& pem : anchors) {
         context->add_certificate_authority(boost::asio::buffer(pem), error);
         if (error)

@@ -19,8 +19,21 @@ constexpr char16_t kReplacement = 0xFFFD;
 // Deeper text is refused: the writer recurses once per level.
 constexpr int kMaxDepth = 512;
 
+// Written as it is: printable ASCII but quote and backslash.
 bool IsPlain(unsigned char c) {
     return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
+constexpr std::size_t kPlainBlock = 32;
+
+// Whether a block of bytes is all plain; an OR over the block, without early exit, so that it vectorises.
+bool IsPlainBlock(const unsigned char* bytes) {
+    unsigned char special = 0;
+    for (std::size_t k = 0; k < kPlainBlock; ++k) {
+        const unsigned char c = bytes[k];
+        special |= static_cast<unsigned char>((c < 0x20) | (c >= 0x80) | (c == '"') | (c == '\\'));
+    }
+    return special == 0;
 }
 
 // Length of the valid UTF-8 sequence at text[0] and its code point, or 0 when the sequence is not valid.
@@ -87,11 +100,18 @@ public:
         capacity_ = capacity;
     }
 
-    // Makes room for `count` more units and returns where they go; the caller writes all of them.
-    char16_t* Extend(std::size_t count) {
+    // Makes room for `count` more units and returns where they go, for the caller to fill some of them
+    // and Commit how many.
+    char16_t* Room(std::size_t count) {
         if (size_ + count > capacity_)
             Reserve(std::max(size_ + count, capacity_ * 2 + 64));
-        char16_t* target = data_ + size_;
+        return data_ + size_;
+    }
+    void Commit(std::size_t count) { size_ += count; }
+
+    // Makes room for `count` more units and returns where they go; the caller writes all of them.
+    char16_t* Extend(std::size_t count) {
+        char16_t* target = Room(count);
         size_ += count;
         return target;
     }
@@ -172,16 +192,24 @@ private:
         const std::size_t length = text.size();
         std::size_t i = 0;
         while (i < length) {
-            std::size_t run = i;
-            while (run < length && IsPlain(bytes[run])) ++run;
-            if (run > i) {
-                Widen(bytes + i, run - i);
-                i = run;
-                continue;
-            }
-            i += bytes[i] < 0x80 ? Escape(bytes[i]) : NonAscii(bytes + i, length - i);
+            i += PlainRun(bytes + i, length - i);
+            if (i < length)
+                i += bytes[i] < 0x80 ? Escape(bytes[i]) : NonAscii(bytes + i, length - i);
         }
         out_.Push(u'"');
+    }
+
+    // Widens the plain bytes at the start of `bytes` into the output, a block at a time while whole blocks
+    // are plain, and returns how many there were.
+    std::size_t PlainRun(const unsigned char* bytes, std::size_t length) {
+        char16_t* target = out_.Room(length);
+        std::size_t i = 0;
+        for (; i + kPlainBlock <= length && IsPlainBlock(bytes + i); i += kPlainBlock) {
+            for (std::size_t k = 0; k < kPlainBlock; ++k) target[i + k] = bytes[i + k];
+        }
+        for (; i < length && IsPlain(bytes[i]); ++i) target[i] = bytes[i];
+        out_.Commit(i);
+        return i;
     }
 
     std::size_t Escape(unsigned char c) {

@@ -22,8 +22,7 @@ namespace net = boost::asio;
 namespace http = boost::beast::http;
 using error_code = boost::system::error_code;
 
-std::optional<std::string> HttpResult::Header(const std::string& name) const
-{
+std::optional<std::string> HttpResult::Header(const std::string& name) const {
     for (const auto& [fieldName, value] : headers) {
         if (EqualsIgnoringCase(fieldName, name)) {
             return value;
@@ -34,21 +33,18 @@ std::optional<std::string> HttpResult::Header(const std::string& name) const
 
 TlsClient::TlsClient(std::uint16_t port, const std::string& caPem, std::string hostName,
                      std::chrono::milliseconds timeout)
-    : port_(port), hostName_(std::move(hostName)), timeout_(timeout), tls_(net::ssl::context::tls_client)
-{
+    : port_(port), hostName_(std::move(hostName)), timeout_(timeout), tls_(net::ssl::context::tls_client) {
     tls_.add_certificate_authority(net::buffer(caPem));
     tls_.set_verify_mode(net::ssl::verify_peer);
     tls_.set_verify_callback(net::ssl::host_name_verification(hostName_));
 }
 
-void TlsClient::Run()
-{
+void TlsClient::Run() {
     io_.restart();
     io_.run();
 }
 
-error_code TlsClient::Connect()
-{
+error_code TlsClient::Connect() {
     stream_ = std::make_unique<boost::beast::ssl_stream<boost::beast::tcp_stream>>(io_, tls_);
     if (SSL_set_tlsext_host_name(stream_->native_handle(), hostName_.c_str()) != 1) {
         return net::error::invalid_argument;
@@ -63,16 +59,14 @@ error_code TlsClient::Connect()
             return;
         }
         tcp.expires_after(timeout_);
-        stream_->async_handshake(net::ssl::stream_base::client, [&](error_code handshakeError) {
-            result = handshakeError;
-        });
+        stream_->async_handshake(net::ssl::stream_base::client,
+                                 [&](error_code handshakeError) { result = handshakeError; });
     });
     Run();
     return result;
 }
 
-error_code TlsClient::Write(const std::string& bytes)
-{
+error_code TlsClient::Write(const std::string& bytes) {
     error_code result;
     boost::beast::get_lowest_layer(*stream_).expires_after(timeout_);
     net::async_write(*stream_, net::buffer(bytes), [&](error_code ec, std::size_t) { result = ec; });
@@ -80,8 +74,7 @@ error_code TlsClient::Write(const std::string& bytes)
     return result;
 }
 
-error_code TlsClient::Read(HttpResult& result)
-{
+error_code TlsClient::Read(HttpResult& result) {
     http::response_parser<http::string_body> parser;
     parser.body_limit(boost::none);
     error_code outcome;
@@ -98,8 +91,7 @@ error_code TlsClient::Read(HttpResult& result)
     return outcome;
 }
 
-std::string TlsClient::ReadToEnd(error_code& ec)
-{
+std::string TlsClient::ReadToEnd(error_code& ec) {
     std::string bytes(static_cast<const char*>(buffer_.data().data()), buffer_.size());
     buffer_.consume(buffer_.size());
     std::vector<char> chunk(16 * 1024);
@@ -120,8 +112,7 @@ std::string TlsClient::ReadToEnd(error_code& ec)
     }
 }
 
-HttpResult TlsClient::Exchange(const std::string& requestText)
-{
+HttpResult TlsClient::Exchange(const std::string& requestText) {
     if (const error_code ec = Write(requestText)) {
         throw std::runtime_error("writing the request failed: " + ec.message());
     }
@@ -133,8 +124,7 @@ HttpResult TlsClient::Exchange(const std::string& requestText)
 }
 
 std::string RequestText(const std::string& method, const std::string& target, const HeaderFields& fields,
-                        const std::string& body, const std::string& host)
-{
+                        const std::string& body, const std::string& host) {
     std::string text = method + " " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
     for (const auto& [name, value] : fields) {
         text += name + ": " + value + "\r\n";
@@ -145,8 +135,7 @@ std::string RequestText(const std::string& method, const std::string& target, co
     return text + "\r\n" + body;
 }
 
-std::string MakeJpeg(int width, int height)
-{
+std::string MakeJpeg(int width, int height) {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(width * height * 3));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -174,14 +163,14 @@ std::string MakeJpeg(int width, int height)
     return bytes;
 }
 
-std::string Base64(const std::string& bytes)
-{
+std::string Base64(const std::string& bytes) {
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text;
     std::size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
         const std::uint32_t group = (std::uint32_t(std::uint8_t(bytes[i])) << 16) |
-                                    (std::uint32_t(std::uint8_t(bytes[i + 1])) << 8) | std::uint8_t(bytes[i + 2]);
+                                    (std::uint32_t(std::uint8_t(bytes[i + 1])) << 8) |
+                                    std::uint8_t(bytes[i + 2]);
         text += kAlphabet[(group >> 18) & 63];
         text += kAlphabet[(group >> 12) & 63];
         text += kAlphabet[(group >> 6) & 63];
@@ -204,8 +193,7 @@ std::string Base64(const std::string& bytes)
     return text;
 }
 
-std::string UploadBody(const std::string& jpeg)
-{
+std::string UploadBody(const std::string& jpeg) {
     nlohmann::json body;
     body["image"] = "data:image/jpeg;base64," + Base64(jpeg);
     body["name"] = "Archicad export";
@@ -213,8 +201,7 @@ std::string UploadBody(const std::string& jpeg)
     return body.dump();
 }
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kavelo-webapp-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed for " + pattern);
@@ -222,16 +209,14 @@ TempDir::TempDir()
     path_ = pattern;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
 
 namespace {
 
-ServerOptions WithDataDir(ServerOptions options, const std::string& dataDir)
-{
+ServerOptions WithDataDir(ServerOptions options, const std::string& dataDir) {
     options.dataDir = dataDir;
     return options;
 }
@@ -242,32 +227,27 @@ WebappTest::WebappTest() : WebappTest(ServerOptions{}) {}
 
 WebappTest::WebappTest(ServerOptions options) : server_(WithDataDir(std::move(options), dataDir_.Path())) {}
 
-void WebappTest::SetUp()
-{
+void WebappTest::SetUp() {
     server_.LinkAccount(kLinkedId);
     server_.Start();
 }
 
-void WebappTest::TearDown()
-{
+void WebappTest::TearDown() {
     server_.Stop();
 }
 
-std::unique_ptr<TlsClient> WebappTest::Connect()
-{
+std::unique_ptr<TlsClient> WebappTest::Connect() {
     auto client = std::make_unique<TlsClient>(server_.Port(), server_.CaCertPem(), server_.HostName());
     const error_code ec = client->Connect();
     EXPECT_FALSE(ec) << "connecting failed: " << ec.message();
     return client;
 }
 
-HttpResult WebappTest::Exchange(const std::string& requestText)
-{
+HttpResult WebappTest::Exchange(const std::string& requestText) {
     return Connect()->Exchange(requestText);
 }
 
-HttpResult WebappTest::Upload(const std::string& body, const std::string& apiKey)
-{
+HttpResult WebappTest::Upload(const std::string& body, const std::string& apiKey) {
     return Exchange(RequestText("POST", "/api/v1/images", {{"X-Api-Key", apiKey}}, body));
 }
 

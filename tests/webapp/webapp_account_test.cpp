@@ -10,8 +10,7 @@ constexpr const char* kNewId = "3c9d7e2f-1a4b-4c5d-8e6f-7a8b9c0d1e2f";
 
 using AccountLink = WebappTest;
 
-TEST_F(AccountLink, LoginPageShowsTheIdentifierAndAConfirmButton)
-{
+TEST_F(AccountLink, LoginPageShowsTheIdentifierAndAConfirmButton) {
     const HttpResult page = Exchange(RequestText("GET", std::string("/login?eid=") + kNewId));
 
     EXPECT_EQ(page.status, 200);
@@ -22,10 +21,10 @@ TEST_F(AccountLink, LoginPageShowsTheIdentifierAndAConfirmButton)
     EXPECT_FALSE(server_.IsLinked(kNewId));
 }
 
-TEST_F(AccountLink, ConfirmingLinksTheAccountSoItsKeyIsAccepted)
-{
-    const HttpResult linked = Exchange(
-        RequestText("POST", "/login", {{"Content-Type", "application/x-www-form-urlencoded"}}, std::string("eid=") + kNewId));
+TEST_F(AccountLink, ConfirmingLinksTheAccountSoItsKeyIsAccepted) {
+    const HttpResult linked =
+        Exchange(RequestText("POST", "/login", {{"Content-Type", "application/x-www-form-urlencoded"}},
+                             std::string("eid=") + kNewId));
 
     EXPECT_EQ(linked.status, 200);
     EXPECT_NE(linked.body.find("Account linked"), std::string::npos);
@@ -33,8 +32,7 @@ TEST_F(AccountLink, ConfirmingLinksTheAccountSoItsKeyIsAccepted)
     EXPECT_EQ(Upload(UploadBody(MakeJpeg()), kNewId).status, 201);
 }
 
-TEST_F(AccountLink, MalformedIdentifiersAreRefused)
-{
+TEST_F(AccountLink, MalformedIdentifiersAreRefused) {
     EXPECT_EQ(Exchange(RequestText("GET", "/login?eid=not-an-id")).status, 400);
     EXPECT_EQ(Exchange(RequestText("GET", "/login")).status, 400);
     const std::string upperCase = "3C9D7E2F-1A4B-4C5D-8E6F-7A8B9C0D1E2F";
@@ -43,8 +41,7 @@ TEST_F(AccountLink, MalformedIdentifiersAreRefused)
     EXPECT_THROW(server_.LinkAccount("short"), std::invalid_argument);
 }
 
-TEST_F(AccountLink, LoginPageOfALinkedAccountSaysSo)
-{
+TEST_F(AccountLink, LoginPageOfALinkedAccountSaysSo) {
     const HttpResult page = Exchange(RequestText("GET", std::string("/login?eid=") + kLinkedId));
 
     EXPECT_EQ(page.status, 200);

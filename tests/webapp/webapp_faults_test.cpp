@@ -12,16 +12,14 @@ namespace {
 using namespace std::chrono_literals;
 using Faults = WebappTest;
 
-std::string UploadRequest(const HeaderFields& extra = {})
-{
+std::string UploadRequest(const HeaderFields& extra = {}) {
     HeaderFields fields = {{"X-Api-Key", kLinkedId}};
     fields.insert(fields.end(), extra.begin(), extra.end());
     return RequestText("POST", "/api/v1/images", fields, UploadBody(MakeJpeg()));
 }
 
 // The head of a raw response (up to the blank line) and the bytes after it.
-std::pair<std::string, std::string> SplitHead(const std::string& raw)
-{
+std::pair<std::string, std::string> SplitHead(const std::string& raw) {
     const std::size_t end = raw.find("\r\n\r\n");
     if (end == std::string::npos) {
         return {raw, ""};
@@ -29,8 +27,7 @@ std::pair<std::string, std::string> SplitHead(const std::string& raw)
     return {raw.substr(0, end + 2), raw.substr(end + 4)};
 }
 
-TEST_F(Faults, ScriptedAnswerReplacesTheUploadWhichIsNotStored)
-{
+TEST_F(Faults, ScriptedAnswerReplacesTheUploadWhichIsNotStored) {
     server_.ScriptResponse(200, "{\"id\":\"scripted\"}\nsecond line");
 
     const HttpResult answer = Exchange(UploadRequest());
@@ -41,8 +38,7 @@ TEST_F(Faults, ScriptedAnswerReplacesTheUploadWhichIsNotStored)
     EXPECT_EQ(server_.Requests().size(), 1u) << "the request is still recorded";
 }
 
-TEST_F(Faults, ScriptedAnswersApplyOnceEachInOrder)
-{
+TEST_F(Faults, ScriptedAnswersApplyOnceEachInOrder) {
     server_.ScriptResponse(500, "server error");
     server_.ScriptResponse(204, "");
     server_.ScriptResponse(302, "", {{"Location", "https://elsewhere.example/"}});
@@ -63,9 +59,9 @@ TEST_F(Faults, ScriptedAnswersApplyOnceEachInOrder)
     EXPECT_EQ(fourth.status, 201);
 }
 
-TEST_F(Faults, ScopeLimitsASwitchToOnePathAndACount)
-{
-    server_.ScriptResponse(ScriptedResponse{413, "too big", {}, BodyFraming::ContentLength}, FaultScope{2, "/api/v1/images"});
+TEST_F(Faults, ScopeLimitsASwitchToOnePathAndACount) {
+    server_.ScriptResponse(ScriptedResponse{413, "too big", {}, BodyFraming::ContentLength},
+                           FaultScope{2, "/api/v1/images"});
 
     EXPECT_EQ(Exchange(RequestText("GET", "/live/images")).status, 200);
     EXPECT_EQ(Exchange(UploadRequest()).status, 413);
@@ -73,8 +69,7 @@ TEST_F(Faults, ScopeLimitsASwitchToOnePathAndACount)
     EXPECT_EQ(Exchange(UploadRequest()).status, 201);
 }
 
-TEST_F(Faults, ChunkedAnswerIsSentInChunksAndReadsWhole)
-{
+TEST_F(Faults, ChunkedAnswerIsSentInChunksAndReadsWhole) {
     const std::string body = "{\"id\":\"abc\"}\n{\"status\":\"stored\"}";
     server_.ScriptResponse(201, body, {{"Content-Type", "application/json"}}, BodyFraming::Chunked);
     server_.ScriptResponse(201, body, {}, BodyFraming::Chunked);
@@ -93,8 +88,7 @@ TEST_F(Faults, ChunkedAnswerIsSentInChunksAndReadsWhole)
     EXPECT_EQ(rest, "b\r\n{\"id\":\"abc\"\r\nb\r\n}\n{\"status\"\r\na\r\n:\"stored\"}\r\n0\r\n\r\n");
 }
 
-TEST_F(Faults, CloseDelimitedAnswerEndsWhenTheServerCloses)
-{
+TEST_F(Faults, CloseDelimitedAnswerEndsWhenTheServerCloses) {
     const std::string body = "{\"id\":\"abc\"}\nend";
     server_.ScriptResponse(201, body, {}, BodyFraming::CloseDelimited);
     server_.ScriptResponse(201, body, {}, BodyFraming::CloseDelimited);
@@ -113,16 +107,14 @@ TEST_F(Faults, CloseDelimitedAnswerEndsWhenTheServerCloses)
     EXPECT_EQ(ec, boost::asio::error::eof) << "the server ends TLS properly: " << ec.message();
 }
 
-TEST_F(Faults, StallDelaysTheAnswerButStillHandlesTheRequest)
-{
+TEST_F(Faults, StallDelaysTheAnswerButStillHandlesTheRequest) {
     server_.StallNext(50ms);
 
     EXPECT_EQ(Exchange(UploadRequest()).status, 201);
     EXPECT_EQ(server_.Images().size(), 1u);
 }
 
-TEST_F(Faults, StalledAnswerOutlastsAClientTimeoutAndStopEndsIt)
-{
+TEST_F(Faults, StalledAnswerOutlastsAClientTimeoutAndStopEndsIt) {
     server_.StallNext(10min);
     TlsClient client(server_.Port(), server_.CaCertPem(), server_.HostName(), 300ms);
     ASSERT_FALSE(client.Connect());
@@ -136,8 +128,7 @@ TEST_F(Faults, StalledAnswerOutlastsAClientTimeoutAndStopEndsIt)
     EXPECT_FALSE(server_.Running());
 }
 
-TEST_F(Faults, DroppedAnswerAnnouncesMoreThanItSendsThenCloses)
-{
+TEST_F(Faults, DroppedAnswerAnnouncesMoreThanItSendsThenCloses) {
     server_.DropNextMidBody();
     server_.DropNextMidBody();
 
@@ -161,8 +152,7 @@ TEST_F(Faults, DroppedAnswerAnnouncesMoreThanItSendsThenCloses)
     EXPECT_EQ(server_.Images().size(), 2u) << "the uploads were handled before the answers were cut";
 }
 
-TEST_F(Faults, ClearFaultsRestoresNormalAnswers)
-{
+TEST_F(Faults, ClearFaultsRestoresNormalAnswers) {
     server_.ScriptResponse(500, "");
     server_.DropNextMidBody();
     server_.ClearFaults();
@@ -170,8 +160,7 @@ TEST_F(Faults, ClearFaultsRestoresNormalAnswers)
     EXPECT_EQ(Exchange(UploadRequest()).status, 201);
 }
 
-TEST_F(Faults, ImpossibleScriptsAreRefused)
-{
+TEST_F(Faults, ImpossibleScriptsAreRefused) {
     EXPECT_THROW(server_.ScriptResponse(204, "a body"), std::invalid_argument);
     EXPECT_THROW(server_.ScriptResponse(200, "", {{"Content-Length", "5"}}), std::invalid_argument);
     EXPECT_THROW(server_.ScriptResponse(42, ""), std::invalid_argument);

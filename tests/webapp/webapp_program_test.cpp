@@ -17,9 +17,9 @@ struct ProgramRun {
 };
 
 // Runs the program with arguments and an empty stdin, and collects stdout and stderr.
-ProgramRun RunProgram(const std::string& arguments)
-{
-    const std::string command = std::string("'") + KAVELO_WEBAPP_PROGRAM + "' " + arguments + " </dev/null 2>&1";
+ProgramRun RunProgram(const std::string& arguments) {
+    const std::string command =
+        std::string("'") + KAVELO_WEBAPP_PROGRAM + "' " + arguments + " </dev/null 2>&1";
     ProgramRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -34,8 +34,7 @@ ProgramRun RunProgram(const std::string& arguments)
     return run;
 }
 
-TEST(WebappProgram, PrintsWhereItListensAndStopsWhenStdinCloses)
-{
+TEST(WebappProgram, PrintsWhereItListensAndStopsWhenStdinCloses) {
     TempDir dir;
 
     const ProgramRun run = RunProgram("--data-dir '" + dir.Path() + "' --until-stdin-closes");
@@ -48,8 +47,7 @@ TEST(WebappProgram, PrintsWhereItListensAndStopsWhenStdinCloses)
     EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/ca.pem"));
 }
 
-TEST(WebappProgram, RefusesToRunWithoutADataFolder)
-{
+TEST(WebappProgram, RefusesToRunWithoutADataFolder) {
     const ProgramRun run = RunProgram("--port 0");
 
     EXPECT_EQ(run.exitCode, 2);

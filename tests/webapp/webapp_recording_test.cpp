@@ -13,8 +13,7 @@ namespace {
 using Recording = WebappTest;
 
 // Waits until the server has counted handshakes outcomes in total; the count comes from the server's thread.
-ConnectionCounts WaitForHandshakes(const Server& server, std::size_t outcomes)
-{
+ConnectionCounts WaitForHandshakes(const Server& server, std::size_t outcomes) {
     for (int i = 0; i < 500; ++i) {
         const ConnectionCounts counts = server.Connections();
         if (counts.handshakesCompleted + counts.handshakesFailed >= outcomes) {
@@ -25,17 +24,17 @@ ConnectionCounts WaitForHandshakes(const Server& server, std::size_t outcomes)
     return server.Connections();
 }
 
-TEST_F(Recording, HoldsRequestLineFieldsInOrderAsSpelledAndTheBody)
-{
+TEST_F(Recording, HoldsRequestLineFieldsInOrderAsSpelledAndTheBody) {
     const std::string body = "{\"image\":\"\",\"name\":\"Archicad export\",\"source\":\"archicad\"}";
-    const std::string request = "POST /api/v1/images HTTP/1.1\r\n"
-                                "host: app.kavelo.io\r\n"
-                                "X-Api-Key: " +
-                                std::string(kLinkedId) +
-                                "\r\n"
-                                "x-custom:   padded value  \r\n"
-                                "Content-Length: " +
-                                std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string request =
+        "POST /api/v1/images HTTP/1.1\r\n"
+        "host: app.kavelo.io\r\n"
+        "X-Api-Key: " +
+        std::string(kLinkedId) +
+        "\r\n"
+        "x-custom:   padded value  \r\n"
+        "Content-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n" + body;
 
     Exchange(request);
 
@@ -50,10 +49,10 @@ TEST_F(Recording, HoldsRequestLineFieldsInOrderAsSpelledAndTheBody)
     EXPECT_EQ(requests[0].body, body);
 }
 
-TEST_F(Recording, ChunkedBodyIsRecordedJoined)
-{
-    const std::string request = "POST /login HTTP/1.1\r\nHost: app.kavelo.io\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                "4\r\neid=\r\n3\r\nabc\r\n0\r\n\r\n";
+TEST_F(Recording, ChunkedBodyIsRecordedJoined) {
+    const std::string request =
+        "POST /login HTTP/1.1\r\nHost: app.kavelo.io\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "4\r\neid=\r\n3\r\nabc\r\n0\r\n\r\n";
 
     EXPECT_EQ(Exchange(request).status, 400);
 
@@ -61,8 +60,7 @@ TEST_F(Recording, ChunkedBodyIsRecordedJoined)
     EXPECT_EQ(server_.Requests()[0].body, "eid=abc");
 }
 
-TEST_F(Recording, RequestsAreKeptInOrderUntilCleared)
-{
+TEST_F(Recording, RequestsAreKeptInOrderUntilCleared) {
     Exchange(RequestText("GET", "/live/images"));
     Exchange(RequestText("GET", "/?uploadRealtime=true"));
     ASSERT_EQ(server_.Requests().size(), 2u);
@@ -73,8 +71,7 @@ TEST_F(Recording, RequestsAreKeptInOrderUntilCleared)
     EXPECT_TRUE(server_.Requests().empty());
 }
 
-TEST_F(Recording, ClientThatDoesNotTrustTheAuthorityFailsTheHandshakeAndSendsNothing)
-{
+TEST_F(Recording, ClientThatDoesNotTrustTheAuthorityFailsTheHandshakeAndSendsNothing) {
     const CertificateAuthority stranger = MakeAuthority("Some other authority");
     TlsClient client(server_.Port(), stranger.certPem, server_.HostName());
 
@@ -87,8 +84,7 @@ TEST_F(Recording, ClientThatDoesNotTrustTheAuthorityFailsTheHandshakeAndSendsNot
     EXPECT_TRUE(server_.Requests().empty());
 }
 
-TEST_F(Recording, ClientExpectingAnotherHostNameFailsTheHandshake)
-{
+TEST_F(Recording, ClientExpectingAnotherHostNameFailsTheHandshake) {
     TlsClient client(server_.Port(), server_.CaCertPem(), "other.kavelo.io");
 
     EXPECT_TRUE(client.Connect());
@@ -97,8 +93,7 @@ TEST_F(Recording, ClientExpectingAnotherHostNameFailsTheHandshake)
     EXPECT_TRUE(server_.Requests().empty());
 }
 
-TEST_F(Recording, CaCertificateIsWrittenForClientsToTrust)
-{
+TEST_F(Recording, CaCertificateIsWrittenForClientsToTrust) {
     std::ifstream file(server_.CaCertPath());
     const std::string pem((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 

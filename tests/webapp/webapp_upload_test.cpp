@@ -11,19 +11,17 @@
 namespace webapp::test {
 namespace {
 
-std::string ReadFile(const std::string& path)
-{
+std::string ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-std::string FirstLine(const std::string& text)
-{
+std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
-std::string JsonBody(const std::string& image, const char* name = "Archicad export", const char* source = "archicad")
-{
+std::string JsonBody(const std::string& image, const char* name = "Archicad export",
+                     const char* source = "archicad") {
     nlohmann::json body;
     body["image"] = image;
     if (name != nullptr) {
@@ -37,8 +35,7 @@ std::string JsonBody(const std::string& image, const char* name = "Archicad expo
 
 using ImageUploadTest = WebappTest;
 
-TEST_F(ImageUploadTest, LinkedKeyStoresTheExactJpegAndAnswers201WithTheIdOnTheFirstLine)
-{
+TEST_F(ImageUploadTest, LinkedKeyStoresTheExactJpegAndAnswers201WithTheIdOnTheFirstLine) {
     const std::string jpeg = MakeJpeg(40, 30);
 
     const HttpResult answer = Upload(UploadBody(jpeg));
@@ -57,8 +54,7 @@ TEST_F(ImageUploadTest, LinkedKeyStoresTheExactJpegAndAnswers201WithTheIdOnTheFi
     EXPECT_EQ(images[0].source, "archicad");
 }
 
-TEST_F(ImageUploadTest, MembersAreReadByNameInAnyOrder)
-{
+TEST_F(ImageUploadTest, MembersAreReadByNameInAnyOrder) {
     const std::string jpeg = MakeJpeg();
     const std::string body = "{\"source\":\"archicad\",\"image\":\"data:image/jpeg;base64," + Base64(jpeg) +
                              "\",\"name\":\"Archicad export\"}";
@@ -66,8 +62,7 @@ TEST_F(ImageUploadTest, MembersAreReadByNameInAnyOrder)
     EXPECT_EQ(Upload(body).status, 201);
 }
 
-TEST_F(ImageUploadTest, StoredImageIsServedAndListedForItsAccount)
-{
+TEST_F(ImageUploadTest, StoredImageIsServedAndListedForItsAccount) {
     const std::string jpeg = MakeJpeg();
     Upload(UploadBody(jpeg));
     const std::string id = server_.Images().at(0).id;
@@ -87,8 +82,7 @@ TEST_F(ImageUploadTest, StoredImageIsServedAndListedForItsAccount)
     EXPECT_EQ(Exchange(RequestText("GET", "/images/000000000000.jpg")).status, 404);
 }
 
-TEST_F(ImageUploadTest, UnknownOrMissingKeyIs401WithAJsonErrorAndStoresNothing)
-{
+TEST_F(ImageUploadTest, UnknownOrMissingKeyIs401WithAJsonErrorAndStoresNothing) {
     const HttpResult unknown = Upload(UploadBody(MakeJpeg()), "11111111-2222-4333-8444-555555555555");
     const HttpResult missing = Exchange(RequestText("POST", "/api/v1/images", {}, UploadBody(MakeJpeg())));
 
@@ -99,8 +93,7 @@ TEST_F(ImageUploadTest, UnknownOrMissingKeyIs401WithAJsonErrorAndStoresNothing)
     EXPECT_TRUE(server_.Images().empty());
 }
 
-TEST_F(ImageUploadTest, BodiesThatAreNotAJpegUploadAreRefused)
-{
+TEST_F(ImageUploadTest, BodiesThatAreNotAJpegUploadAreRefused) {
     const std::string jpeg = MakeJpeg();
     const std::string dataUrl = "data:image/jpeg;base64," + Base64(jpeg);
 
@@ -112,15 +105,15 @@ TEST_F(ImageUploadTest, BodiesThatAreNotAJpegUploadAreRefused)
     EXPECT_EQ(Upload(JsonBody("data:image/png;base64," + Base64(jpeg))).status, 400);
     EXPECT_EQ(Upload(JsonBody("data:image/jpeg;base64,@@@@")).status, 400);
     EXPECT_EQ(Upload(JsonBody("data:image/jpeg;base64," + Base64("plain text, no image"))).status, 422);
-    EXPECT_EQ(Upload(JsonBody("data:image/jpeg;base64," + Base64(jpeg.substr(0, jpeg.size() / 2)))).status, 422);
+    EXPECT_EQ(Upload(JsonBody("data:image/jpeg;base64," + Base64(jpeg.substr(0, jpeg.size() / 2)))).status,
+              422);
     EXPECT_TRUE(server_.Images().empty());
 }
 
 class SmallLimitUpload : public WebappTest {
 protected:
     static constexpr std::size_t kLimit = 64 * 1024;
-    static ServerOptions Options()
-    {
+    static ServerOptions Options() {
         ServerOptions options;
         options.maxBodyBytes = kLimit;
         return options;
@@ -128,8 +121,7 @@ protected:
     SmallLimitUpload() : WebappTest(Options()) {}
 };
 
-TEST_F(SmallLimitUpload, BodyAboveTheLimitIs413AndItsHeadIsRecordedWithoutTheBody)
-{
+TEST_F(SmallLimitUpload, BodyAboveTheLimitIs413AndItsHeadIsRecordedWithoutTheBody) {
     const std::string atLimit(kLimit, 'x');
     const std::string aboveLimit(kLimit + 1, 'x');
 
@@ -146,8 +138,7 @@ TEST_F(SmallLimitUpload, BodyAboveTheLimitIs413AndItsHeadIsRecordedWithoutTheBod
     EXPECT_TRUE(server_.Images().empty());
 }
 
-TEST_F(ImageUploadTest, UploadAboveTheDefaultLimitOf20MiBIs413)
-{
+TEST_F(ImageUploadTest, UploadAboveTheDefaultLimitOf20MiBIs413) {
     const std::string jpeg = MakeJpeg();
     // A valid upload padded past 20 MiB with JSON white space: only the size is wrong with it.
     const std::string body = UploadBody(jpeg) + std::string(20 * 1024 * 1024, ' ');
@@ -156,8 +147,7 @@ TEST_F(ImageUploadTest, UploadAboveTheDefaultLimitOf20MiBIs413)
     EXPECT_EQ(Upload(UploadBody(jpeg)).status, 201) << "the server still serves after a refused body";
 }
 
-TEST(ImageUploadDecoding, Base64IsStrictRfc4648)
-{
+TEST(ImageUploadDecoding, Base64IsStrictRfc4648) {
     EXPECT_EQ(DecodeBase64("TWFu"), "Man");
     EXPECT_EQ(DecodeBase64("TWE="), "Ma");
     EXPECT_EQ(DecodeBase64("TQ=="), "M");

@@ -1,7 +1,10 @@
 // GS::ObjectState and the JSON conversion: member order, escaping, and what invalid input leaves behind.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "JSONConversion.hpp"
 #include "ObjectState.hpp"
@@ -50,6 +53,25 @@ TEST(JsonWrite, EscapesWhatJsonRequires) {
         "{\"q\\\"k\":\"quote \\\" backslash \\\\ slash / tab \\t nl \\n cr \\r bell \\u0007 unit \\u001f\","
         "\"text\":\"caf\xC3\xA9 \xF0\x9F\x8F\xA0\"}",
         Write(state));
+}
+
+TEST(JsonWrite, MatchesAReferenceSerializerOnMixedText) {
+    // Specials land on and around the writer's block boundaries; nlohmann's own dump is the reference.
+    const char* const pieces[] = {"A",    "/",    "\"",       "\\",           "\n",
+                                  "\x01", "\x7f", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8F\xA0"};
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 200; ++round) {
+        std::string value;
+        const int length = static_cast<int>(random() % 200);
+        for (int i = 0; i < length; ++i)
+            value += random() % 4 == 0 ? pieces[random() % 10] : std::string(random() % 40, 'x');
+        GS::ObjectState state;
+        state.Add("k", value.c_str());
+        nlohmann::ordered_json reference = nlohmann::ordered_json::object();
+        reference["k"] = value;
+
+        ASSERT_EQ(reference.dump(), Write(state)) << round;
+    }
 }
 
 TEST(JsonWrite, InvalidUtf8BecomesReplacementCharacters) {

@@ -1,0 +1,237 @@
+// Exports through hostsim and the loaded module to the web application stand-in over verified TLS:
+// what goes over the wire, and what the user sees for each answer.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <nlohmann/json.hpp>
+
+#include <thread>
+
+#include "DGControl.hpp"
+#include "ExportFixture.hpp"
+#include "HTTPControl.hpp"
+
+using DG::Control::Action;
+using integration::ExportFixture;
+using integration::kExportError;
+using integration::kLinkId;
+
+namespace {
+
+constexpr std::size_t kAutomateSlot = 648;
+
+std::string DecodeBase64(const std::string& text) {
+    std::string bytes(text.size() / 4 * 3 + 3, '\0');
+    const int n =
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                        reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    if (n < 0)
+        return "<not base64>";
+    std::size_t length = static_cast<std::size_t>(n);
+    for (std::size_t i = text.size(); i > 0 && text[i - 1] == '='; --i) --length;
+    bytes.resize(length);
+    return bytes;
+}
+
+std::string Header(const webapp::RecordedRequest& request, const std::string& name) {
+    for (const auto& field : request.headers) {
+        if (strcasecmp(field.first.c_str(), name.c_str()) == 0)
+            return field.second;
+    }
+    return "<missing>";
+}
+
+std::vector<GSResID> ShownIds(const std::vector<DG::Control::DialogRecord>& dialogs) {
+    std::vector<GSResID> ids;
+    for (const auto& dialog : dialogs) ids.push_back(dialog.resId);
+    return ids;
+}
+
+const std::string kLivePage = "https://app.kavelo.io/?uploadRealtime=true";
+
+}  // namespace
+
+TEST_F(ExportFixture, TheRequestOnTheWireCarriesTheCaptureAndTheIdentifier) {
+    Link(kLinkId);
+    host_->QueueDialogAnswers({Action::Click(1, 32532)});
+    ASSERT_EQ(Export(), NoError);
+
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& request = requests[0];
+    EXPECT_EQ(request.requestLine, "POST /api/v1/images HTTP/1.1");
+    EXPECT_EQ(Header(request, "X-Api-Key"), kLinkId);
+    EXPECT_EQ(Header(request, "Content-Length"), std::to_string(request.body.size()));
+    const auto body = nlohmann::json::parse(request.body);
+    EXPECT_EQ(body["name"], "Archicad export");
+    EXPECT_EQ(body["source"], "archicad");
+    const std::string image = body["image"];
+    ASSERT_EQ(image.rfind("data:image/jpeg;base64,", 0), 0u);
+    const std::string jpeg = CaptureFileBytes();
+    ASSERT_GT(jpeg.size(), 1000u);
+    EXPECT_EQ(DecodeBase64(image.substr(23)), jpeg) << "the data URL holds the exact capture file";
+    EXPECT_EQ(host_->SlotCalls(kAutomateSlot), 1);
+
+    // Never opened before: the dialog offering "Open live", which opens the new image.
+    ASSERT_EQ(server_->Images().size(), 1u);
+    const std::string imageId = server_->Images()[0].id;
+    EXPECT_EQ(ShownIds(Dialogs()), std::vector<GSResID>{32532});
+    ASSERT_EQ(host_->Launches().size(), 1u);
+    EXPECT_EQ(host_->Launches()[0].url, kLivePage + "&imageId=" + imageId);
+    EXPECT_GT(StoredLiveTabTime(), 0);
+    EXPECT_EQ(StoredId(), kLinkId);
+    EXPECT_TRUE(host_->Reports().empty());
+}
+
+TEST_F(ExportFixture, ARecentlyOpenedLivePageGetsThePlainSuccessDialog) {
+    const Int64 now = static_cast<Int64>(std::time(nullptr));
+    Link(kLinkId, now - 60);
+    host_->QueueDialogAnswers({Action::Click(1, 32531)});
+    ASSERT_EQ(Export(), NoError);
+    EXPECT_EQ(ShownIds(Dialogs()), std::vector<GSResID>{32531});
+    EXPECT_TRUE(host_->Launches().empty());
+    EXPECT_EQ(StoredLiveTabTime(), now - 60) << "the preferences are unchanged";
+}
+
+TEST_F(ExportFixture, TheImageIdComesFromTheFirstLineAndEveryLineIsTraced) {
+    Link(kLinkId);
+    server_->ScriptResponse(201, "{\"id\":\"abc123\"}\nsecond line\n{\"id\":\"not-this\"}");
+    host_->QueueDialogAnswers({Action::Click(1, 32532)});
+    Export();
+    EXPECT_EQ(host_->Launches().at(0).url, kLivePage + "&imageId=abc123");
+    const auto& lines = host_->DebugLines();
+    for (const char* expected : {"HTTP 201", "Received data: ", "{\"id\":\"abc123\"}", "second line",
+                                 "{\"id\":\"not-this\"}", "ImageID abc123"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+}
+
+TEST_F(ExportFixture, ACreatedAnswerWithoutAnIdStillShowsSuccess) {
+    Link(kLinkId);
+    server_->ScriptResponse(201, "stored, thanks\n{\"id\":\"late\"}");
+    server_->ScriptResponse(201, "");
+    host_->QueueDialogAnswers({Action::Click(1, 32532), Action::Click(1, 32532)});
+    Export();
+    Export();
+    EXPECT_EQ(ShownIds(Dialogs()), (std::vector<GSResID>{32532, 32531}))
+        << "the first Open live stamped the time, so the second export gets the plain dialog";
+    ASSERT_EQ(host_->Launches().size(), 1u);
+    EXPECT_EQ(host_->Launches()[0].url, kLivePage) << "an empty id opens the plain live page";
+    EXPECT_TRUE(host_->Reports().empty());
+}
+
+TEST_F(ExportFixture, EveryStatusButTheListedOnesIsAnExportError) {
+    Link(kLinkId);
+    server_->ScriptResponse(200, "{\"id\":\"x\"}");
+    server_->ScriptResponse(204, "");
+    server_->ScriptResponse(302, "", {{"Location", "https://app.kavelo.io/elsewhere"}});
+    server_->ScriptResponse(500, "oops");
+    for (int i = 0; i < 4; ++i) Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>(4, kExportError));
+    EXPECT_EQ(host_->Beeps(), 4);
+    EXPECT_TRUE(Dialogs().empty());
+    EXPECT_EQ(server_->Requests().size(), 4u) << "the redirect is not followed";
+}
+
+TEST_F(ExportFixture, TooLargeHasItsOwnReportOnly) {
+    Link(kLinkId);
+    server_->ScriptResponse(413, "too big");
+    Export();
+    EXPECT_EQ(ReportTexts(),
+              std::vector<std::string>{"The image sent to KAVELO is too big. Try reducing the window "
+                                       "size of Archicad.: Unknown Error"});
+    EXPECT_TRUE(Dialogs().empty());
+}
+
+TEST_F(ExportFixture, UnauthorizedShowsTheFailureAndTheLinkDialog) {
+    Link(kLinkId);
+    server_->ScriptResponse(401, "{\"error\":\"unknown key\"}");
+    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(2, 32520)});
+    Export();
+    EXPECT_EQ(ShownIds(Dialogs()), (std::vector<GSResID>{32533, 32520}));
+    EXPECT_EQ(StoredId(), kLinkId) << "Cancel changes nothing";
+    EXPECT_TRUE(host_->Launches().empty());
+
+    DG::Control::ClearShownDialogs();
+    server_->ScriptResponse(401, "");
+    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(1, 32520)});
+    Export();
+    const std::string newId = StoredId();
+    EXPECT_EQ(newId.size(), 36u);
+    EXPECT_NE(newId, kLinkId);
+    ASSERT_EQ(host_->Launches().size(), 1u);
+    EXPECT_EQ(host_->Launches()[0].url, "https://app.kavelo.io/login?eid=" + newId);
+    EXPECT_EQ(server_->Requests().size(), 2u) << "nothing is sent again";
+    EXPECT_TRUE(host_->Reports().empty());
+}
+
+TEST_F(ExportFixture, FirstUseShowsTheLinkDialogAndNeitherCapturesNorSends) {
+    host_->QueueDialogAnswers({Action::Click(2, 32520), Action::Click(1, 32520)});
+    Export();
+    Export();
+    EXPECT_EQ(ShownIds(Dialogs()), (std::vector<GSResID>{32520, 32520}));
+    EXPECT_EQ(host_->SlotCalls(kAutomateSlot), 0);
+    EXPECT_TRUE(server_->Requests().empty());
+    EXPECT_EQ(StoredId().size(), 36u) << "OK linked the add-on for the next export";
+}
+
+TEST_F(ExportFixture, AnEmptyCaptureIsStillUploaded) {
+    Link(kLinkId);
+    host_->FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060001), 1);
+    Export();
+    const auto requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(requests[0].body)["image"], "");
+    const auto reports = ReportTexts();
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[0], "Error in APIDo_SaveID (JPEG): APIERR_GENERAL");
+    EXPECT_EQ(reports[1], "Error read: Unknown Error");
+    EXPECT_EQ(reports[2], kExportError) << "the server refuses an empty image";
+}
+
+TEST_F(ExportFixture, AConnectionDroppedMidBodyIsOneReport) {
+    Link(kLinkId);
+    server_->DropNextMidBody();
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_TRUE(Dialogs().empty());
+}
+
+TEST_F(ExportFixture, NobodyListeningIsOneReport) {
+    Link(kLinkId);
+    const std::uint16_t port = server_->Port();
+    server_->Stop();
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", port);
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    server_->Start();
+}
+
+TEST_F(ExportFixture, AnUnknownAuthorityNeverSeesTheIdentifier) {
+    Link(kLinkId);
+    HTTP::Control::ClearTrustAnchors();
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_TRUE(server_->Requests().empty()) << "no request line reached the server";
+}
+
+TEST_F(ExportFixture, ACertificateForAnotherHostNeverSeesTheIdentifier) {
+    Link(kLinkId);
+    webapp::ServerOptions options;
+    options.dataDir = root_ + "/impostor";
+    options.certificateNames = {"impostor.example"};
+    webapp::Server impostor(options);
+    impostor.Start();
+    HTTP::Control::AddTrustAnchorPem(impostor.CaCertPem());
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", impostor.Port());
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_TRUE(impostor.Requests().empty()) << "no request line reached the server";
+    impostor.Stop();
+}
+
+TEST_F(ExportFixture, AServerThatStallsPastTheTimeOutIsOneReport) {
+    Link(kLinkId);
+    server_->StallNext(std::chrono::seconds(20));
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_TRUE(Dialogs().empty());
+}
