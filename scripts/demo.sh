@@ -54,6 +54,10 @@ fi
 echo
 echo "The web application keeps the uploaded images in $data/webapp/images:"
 ls -l "$data/webapp/images" 2>/dev/null | sed -n '2,$p' || true
+if [ "${1:-}" = "--interactive" ]; then
+  echo "Session ended (hostsim exit status $status)."
+  exit "$status"
+fi
 if [ "$status" -ne 0 ]; then
   echo "FAILED: a step of the first use did not go as expected (hostsim exit status $status)." >&2
   exit "$status"

@@ -86,44 +86,71 @@ std::u16string FromUtf8(const char* text, std::size_t length) {
     return out;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+// The code point of the unit at units[i], pairing surrogates; *used receives 1 or 2.
+char32_t CodePointAt(const char16_t* units, std::size_t length, std::size_t i, std::size_t* used) {
+    const char16_t unit = units[i];
+    *used = 1;
+    if (unit < 0xD800 || unit > 0xDFFF)
+        return unit;
+    if (unit <= 0xDBFF && i + 1 < length && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        *used = 2;
+        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
     }
+    return kReplacement;
 }
 
-std::string ToUtf8(const char16_t* units, std::size_t length) {
-    std::string out;
-    out.reserve(length);
-    for (std::size_t i = 0; i < length; ++i) {
-        const char16_t unit = units[i];
-        if (unit < 0x80) {
-            out.push_back(static_cast<char>(unit));
-            continue;
-        }
-        char32_t cp = unit;
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            cp = kReplacement;
-        }
-        AppendUtf8(out, cp);
+std::size_t Utf8Length(char32_t cp) {
+    return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
+
+char* WriteUtf8(char* out, char32_t cp) {
+    if (cp < 0x80) {
+        *out++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
     return out;
+}
+
+// Converts to NUL-terminated UTF-8 in one block from malloc: the length is counted first, so the
+// block is allocated once and ASCII (all of a JSON body) is copied unit by unit without decoding.
+char* ToUtf8(const char16_t* units, std::size_t length, std::size_t* bytes) {
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < length;) {
+        if (units[i] < 0x80) {
+            ++total, ++i;
+            continue;
+        }
+        std::size_t used = 0;
+        total += Utf8Length(CodePointAt(units, length, i, &used));
+        i += used;
+    }
+    char* text = static_cast<char*>(std::malloc(total + 1));
+    if (text == nullptr)
+        throw std::bad_alloc();
+    char* out = text;
+    for (std::size_t i = 0; i < length;) {
+        if (units[i] < 0x80) {
+            *out++ = static_cast<char>(units[i++]);
+            continue;
+        }
+        std::size_t used = 0;
+        out = WriteUtf8(out, CodePointAt(units, length, i, &used));
+        i += used;
+    }
+    *out = '\0';
+    *bytes = total;
+    return text;
 }
 
 }  // namespace
@@ -205,12 +232,9 @@ UniString::CStr UniString::ToCStr(UIndex from, USize range, GSCharCode charCode,
     const USize length = GetLength();
     const USize start = from < length ? from : length;
     const USize count = range < length - start ? range : length - start;
-    const std::string narrow = ToUtf8(ToUStr() + start, count);
-    char* text = static_cast<char*>(std::malloc(narrow.size() + 1));
-    if (text == nullptr)
-        throw std::bad_alloc();
-    std::memcpy(text, narrow.c_str(), narrow.size() + 1);
-    return CStr(text, static_cast<USize>(narrow.size()));
+    std::size_t bytes = 0;
+    char* text = ToUtf8(ToUStr() + start, count, &bytes);
+    return CStr(text, static_cast<USize>(bytes));
 }
 
 USize UniString::Split(const UniString& separators, EmptyPartHandling emptyParts,
