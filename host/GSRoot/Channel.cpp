@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "Utf8.hpp"
+
 namespace GS {
 
 namespace {
@@ -19,34 +21,6 @@ public:
     }
 };
 
-// Length of the valid UTF-8 sequence at text[0] and its code point, or 0 when the sequence is not valid.
-std::size_t DecodeSequence(const unsigned char* text, std::size_t left, char32_t& codePoint) {
-    const unsigned char lead = text[0];
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (left < length)
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((text[k] & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (text[k] & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    codePoint = value;
-    return length;
-}
-
 UniString DecodeUtf8(const std::string& bytes, bool strict) {
     std::u16string text;
     text.reserve(bytes.size());
@@ -58,7 +32,7 @@ UniString DecodeUtf8(const std::string& bytes, bool strict) {
             continue;
         }
         char32_t codePoint = 0;
-        const std::size_t used = DecodeSequence(data + i, bytes.size() - i, codePoint);
+        const std::size_t used = Detail::DecodeUtf8Sequence(data + i, bytes.size() - i, codePoint);
         if (used == 0) {
             if (strict)
                 throw ChannelException("GS::IBinaryChannelUtilities: the text is not valid UTF-8");
@@ -66,13 +40,7 @@ UniString DecodeUtf8(const std::string& bytes, bool strict) {
             ++i;
             continue;
         }
-        if (codePoint < 0x10000) {
-            text.push_back(static_cast<char16_t>(codePoint));
-        } else {
-            codePoint -= 0x10000;
-            text.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-            text.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-        }
+        Detail::AppendUtf16(text, codePoint);
         i += used;
     }
     return UniString(text.data(), static_cast<USize>(text.size()));

@@ -6,60 +6,19 @@
 #include <stdexcept>
 #include <string>
 
+#include "Utf8.hpp"
+
 struct GS::UniString::Impl {
     std::u16string text;
 };
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kReplacement = GS::Detail::ReplacementCharacter;
 
 void CheckCharCode(GSCharCode charCode) {
     if (charCode != CC_Default && charCode != CC_UTF8)
         throw std::invalid_argument("GS::UniString: unsupported character code " + std::to_string(charCode));
-}
-
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-        return;
-    }
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-}
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is not valid (then the caller
-// takes one byte as U+FFFD).
-std::size_t DecodeUtf8(const unsigned char* text, std::size_t left, char32_t* cp) {
-    const unsigned char lead = text[0];
-    if (lead < 0x80) {
-        *cp = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (left < length)
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((text[k] & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (text[k] & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    *cp = value;
-    return length;
 }
 
 std::u16string FromUtf8(const char* text, std::size_t length) {
@@ -74,13 +33,13 @@ std::u16string FromUtf8(const char* text, std::size_t length) {
             continue;
         }
         char32_t cp = 0;
-        const std::size_t used = DecodeUtf8(bytes + i, length - i, &cp);
+        const std::size_t used = GS::Detail::DecodeUtf8Sequence(bytes + i, length - i, cp);
         if (used == 0) {
             out.push_back(kReplacement);
             ++i;
             continue;
         }
-        AppendCodePoint(out, cp);
+        GS::Detail::AppendUtf16(out, cp);
         i += used;
     }
     return out;

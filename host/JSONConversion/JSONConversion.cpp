@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ObjectStateStorage.hpp"
+#include "Utf8.hpp"
 
 namespace JSON {
 
@@ -34,34 +35,6 @@ bool IsPlainBlock(const unsigned char* bytes) {
         special |= static_cast<unsigned char>((c < 0x20) | (c >= 0x80) | (c == '"') | (c == '\\'));
     }
     return special == 0;
-}
-
-// Length of the valid UTF-8 sequence at text[0] and its code point, or 0 when the sequence is not valid.
-std::size_t DecodeSequence(const unsigned char* text, std::size_t left, char32_t& codePoint) {
-    const unsigned char lead = text[0];
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (left < length)
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((text[k] & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (text[k] & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    codePoint = value;
-    return length;
 }
 
 // A rough size of the written text, so that the output grows once.
@@ -246,7 +219,7 @@ private:
 
     std::size_t NonAscii(const unsigned char* bytes, std::size_t left) {
         char32_t codePoint = 0;
-        const std::size_t used = DecodeSequence(bytes, left, codePoint);
+        const std::size_t used = GS::Detail::DecodeUtf8Sequence(bytes, left, codePoint);
         if (used == 0) {
             out_.Push(kReplacement);
             return 1;
