@@ -8,7 +8,7 @@
 
 namespace hostsim {
 
-// UTF-16 code units to UTF-8; an unpaired surrogate becomes U+FFFD.
+// UTF-16 code units to UTF-8 (through GS::UniString); an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(const std::u16string& text);
 std::string ToUtf8(const GS::UniString& text);
 // UTF-8 to UTF-16; a malformed byte sequence becomes U+FFFD.
