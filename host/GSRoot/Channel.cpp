@@ -2,6 +2,7 @@
 // constructor because a body may hold NUL bytes and the strict mode must see every invalid byte.
 #include "Channel.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "Utf8.hpp"
@@ -69,10 +70,19 @@ std::string ReadLengthPrefixed(IChannelX& channel) {
     UInt32 length = 0;
     if (channel.Read(length) != NoError)
         throw ChannelException("GS::IBinaryChannelUtilities: the data ends inside a length prefix");
-    std::string bytes(length, '\0');
-    if (channel.ReadBin(bytes.data(), length) != length)
-        throw ChannelException(
-            "GS::IBinaryChannelUtilities: the data ends before the text its prefix announces");
+    // The prefix is only a claim: the text grows as its bytes arrive, so a damaged prefix costs no more
+    // memory than the data that is really there.
+    std::string bytes;
+    while (bytes.size() < length) {
+        const std::size_t had = bytes.size();
+        const USize want = static_cast<USize>(std::min<std::size_t>(kReadPiece, length - had));
+        bytes.resize(had + want);
+        const USize got = channel.ReadBin(&bytes[had], want);
+        bytes.resize(had + got);
+        if (got < want)
+            throw ChannelException(
+                "GS::IBinaryChannelUtilities: the data ends before the text its prefix announces");
+    }
     return bytes;
 }
 

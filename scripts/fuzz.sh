@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Open-ended fuzzing of the byte readers with libFuzzer (clang, ASan+UBSan): fuzz.sh [SECONDS per target]
+# Corpora grow under build/fuzz/corpus; a crash leaves its input in build/fuzz and fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+scripts/install-deps.sh
+if ! command -v clang++ >/dev/null || ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "ok installed"; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev >/dev/null
+fi
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --parallel "$(nproc)"
+image=$(find build/fuzz/resources -name KAVELO.rsrc | head -n 1)
+for target in resource_image_fuzz json_fuzz channel_fuzz; do
+  corpus="build/fuzz/corpus/$target"
+  mkdir -p "$corpus"
+  case "$target" in
+    resource_image_fuzz) seeds="$(dirname "$image")" ;;
+    json_fuzz) seeds=tests/fuzz/seeds/json ;;
+    channel_fuzz) seeds=tests/fuzz/seeds/channel ;;
+  esac
+  echo "== $target for ${seconds}s"
+  (cd build/fuzz && "tests/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 "../../$corpus" "../../$seeds" 2>&1 | tail -n 2)
+done
