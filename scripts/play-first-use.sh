@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Plays the add-on's first use against an already built tree: play-first-use.sh BUILD_DIR [--interactive]
+# Starts the web application stand-in on loopback with its throwaway certificate authority, then hostsim
+# with the built module, the origin routed to the stand-in and its authority trusted.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$1"
+shift
+# KAVELO_DEMO_DIR names the folder for the run's data (emptied first); by default a new one under /tmp.
+if [ -n "${KAVELO_DEMO_DIR:-}" ]; then
+  data="$KAVELO_DEMO_DIR"
+  rm -rf "$data"
+  mkdir -p "$data"
+else
+  data=$(mktemp -d /tmp/kavelo-demo-XXXXXX)
+fi
+webapp_log="$data/webapp.log"
+mkfifo "$data/webapp.stdin"
+
+# The web application runs until its standard input closes.
+"$build/webapp/kavelo-webapp" --data-dir "$data/webapp" --until-stdin-closes <"$data/webapp.stdin" >"$webapp_log" 2>&1 &
+webapp_pid=$!
+exec 3>"$data/webapp.stdin"
+stop_webapp() { exec 3>&-; wait "$webapp_pid" 2>/dev/null || true; }
+trap stop_webapp EXIT
+
+for _ in $(seq 100); do
+  grep -q '^listening on ' "$webapp_log" && break
+  sleep 0.1
+done
+port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$webapp_log")
+ca=$(sed -n 's/^ca: //p' "$webapp_log")
+if [ -z "$port" ] || [ -z "$ca" ]; then
+  echo "The web application stand-in did not start:" >&2
+  cat "$webapp_log" >&2
+  exit 1
+fi
+echo "Web application stand-in: https://app.kavelo.io routed to 127.0.0.1:$port (CA $ca)"
+
+args=(--module "$build/Src/KAVELO.apx" --data-dir "$data/host" --window 1280x720
+      --route "app.kavelo.io:443=127.0.0.1:$port" --trust "$ca" --browser confirm-login)
+if [ "${1:-}" = "--interactive" ]; then
+  args+=(--interactive)
+else
+  args+=(--script scripts/first-use.hostsim)
+fi
+status=0
+if [ "${1:-}" = "--interactive" ]; then
+  "$build/hostsim/hostsim" "${args[@]}" || status=$?
+else
+  # The full account (debug lines included) goes to a log; the readable part is shown here.
+  "$build/hostsim/hostsim" "${args[@]}" >"$data/hostsim.log" 2>&1 || status=$?
+  grep -E '^(menu: [^h]|dialog |  (buttons|user):|browser: (open|login)|host: (view saved|unloaded)|debug: ImageID|summary:|EXPECTATION FAILED|error:)' \
+    "$data/hostsim.log" | sed -e 's/^/  /'
+  echo "  (everything hostsim printed, debug lines included: $data/hostsim.log)"
+fi
+
+echo
+echo "The web application keeps the uploaded images in $data/webapp/images:"
+ls -l "$data/webapp/images" 2>/dev/null | sed -n '2,$p' || true
+if [ "${1:-}" = "--interactive" ]; then
+  echo "Session ended (hostsim exit status $status)."
+  exit "$status"
+fi
+if [ "$status" -ne 0 ]; then
+  echo "FAILED: a step of the first use did not go as expected (hostsim exit status $status)." >&2
+  exit "$status"
+fi
+echo "Done: linked, exported and uploaded; the module unloaded cleanly."
