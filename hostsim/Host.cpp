@@ -209,7 +209,8 @@ Host::Host(Options options)
         std::string line = text;
         while (!line.empty() && line.back() == '\n') line.pop_back();
         debugLines_.push_back(line);
-        Note("debug: " + line);
+        if (options_.logDebugLines)
+            Note("debug: " + line);
     });
     GSUtils::Control::SetBeepListener([this] {
         ++beeps_;

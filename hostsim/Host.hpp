@@ -35,6 +35,7 @@ struct Options {
     BrowserMode browser = BrowserMode::None;
     std::string browserCommand;   // for BrowserMode::Command
     std::ostream* log = nullptr;  // the readable account of what happens; nullptr: quiet
+    bool logDebugLines = true;    // the module's debug lines in that account (they are kept either way)
 };
 
 struct Report {

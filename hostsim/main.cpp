@@ -18,7 +18,7 @@ constexpr const char* kUsage =
     "usage: hostsim --module PATH --data-dir DIR [--window WxH] [--view FILE]\n"
     "               [--script FILE | --commands \"menu:Export from current view; answer:1; ...\"]\n"
     "               [--interactive] [--route HOST:PORT=ADDR:PORT]... [--trust CA.pem]...\n"
-    "               [--browser confirm-login|xdg-open|none|COMMAND] [--no-release]\n";
+    "               [--browser confirm-login|xdg-open|none|COMMAND] [--hide-debug] [--no-release]\n";
 
 struct Route {
     std::string host;
@@ -95,6 +95,8 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
                 return false;
         } else if (flag == "--interactive") {
             args->interactive = true;
+        } else if (flag == "--hide-debug") {
+            args->options.logDebugLines = false;
         } else if (flag == "--no-release") {
             args->release = false;
         } else if (flag == "--route") {

@@ -40,7 +40,7 @@ echo "Web application stand-in: https://app.kavelo.io routed to 127.0.0.1:$port 
 args=(--module "$build/Src/KAVELO.apx" --data-dir "$data/host" --window 1280x720
       --route "app.kavelo.io:443=127.0.0.1:$port" --trust "$ca" --browser confirm-login)
 if [ "${1:-}" = "--interactive" ]; then
-  args+=(--interactive)
+  args+=(--interactive --hide-debug)
 else
   args+=(--script scripts/first-use.hostsim)
 fi
