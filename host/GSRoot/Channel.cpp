@@ -11,7 +11,6 @@ namespace GS {
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
 constexpr USize kReadPiece = 64 * 1024;
 
 class NetworkByteOrder final : public IProtocolX {
@@ -37,7 +36,7 @@ UniString DecodeUtf8(const std::string& bytes, bool strict) {
         if (used == 0) {
             if (strict)
                 throw ChannelException("GS::IBinaryChannelUtilities: the text is not valid UTF-8");
-            text.push_back(kReplacement);
+            text.push_back(Detail::ReplacementCharacter);
             ++i;
             continue;
         }

@@ -14,8 +14,6 @@ struct GS::UniString::Impl {
 
 namespace {
 
-constexpr char16_t kReplacement = GS::Detail::ReplacementCharacter;
-
 void CheckCharCode(GSCharCode charCode) {
     if (charCode != CC_Default && charCode != CC_UTF8)
         throw std::invalid_argument("GS::UniString: unsupported character code " + std::to_string(charCode));
@@ -35,7 +33,7 @@ std::u16string FromUtf8(const char* text, std::size_t length) {
         char32_t cp = 0;
         const std::size_t used = GS::Detail::DecodeUtf8Sequence(bytes + i, length - i, cp);
         if (used == 0) {
-            out.push_back(kReplacement);
+            out.push_back(GS::Detail::ReplacementCharacter);
             ++i;
             continue;
         }
@@ -55,7 +53,7 @@ char32_t CodePointAt(const char16_t* units, std::size_t length, std::size_t i, s
         *used = 2;
         return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
     }
-    return kReplacement;
+    return GS::Detail::ReplacementCharacter;
 }
 
 std::size_t Utf8Length(char32_t cp) {

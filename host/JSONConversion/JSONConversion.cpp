@@ -16,7 +16,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr char16_t kReplacement = 0xFFFD;
 // Deeper text is refused: the writer recurses once per level.
 constexpr int kMaxDepth = 512;
 
@@ -221,7 +220,7 @@ private:
         char32_t codePoint = 0;
         const std::size_t used = GS::Detail::DecodeUtf8Sequence(bytes, left, codePoint);
         if (used == 0) {
-            out_.Push(kReplacement);
+            out_.Push(GS::Detail::ReplacementCharacter);
             return 1;
         }
         if (codePoint < 0x10000) {

@@ -28,7 +28,7 @@ protected:
     // The exact bytes the last 'SAVE' wrote.
     std::string CaptureFileBytes();
     std::vector<DG::Control::DialogRecord> Dialogs() { return DG::Control::GetShownDialogs(); }
-    // Reports whose text starts with the export error message.
+    // The texts of every report the host showed, in order.
     std::vector<std::string> ReportTexts();
 
     std::string root_;
