@@ -11,8 +11,30 @@
 const char* const WebAppOrigin = KAVELO_WEBAPP_ORIGIN;
 
 namespace {
+
 constexpr const char* kLivePagePath = "/?uploadRealtime=true";
+
+// Bytes that a browser would percent-encode itself when it parses a query, plus the quotes: text from
+// the server must not end the URL early in a protocol handler's command line or break it into words.
+bool NeedsEscape(unsigned char byte) {
+    return byte <= 0x20 || byte == '"' || byte == '\'' || byte == '<' || byte == '>' || byte >= 0x7F;
 }
+
+void AppendEscaped(std::string& url, const char* text, std::size_t length) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!NeedsEscape(byte)) {
+            url.push_back(text[i]);
+            continue;
+        }
+        url.push_back('%');
+        url.push_back(kHex[byte >> 4]);
+        url.push_back(kHex[byte & 15]);
+    }
+}
+
+}  // namespace
 
 void OpenInBrowser(const std::string& url) {
     // The URL is UTF-8 (an image id from the server may hold any text); decoding it keeps every
@@ -34,7 +56,10 @@ void OpenLivePage() {
 
 std::string LivePageUrl(const GS::UniString& imageId) {
     std::string url = std::string(WebAppOrigin) + kLivePagePath;
-    if (imageId.GetLength() > 0)
-        url.append("&imageId=").append(imageId.ToCStr(0, imageId.GetLength(), CC_Default, 0).Get());
+    if (imageId.GetLength() == 0)
+        return url;
+    url.append("&imageId=");
+    const GS::UniString::CStr narrow = imageId.ToCStr(0, imageId.GetLength(), CC_Default, 0);
+    AppendEscaped(url, narrow.Get(), narrow.GetLength());
     return url;
 }

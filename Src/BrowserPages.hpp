@@ -15,5 +15,7 @@ void OpenInBrowser(const std::string& url);
 void OpenLoginPage(const char* id);
 // Opens the live page, then stamps the live-page time.
 void OpenLivePage();
-// The live page, pointing at `imageId` when it is not empty; the id is appended unescaped.
+// The live page, pointing at `imageId` when it is not empty. The id's UTF-8 bytes are appended as they
+// are, except blanks, control bytes, quotes, '<', '>' and bytes from 0x7F up, which are written as %XX:
+// the result is printable ASCII with no quote, and the page receives the id a browser would send.
 std::string LivePageUrl(const GS::UniString& imageId);

@@ -104,6 +104,21 @@ TEST_F(ExportFixture, TheImageIdComesFromTheFirstLineAndEveryLineIsTraced) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
 }
 
+TEST_F(ExportFixture, AnImageIdFromTheServerReachesTheShellAsOneSafeUrl) {
+    Link(kLinkId);
+    server_->ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x\"}");
+    host_->QueueDialogAnswers({Action::Click(1, 32532)});
+    Export();
+    ASSERT_EQ(host_->Launches().size(), 1u);
+    EXPECT_EQ(host_->Launches()[0].file,
+              u"https://app.kavelo.io/?uploadRealtime=true&imageId=a%20b%22c%0D%0A%C3%A4&#x");
+    const auto& lines = host_->DebugLines();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [](const std::string& line) { return line.rfind("ImageID a b\"c\r", 0) == 0; }),
+              lines.end())
+        << "the trace keeps the id as received";
+}
+
 TEST_F(ExportFixture, ACreatedAnswerWithoutAnIdStillShowsSuccess) {
     Link(kLinkId);
     server_->ScriptResponse(201, "stored, thanks\n{\"id\":\"late\"}");

@@ -212,7 +212,7 @@ TEST(HostHooksTest, OnlyOneHostAtATime) {
 TEST(BrowserTest, RecordsEveryLaunchAsUtf16AndAsUtf8) {
     TempDir dir;
     Host host(QuietOptions(dir.Path()));
-    // The module widens each byte of its URL with its sign: a byte 0xC3 arrives as U+FFC3.
+    // Any UTF-16 text is recorded as it arrives, beside its UTF-8 form for the printed account.
     const std::u16string url = u"https://app.kavelo.io/?uploadRealtime=true&imageId=\xFFC3\xFFA9";
     const HINSTANCE result = ShellExecuteW(nullptr, u"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     EXPECT_GT(reinterpret_cast<std::intptr_t>(result), 32);
