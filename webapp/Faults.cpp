@@ -12,6 +12,12 @@ void CheckScope(const FaultScope& scope) {
     }
 }
 
+void CheckInterval(std::chrono::milliseconds every) {
+    if (every.count() <= 0) {
+        throw std::invalid_argument("webapp: an interval between answer pieces must be positive");
+    }
+}
+
 void CheckScriptable(const Response& response) {
     if (response.status < 100 || response.status > 599) {
         throw std::invalid_argument("webapp: scripted status " + std::to_string(response.status) +
@@ -49,6 +55,23 @@ void Faults::Stall(std::chrono::milliseconds delay, FaultScope scope) {
     stalls_.push_back({delay, std::move(scope)});
 }
 
+void Faults::Interim(InterimAnswers answers, FaultScope scope) {
+    CheckScope(scope);
+    CheckInterval(answers.every);
+    if (answers.count == 0) {
+        throw std::invalid_argument("webapp: interim answers need a count of at least 1");
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    interims_.push_back({answers, std::move(scope)});
+}
+
+void Faults::Drip(std::chrono::milliseconds every, FaultScope scope) {
+    CheckScope(scope);
+    CheckInterval(every);
+    std::lock_guard<std::mutex> lock(mutex_);
+    drips_.push_back({every, std::move(scope)});
+}
+
 void Faults::DropMidBody(FaultScope scope) {
     CheckScope(scope);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -59,6 +82,8 @@ void Faults::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     scripts_.clear();
     stalls_.clear();
+    interims_.clear();
+    drips_.clear();
     drops_.clear();
 }
 
@@ -66,7 +91,9 @@ FaultPlan Faults::Take(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     FaultPlan plan;
     plan.stall = TakeFrom(stalls_, path);
+    plan.interim = TakeFrom(interims_, path);
     plan.scripted = TakeFrom(scripts_, path);
+    plan.drip = TakeFrom(drips_, path);
     plan.dropMidBody = TakeFrom(drops_, path).has_value();
     return plan;
 }

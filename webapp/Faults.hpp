@@ -1,5 +1,5 @@
-// Fault switches for tests: scripted answers, stalls and dropped answers, each for the next matching
-// requests.
+// Fault switches for tests: scripted answers, stalls, interim answers, dripped and dropped answers, each
+// for the next matching requests.
 #pragma once
 
 #include <chrono>
@@ -21,9 +21,18 @@ struct FaultScope {
 };
 
 // What one request gets, taken from the switches when the request has been read.
+// Interim "102 Processing" answers sent before the real one.
+struct InterimAnswers {
+    std::chrono::milliseconds every{0};  // the first goes out at once, each next one this much later
+    std::size_t count = 0;               // after the last one and one more interval, the real answer
+};
+
+// What one request gets, taken from the switches when the request has been read.
 struct FaultPlan {
     std::optional<std::chrono::milliseconds> stall;  // wait this long before answering
+    std::optional<InterimAnswers> interim;           // then send interim answers
     std::optional<Response> scripted;                // answer this instead of handling the request
+    std::optional<std::chrono::milliseconds> drip;   // send the head at once, then a body byte each interval
     bool dropMidBody = false;                        // announce the whole body, send part of it, close
 };
 
@@ -35,6 +44,10 @@ public:
     // its headers, which the framing decides. A zero count in scope is also refused.
     void Script(Response response, FaultScope scope);
     void Stall(std::chrono::milliseconds delay, FaultScope scope);
+    // Throws std::invalid_argument for a negative or zero interval, or no interim answer at all.
+    void Interim(InterimAnswers answers, FaultScope scope);
+    // Throws std::invalid_argument for a negative or zero interval.
+    void Drip(std::chrono::milliseconds every, FaultScope scope);
     void DropMidBody(FaultScope scope);
     void Clear();
 
@@ -55,6 +68,8 @@ private:
     std::mutex mutex_;
     std::deque<Entry<Response>> scripts_;
     std::deque<Entry<std::chrono::milliseconds>> stalls_;
+    std::deque<Entry<InterimAnswers>> interims_;
+    std::deque<Entry<std::chrono::milliseconds>> drips_;
     std::deque<Entry<Drop>> drops_;
 };
 

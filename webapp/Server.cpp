@@ -220,6 +220,14 @@ void Server::StallNext(std::chrono::milliseconds delay, FaultScope scope) {
     faults_.Stall(delay, std::move(scope));
 }
 
+void Server::SendInterimAnswersNext(std::chrono::milliseconds every, std::size_t count, FaultScope scope) {
+    faults_.Interim(InterimAnswers{every, count}, std::move(scope));
+}
+
+void Server::DripNext(std::chrono::milliseconds every, FaultScope scope) {
+    faults_.Drip(every, std::move(scope));
+}
+
 void Server::DropNextMidBody(FaultScope scope) {
     faults_.DropMidBody(std::move(scope));
 }

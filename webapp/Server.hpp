@@ -82,12 +82,16 @@ public:
     // path). A scripted answer replaces the handling of the request: an upload answered by script is not
     // stored. A stall delays the answer after the request was read; a drop sends the head with the whole
     // body's Content-Length, half of the body, and closes the connection (the request is handled first).
-    // Stall and drop combine with each other and with a script. Misuse throws std::invalid_argument (see
-    // Faults::Script).
+    // Interim answers ("102 Processing", `every` apart) come after a stall and before the real answer; a
+    // drip sends the real answer's head at once and then its body one byte every interval. Stall, interim
+    // answers, drip and drop combine with each other and with a script (a drop takes precedence over a
+    // drip). Misuse throws std::invalid_argument (see Faults).
     void ScriptResponse(int status, std::string body, HeaderFields headers = {},
                         BodyFraming framing = BodyFraming::ContentLength);
     void ScriptResponse(ScriptedResponse response, FaultScope scope);
     void StallNext(std::chrono::milliseconds delay, FaultScope scope = {});
+    void SendInterimAnswersNext(std::chrono::milliseconds every, std::size_t count, FaultScope scope = {});
+    void DripNext(std::chrono::milliseconds every, FaultScope scope = {});
     void DropNextMidBody(FaultScope scope = {});
     void ClearFaults();
 

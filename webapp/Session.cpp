@@ -121,42 +121,69 @@ void Session::OnReadError(error_code ec) {
 }
 
 void Session::Answer() {
-    const bool keepAlive = parser_->keep_alive();
-    Request request = parser_->Release();
-    context_.log.Record(RecordedRequest{request.RequestLine(), request.headers, request.body});
-    const FaultPlan plan = context_.faults.Take(request.Path());
-    if (!plan.stall) {
-        Respond(request, plan, keepAlive);
+    keepAlive_ = parser_->keep_alive();
+    pending_ = parser_->Release();
+    context_.log.Record(RecordedRequest{pending_.RequestLine(), pending_.headers, pending_.body});
+    plan_ = context_.faults.Take(pending_.Path());
+    interimLeft_ = plan_.interim ? plan_.interim->count : 0;
+    if (plan_.stall) {
+        Later(*plan_.stall, &Session::Proceed);
         return;
     }
-    stallTimer_.expires_after(*plan.stall);
-    stallTimer_.async_wait(
-        [self = shared_from_this(), request = std::move(request), plan, keepAlive](error_code ec) {
-            if (ec) {
-                self->Close();
-                return;
-            }
-            self->Respond(request, plan, keepAlive);
-        });
+    Proceed();
 }
 
-void Session::Respond(const Request& request, const FaultPlan& plan, bool keepAlive) {
+void Session::Proceed() {
+    if (interimLeft_ == 0) {
+        Respond();
+        return;
+    }
+    --interimLeft_;
+    Write("HTTP/1.1 102 Processing\r\n\r\n", After::Interim);
+}
+
+void Session::Respond() {
     Response response;
-    if (plan.scripted) {
-        response = *plan.scripted;
+    if (plan_.scripted) {
+        response = *plan_.scripted;
     } else {
         try {
-            response = context_.router.Handle(request);
+            response = context_.router.Handle(pending_);
         } catch (const std::exception& error) {
             response = PlainError(500, std::string("Internal error: ") + error.what());
         }
     }
-    if (plan.dropMidBody) {
+    if (plan_.dropMidBody) {
         Write(ToWireCutShort(response), After::Cut);
         return;
     }
-    Write(ToWire(response, keepAlive),
-          ClosesConnection(response, keepAlive) ? After::Shutdown : After::ReadNext);
+    std::string wire = ToWire(response, keepAlive_);
+    const After after = ClosesConnection(response, keepAlive_) ? After::Shutdown : After::ReadNext;
+    if (!plan_.drip) {
+        Write(std::move(wire), after);
+        return;
+    }
+    const std::size_t headEnd = wire.find("\r\n\r\n") + 4;
+    dripRest_ = wire.substr(headEnd);
+    dripAt_ = 0;
+    dripAfter_ = after;
+    wire.resize(headEnd);
+    Write(std::move(wire), After::Drip);
+}
+
+void Session::DripByte() {
+    Write(std::string(1, dripRest_[dripAt_++]), After::Drip);
+}
+
+void Session::Later(std::chrono::milliseconds delay, void (Session::*next)()) {
+    stallTimer_.expires_after(delay);
+    stallTimer_.async_wait([self = shared_from_this(), next](error_code ec) {
+        if (ec) {
+            self->Close();
+            return;
+        }
+        ((*self).*next)();
+    });
 }
 
 void Session::RefuseTooLarge() {
@@ -194,6 +221,16 @@ void Session::OnWritten(After after, error_code ec, std::size_t) {
             return;
         case After::Cut:
             Close();
+            return;
+        case After::Interim:
+            Later(plan_.interim->every, &Session::Proceed);
+            return;
+        case After::Drip:
+            if (dripAt_ == dripRest_.size()) {
+                OnWritten(dripAfter_, ec, 0);
+                return;
+            }
+            Later(*plan_.drip, &Session::DripByte);
             return;
     }
 }

@@ -8,6 +8,7 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/ssl/ssl_stream.hpp>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -42,8 +43,8 @@ public:
 private:
     using error_code = boost::beast::error_code;
 
-    // What to do once an answer has been written.
-    enum class After { ReadNext, Shutdown, Drain, Cut };
+    // What to do once an answer, or a piece of one, has been written.
+    enum class After { ReadNext, Shutdown, Drain, Cut, Interim, Drip };
 
     void OnHandshake(error_code ec);
     void ReadHeader();
@@ -53,7 +54,13 @@ private:
     // A malformed request gets an error answer; a closed or broken connection is closed.
     void OnReadError(error_code ec);
     void Answer();
-    void Respond(const Request& request, const FaultPlan& plan, bool keepAlive);
+    // The steps of an answer under the request's fault plan: interim answers, then the real one, whole or
+    // dripped.
+    void Proceed();
+    void Respond();
+    void DripByte();
+    // Runs `next` after `delay` unless the connection is closed first.
+    void Later(std::chrono::milliseconds delay, void (Session::*next)());
     void RefuseTooLarge();
     void Write(std::string bytes, After after);
     void OnWritten(After after, error_code ec, std::size_t bytes);
@@ -66,6 +73,14 @@ private:
     boost::beast::ssl_stream<boost::beast::tcp_stream> stream_;
     boost::beast::flat_buffer buffer_;
     std::optional<RequestParser> parser_;
+    // The request being answered and what its answer goes through.
+    Request pending_;
+    FaultPlan plan_;
+    bool keepAlive_ = false;
+    std::size_t interimLeft_ = 0;
+    std::string dripRest_;
+    std::size_t dripAt_ = 0;
+    After dripAfter_ = After::Shutdown;
     boost::asio::steady_timer stallTimer_;
     std::string outgoing_;
     std::vector<char> drainBuffer_;

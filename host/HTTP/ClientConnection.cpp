@@ -1,5 +1,6 @@
 // HTTP::Client::ClientConnection over Boost.Beast and OpenSSL. Every wait is an asynchronous operation run
-// on the connection's own io_context under the stream's deadline, which is set anew before each one.
+// on the connection's own io_context under the stream's deadline, which is set anew before each one: the
+// time-out from now, or the bound of the answer when that comes sooner.
 #include "ClientConnection.hpp"
 
 #include <array>
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +39,9 @@ using Stream = beast::ssl_stream<beast::tcp_stream>;
 using Parser = http::response_parser<http::buffer_body>;
 
 constexpr std::uint32_t kMaxHeaderSize = 64 * 1024;
+// The whole answer must have arrived within this many time-outs after the request was sent.
+constexpr std::uint32_t kAnswerTimeouts = 4;
+using SteadyClock = std::chrono::steady_clock;
 
 [[noreturn]] void Fail(Kind kind, const std::string& message) {
     throw Exception(kind, message.c_str());
@@ -133,16 +138,22 @@ struct ClientConnection::Impl {
     beast::flat_buffer buffer;
     std::unique_ptr<Parser> parser;
     std::unique_ptr<Encoding::BodyIBinaryChannel> body;
+    // When the last request was written; the answer's bounds count from here.
+    SteadyClock::time_point sentAt;
+    // The bound of the part of the answer being read, when there is one (none with a time-out of 0).
+    std::optional<SteadyClock::time_point> answerBound;
 
     // Starts one operation through `start(Completion)` and runs the context until it completes or the
     // deadline closes the socket under it.
     template <class Start>
     beast::error_code Wait(Start&& start, std::size_t* transferred = nullptr) {
         auto& socket = beast::get_lowest_layer(*stream);
-        if (timeout == 0)
+        if (timeout == 0) {
             socket.expires_never();
-        else
-            socket.expires_after(std::chrono::milliseconds(timeout));
+        } else {
+            const SteadyClock::time_point wait = SteadyClock::now() + std::chrono::milliseconds(timeout);
+            socket.expires_at(answerBound && *answerBound < wait ? *answerBound : wait);
+        }
         beast::error_code error;
         std::size_t count = 0;
         start(Completion{&error, &count});
@@ -158,8 +169,22 @@ struct ClientConnection::Impl {
         Fail(kind, message);
     }
 
+    // Bounds the reads that follow to `timeouts` time-outs after the request was sent.
+    void BoundAnswer(std::uint32_t timeouts) {
+        if (timeout == 0) {
+            answerBound.reset();
+            return;
+        }
+        answerBound = sentAt + std::chrono::milliseconds(std::uint64_t(timeout) * timeouts);
+    }
+
     [[noreturn]] void ReceiveFailed(const beast::error_code& error, const char* what) {
         const std::string where = std::string(" while reading the response ") + what + " from " + host;
+        if (error == beast::error::timeout && answerBound && SteadyClock::now() >= *answerBound) {
+            const auto allowed = std::chrono::duration_cast<std::chrono::milliseconds>(*answerBound - sentAt);
+            Broke(Kind::Timeout, "the response " + std::string(what) + " did not arrive within " +
+                                     std::to_string(allowed.count()) + " ms of the request" + where);
+        }
         if (error == beast::error::timeout)
             Broke(Kind::Timeout, "no data for " + std::to_string(timeout) + " ms" + where);
         if (error == http::error::body_limit)
@@ -229,7 +254,9 @@ void ClientConnection::Impl::Handshake() {
 }
 
 void ClientConnection::Impl::ReadHeader(Response& response) {
-    // An interim 1xx answer is followed by the real one.
+    // An interim 1xx answer is followed by the real one; interim answers do not extend the time the real
+    // one's head has, so a server cannot hold the caller with them.
+    BoundAnswer(1);
     for (;;) {
         parser = std::make_unique<Parser>();
         parser->body_limit(MaxBodySize);
@@ -244,6 +271,7 @@ void ClientConnection::Impl::ReadHeader(Response& response) {
         if (status < 100 || status >= 200 || status == 101)
             break;
     }
+    BoundAnswer(kAnswerTimeouts);
     const auto& message = parser->get();
     Detail::MessageAccess::Reset(response, message.result_int(), std::string(message.reason()));
     for (const auto& field : message) {
@@ -339,6 +367,7 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
         Detail::CountBytesSent(written);
     }
     Detail::CountRequest();
+    impl_->sentAt = SteadyClock::now();
     impl_->lastMethod = method;
     impl_->state = Impl::State::Sent;
 }
@@ -354,6 +383,7 @@ void ClientConnection::FinishReceive() {
     impl_->Require(impl_->state == Impl::State::Receiving, "FinishReceive", "no response is being received");
     const bool reusable = impl_->parser->is_done() && impl_->parser->keep_alive();
     impl_->parser.reset();
+    impl_->answerBound.reset();
     impl_->state = reusable ? Impl::State::Ready : Impl::State::Spent;
 }
 
@@ -385,6 +415,7 @@ void ClientConnection::Close(bool force) {
         impl_->state = Impl::State::Closed;
         return;
     }
+    impl_->answerBound.reset();  // the goodbye is not part of the answer
     if (!force && impl_->secured && impl_->state != Impl::State::Broken) {
         // Marking the peer's close_notify as received makes the shutdown send ours without waiting for it.
         SSL_set_shutdown(impl_->stream->native_handle(), SSL_RECEIVED_SHUTDOWN);

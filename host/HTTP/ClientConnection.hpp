@@ -10,7 +10,10 @@ namespace HTTP::Client {
 
 // Every call that waits (Connect, Send, BeginReceive, reads of the body channel, an orderly Close) waits
 // at most the time-out for each step: name resolution, the TCP connection, the TLS handshake, each write
-// and each read. Failures throw HTTP::Exception; after one, the connection only accepts Close.
+// and each read. The answer has two bounds besides, counted from the moment the request was written:
+// its status line and header fields must arrive within one time-out, interim 1xx answers included, and
+// the whole answer within four. Failures throw HTTP::Exception (Timeout for any of these); after one,
+// the connection only accepts Close. A time-out of 0 removes every bound.
 //
 // The server's certificate chain must verify against the system's trust store or an anchor added through
 // HTTP::Control, and must name the URI's host; otherwise Connect throws and nothing of a request is sent.

@@ -250,3 +250,30 @@ TEST_F(ExportFixture, AServerThatStallsPastTheTimeOutIsOneReport) {
     EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
     EXPECT_TRUE(Dialogs().empty());
 }
+
+// The user interface waits for the answer's head at most one time-out (8 s) after the request, however
+// many interim answers come, and for the whole answer at most four (32 s), however steadily it drips.
+TEST_F(ExportFixture, InterimAnswersCannotHoldTheUserInterface) {
+    Link(kLinkId);
+    server_->SendInterimAnswersNext(std::chrono::seconds(1), 60);
+    const auto start = std::chrono::steady_clock::now();
+    Export();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_TRUE(Dialogs().empty());
+    EXPECT_GE(waited, std::chrono::milliseconds(7900));
+    EXPECT_LT(waited, std::chrono::seconds(15));
+}
+
+TEST_F(ExportFixture, ADrippedAnswerCannotHoldTheUserInterface) {
+    Link(kLinkId);
+    server_->ScriptResponse(201, "{\"id\":\"slow\"}");
+    server_->DripNext(std::chrono::seconds(5));
+    const auto start = std::chrono::steady_clock::now();
+    Export();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_TRUE(Dialogs().empty());
+    EXPECT_GE(waited, std::chrono::milliseconds(31900));
+    EXPECT_LT(waited, std::chrono::seconds(40));
+}

@@ -1,4 +1,5 @@
-// The fault switches, seen from a client: scripted answers and framings, stalls and dropped answers.
+// The fault switches, seen from a client: scripted answers and framings, stalls, interim, dripped and
+// dropped answers.
 #include <gtest/gtest.h>
 
 #include <boost/beast/core/error.hpp>
@@ -128,6 +129,33 @@ TEST_F(Faults, StalledAnswerOutlastsAClientTimeoutAndStopEndsIt) {
     EXPECT_FALSE(server_.Running());
 }
 
+TEST_F(Faults, InterimAnswersComeBeforeTheRealOne) {
+    server_.SendInterimAnswersNext(10ms, 2);
+    auto client = Connect();
+    ASSERT_FALSE(client->Write(UploadRequest({{"Connection", "close"}})));
+    boost::system::error_code ec;
+    const std::string raw = client->ReadToEnd(ec);
+
+    const std::string interim = "HTTP/1.1 102 Processing\r\n\r\n";
+    ASSERT_EQ(raw.substr(0, 2 * interim.size()), interim + interim);
+    EXPECT_EQ(raw.substr(2 * interim.size(), 21), "HTTP/1.1 201 Created\r");
+    EXPECT_EQ(server_.Images().size(), 1u);
+}
+
+TEST_F(Faults, ADrippedAnswerArrivesWholeButSlowly) {
+    server_.ScriptResponse(201, "{\"id\":\"drip\"}");
+    server_.DripNext(20ms);
+    const auto start = std::chrono::steady_clock::now();
+    auto client = Connect();
+    ASSERT_FALSE(client->Write(UploadRequest({{"Connection", "close"}})));
+    boost::system::error_code ec;
+    const auto [head, rest] = SplitHead(client->ReadToEnd(ec));
+
+    EXPECT_EQ(head.substr(0, 22), "HTTP/1.1 201 Created\r\n");
+    EXPECT_EQ(rest, "{\"id\":\"drip\"}");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 13 * 20ms) << "one byte an interval after the head";
+}
+
 TEST_F(Faults, DroppedAnswerAnnouncesMoreThanItSendsThenCloses) {
     server_.DropNextMidBody();
     server_.DropNextMidBody();
@@ -165,6 +193,9 @@ TEST_F(Faults, ImpossibleScriptsAreRefused) {
     EXPECT_THROW(server_.ScriptResponse(200, "", {{"Content-Length", "5"}}), std::invalid_argument);
     EXPECT_THROW(server_.ScriptResponse(42, ""), std::invalid_argument);
     EXPECT_THROW(server_.StallNext(1s, FaultScope{0, ""}), std::invalid_argument);
+    EXPECT_THROW(server_.SendInterimAnswersNext(0ms, 3), std::invalid_argument);
+    EXPECT_THROW(server_.SendInterimAnswersNext(1s, 0), std::invalid_argument);
+    EXPECT_THROW(server_.DripNext(-1ms), std::invalid_argument);
 }
 
 }  // namespace

@@ -98,6 +98,25 @@ void TlsTestServer::StallUntilStopped() {
     stopped_.wait(lock, [this] { return stop_; });
 }
 
+bool TlsTestServer::PauseUnlessStopped(std::chrono::milliseconds delay) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !stopped_.wait_for(lock, delay, [this] { return stop_; });
+}
+
+bool TlsTestServer::WriteAnswer(ssl::stream<tcp::socket>& stream, const Behaviour& behaviour,
+                                std::size_t count) {
+    boost::system::error_code error;
+    const std::size_t atOnce = std::min(behaviour.trickleFrom, count);
+    net::write(stream, net::buffer(behaviour.response.data(), atOnce), error);
+    for (std::size_t at = atOnce; at < count && !error; at += behaviour.trickleSize) {
+        if (!PauseUnlessStopped(behaviour.trickleEvery))
+            return false;
+        const std::size_t piece = std::min(behaviour.trickleSize, count - at);
+        net::write(stream, net::buffer(behaviour.response.data() + at, piece), error);
+    }
+    return !error;
+}
+
 void TlsTestServer::Serve(tcp::socket socket) {
     Behaviour behaviour;
     {
@@ -139,7 +158,8 @@ void TlsTestServer::Serve(tcp::socket socket) {
     }
 
     const std::size_t count = std::min(behaviour.sendBytes, behaviour.response.size());
-    net::write(stream, net::buffer(behaviour.response.data(), count), error);
+    if (!WriteAnswer(stream, behaviour, count))
+        return;
     switch (behaviour.after) {
         case Behaviour::After::Stall:
             return StallUntilStopped();

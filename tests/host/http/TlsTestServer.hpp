@@ -2,6 +2,7 @@
 // thread, records what arrives, and answers with raw bytes or misbehaves as told.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -11,6 +12,7 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl/context.hpp>
+#include <boost/asio/ssl/stream.hpp>
 
 #include "Certificates.hpp"
 
@@ -24,6 +26,10 @@ struct Behaviour {
     std::string response;
     // How many bytes of `response` are written; all of them by default.
     std::size_t sendBytes = std::string::npos;
+    // From this offset on, `response` goes out in pieces of `trickleSize` bytes, `trickleEvery` apart.
+    std::size_t trickleFrom = std::string::npos;
+    std::size_t trickleSize = 1;
+    std::chrono::milliseconds trickleEvery{0};
     // What follows the answer: a TLS close_notify and close, a TCP close without close_notify, or silence
     // until the client goes away or the server stops.
     After after = After::CloseNotify;
@@ -51,6 +57,12 @@ private:
     void Run();
     void Serve(boost::asio::ip::tcp::socket socket);
     void StallUntilStopped();
+    // Waits `delay`; false when the server stopped meanwhile.
+    bool PauseUnlessStopped(std::chrono::milliseconds delay);
+    // Writes `count` bytes of the behaviour's response, trickling as it says; false when the server
+    // stopped or the write failed.
+    bool WriteAnswer(boost::asio::ssl::stream<boost::asio::ip::tcp::socket>& stream,
+                     const Behaviour& behaviour, std::size_t count);
 
     boost::asio::io_context io_;
     boost::asio::ssl::context tls_;

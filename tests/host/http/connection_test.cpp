@@ -227,6 +227,46 @@ TEST_F(ConnectionTest, ABodyThatStallsHalfwayTimesOut) {
     EXPECT_EQ(HTTP::Exception::Kind::Timeout, FailureOf("{}", 300));
 }
 
+TEST_F(ConnectionTest, InterimAnswersThatArriveInTimeAreFollowedByTheRealOne) {
+    Answer("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n" + Respond("201 Created", "done"));
+
+    const Outcome outcome = PostLikeTheAddOn("{}");
+    EXPECT_EQ(201u, outcome.status);
+    EXPECT_EQ("done", Narrow(outcome.text));
+}
+
+// Each piece below arrives well within the time-out of a single wait, so only the bounds of the whole
+// answer, counted from the request, can end these exchanges.
+TEST_F(ConnectionTest, InterimAnswersDoNotExtendTheWaitForTheRealOne) {
+    const std::string interim = "HTTP/1.1 102 Processing\r\n\r\n";
+    std::string response;
+    for (int i = 0; i < 20; ++i) response += interim;
+    Behaviour behaviour;
+    behaviour.response = response + Respond("201 Created", "too late");
+    behaviour.trickleFrom = 0;
+    behaviour.trickleSize = interim.size();
+    behaviour.trickleEvery = std::chrono::milliseconds(100);
+    server_.SetBehaviour(behaviour);
+
+    EXPECT_EQ(HTTP::Exception::Kind::Timeout, FailureOf("{}", 300));
+}
+
+TEST_F(ConnectionTest, AnAnswerMustArriveWholeWithinFourTimeOuts) {
+    const std::string head = "HTTP/1.1 201 Created\r\nContent-Length: 40\r\n\r\n";
+    Behaviour behaviour;
+    behaviour.response = head + std::string(40, 'd');
+    behaviour.trickleFrom = head.size();
+    behaviour.trickleEvery = std::chrono::milliseconds(100);
+    server_.SetBehaviour(behaviour);
+    EXPECT_EQ(HTTP::Exception::Kind::Timeout, FailureOf("{}", 300)) << "4 s of body against a 1.2 s bound";
+
+    behaviour.response = head.substr(0, head.size() - 6) + "5\r\n\r\nslow.";
+    behaviour.trickleFrom = head.size() - 1;
+    server_.SetBehaviour(behaviour);
+    const Outcome outcome = PostLikeTheAddOn("{}", 300);
+    EXPECT_EQ("slow.", Narrow(outcome.text)) << "half a second of body is within the bound";
+}
+
 TEST_F(ConnectionTest, AStalledHandshakeTimesOut) {
     Behaviour behaviour;
     behaviour.stallHandshake = true;
