@@ -1,6 +1,8 @@
 // The upload of a 3840 x 2160 capture through the loaded module to the web application stand-in (its own
 // process, on loopback), beside curl posting the same JSON body to the same endpoint with the same TLS
-// set-up; and the export's peak memory beside the JPEG's size. Prints figures only.
+// set-up; the export's peak memory beside the JPEG's size; and the same uploads to a sink that does no
+// work on the body, with the module's steps timed one by one and the machine's TLS cipher throughput as
+// the limit. Prints figures only.
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <spawn.h>
@@ -17,10 +19,19 @@
 #include <string>
 #include <vector>
 
+#include "Base64.hpp"
+#include "Certificates.hpp"
+#include "Channel.hpp"
 #include "DGControl.hpp"
+#include "File.hpp"
 #include "GSRootControl.hpp"
+#include "HTTPClient.hpp"
 #include "HTTPControl.hpp"
 #include "Host.hpp"
+#include "JSONConversion.hpp"
+#include "Location.hpp"
+#include "ObjectState.hpp"
+#include "TlsSink.hpp"
 
 extern char** environ;
 
@@ -116,6 +127,146 @@ struct WebappProcess {
     }
 };
 
+// Runs a program found on PATH and returns what it printed on standard output; empty when it failed.
+std::string Capture(const std::vector<std::string>& args) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return "";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string text;
+    char piece[4096];
+    for (ssize_t got; spawned == 0 && (got = ::read(out[0], piece, sizeof piece)) > 0;)
+        text.append(piece, static_cast<std::size_t>(got));
+    ::close(out[0]);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "";
+    return text;
+}
+
+// The name `openssl speed -evp` knows for a TLS cipher suite's bulk cipher; empty when unknown.
+std::string EvpCipherOf(const std::string& suite) {
+    const std::pair<const char*, const char*> known[] = {{"AES_256_GCM", "aes-256-gcm"},
+                                                         {"AES256-GCM", "aes-256-gcm"},
+                                                         {"AES_128_GCM", "aes-128-gcm"},
+                                                         {"AES128-GCM", "aes-128-gcm"},
+                                                         {"CHACHA20_POLY1305", "chacha20-poly1305"},
+                                                         {"CHACHA20-POLY1305", "chacha20-poly1305"}};
+    for (const auto& entry : known) {
+        if (suite.find(entry.first) != std::string::npos)
+            return entry.second;
+    }
+    return "";
+}
+
+// OpenSSL's own figure for `cipher` on 16 KiB blocks (TLS records), in bytes per second; 0 when unknown.
+double CipherBytesPerSecond(const std::string& cipher) {
+    const std::string report =
+        Capture({"openssl", "speed", "-evp", cipher, "-bytes", "16384", "-seconds", "2"});
+    // The figure is the last word of the last line, in thousands of bytes per second ("4567890.12k").
+    const std::size_t lineStart = report.find_last_of('\n', report.size() >= 2 ? report.size() - 2 : 0);
+    const std::size_t wordStart = report.find_last_of(' ');
+    if (report.empty() || wordStart == std::string::npos || wordStart < lineStart)
+        return 0;
+    return std::strtod(report.c_str() + wordStart + 1, nullptr) * 1000.0;
+}
+
+// The module's upload, replayed step by step with the host-library calls it makes, each step timed.
+struct Steps {
+    std::vector<double> readEncode, json, connect, send, answer;
+};
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool UploadInSteps(const std::string& capturePath, const std::string& linkId, Steps& steps) {
+    auto start = Clock::now();
+    std::string dataUrl;
+    {
+        IO::File file{IO::Location(capturePath.c_str())};
+        UInt32 length = 0;
+        if (file.Open(IO::File::ReadMode) != NoError || file.GetDataLength(&length) != NoError)
+            return false;
+        std::string bytes(length, '\0');
+        UInt32 read = 0;
+        file.ReadBin(bytes.data(), length, &read);
+        file.Close();
+        dataUrl = "data:image/jpeg;base64," + Base64Encode(bytes, false);
+    }
+    steps.readEncode.push_back(MsSince(start));
+
+    start = Clock::now();
+    GS::ObjectState state;
+    state.Add("image", dataUrl.c_str());
+    state.Add("name", "Archicad export");
+    state.Add("source", "archicad");
+    GS::UniString json;
+    JSON::CreateFromObjectState(state, json, false);
+    const USize length = json.GetLength();
+    const GS::UniString::CStr body = json.ToCStr(0, MaxUSize, CC_Default, 0);
+    steps.json.push_back(MsSince(start));
+
+    start = Clock::now();
+    IO::URI::URI uri("https://app.kavelo.io");
+    HTTP::Client::ClientConnection connection(uri);
+    connection.SetTimeout(8000);
+    connection.Connect();
+    steps.connect.push_back(MsSince(start));
+
+    start = Clock::now();
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId.c_str(), CC_Default));
+    connection.FinishSend();
+    connection.Send(request, body.Get(), length);
+    steps.send.push_back(MsSince(start));
+
+    start = Clock::now();
+    HTTP::Client::Response response;
+    GS::IChannelX channel(connection.BeginReceive(response), GS::GetNetworkByteOrderIProtocolX());
+    const GS::UniString answer = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, 2, false, false);
+    connection.FinishReceive();
+    connection.Close(false);
+    steps.answer.push_back(MsSince(start));
+    return response.GetStatusCode() == 201;
+}
+
+// curl posting the body file as the module posts its body. "Expect:" keeps curl from waiting for a 100
+// Continue before a large body, which the module does not do.
+std::vector<std::string> CurlArgs(std::uint16_t port, const std::string& caPath, const std::string& linkId,
+                                  const std::string& bodyFile) {
+    return {"curl",
+            "-sS",
+            "-o",
+            "/dev/null",
+            "--fail",
+            "--connect-to",
+            "app.kavelo.io:443:127.0.0.1:" + std::to_string(port),
+            "--cacert",
+            caPath,
+            "-H",
+            "X-Api-Key: " + linkId,
+            "-H",
+            "Content-Type: application/json",
+            "-H",
+            "Expect:",
+            "--data-binary",
+            "@" + bodyFile,
+            "https://app.kavelo.io/api/v1/images"};
+}
+
 double RunCurl(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -130,9 +281,30 @@ double RunCurl(const std::vector<std::string>& args) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
 }
 
+bool TimeCurl(const std::vector<std::string>& args, std::vector<double>& ms) {
+    for (int i = 0; i < kRuns; ++i) {
+        const double taken = RunCurl(args);
+        if (taken < 0) {
+            std::fprintf(stderr, "curl failed\n");
+            return false;
+        }
+        ms.push_back(taken);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main() {
+    // The sink forks, so it starts before anything here starts a thread.
+    const webapp::CertificateAuthority sinkAuthority = webapp::MakeAuthority("KAVELO sink authority");
+    bench::TlsSink sink;
+    std::string sinkError;
+    if (!sink.Start(webapp::IssueServerCertificate(sinkAuthority, {"app.kavelo.io"}), &sinkError)) {
+        std::fprintf(stderr, "%s\n", sinkError.c_str());
+        return 1;
+    }
+
     const std::string root = (std::filesystem::temp_directory_path() / "kavelo-upload-bench").string();
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
@@ -201,34 +373,9 @@ int main() {
         const auto stored = host.StoredPreferencesOfAddOn();
         return std::string(reinterpret_cast<const char*>(stored->bytes.data()));
     }();
-    // "Expect:" keeps curl from waiting for a 100 Continue before a large body, which the module does not do.
-    const std::vector<std::string> curl = {"curl",
-                                           "-sS",
-                                           "-o",
-                                           "/dev/null",
-                                           "--fail",
-                                           "--connect-to",
-                                           "app.kavelo.io:443:127.0.0.1:" + std::to_string(webapp.port),
-                                           "--cacert",
-                                           webapp.caPath,
-                                           "-H",
-                                           "X-Api-Key: " + linkId,
-                                           "-H",
-                                           "Content-Type: application/json",
-                                           "-H",
-                                           "Expect:",
-                                           "--data-binary",
-                                           "@" + bodyFile,
-                                           "https://app.kavelo.io/api/v1/images"};
     std::vector<double> curlMs;
-    for (int i = 0; i < kRuns; ++i) {
-        const double ms = RunCurl(curl);
-        if (ms < 0) {
-            std::fprintf(stderr, "curl failed\n");
-            return 1;
-        }
-        curlMs.push_back(ms);
-    }
+    if (!TimeCurl(CurlArgs(webapp.port, webapp.caPath, linkId, bodyFile), curlMs))
+        return 1;
 
     const double jpegBytes = static_cast<double>(jpeg.size());
     std::printf("capture 3840 x 2160: JPEG %zu bytes, request body %zu bytes\n", jpeg.size(), body.size());
@@ -245,6 +392,53 @@ int main() {
         "JPEG\n",
         options.windowWidth, options.windowHeight, withRendering,
         static_cast<double>(withRendering) * 1024.0 / jpegBytes);
+
+    // The same uploads to the sink: the module's whole export, its steps one by one, and curl.
+    const std::string sinkCaPath = root + "/sink-ca.pem";
+    std::ofstream(sinkCaPath) << sinkAuthority.certPem;
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", sink.Port());
+    HTTP::Control::AddTrustAnchorPem(sinkAuthority.certPem);
+    std::vector<double> sinkModuleMs;
+    for (int i = 0; i < kRuns; ++i) {
+        host.FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060001), 1);
+        host.QueueDialogAnswers({DG::Control::Action::Click(1)});
+        const auto start = Clock::now();
+        host.RunMenuCommandByText("Export from current view");
+        sinkModuleMs.push_back(MsSince(start));
+    }
+    Steps steps;
+    for (int i = 0; i < kRuns; ++i) {
+        if (!UploadInSteps(capture, linkId, steps)) {
+            std::fprintf(stderr, "the step-by-step upload to the sink failed\n");
+            return 1;
+        }
+    }
+    const std::string cipher = HTTP::Control::GetStats().lastCipher;
+    std::vector<double> sinkCurlMs;
+    if (!TimeCurl(CurlArgs(sink.Port(), sinkCaPath, linkId, bodyFile), sinkCurlMs))
+        return 1;
+    const double cipherRate = CipherBytesPerSecond(EvpCipherOf(cipher));
+
+    const double sum = Median(steps.readEncode) + Median(steps.json) + Median(steps.connect) +
+                       Median(steps.send) + Median(steps.answer);
+    std::printf("to a sink that reads the request and answers 201 at once, median of %d:\n", kRuns);
+    std::printf("  module export %.1f ms, curl %.1f ms (process start included): ratio %.2f\n",
+                Median(sinkModuleMs), Median(sinkCurlMs), Median(sinkModuleMs) / Median(sinkCurlMs));
+    std::printf(
+        "  its steps with the same host calls: read and encode %.2f ms, JSON body %.2f ms, TLS connect %.2f "
+        "ms, send %.2f ms, answer %.2f ms (sum %.1f ms)\n",
+        Median(steps.readEncode), Median(steps.json), Median(steps.connect), Median(steps.send),
+        Median(steps.answer), sum);
+    if (cipherRate > 0) {
+        const double limitMs = static_cast<double>(body.size()) / cipherRate * 1000.0;
+        std::printf(
+            "  TLS limit: %s, openssl speed -evp %s on 16 KiB records %.2f GB/s = %.2f ms for the body; send "
+            "%.2f x that\n",
+            cipher.c_str(), EvpCipherOf(cipher).c_str(), cipherRate / 1e9, limitMs,
+            Median(steps.send) / limitMs);
+    } else {
+        std::printf("  TLS limit: no openssl speed figure for %s\n", cipher.c_str());
+    }
 
     host.Unload();
     std::filesystem::remove_all(root);

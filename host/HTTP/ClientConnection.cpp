@@ -3,9 +3,11 @@
 // time-out from now, or the bound of the answer when that comes sooner.
 #include "ClientConnection.hpp"
 
-#include <array>
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,8 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <poll.h>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
@@ -39,6 +43,8 @@ using Stream = beast::ssl_stream<beast::tcp_stream>;
 using Parser = http::response_parser<http::buffer_body>;
 
 constexpr std::uint32_t kMaxHeaderSize = 64 * 1024;
+// The largest TLS record's payload.
+constexpr std::size_t kRecordSize = 16 * 1024;
 // The whole answer must have arrived within this many time-outs after the request was sent.
 constexpr std::uint32_t kAnswerTimeouts = 4;
 using SteadyClock = std::chrono::steady_clock;
@@ -204,6 +210,7 @@ struct ClientConnection::Impl {
 
     void ConnectTcp();
     void Handshake();
+    void WriteThroughSocket(const char* data, std::size_t size);
     void ReadHeader(Response& response);
 };
 
@@ -223,6 +230,10 @@ void ClientConnection::Impl::ConnectTcp() {
               "connecting to " + target + " took longer than " + std::to_string(timeout) + " ms");
     if (error)
         Broke(Kind::Connect, "cannot connect to " + target + ": " + error.message());
+    // A request is written whole at once; Nagle's algorithm would hold its last segment back until the
+    // server acknowledges the ones before, which a server delaying its acknowledgements makes 40 ms.
+    beast::error_code ignored;
+    beast::get_lowest_layer(*stream).socket().set_option(tcp::no_delay(true), ignored);
     Detail::CountConnection();
 }
 
@@ -251,6 +262,60 @@ void ClientConnection::Impl::Handshake() {
     }
     secured = true;
     Detail::CountHandshake();
+    Detail::NoteCipher(SSL_CIPHER_get_name(SSL_get_current_cipher(session)));
+}
+
+// For the length of a write, the TLS session writes its records straight onto the (non-blocking) socket
+// instead of into the stream's buffer pair, which holds one record at a time and costs a copy, a timer
+// and a round through the io_context for each: a large body goes out at several times the speed. Each
+// wait for the socket to take more is bounded by the time-out.
+void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t size) {
+    SSL* session = stream->native_handle();
+    const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+    BIO* const buffered = SSL_get_wbio(session);
+    BIO* const direct = BIO_new_socket(socket, BIO_NOCLOSE);
+    if (direct == nullptr)
+        Broke(Kind::Send, "cannot write the request to " + host + ": out of memory");
+    // The session holds its buffered BIO as both its read and its write side; swapping the write side
+    // drops one of those references and putting it back takes one again.
+    // The stream's modes suit its buffer pair; here the whole body goes in one call, and the record buffer
+    // is kept from one record to the next instead of being freed and allocated again.
+    const long modes =
+        SSL_clear_mode(session, 0) & (SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_RELEASE_BUFFERS);
+    SSL_clear_mode(session, modes);
+    SSL_set0_wbio(session, direct);
+    struct Restore {
+        SSL* session;
+        BIO* buffered;
+        long modes;
+        ~Restore() {
+            BIO_up_ref(buffered);
+            SSL_set0_wbio(session, buffered);
+            SSL_set_mode(session, modes);
+        }
+    } restore{session, buffered, modes};
+
+    std::size_t done = 0;
+    while (done < size) {
+        std::size_t written = 0;
+        const int result = SSL_write_ex(session, data + done, size - done, &written);
+        if (result == 1) {
+            done += written;
+            Detail::CountBytesSent(written);
+            continue;
+        }
+        if (SSL_get_error(session, result) != SSL_ERROR_WANT_WRITE) {
+            ERR_clear_error();
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+        }
+        pollfd writable{socket, POLLOUT, 0};
+        const int ready = ::poll(&writable, 1, timeout == 0 ? -1 : static_cast<int>(timeout));
+        if (ready == 0)
+            Broke(Kind::Timeout,
+                  "writing the request to " + host + " took longer than " + std::to_string(timeout) + " ms");
+        if (ready < 0 && errno != EINTR)
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+    }
 }
 
 void ClientConnection::Impl::ReadHeader(Response& response) {
@@ -351,21 +416,14 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
         head.append("Content-Length: ").append(std::to_string(length)).append("\r\n");
     head.append("\r\n");
 
-    // The body goes out from the caller's buffer as it is, behind the head; each write is one wait.
-    const std::array<net::const_buffer, 2> pieces = {net::buffer(head), net::buffer(body, length)};
-    beast::buffers_suffix<std::array<net::const_buffer, 2>> rest(pieces);
-    while (beast::buffer_bytes(rest) > 0) {
-        std::size_t written = 0;
-        const beast::error_code error =
-            impl_->Wait([&](Completion done) { impl_->stream->async_write_some(rest, done); }, &written);
-        if (error == beast::error::timeout)
-            impl_->Broke(Kind::Timeout, "writing the request to " + impl_->host + " took longer than " +
-                                            std::to_string(impl_->timeout) + " ms");
-        if (error)
-            impl_->Broke(Kind::Send, "cannot write the request to " + impl_->host + ": " + error.message());
-        rest.consume(written);
-        Detail::CountBytesSent(written);
-    }
+    // The head shares the first TLS record with the start of the body; the rest of the body goes out from
+    // the caller's buffer as it is.
+    const std::size_t joined =
+        std::min<std::size_t>(length, head.size() < kRecordSize ? kRecordSize - head.size() : 0);
+    head.append(body != nullptr ? body : "", joined);
+    impl_->WriteThroughSocket(head.data(), head.size());
+    if (length > joined)
+        impl_->WriteThroughSocket(body + joined, length - joined);
     Detail::CountRequest();
     impl_->sentAt = SteadyClock::now();
     impl_->lastMethod = method;

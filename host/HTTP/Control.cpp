@@ -169,6 +169,11 @@ void CountHandshake() {
     ++Shared().stats.handshakesCompleted;
 }
 
+void NoteCipher(const std::string& cipher) {
+    std::lock_guard<std::mutex> lock(Shared().mutex);
+    Shared().stats.lastCipher = cipher;
+}
+
 void CountBytesSent(std::uint64_t bytes) {
     std::lock_guard<std::mutex> lock(Shared().mutex);
     Shared().stats.bytesSent += bytes;

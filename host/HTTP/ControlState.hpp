@@ -24,6 +24,7 @@ std::shared_ptr<boost::asio::ssl::context> ClientTlsContext();
 
 void CountConnection();
 void CountHandshake();
+void NoteCipher(const std::string& cipher);
 void CountBytesSent(std::uint64_t bytes);
 void CountRequest();
 

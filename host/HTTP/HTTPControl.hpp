@@ -25,6 +25,7 @@ struct Stats {
     std::uint64_t handshakesCompleted = 0;  // TLS handshakes that verified
     std::uint64_t requestsSent = 0;         // requests written completely
     std::uint64_t bytesSent = 0;            // bytes of requests written (header and body, before TLS)
+    std::string lastCipher;                 // the cipher suite of the last verified handshake
 };
 Stats GetStats();
 void ResetStats();

@@ -135,6 +135,8 @@ void TlsTestServer::Serve(tcp::socket socket) {
         std::lock_guard<std::mutex> lock(mutex_);
         ++handshakes_;
     }
+    if (behaviour.stallReading)
+        return StallUntilStopped();
 
     std::string request;
     std::size_t headEnd = std::string::npos;

@@ -22,6 +22,8 @@ struct Behaviour {
     enum class After { CloseNotify, Drop, Stall };
     // Accept the TCP connection but never answer the TLS handshake.
     bool stallHandshake = false;
+    // Complete the handshake, then read nothing more.
+    bool stallReading = false;
     // The raw answer written once the whole request (header and Content-Length body) has arrived.
     std::string response;
     // How many bytes of `response` are written; all of them by default.

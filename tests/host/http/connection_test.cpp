@@ -267,6 +267,28 @@ TEST_F(ConnectionTest, AnAnswerMustArriveWholeWithinFourTimeOuts) {
     EXPECT_EQ("slow.", Narrow(outcome.text)) << "half a second of body is within the bound";
 }
 
+TEST_F(ConnectionTest, AServerThatStopsReadingTimesTheRequestOut) {
+    Behaviour behaviour;
+    behaviour.stallReading = true;
+    server_.SetBehaviour(behaviour);
+
+    const std::string body(32 * 1024 * 1024, 'w');
+    IO::URI::URI uri(kOrigin);
+    HTTP::Client::ClientConnection connection(uri);
+    connection.SetTimeout(300);
+    connection.Connect();
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    try {
+        connection.Send(request, body.data(), static_cast<USize>(body.size()));
+        ADD_FAILURE() << "32 MiB fit into the socket buffers of a server that reads nothing";
+    } catch (const HTTP::Exception& failure) {
+        EXPECT_EQ(HTTP::Exception::Kind::Timeout, failure.GetKind());
+    }
+    EXPECT_FALSE(connection.IsConnected()) << "after a failure the connection only accepts Close";
+    connection.Close(false);
+}
+
 TEST_F(ConnectionTest, AStalledHandshakeTimesOut) {
     Behaviour behaviour;
     behaviour.stallHandshake = true;
