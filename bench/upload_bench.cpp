@@ -38,6 +38,8 @@ extern char** environ;
 namespace {
 
 constexpr int kRuns = 9;
+// Uploads to the sink are short, and a busy machine spreads them widely: more of them steady the medians.
+constexpr int kSinkRuns = 25;
 constexpr std::size_t kAutomateSlot = 648;
 using Clock = std::chrono::steady_clock;
 
@@ -281,8 +283,8 @@ double RunCurl(const std::vector<std::string>& args) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
 }
 
-bool TimeCurl(const std::vector<std::string>& args, std::vector<double>& ms) {
-    for (int i = 0; i < kRuns; ++i) {
+bool TimeCurl(const std::vector<std::string>& args, int runs, std::vector<double>& ms) {
+    for (int i = 0; i < runs; ++i) {
         const double taken = RunCurl(args);
         if (taken < 0) {
             std::fprintf(stderr, "curl failed\n");
@@ -374,7 +376,7 @@ int main() {
         return std::string(reinterpret_cast<const char*>(stored->bytes.data()));
     }();
     std::vector<double> curlMs;
-    if (!TimeCurl(CurlArgs(webapp.port, webapp.caPath, linkId, bodyFile), curlMs))
+    if (!TimeCurl(CurlArgs(webapp.port, webapp.caPath, linkId, bodyFile), kRuns, curlMs))
         return 1;
 
     const double jpegBytes = static_cast<double>(jpeg.size());
@@ -399,7 +401,7 @@ int main() {
     HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", sink.Port());
     HTTP::Control::AddTrustAnchorPem(sinkAuthority.certPem);
     std::vector<double> sinkModuleMs;
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < kSinkRuns; ++i) {
         host.FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060001), 1);
         host.QueueDialogAnswers({DG::Control::Action::Click(1)});
         const auto start = Clock::now();
@@ -407,7 +409,7 @@ int main() {
         sinkModuleMs.push_back(MsSince(start));
     }
     Steps steps;
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < kSinkRuns; ++i) {
         if (!UploadInSteps(capture, linkId, steps)) {
             std::fprintf(stderr, "the step-by-step upload to the sink failed\n");
             return 1;
@@ -415,13 +417,13 @@ int main() {
     }
     const std::string cipher = HTTP::Control::GetStats().lastCipher;
     std::vector<double> sinkCurlMs;
-    if (!TimeCurl(CurlArgs(sink.Port(), sinkCaPath, linkId, bodyFile), sinkCurlMs))
+    if (!TimeCurl(CurlArgs(sink.Port(), sinkCaPath, linkId, bodyFile), kSinkRuns, sinkCurlMs))
         return 1;
     const double cipherRate = CipherBytesPerSecond(EvpCipherOf(cipher));
 
     const double sum = Median(steps.readEncode) + Median(steps.json) + Median(steps.connect) +
                        Median(steps.send) + Median(steps.answer);
-    std::printf("to a sink that reads the request and answers 201 at once, median of %d:\n", kRuns);
+    std::printf("to a sink that reads the request and answers 201 at once, median of %d:\n", kSinkRuns);
     std::printf("  module export %.1f ms, curl %.1f ms (process start included): ratio %.2f\n",
                 Median(sinkModuleMs), Median(sinkCurlMs), Median(sinkModuleMs) / Median(sinkCurlMs));
     std::printf(
@@ -433,9 +435,9 @@ int main() {
         const double limitMs = static_cast<double>(body.size()) / cipherRate * 1000.0;
         std::printf(
             "  TLS limit: %s, openssl speed -evp %s on 16 KiB records %.2f GB/s = %.2f ms for the body; send "
-            "%.2f x that\n",
+            "%.2f x that (fastest send %.2f x)\n",
             cipher.c_str(), EvpCipherOf(cipher).c_str(), cipherRate / 1e9, limitMs,
-            Median(steps.send) / limitMs);
+            Median(steps.send) / limitMs, *std::min_element(steps.send.begin(), steps.send.end()) / limitMs);
     } else {
         std::printf("  TLS limit: no openssl speed figure for %s\n", cipher.c_str());
     }
