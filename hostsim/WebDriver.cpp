@@ -171,6 +171,10 @@ nlohmann::json WebDriver::Execute(const std::string& script, const nlohmann::jso
     return Command("POST", SessionPath("/execute/sync"), {{"script", script}, {"args", args}});
 }
 
+nlohmann::json WebDriver::ExecuteAsync(const std::string& script, const nlohmann::json& args) {
+    return Command("POST", SessionPath("/execute/async"), {{"script", script}, {"args", args}});
+}
+
 std::string WebDriver::Screenshot() {
     return DecodeBase64(Command("GET", SessionPath("/screenshot")).get<std::string>());
 }

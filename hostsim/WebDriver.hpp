@@ -43,6 +43,10 @@ public:
     void Click(const std::string& element);
     // Runs `script` as a function body in the current window with `args`; returns what it returns.
     nlohmann::json Execute(const std::string& script, const nlohmann::json& args = nlohmann::json::array());
+    // The same for a script that ends by calling its last argument with the result (the session's
+    // script time-out bounds the wait).
+    nlohmann::json ExecuteAsync(const std::string& script,
+                                const nlohmann::json& args = nlohmann::json::array());
     // The current window's viewport as PNG bytes.
     std::string Screenshot();
 
