@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -78,7 +79,41 @@ std::uint16_t ReadDriverPort(int fd) {
                              (printed.empty() ? std::string() : ": " + printed));
 }
 
+// The process groups of the running browsers, for the signal handler: a fixed table of atomics, which a
+// handler may read.
+constexpr int kMaxBrowsers = 8;
+std::atomic<pid_t> runningGroups[kMaxBrowsers];
+
+void RememberGroup(pid_t group) {
+    for (auto& slot : runningGroups) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, group))
+            return;
+    }
+}
+
+void ForgetGroup(pid_t group) {
+    for (auto& slot : runningGroups) {
+        pid_t expected = group;
+        slot.compare_exchange_strong(expected, 0);
+    }
+}
+
+void EndBrowsersAndDie(int signal) {
+    for (auto& slot : runningGroups) {
+        const pid_t group = slot.load();
+        if (group > 0)
+            kill(-group, SIGKILL);
+    }
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
 }  // namespace
+
+void StopBrowsersOnSignals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::signal(signal, EndBrowsersAndDie);
+}
 
 Chromium::Chromium(ChromiumOptions options) : options_(std::move(options)) {
     std::vector<std::string> pins;
@@ -92,9 +127,9 @@ Chromium::Chromium(ChromiumOptions options) : options_(std::move(options)) {
     root_ = pattern;
     profile_ = root_ + "/profile";
     try {
-        std::filesystem::create_directories(root_ + "/home");
-        std::filesystem::create_directories(profile_);
-        StartDriver(root_ + "/home");
+        for (const char* folder : {"/home", "/tmp", "/profile"})
+            std::filesystem::create_directories(root_ + folder);
+        StartDriver();
         nlohmann::json chromeOptions = {{"binary", options_.program}, {"args", BrowserArguments(pins)}};
         const auto timeout = options_.commandTimeout.count();
         driver_->StartSession({{"browserName", "chrome"},
@@ -145,13 +180,13 @@ std::vector<std::string> Chromium::BrowserArguments(const std::vector<std::strin
     return args;
 }
 
-void Chromium::StartDriver(const std::string& home) {
+void Chromium::StartDriver() {
     int output[2];
     if (pipe2(output, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
     std::vector<std::string> argv = {options_.driver, "--port=0",
                                      "--log-path=" + root_ + "/chromedriver.log"};
-    std::vector<std::string> environment = DriverEnvironment(home);
+    std::vector<std::string> environment = DriverEnvironment(root_);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
@@ -172,6 +207,7 @@ void Chromium::StartDriver(const std::string& home) {
         throw std::runtime_error("cannot start " + options_.driver + ": " + std::strerror(spawned));
     }
     driverPid_ = pid;
+    RememberGroup(pid);
     std::uint16_t port = 0;
     try {
         port = ReadDriverPort(output[0]);
@@ -213,6 +249,7 @@ void Chromium::Stop() {
         }
         // Browser processes the driver left behind are in the same group.
         kill(-driverPid_, SIGKILL);
+        ForgetGroup(driverPid_);
         driverPid_ = 0;
     }
     if (!root_.empty()) {

@@ -61,15 +61,20 @@ public:
     const std::string& ProfileFolder() const { return profile_; }
 
 private:
-    void StartDriver(const std::string& home);
+    void StartDriver();
     std::vector<std::string> BrowserArguments(const std::vector<std::string>& pins) const;
 
     ChromiumOptions options_;
-    std::string root_;     // temporary folder: home/ and profile/ of this run
+    std::string root_;     // temporary folder of this run: home/, tmp/ and profile/
     std::string profile_;  // root_/profile
     pid_t driverPid_ = 0;  // also the process group of the driver and the browser
     std::unique_ptr<WebDriver> driver_;
     bool blankTabUsed_ = false;
 };
+
+// For programs: SIGINT, SIGTERM and SIGHUP end every running browser's processes before the program ends
+// as the signal would have ended it. (The browser runs in a process group of its own, so a Ctrl-C at the
+// terminal does not reach it.)
+void StopBrowsersOnSignals();
 
 }  // namespace hostsim

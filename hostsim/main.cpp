@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
     }
 
     args.options.log = &std::cout;
+    hostsim::StopBrowsersOnSignals();
     hostsim::Host host(args.options);
     if (!host.Load(args.module, &error)) {
         std::cerr << "hostsim: " << error << "\n";
