@@ -9,10 +9,11 @@ namespace {
 
 const hostsim::ChromiumOptions kDefaults;
 
-// Fetches the document's address again and parses the text as XML; the parser's complaint, or "".
+// Fetches arguments[0] (with the fetch options arguments[1]) and parses the text as XML; the parser's
+// complaint, or "".
 constexpr const char* kXmlProblems = R"(
 const done = arguments[arguments.length - 1];
-fetch(location.href, {cache: 'no-store'})
+fetch(arguments[0], Object.assign({cache: 'no-store'}, arguments[1]))
   .then(answer => answer.text())
   .then(text => {
     const parsed = new DOMParser().parseFromString(text, 'application/xhtml+xml');
@@ -69,8 +70,13 @@ bool BrowserFixture::WaitInTab(const hostsim::Launch& launch, const std::string&
     return Browser().WaitUntil(condition, std::chrono::seconds(20));
 }
 
-std::string BrowserFixture::XmlProblemsOfPage(const hostsim::Launch& launch) {
-    return InTabAsync(launch, kXmlProblems).get<std::string>();
+std::string BrowserFixture::XmlProblemsOf(const hostsim::Launch& launch, const std::string& url,
+                                          const nlohmann::json& options) {
+    Browser().ShowTab(launch.tab);
+    return Browser()
+        .Driver()
+        .ExecuteAsync(kXmlProblems, nlohmann::json::array({url, options}))
+        .get<std::string>();
 }
 
 }  // namespace browser

@@ -29,8 +29,10 @@ protected:
     nlohmann::json InTabAsync(const hostsim::Launch& launch, const std::string& script);
     // Polls `condition` in the tab of `launch` until it holds, for at most 20 s.
     bool WaitInTab(const hostsim::Launch& launch, const std::string& condition);
-    // The problems an XML parser finds in the document at the tab's address, fetched again (empty: none).
-    std::string XmlProblemsOfPage(const hostsim::Launch& launch);
+    // The problems an XML parser finds in the page at `url`, fetched from the tab of `launch` with the
+    // fetch options `options` (empty: none).
+    std::string XmlProblemsOf(const hostsim::Launch& launch, const std::string& url,
+                              const nlohmann::json& options = nlohmann::json::object());
     hostsim::Chromium& Browser();
 };
 

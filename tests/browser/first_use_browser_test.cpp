@@ -75,7 +75,15 @@ TEST_F(BrowserFirstUse, TheAccountIsLinkedByThePagesButtonAndTheLivePageShowsThe
     // What the person sees after the click.
     EXPECT_EQ(InTab(login, "return document.getElementById('linked').textContent;"),
               "The add-on identifier " + eid + " is now linked to your KAVELO account.");
-    EXPECT_EQ(XmlProblemsOfPage(login), "");
+    // Every page of the link parses as XML too: the login page (now saying it is linked), the answer to
+    // a confirmation, and the refusal of a link that is not valid.
+    EXPECT_EQ(XmlProblemsOf(login, login.url), "");
+    EXPECT_EQ(XmlProblemsOf(login, "/login",
+                            {{"method", "POST"},
+                             {"headers", {{"Content-Type", "application/x-www-form-urlencoded"}}},
+                             {"body", "eid=" + eid}}),
+              "");
+    EXPECT_EQ(XmlProblemsOf(login, "/login?eid=not-an-identifier"), "");
 
     // The live page is open before the export, as a person keeps it.
     ASSERT_EQ(host_->RunMenuCommandByText("Open live connection"), NoError);
@@ -85,7 +93,7 @@ TEST_F(BrowserFirstUse, TheAccountIsLinkedByThePagesButtonAndTheLivePageShowsThe
         InTab(live, "window.openedOnce = true; return document.querySelectorAll('#images figure').length;"),
         0);
     EXPECT_TRUE(InTab(live, "return !document.getElementById('empty').hidden;").get<bool>());
-    EXPECT_EQ(XmlProblemsOfPage(live), "");
+    EXPECT_EQ(XmlProblemsOf(live, live.url), "");
 
     host_->QueueDialogAnswers({Action::Click(1, 32531)});
     ASSERT_EQ(Export(), NoError);

@@ -63,7 +63,7 @@ TEST_F(BrowserLivePage, AnImageIdThatNeedsEscapingReachesThePageAsTheServerSentI
               "not here yet; it is marked when it arrives");
     EXPECT_EQ(InTab(live, "return document.images.length;"), 0) << "no markup of the id became an element";
     EXPECT_EQ(InTab(live, "return document.title;"), "KAVELO live");
-    EXPECT_EQ(XmlProblemsOfPage(live), "");
+    EXPECT_EQ(XmlProblemsOf(live, live.url), "");
 }
 
 }  // namespace
