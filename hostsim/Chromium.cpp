@@ -234,16 +234,25 @@ void Chromium::Stop() {
             // The processes are ended below all the same.
         }
     }
+    // The driver removes its own temporary folders when it exits of its own accord, so it is asked to
+    // first; a signal ends it only when it does not within kStopTime.
+    if (driver_)
+        driver_->ShutDownDriver();
     driver_.reset();
     if (driverPid_ > 0) {
-        kill(-driverPid_, SIGTERM);
-        const auto deadline = Clock::now() + kStopTime;
+        auto deadline = Clock::now() + kStopTime;
+        bool signalled = false;
         int status = 0;
         while (waitpid(driverPid_, &status, WNOHANG) == 0) {
             if (Clock::now() >= deadline) {
-                kill(-driverPid_, SIGKILL);
-                waitpid(driverPid_, &status, 0);
-                break;
+                if (signalled) {
+                    kill(-driverPid_, SIGKILL);
+                    waitpid(driverPid_, &status, 0);
+                    break;
+                }
+                kill(-driverPid_, SIGTERM);
+                signalled = true;
+                deadline = Clock::now() + kStopTime;
             }
             std::this_thread::sleep_for(10ms);
         }

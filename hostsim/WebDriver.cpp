@@ -138,6 +138,12 @@ void WebDriver::EndSession() {
     Command("DELETE", path);
 }
 
+void WebDriver::ShutDownDriver() {
+    Answer ignored;
+    std::string error;
+    Exchange(port_, timeout_, http::verb::get, "/shutdown", "", &ignored, &error);
+}
+
 std::string WebDriver::CurrentWindow() {
     return Command("GET", SessionPath("/window")).get<std::string>();
 }

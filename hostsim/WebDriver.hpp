@@ -29,6 +29,8 @@ public:
     void StartSession(const nlohmann::json& capabilities);
     void EndSession();
     bool HasSession() const { return !session_.empty(); }
+    // Asks the driver to clean up and exit (GET /shutdown). Never throws: it may close before it answers.
+    void ShutDownDriver();
 
     std::string CurrentWindow();
     // A new tab; returns its handle. The current window does not change.
