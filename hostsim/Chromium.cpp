@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -30,19 +31,22 @@ constexpr auto kDriverStartTime = 20s;
 constexpr auto kStopTime = 5s;
 constexpr auto kPollInterval = 50ms;
 
-// The environment of the driver and the browser: the caller's, with the home and configuration folders
-// moved into this run's temporary folder, so that nothing of the person's own browser is read or written.
-std::vector<std::string> DriverEnvironment(const std::string& home) {
+// The environment of the driver and the browser: the caller's, with the home, configuration and temporary
+// folders moved into this run's folder, so that nothing of the person's own browser is read or written
+// and nothing is left behind.
+std::vector<std::string> DriverEnvironment(const std::string& root) {
+    static const char* const kMoved[] = {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                                         "XDG_DATA_HOME"};
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        if (name == "HOME" || name == "XDG_CONFIG_HOME" || name == "XDG_CACHE_HOME" ||
-            name == "XDG_DATA_HOME")
-            continue;
-        environment.push_back(text);
+        if (std::find(std::begin(kMoved), std::end(kMoved), name) == std::end(kMoved))
+            environment.push_back(text);
     }
+    const std::string home = root + "/home";
     environment.push_back("HOME=" + home);
+    environment.push_back("TMPDIR=" + root + "/tmp");
     environment.push_back("XDG_CONFIG_HOME=" + home + "/.config");
     environment.push_back("XDG_CACHE_HOME=" + home + "/.cache");
     environment.push_back("XDG_DATA_HOME=" + home + "/.local/share");
