@@ -1,4 +1,4 @@
-// Launch recording and the three ways hostsim can open a URL.
+// Launch recording and the ways hostsim can open a URL.
 #include "BrowserLauncher.hpp"
 
 #include <spawn.h>
@@ -33,6 +33,8 @@ BrowserMode ParseBrowserMode(const std::string& value, std::string* command) {
         return BrowserMode::XdgOpen;
     if (value == "confirm-login")
         return BrowserMode::ConfirmLogin;
+    if (value == "chromium")
+        return BrowserMode::Chromium;
     *command = value;
     return BrowserMode::Command;
 }
@@ -59,7 +61,17 @@ BrowserLauncher::BrowserLauncher(BrowserMode mode, std::string command, std::ost
     : mode_(mode), command_(SplitCommand(command)), log_(log) {}
 
 BrowserLauncher::~BrowserLauncher() {
+    StopBrowser();
     Reap(false);
+}
+
+void BrowserLauncher::SetChromium(ChromiumOptions options, std::string screenshotDir) {
+    chromium_ = std::make_unique<ChromiumUser>(std::move(options), std::move(screenshotDir));
+}
+
+void BrowserLauncher::StopBrowser() {
+    if (chromium_)
+        chromium_->Stop();
 }
 
 void BrowserLauncher::SetMode(BrowserMode mode, std::string command) {
@@ -100,8 +112,14 @@ bool BrowserLauncher::Open(const Platform::Control::ShellRequest& request) {
                 launch.outcome = "opened; not a login page, nothing to confirm";
             } else {
                 launch.outcome = "login confirmation pending";
-                pendingConfirmations_.push_back(launches_.size());
+                pending_.push_back(launches_.size());
             }
+            break;
+        case BrowserMode::Chromium:
+            // Like the shell, this returns at once; the browser opens the page when hostsim is idle.
+            launch.started = true;
+            launch.outcome = "opening pending";
+            pending_.push_back(launches_.size());
             break;
     }
     if (log_ != nullptr)
@@ -111,11 +129,18 @@ bool BrowserLauncher::Open(const Platform::Control::ShellRequest& request) {
 }
 
 int BrowserLauncher::RunPending() {
-    const std::vector<std::size_t> pending = std::move(pendingConfirmations_);
-    pendingConfirmations_.clear();
+    const std::vector<std::size_t> pending = std::move(pending_);
+    pending_.clear();
     for (std::size_t index : pending) {
         Launch& launch = launches_[index];
-        if (!confirmer_) {
+        if (mode_ == BrowserMode::Chromium) {
+            if (!chromium_)
+                chromium_ = std::make_unique<ChromiumUser>(ChromiumOptions{}, std::string());
+            const Visit visit = chromium_->Open(launch.url, static_cast<int>(index) + 1);
+            launch.tab = visit.tab;
+            launch.screenshot = visit.screenshot;
+            launch.outcome = visit.outcome;
+        } else if (!confirmer_) {
             launch.outcome = "login not confirmed: no HTTP client for the browser";
         } else {
             std::string outcome;

@@ -1,14 +1,16 @@
 // hostsim's browser: receives every ShellExecuteW of the process, records it, and either leaves it there,
-// hands the URL to the system's browser or to a command the user names, or plays a person who confirms
-// the web application's login page.
+// hands the URL to the system's browser or to a command the user names, plays a person who confirms
+// the web application's login page, or opens it in a real headless Chromium where a person confirms.
 #pragma once
 
 #include <sys/types.h>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ChromiumUser.hpp"
 #include "PlatformControl.hpp"
 
 namespace hostsim {
@@ -18,6 +20,8 @@ enum class BrowserMode {
     XdgOpen,       // xdg-open URL
     Command,       // COMMAND URL, without a shell
     ConfirmLogin,  // a person confirms /login?eid=... pages over HTTPS when hostsim is idle
+    Chromium,      // every URL opens in a tab of one headless Chromium when hostsim is idle; a person
+                   // clicks "Confirm" on login pages
 };
 
 struct Launch {
@@ -25,8 +29,10 @@ struct Launch {
     std::u16string file;       // the URL, UTF-16 as handed over
     std::string url;           // the same as UTF-8
     int showCommand = 0;
-    bool started = false;  // what ShellExecuteW was told
-    std::string outcome;   // what the browser did with it, for the account
+    bool started = false;    // what ShellExecuteW was told
+    std::string outcome;     // what the browser did with it, for the account
+    std::string tab;         // Chromium: the WebDriver handle of the tab it opened in
+    std::string screenshot;  // Chromium: the screenshot kept of it
 };
 
 // Confirms the login page at `url` as a person in a browser would; returns false with *outcome saying why
@@ -46,14 +52,20 @@ public:
     // Returns whether the launch was started.
     bool Open(const Platform::Control::ShellRequest& request);
 
-    // Runs the login confirmations launched since the last call, then collects finished child processes.
-    // Returns the number of confirmations run.
+    // Runs the login confirmations (or, for Chromium, the visits) launched since the last call, then
+    // collects finished child processes. Returns the number of actions run.
     int RunPending();
     // Waits for every child process started so far.
     void WaitForChildren();
 
     void SetLoginConfirmer(LoginConfirmer confirmer) { confirmer_ = std::move(confirmer); }
     void SetMode(BrowserMode mode, std::string command);
+    // How Chromium mode starts its browser, and where it keeps screenshots (empty: none).
+    void SetChromium(ChromiumOptions options, std::string screenshotDir);
+    // The real browser of Chromium mode, or null while none runs.
+    Chromium* RealBrowser() { return chromium_ ? chromium_->Browser() : nullptr; }
+    // Stops the real browser, if one runs.
+    void StopBrowser();
     BrowserMode Mode() const { return mode_; }
 
     const std::vector<Launch>& Launches() const { return launches_; }
@@ -68,11 +80,12 @@ private:
     std::ostream* log_;
     LoginConfirmer confirmer_;
     std::vector<Launch> launches_;
-    std::vector<std::size_t> pendingConfirmations_;  // indices into launches_
+    std::vector<std::size_t> pending_;  // launches waiting for hostsim to be idle: indices into launches_
     std::vector<pid_t> children_;
+    std::unique_ptr<ChromiumUser> chromium_;
 };
 
-// Parses a --browser value: "none", "xdg-open", "confirm-login", or any other text as a command.
+// Parses a --browser value: "none", "xdg-open", "confirm-login", "chromium", or any other text as a command.
 BrowserMode ParseBrowserMode(const std::string& value, std::string* command);
 
 // The eid of a login-page URL (path "/login", query "eid=..."), or empty when the URL is not one.

@@ -205,6 +205,7 @@ Host::Host(Options options)
     liveHost = this;
     FillTable();
     browser_.SetLoginConfirmer(MakeHttpsLoginConfirmer());
+    browser_.SetChromium(options_.chromium, options_.screenshotDir);
     GS::Control::SetDebugSink([this](const std::string& text) {
         std::string line = text;
         while (!line.empty() && line.back() == '\n') line.pop_back();

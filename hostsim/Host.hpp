@@ -34,6 +34,8 @@ struct Options {
     int jpegQuality = 90;
     BrowserMode browser = BrowserMode::None;
     std::string browserCommand;   // for BrowserMode::Command
+    ChromiumOptions chromium;     // for BrowserMode::Chromium: routes and trust of the real browser
+    std::string screenshotDir;    // for BrowserMode::Chromium: where screenshots of visited pages go
     std::ostream* log = nullptr;  // the readable account of what happens; nullptr: quiet
     bool logDebugLines = true;    // the module's debug lines in that account (they are kept either way)
 };

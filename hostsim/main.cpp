@@ -18,14 +18,10 @@ constexpr const char* kUsage =
     "usage: hostsim --module PATH --data-dir DIR [--window WxH] [--view FILE]\n"
     "               [--script FILE | --commands \"menu:Export from current view; answer:1; ...\"]\n"
     "               [--interactive] [--route HOST:PORT=ADDR:PORT]... [--trust CA.pem]...\n"
-    "               [--browser confirm-login|xdg-open|none|COMMAND] [--hide-debug] [--no-release]\n";
+    "               [--browser confirm-login|chromium|xdg-open|none|COMMAND] [--screenshots DIR]\n"
+    "               [--hide-debug] [--no-release]\n";
 
-struct Route {
-    std::string host;
-    std::uint16_t port = 0;
-    std::string toAddress;
-    std::uint16_t toPort = 0;
-};
+using Route = hostsim::BrowserRoute;
 
 struct Arguments {
     hostsim::Options options;
@@ -119,6 +115,9 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
             if (!value(&text))
                 return false;
             args->options.browser = hostsim::ParseBrowserMode(text, &args->options.browserCommand);
+        } else if (flag == "--screenshots") {
+            if (!value(&args->options.screenshotDir))
+                return false;
         } else if (flag == "--help" || flag == "-h") {
             std::cout << kUsage;
             std::exit(0);
@@ -172,14 +171,17 @@ int main(int argc, char** argv) {
         std::cerr << "hostsim: --commands: " << error << "\n";
         return 2;
     }
-    for (const Route& route : args.routes)
+    for (const Route& route : args.routes) {
         HTTP::Control::RouteHost(route.host, route.port, route.toAddress, route.toPort);
+        args.options.chromium.routes.push_back(route);
+    }
     for (const std::string& file : args.trust) {
         std::string pem;
         if (!ReadText(file, &pem)) {
             std::cerr << "hostsim: cannot read " << file << "\n";
             return 2;
         }
+        args.options.chromium.trustPems.push_back(pem);
         try {
             HTTP::Control::AddTrustAnchorPem(pem);
         } catch (const std::exception& e) {
@@ -189,6 +191,7 @@ int main(int argc, char** argv) {
     }
 
     args.options.log = &std::cout;
+    hostsim::StopBrowsersOnSignals();
     hostsim::Host host(args.options);
     if (!host.Load(args.module, &error)) {
         std::cerr << "hostsim: " << error << "\n";
@@ -211,6 +214,7 @@ int main(int argc, char** argv) {
     }
 
     host.Unload(args.release);
+    host.Browser().StopBrowser();
     host.Browser().WaitForChildren();
     const auto before = host.MemoryBeforeLoad();
     const auto after = host.MemoryAtUnload();

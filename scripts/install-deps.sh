@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the main job need; installs nothing already there.
+# Installs the Debian packages the build, the tests and the main job need (the real-browser tests and
+# demo.sh --browser: chromium and chromium-driver); installs nothing already there.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libboost-dev libssl-dev nlohmann-json3-dev libturbojpeg0-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang-format curl ca-certificates openssl)
+          libgtest-dev libgmock-dev libbenchmark-dev clang-format curl ca-certificates openssl
+          chromium chromium-driver fonts-dejavu-core)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
-# Plays the add-on's first use against an already built tree: play-first-use.sh BUILD_DIR [--interactive]
+# Plays the add-on's first use against an already built tree:
+#   play-first-use.sh BUILD_DIR [--interactive] [--browser]
 # Starts the web application stand-in on loopback with its throwaway certificate authority, then hostsim
-# with the built module, the origin routed to the stand-in and its authority trusted.
+# with the built module, the origin routed to the stand-in and its authority trusted. --browser opens the
+# pages in a real headless Chromium (the login confirmed with the page's button) and keeps screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="$1"
 shift
+interactive=0
+browser=confirm-login
+for option in "$@"; do
+  case "$option" in
+    --interactive) interactive=1 ;;
+    --browser) browser=chromium ;;
+    *) echo "usage: play-first-use.sh BUILD_DIR [--interactive] [--browser]" >&2; exit 2 ;;
+  esac
+done
 # KAVELO_DEMO_DIR names the folder for the run's data (emptied first); by default a new one under /tmp.
 if [ -n "${KAVELO_DEMO_DIR:-}" ]; then
   data="$KAVELO_DEMO_DIR"
@@ -38,14 +49,17 @@ fi
 echo "Web application stand-in: https://app.kavelo.io routed to 127.0.0.1:$port (CA $ca)"
 
 args=(--module "$build/Src/KAVELO.apx" --data-dir "$data/host" --window 1280x720
-      --route "app.kavelo.io:443=127.0.0.1:$port" --trust "$ca" --browser confirm-login)
-if [ "${1:-}" = "--interactive" ]; then
+      --route "app.kavelo.io:443=127.0.0.1:$port" --trust "$ca" --browser "$browser")
+if [ "$browser" = chromium ]; then
+  args+=(--screenshots "$data/screenshots")
+fi
+if [ "$interactive" = 1 ]; then
   args+=(--interactive --hide-debug)
 else
   args+=(--script scripts/first-use.hostsim)
 fi
 status=0
-if [ "${1:-}" = "--interactive" ]; then
+if [ "$interactive" = 1 ]; then
   "$build/hostsim/hostsim" "${args[@]}" || status=$?
 else
   # The full account (debug lines included) goes to a log; the readable part is shown here.
@@ -58,7 +72,22 @@ fi
 echo
 echo "The web application keeps the uploaded images in $data/webapp/images:"
 ls -l "$data/webapp/images" 2>/dev/null | sed -n '2,$p' || true
-if [ "${1:-}" = "--interactive" ]; then
+if [ "$browser" = chromium ]; then
+  echo
+  echo "Screenshots of the pages in the browser (the login page after \"Confirm\", the live page after the export):"
+  shots=0
+  for shot in "$data"/screenshots/*-login.png "$data"/screenshots/*-live.png; do
+    if [ -s "$shot" ]; then
+      echo "  $shot"
+      shots=$((shots + 1))
+    fi
+  done
+  if [ "$interactive" = 0 ] && [ "$shots" -ne 2 ] && [ "$status" -eq 0 ]; then
+    echo "FAILED: the browser did not keep both screenshots." >&2
+    exit 1
+  fi
+fi
+if [ "$interactive" = 1 ]; then
   echo "Session ended (hostsim exit status $status)."
   exit "$status"
 fi

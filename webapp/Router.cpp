@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <variant>
 
+#include "Assets.hpp"
 #include "ImageUpload.hpp"
 #include "Pages.hpp"
 
@@ -17,7 +18,9 @@ constexpr const char* kJpegSuffix = ".jpg";
 
 Response Html(int status, std::string page) {
     return Response{status,
-                    {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+                    {{"Content-Type", "text/html; charset=utf-8"},
+                     {"Cache-Control", "no-store"},
+                     {"Content-Security-Policy", kPagePolicy}},
                     std::move(page)};
 }
 
@@ -87,6 +90,12 @@ Response Router::Handle(const Request& request) const {
     }
     if (path == "/live/images") {
         return get ? ListAllImages() : MethodNotAllowed("GET");
+    }
+    if (const std::optional<Asset> asset = FindAsset(path)) {
+        return get ? Response{200,
+                              {{"Content-Type", asset->contentType}, {"Cache-Control", "no-cache"}},
+                              asset->text}
+                   : MethodNotAllowed("GET");
     }
     return NotFound();
 }

@@ -15,6 +15,7 @@ namespace webapp {
 //   GET  /images/<id>.jpg          a stored image
 //   GET  /?uploadRealtime=true[&imageId=<id>]   the live page
 //   GET  /live/images              every stored image as JSON, polled by the live page
+//   GET  /static/kavelo.css, /static/live.js   the pages' style sheet and the live page's script
 // A known path with another method answers 405, anything else 404.
 class Router {
 public:

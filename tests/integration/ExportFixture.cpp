@@ -36,6 +36,7 @@ void ExportFixture::SetUp() {
     hostOptions.dataDir = root_ + "/host";
     hostOptions.windowWidth = 320;
     hostOptions.windowHeight = 200;
+    ChooseHostOptions(&hostOptions);
     host_ = std::make_unique<hostsim::Host>(hostOptions);
     moduleBlocksBefore_ = GS::Control::GetMemoryStats().liveBlocks;
     std::string error;

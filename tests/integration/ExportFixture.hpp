@@ -16,6 +16,8 @@ class ExportFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Lets a scenario change hostsim's options (a 320x200 window, no browser) before the host is made.
+    virtual void ChooseHostOptions(hostsim::Options*) {}
 
     // Stores `id` as the add-on's link identifier (and the live-page time) in hostsim's store, and links
     // it on the web application.
