@@ -8,6 +8,7 @@
 // does not verify is thrown by Send, before any byte of the request reaches the server.
 #include <windows.h>
 // After windows.h.
+#include <winerror.h>
 #include <winhttp.h>
 
 #include <algorithm>
@@ -69,6 +70,8 @@ std::string WinHttpError(DWORD error) {
     switch (error) {
         case ERROR_WINHTTP_TIMEOUT:
             return "WinHTTP time-out (12002)";
+        case WSAETIMEDOUT:
+            return "time-out of a socket wait (10060)";
         case ERROR_WINHTTP_NAME_NOT_RESOLVED:
             return "the name does not resolve (12007)";
         case ERROR_WINHTTP_CANNOT_CONNECT:
@@ -88,6 +91,7 @@ std::string WinHttpError(DWORD error) {
 Kind KindOf(DWORD error, Kind phase) {
     switch (error) {
         case ERROR_WINHTTP_TIMEOUT:
+        case WSAETIMEDOUT:  // what Wine's WinHTTP reports when a socket wait runs out
             return Kind::Timeout;
         case ERROR_WINHTTP_NAME_NOT_RESOLVED:
             return Kind::Resolve;
