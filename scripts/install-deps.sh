@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the main job need; installs nothing already there.
+# Installs the Debian packages the build, the tests and the main job need, the Windows cross build and Wine
+# included; installs nothing already there.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libboost-dev libssl-dev nlohmann-json3-dev libturbojpeg0-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang-format curl ca-certificates openssl)
+          libgtest-dev libgmock-dev libbenchmark-dev clang-format curl ca-certificates openssl
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
 
 missing=()
 for package in "${packages[@]}"; do
