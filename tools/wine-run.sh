@@ -37,5 +37,10 @@ if [ ! -f "$ready" ]; then
     fi
   ) 9>"$prefix.lock"
 fi
-[ "${1:-}" = "--start" ] && exit 0
+if [ "${1:-}" = "--start" ]; then
+  # Wine's services start with the first program; let that be this quiet one, so that they do not
+  # inherit the descriptors of a test's program.
+  wine wineboot >/dev/null 2>&1 </dev/null || true
+  exit 0
+fi
 exec wine "$@" </dev/null

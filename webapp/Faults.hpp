@@ -1,4 +1,4 @@
-// Fault switches for tests: scripted answers, stalls and dropped answers, each for the next matching
+// Fault switches for tests: scripted answers, stalls, dropped and slow answers, each for the next matching
 // requests.
 #pragma once
 
@@ -20,11 +20,19 @@ struct FaultScope {
     std::string path;
 };
 
+// An answer sent slowly: its bytes (head and body) in `pieces` parts of equal size, with `interval`
+// between one part and the next.
+struct Pacing {
+    std::chrono::milliseconds interval{0};
+    std::size_t pieces = 1;
+};
+
 // What one request gets, taken from the switches when the request has been read.
 struct FaultPlan {
     std::optional<std::chrono::milliseconds> stall;  // wait this long before answering
     std::optional<Response> scripted;                // answer this instead of handling the request
     bool dropMidBody = false;                        // announce the whole body, send part of it, close
+    std::optional<Pacing> pacing;                    // send the answer slowly
 };
 
 // Safe to use from several threads.
@@ -36,6 +44,8 @@ public:
     void Script(Response response, FaultScope scope);
     void Stall(std::chrono::milliseconds delay, FaultScope scope);
     void DropMidBody(FaultScope scope);
+    // Refuses fewer than 2 pieces or a negative interval.
+    void Pace(Pacing pacing, FaultScope scope);
     void Clear();
 
     // Uses up one application of each kind of switch that matches path.
@@ -56,6 +66,7 @@ private:
     std::deque<Entry<Response>> scripts_;
     std::deque<Entry<std::chrono::milliseconds>> stalls_;
     std::deque<Entry<Drop>> drops_;
+    std::deque<Entry<Pacing>> pacings_;
 };
 
 }  // namespace webapp

@@ -220,6 +220,10 @@ void Server::StallNext(std::chrono::milliseconds delay, FaultScope scope) {
     faults_.Stall(delay, std::move(scope));
 }
 
+void Server::PaceNext(Pacing pacing, FaultScope scope) {
+    faults_.Pace(pacing, std::move(scope));
+}
+
 void Server::DropNextMidBody(FaultScope scope) {
     faults_.DropMidBody(std::move(scope));
 }

@@ -89,6 +89,8 @@ public:
     void ScriptResponse(ScriptedResponse response, FaultScope scope);
     void StallNext(std::chrono::milliseconds delay, FaultScope scope = {});
     void DropNextMidBody(FaultScope scope = {});
+    // The answer goes out in pieces with a pause between them (see Pacing); combines with the others.
+    void PaceNext(Pacing pacing, FaultScope scope = {});
     void ClearFaults();
 
 private:

@@ -1,6 +1,8 @@
 // The connection's sequence of asynchronous steps, each one a member function.
 #include "Session.hpp"
 
+#include <algorithm>
+
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/http/error.hpp>
@@ -155,8 +157,12 @@ void Session::Respond(const Request& request, const FaultPlan& plan, bool keepAl
         Write(ToWireCutShort(response), After::Cut);
         return;
     }
-    Write(ToWire(response, keepAlive),
-          ClosesConnection(response, keepAlive) ? After::Shutdown : After::ReadNext);
+    const After after = ClosesConnection(response, keepAlive) ? After::Shutdown : After::ReadNext;
+    if (plan.pacing) {
+        WritePaced(ToWire(response, keepAlive), after, *plan.pacing);
+        return;
+    }
+    Write(ToWire(response, keepAlive), after);
 }
 
 void Session::RefuseTooLarge() {
@@ -175,6 +181,35 @@ void Session::Write(std::string bytes, After after) {
     boost::asio::async_write(
         stream_, boost::asio::buffer(outgoing_),
         boost::beast::bind_front_handler(&Session::OnWritten, shared_from_this(), after));
+}
+
+void Session::WritePaced(std::string bytes, After after, Pacing pacing) {
+    outgoing_ = std::move(bytes);
+    const std::size_t size = (outgoing_.size() + pacing.pieces - 1) / pacing.pieces;
+    WritePiece(0, size, after, pacing.interval);
+}
+
+void Session::WritePiece(std::size_t offset, std::size_t size, After after,
+                         std::chrono::milliseconds interval) {
+    const std::size_t count = std::min(size, outgoing_.size() - offset);
+    boost::beast::get_lowest_layer(stream_).expires_after(kWriteTime);
+    boost::asio::async_write(
+        stream_, boost::asio::buffer(outgoing_.data() + offset, count),
+        [self = shared_from_this(), offset, size, count, after, interval](error_code ec,
+                                                                          std::size_t written) {
+            if (ec || offset + count == self->outgoing_.size()) {
+                self->OnWritten(after, ec, written);
+                return;
+            }
+            self->stallTimer_.expires_after(interval);
+            self->stallTimer_.async_wait([self, offset, size, count, after, interval](error_code waited) {
+                if (waited) {
+                    self->Close();
+                    return;
+                }
+                self->WritePiece(offset + count, size, after, interval);
+            });
+        });
 }
 
 void Session::OnWritten(After after, error_code ec, std::size_t) {

@@ -56,6 +56,9 @@ private:
     void Respond(const Request& request, const FaultPlan& plan, bool keepAlive);
     void RefuseTooLarge();
     void Write(std::string bytes, After after);
+    // Writes the bytes in pieces, waiting between them.
+    void WritePaced(std::string bytes, After after, Pacing pacing);
+    void WritePiece(std::size_t offset, std::size_t size, After after, std::chrono::milliseconds interval);
     void OnWritten(After after, error_code ec, std::size_t bytes);
     void Drain();
     void OnDrained(error_code ec, std::size_t bytes);

@@ -1,7 +1,9 @@
 // HTTP::Client::ClientConnection over WinHTTP in its asynchronous mode. Every wait is the connection's own:
 // it starts one WinHTTP call and waits on the event the status callback sets, for at most the time-out
-// and never past the answer's deadlines. A wait that runs out closes the request handle, which cancels
-// whatever WinHTTP was doing.
+// and never past the answer's deadlines. Each call starts on a short-lived thread of its own, because
+// some WinHTTPs (Wine's) do the work inside the call when data is on its way; so a call that blocks
+// cannot stretch a wait either. A wait that runs out abandons the request: its handle is closed, and
+// what WinHTTP still reports for it goes nowhere.
 //
 // WinHTTP makes the TCP connection (through the system's proxy when one is set) and the verified TLS
 // handshake when the first request goes out, so on Windows a refused connection or a certificate that
@@ -12,10 +14,13 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ClientConnection.hpp"
 #include "Counters.hpp"
@@ -33,8 +38,6 @@ constexpr DWORD kWriteChunk = 64 * 1024;
 // The answer's status line and fields must arrive within one time-out after the request was sent, the
 // whole answer within this many.
 constexpr ULONGLONG kWholeAnswerTimeouts = 4;
-// How long a closing request handle may take to report that WinHTTP is done with it.
-constexpr DWORD kCloseWait = 10000;
 
 [[noreturn]] void Fail(Kind kind, const std::string& message) {
     throw Exception(kind, message.c_str());
@@ -116,48 +119,69 @@ Kind KindOf(DWORD error, Kind phase) {
     }
 }
 
-// What WinHTTP reported for the call in progress. The status callback writes it, then sets `done`; the
-// connection reads it after its wait on `done`. It lives until WinHTTP reports the request handle closing.
+// What WinHTTP reported for the call in progress. The status callback (or the thread that started the
+// call, when the call itself failed) writes it, then sets `done`; the connection reads it after its wait on
+// `done`. The connection, the thread of a call in progress and the request handle's callbacks (until
+// WinHTTP reports the handle closing) each hold it.
 struct Outcome {
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE sent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // the request went out whole
+    ULONGLONG sentAt = 0;                                       // when, set before `sent`
     DWORD status = 0;  // the WINHTTP_CALLBACK_STATUS_ of the completion
     DWORD error = 0;   // for WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
-    DWORD bytes = 0;   // written or read
+    DWORD bytes = 0;   // written, read or available
+    std::vector<char> buffer = std::vector<char>(64 * 1024);  // what a read writes into
     ~Outcome() {
         CloseHandle(done);
-        CloseHandle(closed);
+        CloseHandle(sent);
     }
 };
+using SharedOutcome = std::shared_ptr<Outcome>;
 
+void Complete(Outcome& outcome, DWORD status, DWORD error, DWORD bytes) {
+    outcome.error = error;
+    outcome.bytes = bytes;
+    outcome.status = status;
+    SetEvent(outcome.done);
+}
+
+// The context of a request handle is a SharedOutcome of its own, released when the handle closes.
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
-    Outcome* outcome = reinterpret_cast<Outcome*>(context);
-    if (outcome == nullptr)
+    SharedOutcome* holder = reinterpret_cast<SharedOutcome*>(context);
+    if (holder == nullptr)
         return;
+    Outcome& outcome = **holder;
     switch (status) {
         case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
         case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
-            break;
+            Complete(outcome, status, 0, 0);
+            return;
         case WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE:
-            outcome->bytes = *static_cast<const DWORD*>(info);
-            break;
+            Complete(outcome, status, 0, *static_cast<const DWORD*>(info));
+            return;
         case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
-            outcome->bytes = length;
-            break;
+            Complete(outcome, status, 0, length);
+            return;
+        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+            Complete(outcome, status, 0, *static_cast<const DWORD*>(info));
+            return;
         case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
-            outcome->error = static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError;
-            break;
+            Complete(outcome, status, static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError, 0);
+            return;
+        case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
+            outcome.sentAt = GetTickCount64();
+            SetEvent(outcome.sent);
+            return;
         case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
-            SetEvent(outcome->closed);
+            delete holder;  // no callback of this handle follows
             return;
         default:
             return;
     }
-    outcome->status = status;
-    SetEvent(outcome->done);
 }
 
-constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
+constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                                 WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 
 }  // namespace
 
@@ -176,7 +200,7 @@ struct ClientConnection::Impl {
     HINTERNET session = nullptr;
     HINTERNET connection = nullptr;
     HINTERNET request = nullptr;
-    Outcome* outcome = nullptr;  // of `request`
+    SharedOutcome outcome;  // of `request`
 
     ULONGLONG sentAt = 0;  // when the last request was sent completely
     bool headerArrived = false;
@@ -216,27 +240,36 @@ struct ClientConnection::Impl {
         WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response, sizeof response);
     }
 
-    // Waits for the call just started (`started` is its result) to complete within `limit` ms. Returns
-    // the completion; throws `phase` (or the kind WinHTTP's error names) on failure, Timeout when the
-    // wait runs out.
-    DWORD Await(BOOL started, DWORD limit, Kind phase, const std::string& what) {
-        if (!started) {
-            const DWORD error = GetLastError();
-            Broke(KindOf(error, phase), what + ": " + WinHttpError(error));
+    // Starts `call` (a WinHTTP call on `request` that returns FALSE when it cannot start) on a thread of its
+    // own and waits for its completion within `limit` ms; with `replyBound`, also no longer than one time-out
+    // after WinHTTP reports the request sent, as some WinHTTPs (Wine's) read the answer's head before they
+    // report a body-less request complete. Returns the completion; throws `phase` (or the kind WinHTTP's
+    // error names) on failure, Timeout when the wait runs out.
+    template <class Call>
+    DWORD Run(Call call, DWORD limit, Kind phase, const std::string& what, bool replyBound = false) {
+        ResetEvent(outcome->done);
+        ResetEvent(outcome->sent);
+        outcome->status = outcome->error = outcome->bytes = 0;
+        const ULONGLONG started = GetTickCount64();
+        std::thread([call, kept = outcome]() {
+            if (!call())
+                Complete(*kept, WINHTTP_CALLBACK_STATUS_REQUEST_ERROR, GetLastError(), 0);
+        }).detach();
+        const HANDLE events[] = {outcome->done, outcome->sent};
+        DWORD woke = WaitForMultipleObjects(replyBound ? 2 : 1, events, FALSE, limit);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            const ULONGLONG end = std::min<ULONGLONG>(limit == INFINITE ? ~0ull : started + limit,
+                                                      timeout == 0 ? ~0ull : outcome->sentAt + timeout);
+            const ULONGLONG now = GetTickCount64();
+            woke = WaitForSingleObject(outcome->done, end == ~0ull ? INFINITE
+                                                      : now >= end ? 0
+                                                                   : DWORD(end - now));
         }
-        if (WaitForSingleObject(outcome->done, limit) != WAIT_OBJECT_0)
+        if (woke != WAIT_OBJECT_0)
             Broke(Kind::Timeout, what + ": no answer within " + std::to_string(limit) + " ms");
         if (outcome->status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
             Broke(KindOf(outcome->error, phase), what + ": " + WinHttpError(outcome->error));
         return outcome->status;
-    }
-
-    // Resets the completion before a call starts.
-    void Arm() {
-        ResetEvent(outcome->done);
-        outcome->status = 0;
-        outcome->error = 0;
-        outcome->bytes = 0;
     }
 
     void OpenRequest(const Request& request, std::string* head);
@@ -253,12 +286,15 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
                                  WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
     if (request == nullptr)
         Broke(Kind::Send, "cannot open a request to " + hostText + ": " + WinHttpError(GetLastError()));
-    outcome = new Outcome;
-    // The outcome is the context of every callback of the request, the closing one included.
-    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(outcome);
-    if (WinHttpSetStatusCallback(request, OnStatus, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK ||
-        !WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context))
+    outcome = std::make_shared<Outcome>();
+    // The request's callbacks hold the outcome through the context until the handle closes.
+    if (WinHttpSetStatusCallback(request, OnStatus, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK)
         Broke(Kind::Send, "cannot watch the request to " + hostText + ": " + WinHttpError(GetLastError()));
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(new SharedOutcome(outcome));
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) {
+        delete reinterpret_cast<SharedOutcome*>(context);
+        Broke(Kind::Send, "cannot watch the request to " + hostText + ": " + WinHttpError(GetLastError()));
+    }
     // Redirects are answers like any other; cookies are not the connection's business.
     DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
     WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
@@ -276,13 +312,11 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
 void ClientConnection::Impl::CloseRequest() {
     if (request == nullptr)
         return;
+    // A call still in progress keeps the handle alive inside WinHTTP until it returns; its late reports go to
+    // an outcome no one reads any more.
     WinHttpCloseHandle(request);
     request = nullptr;
-    // WinHTTP may call back until it says the handle is closing; only then is the outcome free to go. If it
-    // never says so, the outcome is left behind rather than freed under a late callback.
-    if (WaitForSingleObject(outcome->closed, kCloseWait) == WAIT_OBJECT_0)
-        delete outcome;
-    outcome = nullptr;
+    outcome.reset();
 }
 
 void ClientConnection::Impl::Release() {
@@ -366,10 +400,13 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     // at most the time-out inside WinHTTP.
     const std::string to = "sending the request to " + c.hostText;
     const DWORD total = length > 0 || CarriesBody(request.GetMethod()) ? length : 0;
-    c.Arm();
-    c.Await(WinHttpSendRequest(c.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, total,
-                               reinterpret_cast<DWORD_PTR>(c.outcome)),
-            c.timeout == 0 ? INFINITE : 3 * c.timeout, Kind::Send, to);
+    HINTERNET handle = c.request;
+    c.Run(
+        [handle, total] {
+            return WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                      total, 0);
+        },
+        c.timeout == 0 ? INFINITE : 3 * c.timeout, Kind::Send, to, /*replyBound=*/total == 0);
     if (!c.counted) {
         Detail::CountConnection();
         Detail::CountHandshake();
@@ -378,15 +415,17 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     Detail::CountBytesSent(head.size());
     for (DWORD written = 0; written < length;) {
         const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
-        c.Arm();
-        c.Await(WinHttpWriteData(c.request, body + written, piece, nullptr), c.Limit(0), Kind::Send, to);
+        const char* from = body + written;
+        c.Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, c.Limit(0),
+              Kind::Send, to);
         if (c.outcome->bytes == 0)
             c.Broke(Kind::Send, to + ": the connection took no more bytes");
         written += c.outcome->bytes;
         Detail::CountBytesSent(c.outcome->bytes);
     }
     Detail::CountRequest();
-    c.sentAt = GetTickCount64();
+    c.sentAt = length == 0 && WaitForSingleObject(c.outcome->sent, 0) == WAIT_OBJECT_0 ? c.outcome->sentAt
+                                                                                       : GetTickCount64();
     c.headerArrived = false;
     c.bodyDone = request.GetMethod() == MessageHeader::Method::Head;
     c.bodyRead = 0;
@@ -398,9 +437,9 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     Impl& c = *impl_;
     // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the send.
     const std::string from = "reading the response header from " + c.hostText;
-    c.Arm();
-    c.Await(WinHttpReceiveResponse(c.request, nullptr), c.Limit(c.sentAt + (c.timeout == 0 ? 0 : c.timeout)),
-            Kind::Receive, from);
+    HINTERNET handle = c.request;
+    c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); },
+          c.Limit(c.sentAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
 
     DWORD status = 0;
     DWORD size = sizeof status;
@@ -460,14 +499,27 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     if (count == 0 || c.bodyDone)
         return 0;
     const ULONGLONG deadline = c.timeout == 0 ? 0 : c.sentAt + kWholeAnswerTimeouts * c.timeout;
-    c.Arm();
-    c.Await(WinHttpReadData(c.request, destination, count, nullptr), c.Limit(deadline), Kind::Receive,
-            "reading the response body from " + c.hostText);
-    const DWORD arrived = c.outcome->bytes;
+    // Only what has arrived is read, so that no read waits for more than one piece of the body. The
+    // buffer is the outcome's, which a read abandoned on a time-out keeps alive while it may still write.
+    HINTERNET handle = c.request;
+    const std::string from = "reading the response body from " + c.hostText;
+    c.Run([handle] { return WinHttpQueryDataAvailable(handle, nullptr); }, c.Limit(deadline), Kind::Receive,
+          from);
+    const DWORD available =
+        std::min<DWORD>({c.outcome->bytes, static_cast<DWORD>(c.outcome->buffer.size()), count});
+    if (available == 0) {
+        c.bodyDone = true;
+        return 0;
+    }
+    char* into = c.outcome->buffer.data();
+    c.Run([handle, into, available] { return WinHttpReadData(handle, into, available, nullptr); },
+          c.Limit(deadline), Kind::Receive, from);
+    const DWORD arrived = std::min<DWORD>(c.outcome->bytes, count);
     if (arrived == 0) {
         c.bodyDone = true;
         return 0;
     }
+    std::memcpy(destination, c.outcome->buffer.data(), arrived);
     c.bodyRead += arrived;
     if (c.bodyRead > MaxBodySize)
         c.Broke(Kind::BodyTooLarge,
