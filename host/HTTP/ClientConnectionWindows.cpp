@@ -412,6 +412,8 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
         Detail::CountHandshake();
         c.counted = true;
     }
+    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
+    // took: the count holds the fields given here and the body.
     Detail::CountBytesSent(head.size());
     for (DWORD written = 0; written < length;) {
         const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
