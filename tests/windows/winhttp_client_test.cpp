@@ -86,13 +86,15 @@ protected:
         std::ofstream(caPath_) << server_.CaCertPem();
     }
 
-    // Runs one exchange of the Windows client under Wine; with `viaProxy` WinHTTP's proxy is this test's.
-    ProbeResult Probe(const std::vector<std::string>& arguments, bool viaProxy = true, bool trust = true) {
+    // Runs one exchange of a Windows program (http_probe by default) under Wine; with `viaProxy` WinHTTP's
+    // proxy is this test's.
+    ProbeResult Probe(const std::vector<std::string>& arguments, bool viaProxy = true, bool trust = true,
+                      const char* program = "KAVELO_HTTP_PROBE") {
         std::string command =
             viaProxy ? "http_proxy=" + Quote("http://127.0.0.1:" + std::to_string(proxy_.Port())) + " "
                      : std::string("http_proxy= ");
         command += Quote(Environment("KAVELO_WINE_RUN")) + " " + Quote(Environment("KAVELO_WINEPREFIX")) +
-                   " " + Quote(Environment("KAVELO_HTTP_PROBE"));
+                   " " + Quote(Environment(program));
         for (const std::string& argument : arguments) command += " " + Quote(argument);
         if (trust)
             command += " --trust " + Quote(caPath_);
@@ -143,6 +145,25 @@ TEST_F(WinHttpClient, UploadsOverVerifiedTlsThroughTheProxyAndGets201WithTheId) 
     EXPECT_EQ(field("Content-Length"), std::to_string(body.size()));
     EXPECT_EQ(proxy_.Requests(), std::vector<std::string>{"app.kavelo.io:443"})
         << "the name goes to the proxy";
+}
+
+// The whole export by the Windows module: the host saves the view, the module reads the file, encodes
+// it and posts it over WinHTTP through the proxy; the server stores the JPEG and the user sees success.
+TEST_F(WinHttpClient, TheWindowsModuleExportsTheViewToTheServer) {
+    const std::string jpeg = MakeJpeg(64, 32);
+    const std::string jpegPath = dataDir_.Path() + "/view.jpg";
+    std::ofstream(jpegPath, std::ios::binary) << jpeg;
+    const ProbeResult result =
+        Probe({"--jpeg", jpegPath, "--link-id", kLinkedId}, true, true, "KAVELO_EXPORT_PROBE");
+    ASSERT_EQ(server_.Images().size(), 1u) << result.output;
+    const StoredImage image = server_.Images()[0];
+    std::ifstream stored(image.path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), std::istreambuf_iterator<char>()), jpeg);
+    EXPECT_EQ(image.accountId, kLinkedId);
+    EXPECT_NE(result.output.find("dialog 32531 Export to KAVELO succeeded\n"), std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("ImageID " + image.id + "\n"), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("report "), std::string::npos) << result.output;
 }
 
 TEST_F(WinHttpClient, ARedirectIsAnAnswerLikeAnyOther) {
