@@ -203,7 +203,6 @@ struct ClientConnection::Impl {
     SharedOutcome outcome;  // of `request`
 
     ULONGLONG sentAt = 0;  // when the last request was sent completely
-    bool headerArrived = false;
     bool bodyDone = false;
     UInt64 bodyRead = 0;
     std::unique_ptr<Encoding::BodyIBinaryChannel> body;
@@ -428,7 +427,6 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     Detail::CountRequest();
     c.sentAt = length == 0 && WaitForSingleObject(c.outcome->sent, 0) == WAIT_OBJECT_0 ? c.outcome->sentAt
                                                                                        : GetTickCount64();
-    c.headerArrived = false;
     c.bodyDone = request.GetMethod() == MessageHeader::Method::Head;
     c.bodyRead = 0;
     c.state = Impl::State::Sent;
@@ -481,7 +479,6 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
             c.Broke(Kind::BodyTooLarge,
                     "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
     }
-    c.headerArrived = true;
     c.state = Impl::State::Receiving;
     return *c.body;
 }
