@@ -2,36 +2,7 @@
 // identifier is fresh randomness, so one identifier seen never predicts another.
 #include "LinkIdentifier.hpp"
 
-#include <cerrno>
-#include <cstddef>
-
-#ifdef _WIN32
-#include <bcrypt.h>
-#include <windows.h>
-#else
-#include <sys/random.h>
-#endif
-
-namespace {
-
-bool FillRandom(unsigned char* bytes, std::size_t count) {
-#ifdef _WIN32
-    return BCryptGenRandom(nullptr, bytes, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
-#else
-    std::size_t filled = 0;
-    while (filled < count) {
-        const ssize_t got = getrandom(bytes + filled, count - filled, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        filled += static_cast<std::size_t>(got);
-    }
-    return true;
-#endif
-}
-
-}  // namespace
+#include "SystemRandom.hpp"
 
 std::string GenerateUuidV4() {
     unsigned char bytes[16];

@@ -5,20 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "Base64.hpp"
+#include "RandomInput.hpp"
 
 namespace {
-
-std::string RandomBytes(std::size_t n) {
-    std::mt19937 engine(42);
-    std::string bytes(n, '\0');
-    for (char& c : bytes) c = static_cast<char>(engine());
-    return bytes;
-}
 
 const std::string& Input(std::size_t n) {
     static std::map<std::size_t, std::string> inputs;

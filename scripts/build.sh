@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds one preset (release or asan): build.sh PRESET [TARGET...]
+# Configures and builds one preset (release, asan or windows): build.sh PRESET [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-release}"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the main job need (the real-browser tests and
-# demo.sh --browser: chromium and chromium-driver); installs nothing already there.
+# Installs the Debian packages the build, the tests and the main job need: the real-browser tests and
+# demo.sh --browser (chromium, chromium-driver) and the Windows cross build with Wine included. Installs
+# nothing already there.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libboost-dev libssl-dev nlohmann-json3-dev libturbojpeg0-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang-format curl ca-certificates openssl
-          chromium chromium-driver fonts-dejavu-core)
+          chromium chromium-driver fonts-dejavu-core
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -78,6 +78,15 @@ void Faults::DropMidBody(FaultScope scope) {
     drops_.push_back({Drop{}, std::move(scope)});
 }
 
+void Faults::Pace(Pacing pacing, FaultScope scope) {
+    CheckScope(scope);
+    if (pacing.pieces < 2 || pacing.interval.count() < 0) {
+        throw std::invalid_argument("webapp: a paced answer needs 2 pieces or more and no negative interval");
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    pacings_.push_back({pacing, std::move(scope)});
+}
+
 void Faults::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     scripts_.clear();
@@ -85,6 +94,7 @@ void Faults::Clear() {
     interims_.clear();
     drips_.clear();
     drops_.clear();
+    pacings_.clear();
 }
 
 FaultPlan Faults::Take(const std::string& path) {
@@ -95,6 +105,7 @@ FaultPlan Faults::Take(const std::string& path) {
     plan.scripted = TakeFrom(scripts_, path);
     plan.drip = TakeFrom(drips_, path);
     plan.dropMidBody = TakeFrom(drops_, path).has_value();
+    plan.pacing = TakeFrom(pacings_, path);
     return plan;
 }
 

@@ -1,5 +1,5 @@
-// Fault switches for tests: scripted answers, stalls, interim answers, dripped and dropped answers, each
-// for the next matching requests.
+// Fault switches for tests: scripted answers, stalls, interim answers, slow (dripped or paced) and dropped
+// answers, each for the next matching requests.
 #pragma once
 
 #include <chrono>
@@ -20,7 +20,13 @@ struct FaultScope {
     std::string path;
 };
 
-// What one request gets, taken from the switches when the request has been read.
+// An answer sent slowly: its bytes (head and body) in `pieces` parts of equal size, with `interval`
+// between one part and the next.
+struct Pacing {
+    std::chrono::milliseconds interval{0};
+    std::size_t pieces = 1;
+};
+
 // Interim "102 Processing" answers sent before the real one.
 struct InterimAnswers {
     std::chrono::milliseconds every{0};  // the first goes out at once, each next one this much later
@@ -33,6 +39,7 @@ struct FaultPlan {
     std::optional<InterimAnswers> interim;           // then send interim answers
     std::optional<Response> scripted;                // answer this instead of handling the request
     std::optional<std::chrono::milliseconds> drip;   // send the head at once, then a body byte each interval
+    std::optional<Pacing> pacing;                    // or send the whole answer in timed pieces
     bool dropMidBody = false;                        // announce the whole body, send part of it, close
 };
 
@@ -49,6 +56,8 @@ public:
     // Throws std::invalid_argument for a negative or zero interval.
     void Drip(std::chrono::milliseconds every, FaultScope scope);
     void DropMidBody(FaultScope scope);
+    // Refuses fewer than 2 pieces or a negative interval.
+    void Pace(Pacing pacing, FaultScope scope);
     void Clear();
 
     // Uses up one application of each kind of switch that matches path.
@@ -71,6 +80,7 @@ private:
     std::deque<Entry<InterimAnswers>> interims_;
     std::deque<Entry<std::chrono::milliseconds>> drips_;
     std::deque<Entry<Drop>> drops_;
+    std::deque<Entry<Pacing>> pacings_;
 };
 
 }  // namespace webapp

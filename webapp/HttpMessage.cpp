@@ -18,16 +18,32 @@ std::optional<std::string> Request::Header(std::string_view name) const {
     return std::nullopt;
 }
 
+std::string Request::OriginForm() const {
+    // "https://host[:port]/path?query": servers must accept the absolute form, and some clients send it
+    // through a proxy's tunnel (Wine's WinHTTP does).
+    static const std::string kScheme = "https://";
+    if (target.size() < kScheme.size() || !EqualsIgnoringCase(target.substr(0, kScheme.size()), kScheme)) {
+        return target;
+    }
+    const std::size_t path = target.find_first_of("/?", kScheme.size());
+    if (path == std::string::npos) {
+        return "/";
+    }
+    return target[path] == '/' ? target.substr(path) : "/" + target.substr(path);
+}
+
 std::string Request::Path() const {
-    return target.substr(0, target.find('?'));
+    const std::string origin = OriginForm();
+    return origin.substr(0, origin.find('?'));
 }
 
 std::map<std::string, std::string> Request::Query() const {
-    const std::size_t mark = target.find('?');
+    const std::string origin = OriginForm();
+    const std::size_t mark = origin.find('?');
     if (mark == std::string::npos) {
         return {};
     }
-    return ParseFormEncoded(std::string_view(target).substr(mark + 1));
+    return ParseFormEncoded(std::string_view(origin).substr(mark + 1));
 }
 
 bool StatusForbidsBody(int status) {

@@ -24,7 +24,10 @@ struct Request {
     std::string RequestLine() const;
     // The value of the first field named name (compared without regard to case), if any.
     std::optional<std::string> Header(std::string_view name) const;
-    // The target up to the first "?".
+    // The target in origin form ("/path?query"), also when it came in absolute form
+    // ("https://host/path?query").
+    std::string OriginForm() const;
+    // The origin-form target up to the first "?".
     std::string Path() const;
     // The decoded query parameters; for repeated names the first one wins.
     std::map<std::string, std::string> Query() const;

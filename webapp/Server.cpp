@@ -228,6 +228,10 @@ void Server::DripNext(std::chrono::milliseconds every, FaultScope scope) {
     faults_.Drip(every, std::move(scope));
 }
 
+void Server::PaceNext(Pacing pacing, FaultScope scope) {
+    faults_.Pace(pacing, std::move(scope));
+}
+
 void Server::DropNextMidBody(FaultScope scope) {
     faults_.DropMidBody(std::move(scope));
 }

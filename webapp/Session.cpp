@@ -1,6 +1,8 @@
 // The connection's sequence of asynchronous steps, each one a member function.
 #include "Session.hpp"
 
+#include <algorithm>
+
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/http/error.hpp>
@@ -159,20 +161,30 @@ void Session::Respond() {
     }
     std::string wire = ToWire(response, keepAlive_);
     const After after = ClosesConnection(response, keepAlive_) ? After::Shutdown : After::ReadNext;
-    if (!plan_.drip) {
-        Write(std::move(wire), after);
+    if (plan_.drip) {
+        const std::size_t head = wire.find("\r\n\r\n") + 4;
+        WriteInPieces(std::move(wire), after, head, 1, *plan_.drip);
         return;
     }
-    const std::size_t headEnd = wire.find("\r\n\r\n") + 4;
-    dripRest_ = wire.substr(headEnd);
-    dripAt_ = 0;
-    dripAfter_ = after;
-    wire.resize(headEnd);
-    Write(std::move(wire), After::Drip);
+    if (plan_.pacing) {
+        const std::size_t piece = (wire.size() + plan_.pacing->pieces - 1) / plan_.pacing->pieces;
+        WriteInPieces(std::move(wire), after, piece, piece, plan_.pacing->interval);
+        return;
+    }
+    Write(std::move(wire), after);
 }
 
-void Session::DripByte() {
-    Write(std::string(1, dripRest_[dripAt_++]), After::Drip);
+void Session::WriteInPieces(std::string bytes, After after, std::size_t first, std::size_t size,
+                            std::chrono::milliseconds every) {
+    pieces_ = Pieces{std::move(bytes), 0, size, every, after};
+    pieces_.at = std::min(first, pieces_.bytes.size());
+    Write(pieces_.bytes.substr(0, pieces_.at), After::Piece);
+}
+
+void Session::WriteNextPiece() {
+    const std::size_t from = pieces_.at;
+    pieces_.at += std::min(pieces_.size, pieces_.bytes.size() - from);
+    Write(pieces_.bytes.substr(from, pieces_.at - from), After::Piece);
 }
 
 void Session::Later(std::chrono::milliseconds delay, void (Session::*next)()) {
@@ -225,12 +237,12 @@ void Session::OnWritten(After after, error_code ec, std::size_t) {
         case After::Interim:
             Later(plan_.interim->every, &Session::Proceed);
             return;
-        case After::Drip:
-            if (dripAt_ == dripRest_.size()) {
-                OnWritten(dripAfter_, ec, 0);
+        case After::Piece:
+            if (pieces_.at == pieces_.bytes.size()) {
+                OnWritten(pieces_.after, ec, 0);
                 return;
             }
-            Later(*plan_.drip, &Session::DripByte);
+            Later(pieces_.every, &Session::WriteNextPiece);
             return;
     }
 }

@@ -44,7 +44,7 @@ private:
     using error_code = boost::beast::error_code;
 
     // What to do once an answer, or a piece of one, has been written.
-    enum class After { ReadNext, Shutdown, Drain, Cut, Interim, Drip };
+    enum class After { ReadNext, Shutdown, Drain, Cut, Interim, Piece };
 
     void OnHandshake(error_code ec);
     void ReadHeader();
@@ -55,10 +55,13 @@ private:
     void OnReadError(error_code ec);
     void Answer();
     // The steps of an answer under the request's fault plan: interim answers, then the real one, whole or
-    // dripped.
+    // in timed pieces.
     void Proceed();
     void Respond();
-    void DripByte();
+    // Writes `first` bytes at once, then pieces of `size` bytes, `every` apart; then goes on as `after`.
+    void WriteInPieces(std::string bytes, After after, std::size_t first, std::size_t size,
+                       std::chrono::milliseconds every);
+    void WriteNextPiece();
     // Runs `next` after `delay` unless the connection is closed first.
     void Later(std::chrono::milliseconds delay, void (Session::*next)());
     void RefuseTooLarge();
@@ -78,9 +81,14 @@ private:
     FaultPlan plan_;
     bool keepAlive_ = false;
     std::size_t interimLeft_ = 0;
-    std::string dripRest_;
-    std::size_t dripAt_ = 0;
-    After dripAfter_ = After::Shutdown;
+    // An answer going out in timed pieces: its bytes, how many are out, the size of the next pieces.
+    struct Pieces {
+        std::string bytes;
+        std::size_t at = 0;
+        std::size_t size = 1;
+        std::chrono::milliseconds every{0};
+        After after = After::Shutdown;
+    } pieces_;
     boost::asio::steady_timer stallTimer_;
     std::string outgoing_;
     std::vector<char> drainBuffer_;

@@ -1,5 +1,5 @@
-// The state HTTP::Control sets and the connections read: routes, the TLS context with its trust anchors,
-// and the counters. Internal to the host library.
+// The state HTTP::Control sets and the connections of the POSIX client read: routes and the TLS context
+// with its trust anchors; and the counters. Internal to the host library.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <string>
 
 #include <boost/asio/ssl/context.hpp>
+
+#include "Counters.hpp"
 
 namespace HTTP::Detail {
 
@@ -21,11 +23,5 @@ std::optional<Route> FindRoute(const std::string& host, std::uint16_t port);
 // The client context: peer verification on, TLS 1.2 at least, the system's trust store and every anchor
 // added so far. Made once and made again after the anchors change; shared by the connections using it.
 std::shared_ptr<boost::asio::ssl::context> ClientTlsContext();
-
-void CountConnection();
-void CountHandshake();
-void NoteCipher(const std::string& cipher);
-void CountBytesSent(std::uint64_t bytes);
-void CountRequest();
 
 }  // namespace HTTP::Detail

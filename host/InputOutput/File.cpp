@@ -1,15 +1,11 @@
-// IO::File over POSIX file descriptors, with the faults that IO::Control injects.
+// IO::File over the platform's file calls (NativeFile.hpp), with the faults that IO::Control injects.
 #include "File.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <string>
 
 #include "IOControl.hpp"
+#include "NativeFile.hpp"
 
 namespace {
 
@@ -17,24 +13,12 @@ std::atomic<GSErrCode> pendingLengthFault{NoError};
 std::atomic<bool> shortenRead{false};
 std::atomic<UInt32> shortenBy{0};
 
-GSErrCode FromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-            return IO::FileNotFound;
-        case EACCES:
-        case EPERM:
-            return IO::AccessDenied;
-        default:
-            return IO::ReadError;
-    }
-}
-
 }  // namespace
 
 struct IO::File::Impl {
     std::string path;
     OnNotFound onNotFound = Fail;
-    int fd = -1;
+    Native::Handle handle = Native::kClosed;
 };
 
 namespace IO {
@@ -54,13 +38,9 @@ File::~File() {
 GSErrCode File::Open(OpenMode mode, AccessDeniedTreatment /*treatment*/) {
     if (impl_->path.empty())
         return BadLocation;
-    if (impl_->fd >= 0)
+    if (impl_->handle != Native::kClosed)
         return NoError;
-    int flags = mode == ReadMode ? O_RDONLY : mode == WriteMode ? O_WRONLY : O_RDWR;
-    if (impl_->onNotFound == Create)
-        flags |= O_CREAT;
-    impl_->fd = ::open(impl_->path.c_str(), flags | O_CLOEXEC, 0644);
-    return impl_->fd >= 0 ? NoError : FromErrno(errno);
+    return Native::Open(impl_->path, mode, impl_->onNotFound == Create, &impl_->handle);
 }
 
 GSErrCode File::GetDataLength(UInt32* length) const {
@@ -69,14 +49,15 @@ GSErrCode File::GetDataLength(UInt32* length) const {
     const GSErrCode fault = pendingLengthFault.exchange(NoError);
     if (fault != NoError)
         return fault;
-    if (impl_->fd < 0)
+    if (impl_->handle == Native::kClosed)
         return NotOpen;
-    struct stat info;
-    if (::fstat(impl_->fd, &info) != 0)
-        return FromErrno(errno);
-    if (static_cast<UInt64>(info.st_size) > 0xFFFFFFFFull)
+    UInt64 size = 0;
+    const GSErrCode error = Native::Length(impl_->handle, &size);
+    if (error != NoError)
+        return error;
+    if (size > 0xFFFFFFFFull)
         return FileTooLong;
-    *length = static_cast<UInt32>(info.st_size);
+    *length = static_cast<UInt32>(size);
     return NoError;
 }
 
@@ -84,7 +65,7 @@ GSErrCode File::ReadBin(char* buffer, UInt32 count, UInt32* read) {
     UInt32 delivered = 0;
     if (read != nullptr)
         *read = 0;
-    if (impl_->fd < 0)
+    if (impl_->handle == Native::kClosed)
         return NotOpen;
     UInt32 wanted = count;
     if (shortenRead.exchange(false)) {
@@ -92,14 +73,13 @@ GSErrCode File::ReadBin(char* buffer, UInt32 count, UInt32* read) {
         wanted = missing < count ? count - missing : 0;
     }
     while (delivered < wanted) {
-        const ssize_t got = ::read(impl_->fd, buffer + delivered, wanted - delivered);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return FromErrno(errno);
+        UInt32 got = 0;
+        const GSErrCode error = Native::Read(impl_->handle, buffer + delivered, wanted - delivered, &got);
+        if (error != NoError)
+            return error;
         if (got == 0)
             break;
-        delivered += static_cast<UInt32>(got);
+        delivered += got;
     }
     if (read != nullptr)
         *read = delivered;
@@ -107,15 +87,15 @@ GSErrCode File::ReadBin(char* buffer, UInt32 count, UInt32* read) {
 }
 
 GSErrCode File::Close() {
-    if (impl_->fd < 0)
+    if (impl_->handle == Native::kClosed)
         return NoError;
-    const int result = ::close(impl_->fd);
-    impl_->fd = -1;
-    return result == 0 ? NoError : FromErrno(errno);
+    const Native::Handle handle = impl_->handle;
+    impl_->handle = Native::kClosed;
+    return Native::Close(handle);
 }
 
 bool File::IsOpen() const {
-    return impl_->fd >= 0;
+    return impl_->handle != Native::kClosed;
 }
 
 namespace Control {

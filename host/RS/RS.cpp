@@ -1,8 +1,5 @@
 // The RS stand-in: keeps the resource images of open modules by handle and answers the readers of
 // RS.hpp and RSLayouts.hpp from them.
-#include <dlfcn.h>
-#include <link.h>
-
 #include <iostream>
 #include <map>
 #include <memory>
@@ -13,6 +10,7 @@
 #include "RSLayouts.hpp"
 #include "ResourceImage.hpp"
 #include "ResourceImageFormat.hpp"
+#include "ResourceModule.hpp"
 
 namespace {
 
@@ -47,15 +45,10 @@ void Diagnostic(const std::string& line) {
         std::cerr << line << std::endl;
 }
 
-GSResModule Register(const std::string& path, RS::Image::Bytes bytes, const char* caller) {
+GSResModule Register(const std::string& path, RS::Image::ResourceImage image) {
     auto module = std::make_shared<OpenModule>();
     module->path = path;
-    std::string error;
-    if (!RS::Image::ResourceImage::Parse(std::move(bytes), &module->image, &error)) {
-        Diagnostic(std::string(caller) + ": " + (path.empty() ? "resource image" : "'" + path + "'") + ": " +
-                   error);
-        return InvalidResModule;
-    }
+    module->image = std::move(image);
     std::lock_guard<std::mutex> lock(GetState().mutex);
     const GSResModule handle = GetState().nextHandle++;
     GetState().modules.emplace(handle, std::move(module));
@@ -63,13 +56,13 @@ GSResModule Register(const std::string& path, RS::Image::Bytes bytes, const char
 }
 
 GSResModule OpenFile(const std::string& path, const char* caller) {
-    RS::Image::Bytes image;
+    RS::Image::ResourceImage image;
     std::string error;
-    if (!RS::Image::ReadImageFile(path, &image, &error)) {
+    if (!RS::Module::ReadModuleFile(path, &image, &error)) {
         Diagnostic(std::string(caller) + ": " + error);
         return InvalidResModule;
     }
-    return Register(path, std::move(image), caller);
+    return Register(path, std::move(image));
 }
 
 std::shared_ptr<const OpenModule> FindModule(GSResModule resModule) {
@@ -128,14 +121,14 @@ GSResModule RSInitModuleImageCache(HINSTANCE module) {
             return InvalidResModule;
         }
     }
-    // On ELF the module handle is the one dlopen returned; its link map names the file it came from.
-    link_map* map = nullptr;
-    if (module == nullptr || dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
-        map->l_name == nullptr || map->l_name[0] == '\0') {
-        Diagnostic("RSInitModuleImageCache: the handle is not a loaded module");
+    std::string path;
+    RS::Image::ResourceImage image;
+    std::string error;
+    if (!RS::Module::ReadLoadedModule(module, &path, &image, &error)) {
+        Diagnostic("RSInitModuleImageCache: " + error);
         return InvalidResModule;
     }
-    return OpenFile(map->l_name, "RSInitModuleImageCache");
+    return Register(path, std::move(image));
 }
 
 void RSRemoveModuleImageCache(GSResModule resModule) {
@@ -268,7 +261,13 @@ GSResModule OpenResourceFile(const std::string& path) {
 }
 
 GSResModule OpenResourceImage(const std::vector<unsigned char>& image) {
-    return Register("", image, "RS::Control::OpenResourceImage");
+    RS::Image::ResourceImage parsed;
+    std::string error;
+    if (!RS::Image::ResourceImage::Parse(image, &parsed, &error)) {
+        Diagnostic("RS::Control::OpenResourceImage: resource image: " + error);
+        return InvalidResModule;
+    }
+    return Register("", std::move(parsed));
 }
 
 int OpenHandleCount() {

@@ -11,10 +11,10 @@
 
 namespace RS::Control {
 
-// Opens the resources in the file at `path`, which is either an ELF module file (its resource section
-// is read) or a raw resource image, and returns a handle for the RS readers. On failure returns
-// InvalidResModule and writes one diagnostic line naming the file and the problem. Close the handle
-// with RSRemoveModuleImageCache.
+// Opens the resources in the file at `path` (UTF-8): an ELF module file (its resource section is read), on
+// Windows also a Windows module file (its resources, through the resource API), or a raw resource image;
+// returns a handle for the RS readers. On failure returns InvalidResModule and writes one diagnostic line
+// naming the file and the problem. Close the handle with RSRemoveModuleImageCache.
 GSResModule OpenResourceFile(const std::string& path);
 
 // The same for resource image bytes held in memory, for tests that damage an image on purpose.

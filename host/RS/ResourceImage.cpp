@@ -209,6 +209,13 @@ bool ResourceImage::Parse(Bytes bytes, ResourceImage* image, std::string* error)
     return true;
 }
 
+void ResourceImage::Append(Entry entry, const std::uint8_t* data, std::size_t size) {
+    entry.offset = static_cast<std::uint32_t>(bytes_.size());
+    entry.size = static_cast<std::uint32_t>(size);
+    bytes_.insert(bytes_.end(), data, data + size);
+    entries_.push_back(std::move(entry));
+}
+
 const Entry* ResourceImage::Find(const std::string& type, std::int32_t id) const {
     for (const Entry& entry : entries_) {
         if (!entry.named && entry.id == id && entry.type == type)

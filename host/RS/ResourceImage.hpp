@@ -29,6 +29,10 @@ public:
     // unchanged.
     static bool Parse(Bytes bytes, ResourceImage* image, std::string* error);
 
+    // Adds one resource read on its own (from a Windows module's resource section) with its bytes; the
+    // entry's offset is set here. Parse checks a whole image, this adds what the system already checked.
+    void Append(Entry entry, const std::uint8_t* data, std::size_t size);
+
     const std::vector<Entry>& Entries() const { return entries_; }
     // The entry of (type, id) or (type, name), or nullptr.
     const Entry* Find(const std::string& type, std::int32_t id) const;

@@ -1,15 +1,13 @@
 // The in-memory host's slot functions and capture of what the module shows and prints.
 #include "FakeHost.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,8 +16,8 @@
 #include "GSUtilsControl.hpp"
 #include "HostServices.hpp"
 #include "Location.hpp"
-#include "PlatformControl.hpp"
 #include "RSControl.hpp"
+#include "ShellCatch.hpp"
 #include "UniString.hpp"
 
 namespace testsupport {
@@ -179,20 +177,21 @@ FakeHost::FakeHost() {
     HostContext = kContext;
     tempRoot_ = MakeTempFolder("kavelo-unit");
     captureFolder = tempRoot_ + "/ApplicationData";
-    ::mkdir(captureFolder.c_str(), 0755);
+    std::filesystem::create_directory(std::filesystem::u8path(captureFolder));
     beepsAtStart_ = GSUtils::Control::BeepCount();
     DG::Control::ResetForTesting();
     GS::Control::SetDebugSink([this](const std::string& text) { debugLines.push_back(text); });
-    Platform::Control::SetLauncher([this](const Platform::Control::ShellRequest& request) {
-        if (request.operation != u"open" || request.showCommand != 1)
+    CatchShell([this](const ShellCall& call) {
+        if (call.operation != u"open" || call.showCommand != 1 || call.owner || call.parameters ||
+            call.directory)
             throw std::logic_error("FakeHost: unexpected ShellExecuteW call");
-        launches.push_back(request.file);
+        launches.push_back(call.file);
         return launchSucceeds;
     });
 }
 
 FakeHost::~FakeHost() {
-    Platform::Control::SetLauncher(nullptr);
+    StopCatchingShell();
     GS::Control::SetDebugSink(nullptr);
     std::memset(HostFunctionTable, 0, HostFunctionTableSize);
     HostContext = nullptr;
@@ -254,19 +253,24 @@ ModuleResources::~ModuleResources() {
 
 void RemoveTree(const std::string& path) {
     std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+    std::filesystem::remove_all(std::filesystem::u8path(path), ignored);
 }
 
 std::string MakeTempFolder(const char* prefix) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    return pattern;
+    static std::mt19937_64 names(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder =
+            std::filesystem::temp_directory_path() /
+            (std::string(prefix) + "-" + std::to_string(names() % 1000000000));
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error))
+            return folder.u8string();
+    }
+    throw std::runtime_error("cannot make a temporary folder");
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     std::ostringstream bytes;
@@ -275,7 +279,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);

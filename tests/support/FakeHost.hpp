@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "GSTypes.hpp"
+#include "UniString.hpp"
 
 namespace testsupport {
 
@@ -22,6 +23,16 @@ constexpr std::size_t kUnregisterModelessWindowSlot = 488;
 constexpr std::size_t kWriteReportSlot = 536;
 constexpr std::size_t kEnvironmentSlot = 624;
 constexpr std::size_t kAutomateSlot = 648;
+
+// The host's environment record as the environment-check entry fills it: the add-on's name and
+// description at byte offsets 48 and 64, the rest the host's own.
+struct EnvironmentRecord {
+    unsigned char opaque[48];
+    GS::UniString name;
+    unsigned char gap1[16 - sizeof(GS::UniString)];
+    GS::UniString description;
+    unsigned char gap2[16 - sizeof(GS::UniString)];
+};
 
 struct StoredPreferences {
     Int32 version = 0;

@@ -1,7 +1,7 @@
 // View capture: the save request, the read of the capture file and the data URL, on every failure path.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "Base64.hpp"
 #include "Capture.hpp"
@@ -16,8 +16,7 @@ namespace {
 const std::string kPrefix = "data:image/jpeg;base64,";
 
 bool Exists(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
+    return std::filesystem::exists(std::filesystem::u8path(path));
 }
 
 class CaptureTest : public ::testing::Test {
@@ -39,6 +38,18 @@ TEST_F(CaptureTest, SavedViewBecomesADataUrlOfEveryByte) {
     EXPECT_EQ(url.find('\n'), std::string::npos);
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(testsupport::ReadFile(host.CapturePath()), jpeg) << "the capture file stays in the folder";
+}
+
+// Bytes a text-mode read would fold (CR LF) or stop at (0x1A), in a folder whose name is not ASCII.
+TEST_F(CaptureTest, EveryByteArrivesFromAFolderWithAUnicodeName) {
+    host.captureFolder += "/Ansicht \xC3\xA4\xE2\x82\xAC";
+    std::filesystem::create_directory(std::filesystem::u8path(host.captureFolder));
+    const std::string jpeg("\xFF\xD8\r\n\x1A\r\n\x1A\n\r\0\xFF\xD9", 12);
+    host.viewJpeg = jpeg;
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_EQ(url, kPrefix + Base64Encode(jpeg, false));
 }
 
 TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {

@@ -13,17 +13,10 @@
 #include "RS.hpp"
 #include "RSControl.hpp"
 
+using testsupport::EnvironmentRecord;
 using testsupport::FakeHost;
 
 namespace {
-
-struct EnvironmentRecord {
-    unsigned char opaque[48];
-    GS::UniString name;
-    unsigned char gap1[16 - sizeof(GS::UniString)];
-    GS::UniString description;
-    unsigned char gap2[16 - sizeof(GS::UniString)];
-};
 
 AddOnDescriptor Descriptor() {
     AddOnDescriptor descriptor;

@@ -8,6 +8,7 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/read.hpp>
+#include <boost/asio/read_until.hpp>
 #include <boost/asio/ssl/host_name_verification.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/http.hpp>
@@ -62,6 +63,44 @@ error_code TlsClient::Connect() {
         stream_->async_handshake(net::ssl::stream_base::client,
                                  [&](error_code handshakeError) { result = handshakeError; });
     });
+    Run();
+    return result;
+}
+
+error_code TlsClient::ConnectThroughProxy(std::uint16_t proxyPort, const std::string& target,
+                                          std::string* proxyStatus) {
+    stream_ = std::make_unique<boost::beast::ssl_stream<boost::beast::tcp_stream>>(io_, tls_);
+    auto& tcp = boost::beast::get_lowest_layer(*stream_);
+    const std::string request = "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n";
+    std::string answer;
+    error_code result;
+    tcp.expires_after(timeout_);
+    tcp.async_connect(net::ip::tcp::endpoint(net::ip::make_address_v4("127.0.0.1"), proxyPort),
+                      [&](error_code ec) {
+                          if ((result = ec))
+                              return;
+                          net::async_write(tcp, net::buffer(request), [&](error_code written, std::size_t) {
+                              if ((result = written))
+                                  return;
+                              net::async_read_until(tcp, net::dynamic_buffer(answer), "\r\n\r\n",
+                                                    [&](error_code read, std::size_t) { result = read; });
+                          });
+                      });
+    Run();
+    *proxyStatus = answer.substr(0, answer.find("\r\n"));
+    if (result)
+        return result;
+    if (proxyStatus->compare(0, 13, "HTTP/1.1 200 ") != 0)
+        return net::error::connection_refused;
+    return Handshake();
+}
+
+error_code TlsClient::Handshake() {
+    if (SSL_set_tlsext_host_name(stream_->native_handle(), hostName_.c_str()) != 1)
+        return net::error::invalid_argument;
+    error_code result;
+    boost::beast::get_lowest_layer(*stream_).expires_after(timeout_);
+    stream_->async_handshake(net::ssl::stream_base::client, [&](error_code ec) { result = ec; });
     Run();
     return result;
 }

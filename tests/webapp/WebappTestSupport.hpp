@@ -36,6 +36,11 @@ public:
               std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     boost::system::error_code Connect();
+    // Connects to a CONNECT proxy on 127.0.0.1:proxyPort instead, asks it for `target` and, once it answers
+    // 200, makes the TLS handshake through the tunnel. *proxyStatus receives the proxy's status line; any
+    // other answer than 200 ends the attempt with connection_refused.
+    boost::system::error_code ConnectThroughProxy(std::uint16_t proxyPort, const std::string& target,
+                                                  std::string* proxyStatus);
     boost::system::error_code Write(const std::string& bytes);
     // Reads one response with Beast's parser (chunked and close-delimited bodies included).
     boost::system::error_code Read(HttpResult& result);
@@ -46,6 +51,7 @@ public:
 
 private:
     void Run();
+    boost::system::error_code Handshake();
 
     std::uint16_t port_;
     std::string hostName_;

@@ -156,6 +156,23 @@ TEST_F(Faults, ADrippedAnswerArrivesWholeButSlowly) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 13 * 20ms) << "one byte an interval after the head";
 }
 
+// A paced answer arrives whole, and the connection then carries the next request.
+TEST_F(Faults, PacedAnswerComesInPiecesAndWhole) {
+    const std::string body(3000, 'p');
+    server_.ScriptResponse(200, body);
+    server_.PaceNext({40ms, 6});
+    auto client = Connect();
+    ASSERT_FALSE(client->Write(RequestText("GET", "/anything")));
+    HttpResult answer;
+    ASSERT_FALSE(client->Read(answer));
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, body);
+    EXPECT_EQ(client->Exchange(RequestText("GET", "/nowhere")).status, 404);
+
+    EXPECT_THROW(server_.PaceNext({1s, 1}), std::invalid_argument);
+    EXPECT_THROW(server_.PaceNext({-1ms, 3}), std::invalid_argument);
+}
+
 TEST_F(Faults, DroppedAnswerAnnouncesMoreThanItSendsThenCloses) {
     server_.DropNextMidBody();
     server_.DropNextMidBody();

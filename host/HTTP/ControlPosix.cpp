@@ -1,4 +1,4 @@
-// Routes, trust anchors and counters of the HTTP client stand-in, guarded by one mutex.
+// Routes and trust anchors of the POSIX HTTP client, guarded by one mutex.
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -29,7 +29,6 @@ struct State {
     std::map<std::pair<std::string, std::uint16_t>, Detail::Route> routes;
     std::vector<std::string> anchors;
     std::shared_ptr<ssl::context> context;
-    Control::Stats stats;
 };
 
 State& Shared() {
@@ -130,16 +129,6 @@ void ClearTrustAnchors() {
     Shared().context.reset();
 }
 
-Stats GetStats() {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    return Shared().stats;
-}
-
-void ResetStats() {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    Shared().stats = Stats();
-}
-
 }  // namespace Control
 
 namespace Detail {
@@ -157,31 +146,6 @@ std::shared_ptr<ssl::context> ClientTlsContext() {
     if (!Shared().context)
         Shared().context = MakeContext(Shared().anchors);
     return Shared().context;
-}
-
-void CountConnection() {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    ++Shared().stats.connectionsOpened;
-}
-
-void CountHandshake() {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    ++Shared().stats.handshakesCompleted;
-}
-
-void NoteCipher(const std::string& cipher) {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    Shared().stats.lastCipher = cipher;
-}
-
-void CountBytesSent(std::uint64_t bytes) {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    Shared().stats.bytesSent += bytes;
-}
-
-void CountRequest() {
-    std::lock_guard<std::mutex> lock(Shared().mutex);
-    ++Shared().stats.requestsSent;
 }
 
 }  // namespace Detail

@@ -1,0 +1,62 @@
+// IO::File's file calls over Windows file handles: always binary, paths through the wide-character calls
+// so that any Unicode path opens.
+#include <windows.h>
+
+#include "Location.hpp"
+#include "NativeFile.hpp"
+#include "WindowsText.hpp"
+
+namespace IO::Native {
+
+namespace {
+
+GSErrCode FromLastError() {
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return FileNotFound;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return AccessDenied;
+        default:
+            return ReadError;
+    }
+}
+
+HANDLE ToHandle(Handle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle) {
+    const DWORD access = mode == 0 ? GENERIC_READ : mode == 1 ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+    HANDLE file = CreateFileW(Platform::Widen(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return FromLastError();
+    *handle = reinterpret_cast<Handle>(file);
+    return NoError;
+}
+
+GSErrCode Length(Handle handle, UInt64* length) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(ToHandle(handle), &size))
+        return FromLastError();
+    *length = static_cast<UInt64>(size.QuadPart);
+    return NoError;
+}
+
+GSErrCode Read(Handle handle, char* buffer, UInt32 count, UInt32* read) {
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(handle), buffer, count, &got, nullptr))
+        return FromLastError();
+    *read = got;
+    return NoError;
+}
+
+GSErrCode Close(Handle handle) {
+    return CloseHandle(ToHandle(handle)) ? NoError : FromLastError();
+}
+
+}  // namespace IO::Native

@@ -1,0 +1,229 @@
+// The Windows build's HTTP client (WinHTTP) against the web application stand-in. This program runs
+// natively with the server and a CONNECT proxy in-process; each case runs the Windows program http_probe
+// under Wine for one exchange and checks what the server received and what the client reported. The
+// Windows build registers it as a test and names the probe and Wine in KAVELO_HTTP_PROBE, KAVELO_WINE_RUN
+// and KAVELO_WINEPREFIX.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ConnectProxy.hpp"
+#include "WebappTestSupport.hpp"
+
+namespace webapp::test {
+namespace {
+
+struct ProbeResult {
+    std::string output;     // everything the probe printed
+    std::string exception;  // the kind, when the client threw
+    unsigned status = 0;
+    std::string body;
+};
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0')
+        throw std::runtime_error(std::string(name) + " is not set; the Windows build's ctest sets it");
+    return value;
+}
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+ProbeResult Parse(const std::string& output) {
+    ProbeResult result;
+    result.output = output;
+    const std::size_t exception = output.rfind("exception ", 0) == 0 ? 0 : output.find("\nexception ");
+    if (exception != std::string::npos) {
+        const std::size_t kind = output.find(' ', exception) + 1;
+        result.exception = output.substr(kind, output.find(' ', kind) - kind);
+    }
+    std::size_t at = 0;
+    while (at < output.size()) {
+        const std::size_t end = output.find('\n', at);
+        const std::string line = output.substr(at, end - at);
+        at = end == std::string::npos ? output.size() : end + 1;
+        if (line.rfind("status ", 0) == 0)
+            result.status = static_cast<unsigned>(std::stoul(line.substr(7)));
+        if (line.rfind("body ", 0) == 0) {
+            result.body = output.substr(at, std::stoul(line.substr(5)));
+            break;
+        }
+    }
+    return result;
+}
+
+// A loopback port nothing listens on.
+std::uint16_t ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+class WinHttpClient : public WebappTest {
+protected:
+    void SetUp() override {
+        WebappTest::SetUp();
+        proxy_.Route("app.kavelo.io", 443, server_.Port());
+        proxy_.Start();
+        caPath_ = dataDir_.Path() + "/trusted-ca.pem";
+        std::ofstream(caPath_) << server_.CaCertPem();
+    }
+
+    // Runs one exchange of a Windows program (http_probe by default) under Wine; with `viaProxy` WinHTTP's
+    // proxy is this test's.
+    ProbeResult Probe(const std::vector<std::string>& arguments, bool viaProxy = true, bool trust = true,
+                      const char* program = "KAVELO_HTTP_PROBE") {
+        std::string command =
+            viaProxy ? "http_proxy=" + Quote("http://127.0.0.1:" + std::to_string(proxy_.Port())) + " "
+                     : std::string("http_proxy= ");
+        command += Quote(Environment("KAVELO_WINE_RUN")) + " " + Quote(Environment("KAVELO_WINEPREFIX")) +
+                   " " + Quote(Environment(program));
+        for (const std::string& argument : arguments) command += " " + Quote(argument);
+        if (trust)
+            command += " --trust " + Quote(caPath_);
+        // The output goes to a file, not a pipe: Wine's own helper processes may inherit the probe's
+        // descriptors and outlive it, and a pipe would then never end.
+        const std::string outputPath = dataDir_.Path() + "/probe-output";
+        command += " >" + Quote(outputPath) + " 2>&1";
+        const int status = std::system(command.c_str());
+        std::ifstream in(outputPath, std::ios::binary);
+        const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(status, 0) << command << "\n" << output;
+        return Parse(output);
+    }
+
+    ConnectProxy proxy_;
+    std::string caPath_;
+};
+
+const std::string kImages = "https://app.kavelo.io/api/v1/images";
+
+TEST_F(WinHttpClient, UploadsOverVerifiedTlsThroughTheProxyAndGets201WithTheId) {
+    const std::string jpeg = MakeJpeg();
+    const std::string body = UploadBody(jpeg);
+    const ProbeResult result = Probe({"--url", kImages, "--method", "POST", "--header",
+                                      std::string("X-Api-Key: ") + kLinkedId, "--body", body});
+    ASSERT_EQ(result.status, 201u) << result.output << "\n"
+                                   << (server_.Requests().empty() ? "" : server_.Requests()[0].requestLine);
+    ASSERT_EQ(server_.Images().size(), 1u);
+    EXPECT_EQ(result.body.rfind("{\"id\":\"" + server_.Images()[0].id + "\"}\n", 0), 0u) << result.output;
+    std::ifstream stored(server_.Images()[0].path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), std::istreambuf_iterator<char>()), jpeg);
+
+    const std::vector<RecordedRequest> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    // Wine's WinHTTP writes the target in absolute form into the tunnel; Windows' in origin form.
+    EXPECT_TRUE(requests[0].requestLine == "POST /api/v1/images HTTP/1.1" ||
+                requests[0].requestLine == "POST https://app.kavelo.io:443/api/v1/images HTTP/1.1")
+        << requests[0].requestLine;
+    EXPECT_EQ(requests[0].body, body);
+    const auto field = [&](const std::string& name) {
+        for (const auto& [fieldName, value] : requests[0].headers)
+            if (EqualsIgnoringCase(fieldName, name))
+                return value;
+        return std::string("(none)");
+    };
+    EXPECT_EQ(field("X-Api-Key"), kLinkedId);
+    EXPECT_EQ(field("Host"), "app.kavelo.io");
+    EXPECT_EQ(field("Content-Length"), std::to_string(body.size()));
+    EXPECT_EQ(proxy_.Requests(), std::vector<std::string>{"app.kavelo.io:443"})
+        << "the name goes to the proxy";
+}
+
+// The whole export by the Windows module: the host saves the view, the module reads the file, encodes
+// it and posts it over WinHTTP through the proxy; the server stores the JPEG and the user sees success.
+TEST_F(WinHttpClient, TheWindowsModuleExportsTheViewToTheServer) {
+    const std::string jpeg = MakeJpeg(64, 32);
+    const std::string jpegPath = dataDir_.Path() + "/view.jpg";
+    std::ofstream(jpegPath, std::ios::binary) << jpeg;
+    const ProbeResult result =
+        Probe({"--jpeg", jpegPath, "--link-id", kLinkedId}, true, true, "KAVELO_EXPORT_PROBE");
+    ASSERT_EQ(server_.Images().size(), 1u) << result.output;
+    const StoredImage image = server_.Images()[0];
+    std::ifstream stored(image.path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), std::istreambuf_iterator<char>()), jpeg);
+    EXPECT_EQ(image.accountId, kLinkedId);
+    EXPECT_NE(result.output.find("dialog 32531 Export to KAVELO succeeded\n"), std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("ImageID " + image.id + "\n"), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("report "), std::string::npos) << result.output;
+}
+
+TEST_F(WinHttpClient, ARedirectIsAnAnswerLikeAnyOther) {
+    server_.ScriptResponse(302, "", {{"Location", "https://app.kavelo.io/elsewhere"}});
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x"});
+    EXPECT_EQ(result.status, 302u) << result.output;
+    EXPECT_EQ(server_.Requests().size(), 1u) << "the Location is not followed";
+}
+
+TEST_F(WinHttpClient, ARefusedConnectionIsAConnectFailure) {
+    const ProbeResult result =
+        Probe({"--url", "https://127.0.0.1:" + std::to_string(ClosedPort()) + "/"}, /*viaProxy=*/false);
+    EXPECT_EQ(result.exception, "Connect") << result.output;
+}
+
+TEST_F(WinHttpClient, AnUntrustedCertificateFailsBeforeAnyRequestReachesTheServer) {
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x"}, true, /*trust=*/false);
+    EXPECT_EQ(result.exception, "Tls") << result.output;
+    // WinHTTP, as Windows' own TLS, checks the certificate once the handshake is through, then closes.
+    EXPECT_TRUE(server_.Requests().empty());
+    EXPECT_EQ(proxy_.Requests().size(), 1u)
+        << "the client did reach the server, and stopped at its certificate";
+}
+
+TEST_F(WinHttpClient, AStalledAnswerTimesOut) {
+    server_.StallNext(std::chrono::seconds(20));
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x", "--timeout", "1000"});
+    EXPECT_EQ(result.exception, "Timeout") << result.output;
+    EXPECT_EQ(server_.Requests().size(), 1u) << "the request itself went out";
+}
+
+// The server answers in pieces, each well within the time-out of one wait (1 s here).
+TEST_F(WinHttpClient, AHeaderStillIncompleteOneTimeOutAfterTheSendIsATimeout) {
+    server_.ScriptResponse(204, "");  // a head alone, in 4 pieces over 1.8 s
+    server_.PaceNext({std::chrono::milliseconds(600), 4});
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x", "--timeout", "1000"});
+    EXPECT_EQ(result.exception, "Timeout") << result.output;
+}
+
+TEST_F(WinHttpClient, AnAnswerStillIncompleteFourTimeOutsAfterTheSendIsATimeout) {
+    server_.ScriptResponse(200, std::string(4000, 'a'));  // in 9 pieces over 4.8 s
+    server_.PaceNext({std::chrono::milliseconds(600), 9});
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x", "--timeout", "1000"});
+    EXPECT_EQ(result.exception, "Timeout") << result.output;
+}
+
+TEST_F(WinHttpClient, ASlowAnswerWithinTheBoundsArrivesWhole) {
+    const std::string body(4000, 'a');
+    server_.ScriptResponse(200, body);  // in 4 pieces over 1.8 s, the head in the first
+    server_.PaceNext({std::chrono::milliseconds(600), 4});
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x", "--timeout", "1000"});
+    EXPECT_EQ(result.status, 200u) << result.output.substr(0, 300);
+    EXPECT_EQ(result.body, body);
+}
+
+TEST_F(WinHttpClient, ABodyOverTheCapIsRefused) {
+    server_.ScriptResponse(200, std::string(33 * 1024 * 1024, 'x'));
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x"});
+    EXPECT_EQ(result.exception, "BodyTooLarge") << result.output.substr(0, 300);
+}
+
+}  // namespace
+}  // namespace webapp::test
