@@ -25,6 +25,7 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
 
+#include "ConnectionRules.hpp"
 #include "ControlState.hpp"
 #include "HTTPException.hpp"
 #include "MessageAccess.hpp"
@@ -49,20 +50,8 @@ constexpr std::size_t kRecordSize = 16 * 1024;
 constexpr std::uint32_t kAnswerTimeouts = 4;
 using SteadyClock = std::chrono::steady_clock;
 
-[[noreturn]] void Fail(Kind kind, const std::string& message) {
-    throw Exception(kind, message.c_str());
-}
-
-const char* MethodName(MessageHeader::Method::Id method) {
-    static const char* const kNames[] = {"OPTIONS", "GET",   "HEAD",    "POST", "PUT",
-                                         "DELETE",  "TRACE", "CONNECT", "PATCH"};
-    return kNames[method];
-}
-
-bool CarriesBody(MessageHeader::Method::Id method) {
-    return method == MessageHeader::Method::Post || method == MessageHeader::Method::Put ||
-           method == MessageHeader::Method::Patch;
-}
+using Detail::Fail;
+using State = Detail::ConnectionState;
 
 // Receives the completion of any of the operations below and keeps its result.
 struct Completion {
@@ -127,8 +116,6 @@ bool IsClosedEarly(const beast::error_code& error) {
 namespace Client {
 
 struct ClientConnection::Impl {
-    enum class State { Fresh, Ready, Sent, Receiving, Spent, Broken, Closed };
-
     std::string host;
     std::uint16_t port = 0;
     std::string hostField;
@@ -201,11 +188,6 @@ struct ClientConnection::Impl {
         if (error.category() == http::make_error_code(http::error::bad_version).category())
             Broke(Kind::Protocol, "malformed response (" + error.message() + ")" + where);
         Broke(Kind::Receive, error.message() + where);
-    }
-
-    void Require(bool allowed, const char* call, const char* why) const {
-        if (!allowed)
-            Fail(Kind::Usage, std::string("HTTP::Client::ClientConnection::") + call + ": " + why);
     }
 
     void ConnectTcp();
@@ -375,44 +357,34 @@ UInt32 ClientConnection::GetTimeout() const {
 }
 
 void ClientConnection::Connect() {
-    impl_->Require(impl_->state == Impl::State::Fresh, "Connect", "the connection was connected before");
+    Detail::Require(impl_->state == State::Fresh, "Connect", "the connection was connected before");
     impl_->ConnectTcp();
     impl_->Handshake();
-    impl_->state = Impl::State::Ready;
+    impl_->state = State::Ready;
 }
 
 bool ClientConnection::IsConnected() const {
-    const Impl::State state = impl_->state;
-    return state == Impl::State::Ready || state == Impl::State::Sent || state == Impl::State::Receiving ||
-           state == Impl::State::Spent;
+    return Detail::IsOpen(impl_->state);
 }
 
 void ClientConnection::FinishSend() {
-    impl_->Require(impl_->state == Impl::State::Ready || impl_->state == Impl::State::Sent, "FinishSend",
-                   "the connection is not sending a request");
+    Detail::CheckFinishSend(impl_->state);
 }
 
 void ClientConnection::Send(const Request& request, const char* body, USize length) {
-    impl_->Require(impl_->state == Impl::State::Ready, "Send",
-                   impl_->state == Impl::State::Spent ? "the connection cannot carry another request"
-                                                      : "the connection is not ready for a request");
-    impl_->Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
+    Detail::CheckSend(impl_->state, request, body, length);
     const auto& fields = Detail::MessageAccess::Fields(request.GetRequestHeaderFieldCollection());
-    for (const char* own : {"Host", "Content-Length", "Transfer-Encoding"}) {
-        impl_->Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(own)), "Send",
-                       "the request names a header field the connection writes itself");
-    }
 
     const MessageHeader::Method::Id method = request.GetMethod();
     std::string head;
     head.reserve(256);
-    head.append(MethodName(method)).append(" ").append(Detail::MessageAccess::Target(request));
+    head.append(Detail::MethodName(method)).append(" ").append(Detail::MessageAccess::Target(request));
     head.append(request.GetVersion() == MessageHeader::HTTPVersion::Version11 ? " HTTP/1.1\r\n"
                                                                               : " HTTP/1.0\r\n");
     for (const auto& field : fields)
         head.append(field.first).append(": ").append(field.second).append("\r\n");
     head.append("Host: ").append(impl_->hostField).append("\r\n");
-    if (length > 0 || CarriesBody(method))
+    if (length > 0 || Detail::CarriesBody(method))
         head.append("Content-Length: ").append(std::to_string(length)).append("\r\n");
     head.append("\r\n");
 
@@ -427,27 +399,26 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     Detail::CountRequest();
     impl_->sentAt = SteadyClock::now();
     impl_->lastMethod = method;
-    impl_->state = Impl::State::Sent;
+    impl_->state = State::Sent;
 }
 
 Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
-    impl_->Require(impl_->state == Impl::State::Sent, "BeginReceive", "no request was sent");
+    Detail::Require(impl_->state == State::Sent, "BeginReceive", "no request was sent");
     impl_->ReadHeader(response);
-    impl_->state = Impl::State::Receiving;
+    impl_->state = State::Receiving;
     return *impl_->body;
 }
 
 void ClientConnection::FinishReceive() {
-    impl_->Require(impl_->state == Impl::State::Receiving, "FinishReceive", "no response is being received");
+    Detail::Require(impl_->state == State::Receiving, "FinishReceive", "no response is being received");
     const bool reusable = impl_->parser->is_done() && impl_->parser->keep_alive();
     impl_->parser.reset();
     impl_->answerBound.reset();
-    impl_->state = reusable ? Impl::State::Ready : Impl::State::Spent;
+    impl_->state = reusable ? State::Ready : State::Spent;
 }
 
 USize ClientConnection::ReadBody(char* destination, USize count) {
-    impl_->Require(impl_->state == Impl::State::Receiving, "body channel Read",
-                   "no response is being received");
+    Detail::Require(impl_->state == State::Receiving, "body channel Read", "no response is being received");
     Parser& parser = *impl_->parser;
     if (count == 0 || parser.is_done())
         return 0;
@@ -469,12 +440,12 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
 }
 
 void ClientConnection::Close(bool force) {
-    if (impl_->stream == nullptr || impl_->state == Impl::State::Closed) {
-        impl_->state = Impl::State::Closed;
+    if (impl_->stream == nullptr || impl_->state == State::Closed) {
+        impl_->state = State::Closed;
         return;
     }
     impl_->answerBound.reset();  // the goodbye is not part of the answer
-    if (!force && impl_->secured && impl_->state != Impl::State::Broken) {
+    if (!force && impl_->secured && impl_->state != State::Broken) {
         // Marking the peer's close_notify as received makes the shutdown send ours without waiting for it.
         SSL_set_shutdown(impl_->stream->native_handle(), SSL_RECEIVED_SHUTDOWN);
         impl_->Wait([&](Completion done) { impl_->stream->async_shutdown(done); });
@@ -482,21 +453,9 @@ void ClientConnection::Close(bool force) {
     beast::error_code ignored;
     beast::get_lowest_layer(*impl_->stream).socket().shutdown(tcp::socket::shutdown_both, ignored);
     beast::get_lowest_layer(*impl_->stream).close();
-    impl_->state = Impl::State::Closed;
+    impl_->state = State::Closed;
 }
 
 }  // namespace Client
-
-namespace Encoding {
-
-BodyIBinaryChannel::BodyIBinaryChannel(Client::ClientConnection& connection) : connection_(connection) {}
-
-BodyIBinaryChannel::~BodyIBinaryChannel() = default;
-
-USize BodyIBinaryChannel::Read(char* destination, USize count) {
-    return connection_.ReadBody(destination, count);
-}
-
-}  // namespace Encoding
 
 }  // namespace HTTP

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "ClientConnection.hpp"
+#include "ConnectionRules.hpp"
 #include "Counters.hpp"
 #include "HTTPException.hpp"
 #include "MessageAccess.hpp"
@@ -39,20 +40,8 @@ constexpr DWORD kWriteChunk = 64 * 1024;
 // whole answer within this many.
 constexpr ULONGLONG kWholeAnswerTimeouts = 4;
 
-[[noreturn]] void Fail(Kind kind, const std::string& message) {
-    throw Exception(kind, message.c_str());
-}
-
-const wchar_t* MethodName(MessageHeader::Method::Id method) {
-    static const wchar_t* const kNames[] = {L"OPTIONS", L"GET",   L"HEAD",    L"POST", L"PUT",
-                                            L"DELETE",  L"TRACE", L"CONNECT", L"PATCH"};
-    return kNames[method];
-}
-
-bool CarriesBody(MessageHeader::Method::Id method) {
-    return method == MessageHeader::Method::Post || method == MessageHeader::Method::Put ||
-           method == MessageHeader::Method::Patch;
-}
+using Detail::Fail;
+using State = Detail::ConnectionState;
 
 // Header bytes as WinHTTP hands them over: one UTF-16 unit per received byte.
 std::string Bytes(const std::wstring& text) {
@@ -188,8 +177,6 @@ constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP
 namespace Client {
 
 struct ClientConnection::Impl {
-    enum class State { Fresh, Ready, Sent, Receiving, Spent, Broken, Closed };
-
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -213,11 +200,6 @@ struct ClientConnection::Impl {
         state = State::Broken;
         CloseRequest();
         Fail(kind, message);
-    }
-
-    void Require(bool allowed, const char* call, const char* why) const {
-        if (!allowed)
-            Fail(Kind::Usage, std::string("HTTP::Client::ClientConnection::") + call + ": " + why);
     }
 
     // The longest the next wait may take: the time-out, and no later than `deadline` (0: none).
@@ -281,8 +263,9 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
     const std::wstring target = Platform::Widen(Detail::MessageAccess::Target(message));
     const wchar_t* version =
         message.GetVersion() == MessageHeader::HTTPVersion::Version11 ? L"HTTP/1.1" : L"HTTP/1.0";
-    request = WinHttpOpenRequest(connection, MethodName(method), target.c_str(), version, WINHTTP_NO_REFERER,
-                                 WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+    request =
+        WinHttpOpenRequest(connection, Platform::Widen(Detail::MethodName(method)).c_str(), target.c_str(),
+                           version, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
     if (request == nullptr)
         Broke(Kind::Send, "cannot open a request to " + hostText + ": " + WinHttpError(GetLastError()));
     outcome = std::make_shared<Outcome>();
@@ -353,7 +336,7 @@ UInt32 ClientConnection::GetTimeout() const {
 }
 
 void ClientConnection::Connect() {
-    impl_->Require(impl_->state == Impl::State::Fresh, "Connect", "the connection was connected before");
+    Detail::Require(impl_->state == State::Fresh, "Connect", "the connection was connected before");
     // The system's proxy setting is honoured; no user agent is named.
     impl_->session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                  WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
@@ -368,29 +351,19 @@ void ClientConnection::Connect() {
     if (impl_->connection == nullptr)
         impl_->Broke(Kind::Connect,
                      "cannot open a connection to " + impl_->hostText + ": " + WinHttpError(GetLastError()));
-    impl_->state = Impl::State::Ready;
+    impl_->state = State::Ready;
 }
 
 bool ClientConnection::IsConnected() const {
-    const Impl::State state = impl_->state;
-    return state == Impl::State::Ready || state == Impl::State::Sent || state == Impl::State::Receiving ||
-           state == Impl::State::Spent;
+    return Detail::IsOpen(impl_->state);
 }
 
 void ClientConnection::FinishSend() {
-    impl_->Require(impl_->state == Impl::State::Ready || impl_->state == Impl::State::Sent, "FinishSend",
-                   "the connection is not sending a request");
+    Detail::CheckFinishSend(impl_->state);
 }
 
 void ClientConnection::Send(const Request& request, const char* body, USize length) {
-    impl_->Require(impl_->state == Impl::State::Ready, "Send",
-                   impl_->state == Impl::State::Spent ? "the connection cannot carry another request"
-                                                      : "the connection is not ready for a request");
-    impl_->Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
-    for (const char* own : {"Host", "Content-Length", "Transfer-Encoding"}) {
-        impl_->Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(own)), "Send",
-                       "the request names a header field the connection writes itself");
-    }
+    Detail::CheckSend(impl_->state, request, body, length);
     Impl& c = *impl_;
     std::string head;
     c.OpenRequest(request, &head);
@@ -398,7 +371,7 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
     // at most the time-out inside WinHTTP.
     const std::string to = "sending the request to " + c.hostText;
-    const DWORD total = length > 0 || CarriesBody(request.GetMethod()) ? length : 0;
+    const DWORD total = length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0;
     HINTERNET handle = c.request;
     c.Run(
         [handle, total] {
@@ -429,11 +402,11 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
                                                                                        : GetTickCount64();
     c.bodyDone = request.GetMethod() == MessageHeader::Method::Head;
     c.bodyRead = 0;
-    c.state = Impl::State::Sent;
+    c.state = State::Sent;
 }
 
 Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
-    impl_->Require(impl_->state == Impl::State::Sent, "BeginReceive", "no request was sent");
+    Detail::Require(impl_->state == State::Sent, "BeginReceive", "no request was sent");
     Impl& c = *impl_;
     // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the send.
     const std::string from = "reading the response header from " + c.hostText;
@@ -479,21 +452,20 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
             c.Broke(Kind::BodyTooLarge,
                     "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
     }
-    c.state = Impl::State::Receiving;
+    c.state = State::Receiving;
     return *c.body;
 }
 
 void ClientConnection::FinishReceive() {
-    impl_->Require(impl_->state == Impl::State::Receiving, "FinishReceive", "no response is being received");
+    Detail::Require(impl_->state == State::Receiving, "FinishReceive", "no response is being received");
     const bool reusable = impl_->bodyDone;
     // A request handle closed before its body is read to the end takes its connection down with it.
     impl_->CloseRequest();
-    impl_->state = reusable ? Impl::State::Ready : Impl::State::Spent;
+    impl_->state = reusable ? State::Ready : State::Spent;
 }
 
 USize ClientConnection::ReadBody(char* destination, USize count) {
-    impl_->Require(impl_->state == Impl::State::Receiving, "body channel Read",
-                   "no response is being received");
+    Detail::Require(impl_->state == State::Receiving, "body channel Read", "no response is being received");
     Impl& c = *impl_;
     if (count == 0 || c.bodyDone)
         return 0;
@@ -529,21 +501,9 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
 void ClientConnection::Close(bool) {
     // WinHTTP ends TLS sessions itself; an orderly close and a forced one both release every handle.
     impl_->Release();
-    impl_->state = Impl::State::Closed;
+    impl_->state = State::Closed;
 }
 
 }  // namespace Client
-
-namespace Encoding {
-
-BodyIBinaryChannel::BodyIBinaryChannel(Client::ClientConnection& connection) : connection_(connection) {}
-
-BodyIBinaryChannel::~BodyIBinaryChannel() = default;
-
-USize BodyIBinaryChannel::Read(char* destination, USize count) {
-    return connection_.ReadBody(destination, count);
-}
-
-}  // namespace Encoding
 
 }  // namespace HTTP
