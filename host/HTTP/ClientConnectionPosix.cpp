@@ -46,6 +46,8 @@ using Parser = http::response_parser<http::buffer_body>;
 constexpr std::uint32_t kMaxHeaderSize = 64 * 1024;
 // The largest TLS record's payload.
 constexpr std::size_t kRecordSize = 16 * 1024;
+// How much of a request's TLS records gather before they go to the socket in one system call.
+constexpr long kWriteBuffer = 256 * 1024;
 // The whole answer must have arrived within this many time-outs after the request was sent.
 constexpr std::uint32_t kAnswerTimeouts = 4;
 using SteadyClock = std::chrono::steady_clock;
@@ -247,36 +249,51 @@ void ClientConnection::Impl::Handshake() {
     Detail::NoteCipher(SSL_CIPHER_get_name(SSL_get_current_cipher(session)));
 }
 
-// For the length of a write, the TLS session writes its records straight onto the (non-blocking) socket
-// instead of into the stream's buffer pair, which holds one record at a time and costs a copy, a timer
-// and a round through the io_context for each: a large body goes out at several times the speed. Each
-// wait for the socket to take more is bounded by the time-out.
+// For the length of a write, the TLS session writes its records onto the (non-blocking) socket through a
+// large buffer instead of into the stream's buffer pair, which holds one record at a time and costs a
+// copy, a timer and a round through the io_context for each: each system call then carries many records,
+// and a large body goes out at several times the speed. Each wait for the socket to take more is bounded
+// by the time-out.
 void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t size) {
     SSL* session = stream->native_handle();
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
-    BIO* const buffered = SSL_get_wbio(session);
+    BIO* const pair = SSL_get_wbio(session);
+    BIO* const gather = BIO_new(BIO_f_buffer());
     BIO* const direct = BIO_new_socket(socket, BIO_NOCLOSE);
-    if (direct == nullptr)
+    if (gather == nullptr || direct == nullptr || BIO_set_write_buffer_size(gather, kWriteBuffer) != 1) {
+        BIO_free(gather);
+        BIO_free(direct);
         Broke(Kind::Send, "cannot write the request to " + host + ": out of memory");
-    // The session holds its buffered BIO as both its read and its write side; swapping the write side
-    // drops one of those references and putting it back takes one again.
+    }
+    BIO_push(gather, direct);
     // The stream's modes suit its buffer pair; here the whole body goes in one call, and the record buffer
-    // is kept from one record to the next instead of being freed and allocated again.
+    // is kept from one record to the next instead of being freed and allocated again. The session holds
+    // the pair as both its read and its write side: swapping the write side drops one of those
+    // references, putting it back takes one again (and frees the buffer and socket BIOs).
     const long modes =
         SSL_clear_mode(session, 0) & (SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_RELEASE_BUFFERS);
     SSL_clear_mode(session, modes);
-    SSL_set0_wbio(session, direct);
+    SSL_set0_wbio(session, gather);
     struct Restore {
         SSL* session;
-        BIO* buffered;
+        BIO* pair;
         long modes;
         ~Restore() {
-            BIO_up_ref(buffered);
-            SSL_set0_wbio(session, buffered);
+            BIO_up_ref(pair);
+            SSL_set0_wbio(session, pair);
             SSL_set_mode(session, modes);
         }
-    } restore{session, buffered, modes};
+    } restore{session, pair, modes};
 
+    const auto awaitWritable = [&] {
+        pollfd writable{socket, POLLOUT, 0};
+        const int ready = ::poll(&writable, 1, timeout == 0 ? -1 : static_cast<int>(timeout));
+        if (ready == 0)
+            Broke(Kind::Timeout,
+                  "writing the request to " + host + " took longer than " + std::to_string(timeout) + " ms");
+        if (ready < 0 && errno != EINTR)
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+    };
     std::size_t done = 0;
     while (done < size) {
         std::size_t written = 0;
@@ -290,13 +307,12 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
             ERR_clear_error();
             Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
         }
-        pollfd writable{socket, POLLOUT, 0};
-        const int ready = ::poll(&writable, 1, timeout == 0 ? -1 : static_cast<int>(timeout));
-        if (ready == 0)
-            Broke(Kind::Timeout,
-                  "writing the request to " + host + " took longer than " + std::to_string(timeout) + " ms");
-        if (ready < 0 && errno != EINTR)
+        awaitWritable();
+    }
+    while (BIO_flush(gather) != 1) {
+        if (!BIO_should_retry(gather))
             Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+        awaitWritable();
     }
 }
 
