@@ -3,6 +3,8 @@
 // a CONNECT proxy, and the person in hostsim's browser confirms the login page over the same way. Each
 // case runs hostsim.exe once and checks its account and what the server stored. The Windows build
 // registers this program as a test and names hostsim, the module and Wine in the environment.
+#include <sys/wait.h>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -162,6 +164,19 @@ TEST_F(WindowsHostsim, AnUntrustedCertificateStopsTheExportBeforeAnyRequest) {
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
     EXPECT_TRUE(server_.Requests().empty()) << "no request reached the server";
     EXPECT_EQ(proxy_.Requests().size(), 1u) << "the client reached the server and stopped at its certificate";
+}
+
+// What the Windows hostsim cannot do is refused before anything is loaded, naming the option.
+TEST_F(WindowsHostsim, OptionsWindowsLacksAreRefusedByName) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"--browser", "chromium"}, {"--browser", "xdg-open"}, {"--route", "app.kavelo.io:443=127.0.0.1:1"}};
+    for (const std::vector<std::string>& options : refused) {
+        const WineRun run = Hostsim(options);
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << run.command << "\n"
+                                                                           << run.output;
+        EXPECT_NE(run.output.find("hostsim: " + options[0] + " "), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("host: loaded"), std::string::npos) << run.output;
+    }
 }
 
 }  // namespace
