@@ -5,6 +5,7 @@
 // registers this program as a test and names hostsim, the module and Wine in the environment.
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -164,6 +165,21 @@ TEST_F(WindowsHostsim, AnUntrustedCertificateStopsTheExportBeforeAnyRequest) {
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
     EXPECT_TRUE(server_.Requests().empty()) << "no request reached the server";
     EXPECT_EQ(proxy_.Requests().size(), 1u) << "the client reached the server and stopped at its certificate";
+}
+
+// WinHTTP gives up on a server that accepted the upload and never answers: one export report, no dialog.
+TEST_F(WindowsHostsim, AStalledServerEndsInTheExportReport) {
+    Link(kLinkedId);
+    server_.StallNext(std::chrono::seconds(20));
+    const WineRun run =
+        Hostsim({"--commands", "menu Export from current view; expect-reports 1; expect-beeps 1"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_NE(run.output.find("Error on exporting image to KAVELO. Please try again: Unknown Error\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("dialog "), std::string::npos) << run.output;
+    EXPECT_EQ(server_.Requests().size(), 1u) << "the upload itself went out";
+    EXPECT_TRUE(server_.Images().empty());
 }
 
 // What the Windows hostsim cannot do is refused before anything is loaded, naming the option.
