@@ -183,6 +183,10 @@ int main(int argc, char** argv) {
         }
         args.options.chromium.routes.push_back(route);
     }
+    // On Windows the anchors live in the user's certificate store, beyond this process: out again at the end.
+    struct AnchorsCleared {
+        ~AnchorsCleared() { HTTP::Control::ClearTrustAnchors(); }
+    } anchorsCleared;
     for (const std::string& file : args.trust) {
         std::string pem;
         if (!ReadText(file, &pem)) {
@@ -222,8 +226,6 @@ int main(int argc, char** argv) {
     }
 
     host.Unload(args.release);
-    // On Windows the anchors live in the user's certificate store, beyond this process.
-    HTTP::Control::ClearTrustAnchors();
     host.Browser().StopBrowser();
     host.Browser().WaitForChildren();
     const auto before = host.MemoryBeforeLoad();

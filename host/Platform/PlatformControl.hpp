@@ -1,4 +1,5 @@
-// Control of the Windows-call stand-in: the browser launcher that ShellExecuteW hands URLs to.
+// Control of the browser launcher that ShellExecuteW calls reach: the host library's own ShellExecuteW
+// where there is no Windows API, the simulated host's redirection of a module's import on Windows.
 #pragma once
 
 #include <cstdint>
