@@ -1,7 +1,8 @@
 # The Windows build (windows preset): the host library stand-in and KAVELO.apx as 64-bit DLLs, the unit
 # tests and the Windows tests, all run under Wine. Included by the top CMakeLists.txt when cross-compiling.
 # Parts that need libraries Debian has no MinGW build of (OpenSSL, libjpeg-turbo, Boost's compiled parts)
-# stay out: the simulated host, the web application stand-in, the native benchmarks and their tests.
+# stay out: the web application stand-in, the native benchmarks and their tests; the simulated host
+# builds with Windows' own JPEG codec (WIC) and HTTP stack (the host library's WinHTTP client).
 # What must run on the build machine (the resource compiler, the web application stand-in, the drivers of
 # the Windows tests) comes from a native build of this tree, named by KAVELO_NATIVE_BUILD.
 set(KAVELO_NATIVE_BUILD "${PROJECT_SOURCE_DIR}/build/release" CACHE PATH "A native build of this tree")
@@ -51,6 +52,7 @@ enable_testing()
 add_subdirectory(host)
 add_subdirectory(resources)
 add_subdirectory(Src)
+add_subdirectory(hostsim)
 add_subdirectory(tests)
 if(KAVELO_BENCH)
   add_subdirectory(bench)

@@ -81,12 +81,15 @@ private:
     LoginConfirmer confirmer_;
     std::vector<Launch> launches_;
     std::vector<std::size_t> pending_;  // launches waiting for hostsim to be idle: indices into launches_
-    std::vector<pid_t> children_;
+    std::vector<pid_t> children_;       // process ids
     std::unique_ptr<ChromiumUser> chromium_;
 };
 
 // Parses a --browser value: "none", "xdg-open", "confirm-login", "chromium", or any other text as a command.
 BrowserMode ParseBrowserMode(const std::string& value, std::string* command);
+// Whether this platform's hostsim has `mode`; false with *why saying what is missing when not (Windows
+// has no xdg-open and no Chromium of its own here).
+bool BrowserModeAvailable(BrowserMode mode, std::string* why);
 
 // The eid of a login-page URL (path "/login", query "eid=..."), or empty when the URL is not one.
 std::string LoginIdOf(const std::string& url);

@@ -1,4 +1,4 @@
-// RGB images and their JPEG form, through libjpeg-turbo's TurboJPEG interface.
+// RGB images and their JPEG form (libjpeg-turbo on POSIX systems, WIC on Windows).
 #pragma once
 
 #include <string>

@@ -115,6 +115,8 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
             if (!value(&text))
                 return false;
             args->options.browser = hostsim::ParseBrowserMode(text, &args->options.browserCommand);
+            if (!hostsim::BrowserModeAvailable(args->options.browser, error))
+                return false;
         } else if (flag == "--screenshots") {
             if (!value(&args->options.screenshotDir))
                 return false;
@@ -172,9 +174,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (const Route& route : args.routes) {
-        HTTP::Control::RouteHost(route.host, route.port, route.toAddress, route.toPort);
+        // Windows' HTTP stack cannot route a name elsewhere; its way there is a proxy.
+        try {
+            HTTP::Control::RouteHost(route.host, route.port, route.toAddress, route.toPort);
+        } catch (const std::exception& e) {
+            std::cerr << "hostsim: --route is not available here: " << e.what() << "\n";
+            return 2;
+        }
         args.options.chromium.routes.push_back(route);
     }
+    // On Windows the anchors live in the user's certificate store, beyond this process: out again at the end.
+    struct AnchorsCleared {
+        ~AnchorsCleared() { HTTP::Control::ClearTrustAnchors(); }
+    } anchorsCleared;
     for (const std::string& file : args.trust) {
         std::string pem;
         if (!ReadText(file, &pem)) {

@@ -4,19 +4,38 @@
 # Starts the web application stand-in on loopback with its throwaway certificate authority, then hostsim
 # with the built module, the origin routed to the stand-in and its authority trusted. --browser opens the
 # pages in a real headless Chromium (the login confirmed with the page's button) and keeps screenshots.
+#   play-first-use.sh WINDOWS_BUILD_DIR --windows
+# runs the Windows hostsim and module of a windows-preset build under Wine (in the build's Wine prefix, or
+# KAVELO_WINEPREFIX): WinHTTP cannot route a name, so the stand-in (the native build's, build/release or
+# KAVELO_NATIVE_BUILD) also runs a CONNECT proxy, and hostsim reaches app.kavelo.io through it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="$1"
 shift
 interactive=0
 browser=confirm-login
+windows=0
 for option in "$@"; do
   case "$option" in
     --interactive) interactive=1 ;;
     --browser) browser=chromium ;;
-    *) echo "usage: play-first-use.sh BUILD_DIR [--interactive] [--browser]" >&2; exit 2 ;;
+    --windows) windows=1 ;;
+    *) echo "usage: play-first-use.sh BUILD_DIR [--interactive] [--browser] | WINDOWS_BUILD_DIR --windows" >&2; exit 2 ;;
   esac
 done
+if [ "$windows" = 1 ] && { [ "$interactive" = 1 ] || [ "$browser" = chromium ]; }; then
+  echo "play-first-use.sh: --windows plays the scripted first use only (Wine gives hostsim no terminal, and" >&2
+  echo "the Windows hostsim has no Chromium): leave out --interactive and --browser" >&2
+  exit 2
+fi
+webapp_program="$build/webapp/kavelo-webapp"
+webapp_args=()
+ready_line='^images: '  # the last line it prints once serving
+if [ "$windows" = 1 ]; then
+  webapp_program="${KAVELO_NATIVE_BUILD:-build/release}/webapp/kavelo-webapp"
+  webapp_args=(--connect-proxy)
+  ready_line='^proxy: '
+fi
 # KAVELO_DEMO_DIR names the folder for the run's data (emptied first); by default a new one under /tmp.
 if [ -n "${KAVELO_DEMO_DIR:-}" ]; then
   data="$KAVELO_DEMO_DIR"
@@ -29,14 +48,14 @@ webapp_log="$data/webapp.log"
 mkfifo "$data/webapp.stdin"
 
 # The web application runs until its standard input closes.
-"$build/webapp/kavelo-webapp" --data-dir "$data/webapp" --until-stdin-closes <"$data/webapp.stdin" >"$webapp_log" 2>&1 &
+"$webapp_program" --data-dir "$data/webapp" --until-stdin-closes "${webapp_args[@]}" <"$data/webapp.stdin" >"$webapp_log" 2>&1 &
 webapp_pid=$!
 exec 3>"$data/webapp.stdin"
 stop_webapp() { exec 3>&-; wait "$webapp_pid" 2>/dev/null || true; }
 trap stop_webapp EXIT
 
 for _ in $(seq 100); do
-  grep -q '^listening on ' "$webapp_log" && break
+  grep -q "$ready_line" "$webapp_log" && break
   sleep 0.1
 done
 port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$webapp_log")
@@ -46,10 +65,19 @@ if [ -z "$port" ] || [ -z "$ca" ]; then
   cat "$webapp_log" >&2
   exit 1
 fi
-echo "Web application stand-in: https://app.kavelo.io routed to 127.0.0.1:$port (CA $ca)"
-
+hostsim=("$build/hostsim/hostsim")
 args=(--module "$build/Src/KAVELO.apx" --data-dir "$data/host" --window 1280x720
       --route "app.kavelo.io:443=127.0.0.1:$port" --trust "$ca" --browser "$browser")
+if [ "$windows" = 1 ]; then
+  proxy=$(sed -n 's/^proxy: //p' "$webapp_log")
+  echo "Web application stand-in: https://app.kavelo.io at 127.0.0.1:$port, reached by WinHTTP through the CONNECT proxy at $proxy (CA $ca)"
+  export http_proxy="http://$proxy"
+  hostsim=(tools/wine-run.sh "${KAVELO_WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}" "$build/bin/hostsim.exe")
+  args=(--module "$build/bin/KAVELO.apx" --data-dir "$data/host" --window 1280x720 --trust "$ca"
+        --browser "$browser")
+else
+  echo "Web application stand-in: https://app.kavelo.io routed to 127.0.0.1:$port (CA $ca)"
+fi
 if [ "$browser" = chromium ]; then
   args+=(--screenshots "$data/screenshots")
 fi
@@ -60,10 +88,10 @@ else
 fi
 status=0
 if [ "$interactive" = 1 ]; then
-  "$build/hostsim/hostsim" "${args[@]}" || status=$?
+  "${hostsim[@]}" "${args[@]}" || status=$?
 else
   # The full account (debug lines included) goes to a log; the readable part is shown here.
-  "$build/hostsim/hostsim" "${args[@]}" >"$data/hostsim.log" 2>&1 || status=$?
+  "${hostsim[@]}" "${args[@]}" >"$data/hostsim.log" 2>&1 || status=$?
   grep -E '^(menu: [^h]|dialog |  (buttons|user):|browser: (open|login)|host: (view saved|unloaded)|debug: ImageID|summary:|EXPECTATION FAILED|error:)' \
     "$data/hostsim.log" | sed -e 's/^/  /'
   echo "  (everything hostsim printed, debug lines included: $data/hostsim.log)"

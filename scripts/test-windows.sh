@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
-scripts/build.sh release kavelo-rescomp kavelo-webapp winhttp_client_test KAVELO >/dev/null
+scripts/build.sh release kavelo-rescomp kavelo-webapp winhttp_client_test hostsim_wine_test KAVELO >/dev/null
 scripts/build.sh windows
 prefix="$PWD/build/windows/wineprefix"
 rm -rf "$prefix" "$prefix.lock"

@@ -8,19 +8,23 @@
 #include <string>
 #include <thread>
 
+#include "ConnectProxy.hpp"
 #include "Server.hpp"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: kavelo-webapp --data-dir DIR [--port N] [--host-name NAME] [--max-body-bytes N]\n"
-    "                     [--until-stdin-closes]\n"
+    "                     [--until-stdin-closes] [--connect-proxy]\n"
     "Serves HTTPS on 127.0.0.1 with a certificate for NAME (default app.kavelo.io) issued by a\n"
-    "certificate authority written to DIR/ca.pem; stored images go to DIR/images.\n";
+    "certificate authority written to DIR/ca.pem; stored images go to DIR/images.\n"
+    "--connect-proxy also answers CONNECT NAME:443 on another loopback port with a tunnel to the server,\n"
+    "for clients that reach a host name only through a proxy (WinHTTP under Wine).\n";
 
 struct Arguments {
     webapp::ServerOptions options;
     bool untilStdinCloses = false;
+    bool connectProxy = false;
 };
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -52,6 +56,10 @@ Arguments Parse(int argc, char** argv) {
         }
         if (option == "--until-stdin-closes") {
             arguments.untilStdinCloses = true;
+            continue;
+        }
+        if (option == "--connect-proxy") {
+            arguments.connectProxy = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -90,8 +98,13 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     webapp::Server server(arguments.options);
+    webapp::ConnectProxy proxy;
     try {
         server.Start();
+        if (arguments.connectProxy) {
+            proxy.Route(server.HostName(), 443, server.Port());
+            proxy.Start();
+        }
     } catch (const std::exception& error) {
         std::cerr << "kavelo-webapp: " << error.what() << std::endl;
         return 1;
@@ -100,6 +113,8 @@ int main(int argc, char** argv) {
     std::cout << "host name: " << server.HostName() << std::endl;
     std::cout << "ca: " << server.CaCertPath() << std::endl;
     std::cout << "images: " << server.ImagesDir() << std::endl;
+    if (arguments.connectProxy)
+        std::cout << "proxy: 127.0.0.1:" << proxy.Port() << std::endl;
 
     if (arguments.untilStdinCloses) {
         // Left running at exit: it only waits on stdin and turns its end into a stop signal.
@@ -112,6 +127,7 @@ int main(int argc, char** argv) {
     }
     int received = 0;
     sigwait(&stopSignals, &received);
+    proxy.Stop();
     server.Stop();
     std::cout << "stopped" << std::endl;
     return 0;

@@ -1,6 +1,8 @@
-// Control of the Windows-call stand-in: the browser launcher that ShellExecuteW hands URLs to.
+// Control of the browser launcher that ShellExecuteW calls reach: the host library's own ShellExecuteW
+// where there is no Windows API, the simulated host's redirection of a module's import on Windows.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,5 +18,8 @@ struct ShellRequest {
 // ShellExecuteW fails with SE_ERR_NOASSOC (31) and writes why to standard error.
 using Launcher = std::function<bool(const ShellRequest& request)>;
 void SetLauncher(Launcher launcher);
+// Hands `request` to the launcher and answers as ShellExecuteW does: 42 when the launch was started,
+// 31 (SE_ERR_NOASSOC) when it was not or no launcher is set (then saying so on standard error).
+std::intptr_t Launch(const ShellRequest& request);
 
 }  // namespace Platform::Control

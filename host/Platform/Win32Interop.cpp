@@ -5,23 +5,12 @@
 #include <link.h>
 #include <stdlib.h>
 
-#include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "PlatformControl.hpp"
 #include "UniString.hpp"
 
 namespace {
-
-constexpr std::intptr_t kShellOk = 42;
-constexpr std::intptr_t kShellNoAssociation = 31;
-
-std::mutex launcherMutex;
-Platform::Control::Launcher& CurrentLauncher() {
-    static Platform::Control::Launcher launcher;
-    return launcher;
-}
 
 std::u16string Copy(LPCWSTR text) {
     return text != nullptr ? std::u16string(text) : std::u16string();
@@ -46,22 +35,6 @@ extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
 
 extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR operation, LPCWSTR file, LPCWSTR /*parameters*/,
                                    LPCWSTR /*directory*/, int showCommand) {
-    Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand};
-    Platform::Control::Launcher launcher;
-    {
-        std::lock_guard<std::mutex> lock(launcherMutex);
-        launcher = CurrentLauncher();
-    }
-    if (!launcher) {
-        std::fputs("ShellExecuteW: no browser launcher is set; nothing was opened\n", stderr);
-        return reinterpret_cast<HINSTANCE>(kShellNoAssociation);
-    }
-    return reinterpret_cast<HINSTANCE>(launcher(request) ? kShellOk : kShellNoAssociation);
+    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand};
+    return reinterpret_cast<HINSTANCE>(Platform::Control::Launch(request));
 }
-
-namespace Platform::Control {
-void SetLauncher(Launcher launcher) {
-    std::lock_guard<std::mutex> lock(launcherMutex);
-    CurrentLauncher() = std::move(launcher);
-}
-}  // namespace Platform::Control

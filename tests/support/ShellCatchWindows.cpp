@@ -1,6 +1,6 @@
 // ShellExecuteW calls caught at the Windows level: the entry of ShellExecuteW in a module's import address
-// table is pointed at a recorder, and put back afterwards. The module's code runs unchanged and calls
-// what it believes is the shell.
+// table is pointed at a recorder (with the simulated host's import writer), and put back afterwards. The
+// module's code runs unchanged and calls what it believes is the shell.
 #include <windows.h>
 // After windows.h.
 #include <shellapi.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ShellCatch.hpp"
+#include "ShellImport.hpp"
 
 namespace testsupport {
 
@@ -40,55 +41,26 @@ HINSTANCE WINAPI CaughtShellExecuteW(HWND owner, LPCWSTR operation, LPCWSTR file
     return reinterpret_cast<HINSTANCE>(started ? kStarted : kNoAssociation);
 }
 
-void Write(void** entry, void* value) {
-    DWORD old = 0;
-    VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &old);
-    *entry = value;
-    VirtualProtect(entry, sizeof *entry, old, &old);
-}
-
-// The import entries of `module` that hold the shell's ShellExecuteW.
-std::vector<void**> ShellExecuteEntries(HMODULE module) {
-    HMODULE shell = LoadLibraryW(L"shell32.dll");
-    void* real = reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW"));
-    auto* base = reinterpret_cast<BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    std::vector<void**> entries;
-    if (imports.VirtualAddress == 0)
-        return entries;
-    for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         library->Name != 0; ++library) {
-        for (auto** entry = reinterpret_cast<void**>(base + library->FirstThunk); *entry != nullptr;
-             ++entry) {
-            if (*entry == real)
-                entries.push_back(entry);
-        }
-    }
-    return entries;
-}
-
 }  // namespace
 
 void CatchShell(ShellCatcher catcher, void* module) {
     std::lock_guard<std::mutex> lock(catchMutex);
     current = std::move(catcher);
     HMODULE target = module != nullptr ? static_cast<HMODULE>(module) : GetModuleHandleW(nullptr);
-    const std::vector<void**> entries = ShellExecuteEntries(target);
+    const std::vector<void**> entries = hostsim::ShellExecuteImports(target);
     // A test program that does not link the module's browser code has nothing to catch; a module
     // named explicitly must import the call.
     if (entries.empty() && module != nullptr)
         throw std::logic_error("CatchShell: the module does not import ShellExecuteW");
     for (void** entry : entries) {
         patched.emplace_back(entry, *entry);
-        Write(entry, reinterpret_cast<void*>(&CaughtShellExecuteW));
+        hostsim::WriteImport(entry, reinterpret_cast<void*>(&CaughtShellExecuteW));
     }
 }
 
 void StopCatchingShell() {
     std::lock_guard<std::mutex> lock(catchMutex);
-    for (auto it = patched.rbegin(); it != patched.rend(); ++it) Write(it->first, it->second);
+    for (auto it = patched.rbegin(); it != patched.rend(); ++it) hostsim::WriteImport(it->first, it->second);
     patched.clear();
     current = nullptr;
 }

@@ -5,7 +5,7 @@
 # those types (names, or numbers for the standard ones); with STRIPPED, have no symbols or debug data.
 cmake_minimum_required(VERSION 3.22)
 set(system_dlls kernel32.dll msvcrt.dll user32.dll advapi32.dll shell32.dll bcrypt.dll crypt32.dll winhttp.dll
-                ws2_32.dll ole32.dll)
+                ws2_32.dll ole32.dll oleaut32.dll windowscodecs.dll)
 set(host_dlls kavelohost.dll)
 
 string(REPLACE "," ";" EXPORTS "${EXPORTS}")

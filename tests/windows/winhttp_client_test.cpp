@@ -7,15 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "ConnectProxy.hpp"
-#include "WebappTestSupport.hpp"
+#include "WineRun.hpp"
 
 namespace webapp::test {
 namespace {
@@ -26,19 +23,6 @@ struct ProbeResult {
     unsigned status = 0;
     std::string body;
 };
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0')
-        throw std::runtime_error(std::string(name) + " is not set; the Windows build's ctest sets it");
-    return value;
-}
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 ProbeResult Parse(const std::string& output) {
     ProbeResult result;
@@ -76,41 +60,22 @@ std::uint16_t ClosedPort() {
     return ntohs(address.sin_port);
 }
 
-class WinHttpClient : public WebappTest {
+class WinHttpClient : public ProxiedWebappTest {
 protected:
-    void SetUp() override {
-        WebappTest::SetUp();
-        proxy_.Route("app.kavelo.io", 443, server_.Port());
-        proxy_.Start();
-        caPath_ = dataDir_.Path() + "/trusted-ca.pem";
-        std::ofstream(caPath_) << server_.CaCertPem();
-    }
-
     // Runs one exchange of a Windows program (http_probe by default) under Wine; with `viaProxy` WinHTTP's
     // proxy is this test's.
     ProbeResult Probe(const std::vector<std::string>& arguments, bool viaProxy = true, bool trust = true,
                       const char* program = "KAVELO_HTTP_PROBE") {
-        std::string command =
-            viaProxy ? "http_proxy=" + Quote("http://127.0.0.1:" + std::to_string(proxy_.Port())) + " "
-                     : std::string("http_proxy= ");
-        command += Quote(Environment("KAVELO_WINE_RUN")) + " " + Quote(Environment("KAVELO_WINEPREFIX")) +
-                   " " + Quote(Environment(program));
-        for (const std::string& argument : arguments) command += " " + Quote(argument);
-        if (trust)
-            command += " --trust " + Quote(caPath_);
-        // The output goes to a file, not a pipe: Wine's own helper processes may inherit the probe's
-        // descriptors and outlive it, and a pipe would then never end.
-        const std::string outputPath = dataDir_.Path() + "/probe-output";
-        command += " >" + Quote(outputPath) + " 2>&1";
-        const int status = std::system(command.c_str());
-        std::ifstream in(outputPath, std::ios::binary);
-        const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(status, 0) << command << "\n" << output;
-        return Parse(output);
+        std::vector<std::string> all = arguments;
+        if (trust) {
+            all.push_back("--trust");
+            all.push_back(caPath_);
+        }
+        const WineRun run =
+            RunUnderWine(program, all, viaProxy ? proxy_.Port() : 0, dataDir_.Path() + "/probe-output");
+        EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+        return Parse(run.output);
     }
-
-    ConnectProxy proxy_;
-    std::string caPath_;
 };
 
 const std::string kImages = "https://app.kavelo.io/api/v1/images";

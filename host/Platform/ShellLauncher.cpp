@@ -1,0 +1,41 @@
+// The browser launcher that ShellExecuteW calls reach: through the host library's own ShellExecuteW
+// where there is no Windows API, through the simulated host's redirection of a module's import on Windows.
+#include <cstdio>
+#include <mutex>
+
+#include "PlatformControl.hpp"
+
+namespace Platform::Control {
+
+namespace {
+
+constexpr std::intptr_t kShellOk = 42;
+constexpr std::intptr_t kShellNoAssociation = 31;  // SE_ERR_NOASSOC
+
+std::mutex launcherMutex;
+Launcher& CurrentLauncher() {
+    static Launcher launcher;
+    return launcher;
+}
+
+}  // namespace
+
+void SetLauncher(Launcher launcher) {
+    std::lock_guard<std::mutex> lock(launcherMutex);
+    CurrentLauncher() = std::move(launcher);
+}
+
+std::intptr_t Launch(const ShellRequest& request) {
+    Launcher launcher;
+    {
+        std::lock_guard<std::mutex> lock(launcherMutex);
+        launcher = CurrentLauncher();
+    }
+    if (!launcher) {
+        std::fputs("ShellExecuteW: no browser launcher is set; nothing was opened\n", stderr);
+        return kShellNoAssociation;
+    }
+    return launcher(request) ? kShellOk : kShellNoAssociation;
+}
+
+}  // namespace Platform::Control

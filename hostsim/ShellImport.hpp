@@ -1,0 +1,23 @@
+// hostsim's browser on Windows: the module calls the system's ShellExecuteW, and hostsim points the
+// module's import of it at the launcher set through Platform::Control::SetLauncher, which the host
+// library's own ShellExecuteW reaches on other systems. Windows builds only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Win32Interop.hpp"
+
+namespace hostsim {
+
+// Points every import entry of ShellExecuteW in `module` (a handle from LoadLibraryW) at the launcher.
+// Returns false with *error saying why when the module imports no ShellExecuteW or an entry cannot be
+// written. The entries stay redirected until the module is freed.
+bool RedirectShellImport(HMODULE module, std::string* error);
+
+// The import entries of `module` that hold shell32's ShellExecuteW (none when it imports no such call).
+std::vector<void**> ShellExecuteImports(HMODULE module);
+// Writes `function` into the import entry; false (GetLastError says why) when the page cannot be written.
+bool WriteImport(void** entry, void* function);
+
+}  // namespace hostsim

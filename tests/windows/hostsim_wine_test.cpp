@@ -1,0 +1,199 @@
+// The Windows hostsim under Wine driving the Windows module: the system loader loads KAVELO.apx, WIC
+// writes the view's JPEG, WinHTTP reaches the web application stand-in (running here, natively) through
+// a CONNECT proxy, and the person in hostsim's browser confirms the login page over the same way. Each
+// case runs hostsim.exe once and checks its account and what the server stored. The Windows build
+// registers this program as a test and names hostsim, the module and Wine in the environment.
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "PreferencesStore.hpp"
+#include "WebappTestSupport.hpp"
+#include "WineRun.hpp"
+
+namespace webapp::test {
+namespace {
+
+// The module's "MDID" resource: the key its preferences are kept under.
+const hostsim::AddOnKey kModuleKey{0x807DA087u, 0x88A7D9CAu};
+const std::string kLivePage = "https://app.kavelo.io/?uploadRealtime=true";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The path as Wine's Windows programs see a file of this machine: drive Z: is the root.
+std::string WindowsPath(std::string path) {
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return "Z:" + path;
+}
+
+bool Has(const std::string& output, const std::string& line) {
+    return output.find(line + "\n") != std::string::npos;
+}
+
+class WindowsHostsim : public ProxiedWebappTest {
+protected:
+    void SetUp() override {
+        ProxiedWebappTest::SetUp();
+        hostData_ = dataDir_.Path() + "/host";
+    }
+
+    // Runs hostsim.exe with the module, the stand-in's authority trusted and a person who confirms login
+    // pages, then `arguments`.
+    WineRun Hostsim(const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = {"--module",   Environment("KAVELO_MODULE"),
+                                        "--data-dir", hostData_,
+                                        "--window",   "320x200",
+                                        "--trust",    caPath_,
+                                        "--browser",  "confirm-login"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return RunUnderWine("KAVELO_HOSTSIM", all, proxy_.Port(), dataDir_.Path() + "/hostsim-output");
+    }
+
+    // Stores preferences as a linked add-on whose live page was last opened long ago, in the file format
+    // the Windows hostsim shares with the Linux one, and links the account on the server.
+    void Link(const std::string& id) {
+        hostsim::StoredPreferences record;
+        record.version = 1;
+        record.bytes.assign(48, 0);
+        std::memcpy(record.bytes.data(), id.c_str(), id.size());
+        std::string error;
+        ASSERT_TRUE(hostsim::PreferencesStore(hostData_ + "/Preferences").Save(kModuleKey, record, &error))
+            << error;
+        server_.LinkAccount(id);
+    }
+
+    std::string hostData_;
+};
+
+// The user's first use, as scripts/demo.sh --windows plays it: the export asks to link, the login page
+// is confirmed, the second export uploads the view, "Open live connection" opens the live page.
+TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
+    const WineRun run = Hostsim({"--script", Environment("KAVELO_FIRST_USE_SCRIPT")});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_EQ(run.output.find('\r'), std::string::npos) << "the account's lines end as on Linux";
+    EXPECT_TRUE(Has(run.output,
+                    "dialog 32520 \"Link to KAVELO\": Before exporting your renders to KAVELO you "
+                    "need to link Archicad to your KAVELO account. Click on OK and login in the "
+                    "browser page that will open."))
+        << run.output;
+    const std::size_t login = run.output.find("browser: open https://app.kavelo.io/login?eid=");
+    ASSERT_NE(login, std::string::npos) << run.output;
+    const std::string eid = run.output.substr(login + 46, 36);
+    EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
+        << run.output;
+    EXPECT_TRUE(Has(run.output, "browser: open " + kLivePage)) << run.output;
+
+    ASSERT_EQ(server_.Images().size(), 1u) << run.output;
+    const StoredImage image = server_.Images()[0];
+    EXPECT_EQ(image.accountId, eid) << "uploaded under the id the login page linked";
+    const std::string written = ReadFile(hostData_ + "/ApplicationData/KaveloArchiCapture.jpeg");
+    ASSERT_GT(written.size(), 1000u);
+    EXPECT_EQ(written.compare(0, 3, "\xFF\xD8\xFF"), 0) << "WIC wrote a JPEG";
+    EXPECT_EQ(ReadFile(image.path), written) << "the server keeps the exact bytes hostsim wrote";
+    EXPECT_TRUE(Has(run.output, "debug: ImageID " + image.id)) << run.output;
+
+    EXPECT_TRUE(Has(run.output, "host: unloaded " + WindowsPath(Environment("KAVELO_MODULE")) +
+                                    "; memory manager: 0 live blocks (0 before the load), 0 bytes"))
+        << run.output;
+    EXPECT_TRUE(Has(run.output,
+                    "summary: 0 report(s), 0 beep(s), 2 browser launch(es), 1 view(s) saved, 0 "
+                    "failed command(s); module memory balance: 0 live block(s)"))
+        << run.output;
+}
+
+// A never opened live page: the success dialog's "Open live" hands the shell the live page of the new
+// image, its id escaped, and the UTF-16 the module passed arrives whole.
+TEST_F(WindowsHostsim, OpenLiveHandsTheShellTheEscapedIdOfTheImage) {
+    Link(kLinkedId);
+    server_.ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x\"}");
+    const WineRun run = Hostsim({"--commands",
+                                 "answer click 1 for 32532; menu Export from current view; "
+                                 "expect-launches 1; expect-reports 0"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_TRUE(Has(run.output, "browser: open " + kLivePage + "&imageId=a%20b%22c%0D%0A%C3%A4&#x"))
+        << run.output;
+    EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+TEST_F(WindowsHostsim, UnauthorizedShowsTheFailureAndTheLinkFlowOpensTheLoginPage) {
+    Link(kLinkedId);
+    server_.ScriptResponse(401, "{\"error\":\"unknown key\"}");
+    const WineRun run = Hostsim({"--commands",
+                                 "answer click 1 for 32533; answer click 1 for 32520; menu Export "
+                                 "from current view; expect-launches 1; expect-reports 0"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    const std::size_t login = run.output.find("browser: open https://app.kavelo.io/login?eid=");
+    ASSERT_NE(login, std::string::npos) << run.output;
+    const std::string eid = run.output.substr(login + 46, 36);
+    EXPECT_NE(eid, kLinkedId) << "a new id is linked";
+    EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
+        << run.output;
+    EXPECT_EQ(server_.Requests().size(), 3u) << "the upload, then the login page and its form";
+}
+
+TEST_F(WindowsHostsim, TooLargeIsReportedAndAnUnloadWithoutReleaseIsAbnormal) {
+    Link(kLinkedId);
+    server_.ScriptResponse(413, "too big");
+    const WineRun run = Hostsim(
+        {"--no-release", "--commands", "menu Export from current view; expect-reports 1; expect-beeps 1"});
+    EXPECT_NE(run.output.find("The image sent to KAVELO is too big. Try reducing the window size of "
+                              "Archicad.: Unknown Error\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_TRUE(Has(run.output, "debug: Abnormal add-on termination (\"" +
+                                    WindowsPath(Environment("KAVELO_MODULE")) + "\")"))
+        << run.output;
+    EXPECT_TRUE(server_.Images().empty());
+}
+
+TEST_F(WindowsHostsim, AnUntrustedCertificateStopsTheExportBeforeAnyRequest) {
+    Link(kLinkedId);
+    std::vector<std::string> arguments = {"--module",   Environment("KAVELO_MODULE"),
+                                          "--data-dir", hostData_,
+                                          "--commands", "menu Export from current view; expect-reports 1"};
+    const WineRun run = RunUnderWine("KAVELO_HOSTSIM", arguments, proxy_.Port(), dataDir_.Path() + "/out");
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_TRUE(server_.Requests().empty()) << "no request reached the server";
+    EXPECT_EQ(proxy_.Requests().size(), 1u) << "the client reached the server and stopped at its certificate";
+}
+
+// WinHTTP gives up on a server that accepted the upload and never answers: one export report, no dialog.
+TEST_F(WindowsHostsim, AStalledServerEndsInTheExportReport) {
+    Link(kLinkedId);
+    server_.StallNext(std::chrono::seconds(20));
+    const WineRun run =
+        Hostsim({"--commands", "menu Export from current view; expect-reports 1; expect-beeps 1"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_NE(run.output.find("Error on exporting image to KAVELO. Please try again: Unknown Error\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("dialog "), std::string::npos) << run.output;
+    EXPECT_EQ(server_.Requests().size(), 1u) << "the upload itself went out";
+    EXPECT_TRUE(server_.Images().empty());
+}
+
+// What the Windows hostsim cannot do is refused before anything is loaded, naming the option.
+TEST_F(WindowsHostsim, OptionsWindowsLacksAreRefusedByName) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"--browser", "chromium"}, {"--browser", "xdg-open"}, {"--route", "app.kavelo.io:443=127.0.0.1:1"}};
+    for (const std::vector<std::string>& options : refused) {
+        const WineRun run = Hostsim(options);
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << run.command << "\n"
+                                                                           << run.output;
+        EXPECT_NE(run.output.find("hostsim: " + options[0] + " "), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("host: loaded"), std::string::npos) << run.output;
+    }
+}
+
+}  // namespace
+}  // namespace webapp::test
