@@ -40,7 +40,7 @@ Response PlainError(int status, const std::string& text) {
 Session::Session(boost::asio::ip::tcp::socket socket, SessionContext& context)
     : context_(context),
       stream_(std::move(socket), context.tls),
-      stallTimer_(stream_.get_executor()),
+      pauseTimer_(stream_.get_executor()),
       drainBuffer_(64 * 1024) {}
 
 void Session::Start() {
@@ -188,8 +188,8 @@ void Session::WriteNextPiece() {
 }
 
 void Session::Later(std::chrono::milliseconds delay, void (Session::*next)()) {
-    stallTimer_.expires_after(delay);
-    stallTimer_.async_wait([self = shared_from_this(), next](error_code ec) {
+    pauseTimer_.expires_after(delay);
+    pauseTimer_.async_wait([self = shared_from_this(), next](error_code ec) {
         if (ec) {
             self->Close();
             return;
@@ -271,7 +271,7 @@ void Session::Shutdown() {
 
 void Session::Close() {
     error_code ignored;
-    stallTimer_.cancel();
+    pauseTimer_.cancel();
     auto& socket = boost::beast::get_lowest_layer(stream_).socket();
     socket.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
     socket.close(ignored);

@@ -89,7 +89,8 @@ private:
         std::chrono::milliseconds every{0};
         After after = After::Shutdown;
     } pieces_;
-    boost::asio::steady_timer stallTimer_;
+    // Times every pause of an answer: a stall, the gaps between interim answers and between pieces.
+    boost::asio::steady_timer pauseTimer_;
     std::string outgoing_;
     std::vector<char> drainBuffer_;
     std::size_t drained_ = 0;
