@@ -141,7 +141,7 @@ struct ClientConnection::Impl {
     // Starts one operation through `start(Completion)` and runs the context until it completes or the
     // deadline closes the socket under it.
     template <class Start>
-    beast::error_code Wait(Start&& start, std::size_t* transferred = nullptr) {
+    beast::error_code Wait(Start&& start) {
         auto& socket = beast::get_lowest_layer(*stream);
         if (timeout == 0) {
             socket.expires_never();
@@ -150,12 +150,10 @@ struct ClientConnection::Impl {
             socket.expires_at(answerBound && *answerBound < wait ? *answerBound : wait);
         }
         beast::error_code error;
-        std::size_t count = 0;
+        std::size_t count = 0;  // reads report how much they moved; the parser keeps its own account
         start(Completion{&error, &count});
         io.restart();
         io.run();
-        if (transferred != nullptr)
-            *transferred = count;
         return error;
     }
 
