@@ -106,6 +106,33 @@ void AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
     Check(X509_add_ext(cert, extension.get(), -1), std::string("adding extension ") + OBJ_nid2sn(nid));
 }
 
+// Whether both halves of the certificate's ECDSA signature take all 32 bytes of the curve's size.
+bool HasFullLengthSignature(const X509* cert) {
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, cert);
+    const unsigned char* der = signature->data;
+    ECDSA_SIG* decoded = d2i_ECDSA_SIG(nullptr, &der, signature->length);
+    if (decoded == nullptr)
+        ThrowOpenSsl("reading the certificate's signature");
+    const BIGNUM* r = nullptr;
+    const BIGNUM* s = nullptr;
+    ECDSA_SIG_get0(decoded, &r, &s);
+    const bool full = BN_num_bytes(r) == 32 && BN_num_bytes(s) == 32;
+    ECDSA_SIG_free(decoded);
+    return full;
+}
+
+// Signs with SHA-256, again until neither half of the signature is shorter than the curve's 32 bytes:
+// Wine's certificate checks (crypt32) reject such signatures, about one in a hundred, as invalid.
+void Sign(X509* cert, EVP_PKEY* key, const std::string& what) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        Check(X509_sign(cert, key, EVP_sha256()), what);
+        if (HasFullLengthSignature(cert))
+            return;
+    }
+    throw std::runtime_error("certificate: " + what + " gave no full-length signature in 64 attempts");
+}
+
 NamePtr MakeAlternativeName(const std::string& name) {
     if (ASN1_OCTET_STRING* ip = a2i_IPADDRESS(name.c_str())) {
         NamePtr entry(GENERAL_NAME_new());
@@ -205,7 +232,7 @@ CertificateAuthority MakeAuthority(const std::string& commonName) {
     AddExtension(cert.get(), cert.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
     AddExtension(cert.get(), cert.get(), NID_subject_key_identifier, "hash");
     AddExtension(cert.get(), cert.get(), NID_authority_key_identifier, "keyid:always");
-    Check(X509_sign(cert.get(), key.get(), EVP_sha256()), "authority signing");
+    Sign(cert.get(), key.get(), "authority signing");
     return CertificateAuthority{ToPem(cert.get()), ToPem(key.get())};
 }
 
@@ -231,7 +258,7 @@ ServerCertificate IssueServerCertificate(const CertificateAuthority& ca,
     AddExtension(cert.get(), caCert.get(), NID_subject_key_identifier, "hash");
     AddExtension(cert.get(), caCert.get(), NID_authority_key_identifier, "keyid:always");
     AddAlternativeNames(cert.get(), dnsNames);
-    Check(X509_sign(cert.get(), caKey.get(), EVP_sha256()), "server certificate signing");
+    Sign(cert.get(), caKey.get(), "server certificate signing");
     return ServerCertificate{ToPem(cert.get()), ToPem(key.get())};
 }
 

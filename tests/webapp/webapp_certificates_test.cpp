@@ -51,6 +51,32 @@ int Verify(const CertificateAuthority& ca, const std::string& serverPem, const s
     return result;
 }
 
+// Whether both integers of the certificate's ECDSA signature take the curve's full 32 bytes, read from the
+// signature's DER bytes: SEQUENCE { INTEGER r, INTEGER s }, each maybe led by a 0x00 sign byte.
+bool FullLengthSignature(const std::string& pem) {
+    CertPtr cert = ReadCertificate(pem);
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, cert.get());
+    const unsigned char* field = signature->data + 2;  // past the SEQUENCE's tag and one-byte length
+    for (int half = 0; half < 2; ++half) {
+        const int length = field[1];
+        const unsigned char* value = field + 2;
+        if (length - (value[0] == 0 ? 1 : 0) != 32)
+            return false;
+        field = value + length;
+    }
+    return true;
+}
+
+// About one ECDSA signature in a hundred has a half shorter than 32 bytes, which Wine's certificate
+// checks reject; the authority re-signs those, so no certificate it makes has one.
+TEST(Certificates, EverySignatureIsFullLength) {
+    const CertificateAuthority ca = MakeAuthority("Test authority");
+    EXPECT_TRUE(FullLengthSignature(ca.certPem));
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(FullLengthSignature(IssueServerCertificate(ca, {"app.kavelo.io"}).certPem)) << i;
+}
+
 TEST(Certificates, IssuedCertificateVerifiesForItsNamesAgainstTheAuthority) {
     const CertificateAuthority ca = MakeAuthority("Test authority");
     const auto server = IssueServerCertificate(ca, {"app.kavelo.io", "localhost", "127.0.0.1"});
