@@ -1,9 +1,9 @@
 // HTTP::Client::ClientConnection over WinHTTP in its asynchronous mode. Every wait is the connection's own:
 // it starts one WinHTTP call and waits on the event the status callback sets, for at most the time-out
-// and never past the answer's deadlines. Each call starts on a short-lived thread of its own, because
-// some WinHTTPs (Wine's) do the work inside the call when data is on its way; so a call that blocks
-// cannot stretch a wait either. A wait that runs out abandons the request: its handle is closed, and
-// what WinHTTP still reports for it goes nowhere.
+// and never past the answer's deadlines. Each call runs on a thread of the process's call threads, not
+// on the waiting one, because some WinHTTPs (Wine's) do the work inside the call when data is on its way;
+// so a call that blocks cannot stretch a wait either. A wait that runs out abandons the request: its
+// handle is closed, and what WinHTTP still reports for it goes nowhere.
 //
 // WinHTTP makes the TCP connection (through the system's proxy when one is set) and the verified TLS
 // handshake when the first request goes out, so on Windows a refused connection or a certificate that
@@ -14,10 +14,14 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -169,6 +173,49 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
     }
 }
 
+// Threads that run WinHTTP calls for every connection of the process. A thread is made only when none is
+// free (one whose call blocks is busy until the call returns) and then kept: under Wine, a thread that
+// had made WinHTTP calls exiting while a new one starts could leave the new one waiting for seconds, so
+// none ever exits. The set is never destroyed, so that ending the process does not wait on its threads.
+class CallThreads {
+public:
+    static void Post(std::function<void()> call) {
+        static CallThreads* const threads = new CallThreads;
+        threads->Add(std::move(call));
+    }
+
+private:
+    void Add(std::function<void()> call) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(std::move(call));
+        if (free_ > 0) {
+            --free_;  // that thread takes a call
+            wake_.notify_one();
+            return;
+        }
+        std::thread([this] { Serve(); }).detach();
+    }
+
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !calls_.empty(); });
+            std::function<void()> call = std::move(calls_.front());
+            calls_.pop_front();
+            lock.unlock();
+            call();
+            call = nullptr;  // what the call held goes now, not when the next one comes
+            lock.lock();
+            ++free_;
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> calls_;
+    std::size_t free_ = 0;
+};
+
 constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
                                  WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 
@@ -232,10 +279,10 @@ struct ClientConnection::Impl {
         ResetEvent(outcome->sent);
         outcome->status = outcome->error = outcome->bytes = 0;
         const ULONGLONG started = GetTickCount64();
-        std::thread([call, kept = outcome]() {
+        CallThreads::Post([call, kept = outcome]() {
             if (!call())
                 Complete(*kept, WINHTTP_CALLBACK_STATUS_REQUEST_ERROR, GetLastError(), 0);
-        }).detach();
+        });
         const HANDLE events[] = {outcome->done, outcome->sent};
         DWORD woke = WaitForMultipleObjects(replyBound ? 2 : 1, events, FALSE, limit);
         if (woke == WAIT_OBJECT_0 + 1) {
