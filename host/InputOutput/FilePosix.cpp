@@ -61,4 +61,12 @@ GSErrCode Close(Handle handle) {
     return ::close(static_cast<int>(handle)) == 0 ? NoError : FromErrno(errno);
 }
 
+char PathSeparator() {
+    return '/';
+}
+
+bool IsPathSeparator(char c) {
+    return c == '/';
+}
+
 }  // namespace IO::Native

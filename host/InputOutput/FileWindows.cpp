@@ -59,4 +59,12 @@ GSErrCode Close(Handle handle) {
     return CloseHandle(ToHandle(handle)) ? NoError : FromLastError();
 }
 
+char PathSeparator() {
+    return '\\';
+}
+
+bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
 }  // namespace IO::Native

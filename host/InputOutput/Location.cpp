@@ -1,7 +1,10 @@
-// IO::Name and IO::Location over UTF-8 paths of the real file system.
+// IO::Name and IO::Location over UTF-8 paths of the real file system, in the platform's path syntax.
 #include "Location.hpp"
 
+#include <algorithm>
 #include <string>
+
+#include "NativeFile.hpp"
 
 struct IO::Name::Impl {
     std::string utf8;
@@ -52,10 +55,10 @@ void Location::Set(const char* path) {
 
 GSErrCode Location::AppendToLocal(const Name& name) {
     const std::string entry = name.ToString().ToCStr(0, MaxUSize, CC_UTF8).Get();
-    if (entry.empty() || entry.find('/') != std::string::npos)
+    if (entry.empty() || std::any_of(entry.begin(), entry.end(), Native::IsPathSeparator))
         return BadLocation;
-    if (!impl_->path.empty() && impl_->path.back() != '/')
-        impl_->path.push_back('/');
+    if (!impl_->path.empty() && !Native::IsPathSeparator(impl_->path.back()))
+        impl_->path.push_back(Native::PathSeparator());
     impl_->path += entry;
     return NoError;
 }

@@ -1,4 +1,5 @@
-// The platform's file calls under IO::File: opening, length, reading and closing one file, in binary.
+// The platform's file calls under IO::File, and its path syntax under IO::Location: opening, length, reading
+// and closing one file, in binary; the separator of path entries.
 // Internal to the host library; the POSIX and Windows variants each implement it.
 #pragma once
 
@@ -19,5 +20,10 @@ GSErrCode Length(Handle handle, UInt64* length);
 // Reads up to `count` bytes; *read is 0 at the end of the file.
 GSErrCode Read(Handle handle, char* buffer, UInt32 count, UInt32* read);
 GSErrCode Close(Handle handle);
+
+// The separator IO::Location writes between entries ('/' on POSIX, '\\' on Windows).
+char PathSeparator();
+// Whether `c` separates entries of a path here (Windows takes '/' as well as '\\').
+bool IsPathSeparator(char c);
 
 }  // namespace IO::Native

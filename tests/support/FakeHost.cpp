@@ -154,7 +154,8 @@ GSErrCode Automate(void* context, UInt32 selector, void* p1, void* p2, void*) {
     GS::UniString path;
     if (file->location->ToPath(&path) != NoError)
         return kBadPars;
-    WriteFile(path.ToCStr(0, MaxUSize, CC_UTF8).Get(), *current->viewJpeg);
+    current->savePaths.push_back(path.ToCStr(0, MaxUSize, CC_UTF8).Get());
+    WriteFile(current->savePaths.back(), *current->viewJpeg);
     return NoError;
 }
 

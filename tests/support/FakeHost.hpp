@@ -80,6 +80,7 @@ public:
     std::vector<std::vector<unsigned char>> windowRecords;
     std::vector<Int32> unregisteredWindows;
     int saveRequests = 0;
+    std::vector<std::string> savePaths;  // where each 'SAVE' request that reached the file asked to write
 
     int Beeps() const;
     std::size_t CallsTo(std::size_t slot) const;

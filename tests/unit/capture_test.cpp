@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "Base64.hpp"
 #include "Capture.hpp"
@@ -50,6 +52,20 @@ TEST_F(CaptureTest, EveryByteArrivesFromAFolderWithAUnicodeName) {
     CaptureViewAsDataUrl(url);
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(url, kPrefix + Base64Encode(jpeg, false));
+}
+
+// The host writes the capture where the module names it: the folder and the file name joined in the
+// system's own path syntax, a folder that ends in a separator not given a second one.
+TEST_F(CaptureTest, TheCaptureIsNamedInTheSystemsPathSyntax) {
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    const std::string folder = host.captureFolder;
+    std::string url;
+    CaptureViewAsDataUrl(url);
+    host.captureFolder = folder + separator;
+    CaptureViewAsDataUrl(url);
+    const std::string expected = folder + separator + "KaveloArchiCapture.jpeg";
+    EXPECT_EQ(host.savePaths, (std::vector<std::string>{expected, expected}));
+    EXPECT_TRUE(host.reports.empty());
 }
 
 TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
