@@ -4,6 +4,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "LaunchRecord.hpp"
+#include "SystemShell.hpp"
 #include "Text.hpp"
 
 namespace hostsim {
@@ -81,7 +83,47 @@ bool BrowserLauncher::Open(const Platform::Control::ShellRequest& request) {
     launch.showCommand = request.showCommand;
     if (log_ != nullptr)
         *log_ << "browser: " << ToUtf8(request.operation) << " " << launch.url << "\n";
+    if (HandOver(launch, request))
+        Act(launch);
+    if (log_ != nullptr)
+        *log_ << "browser: " << launch.outcome << "\n";
+    launches_.push_back(std::move(launch));
+    return launches_.back().started;
+}
 
+// The system's handler receives the URL first, as it would on the user's machine; what the mode says is
+// done with the URL only once the handler has it exactly as launched.
+bool BrowserLauncher::HandOver(Launch& launch, const Platform::Control::ShellRequest& request) {
+    if (recordFolder_.empty()) {
+        launch.outcome = "not opened: hostsim has no folder for launch records";
+        return false;
+    }
+    std::error_code failure;
+    if (!recordFolderReady_) {
+        std::filesystem::remove_all(recordFolder_, failure);
+        std::filesystem::create_directories(recordFolder_, failure);
+        if (failure) {
+            launch.outcome = "not opened: cannot make " + recordFolder_.string() + ": " + failure.message();
+            return false;
+        }
+        recordFolderReady_ = true;
+    }
+    const std::filesystem::path record = LaunchRecordPath(recordFolder_, ++recordCount_);
+    std::string why;
+    const std::optional<std::u16string> received = HandToSystemHandler(request, record, &why);
+    if (!received) {
+        launch.outcome = why;
+        return false;
+    }
+    launch.record = record;
+    if (*received != request.file) {
+        launch.outcome = "not opened: the handler received " + ToUtf8(*received) + ", not the URL launched";
+        return false;
+    }
+    return true;
+}
+
+void BrowserLauncher::Act(Launch& launch) {
     switch (mode_) {
         case BrowserMode::None:
             launch.started = true;
@@ -116,10 +158,6 @@ bool BrowserLauncher::Open(const Platform::Control::ShellRequest& request) {
             pending_.push_back(launches_.size());
             break;
     }
-    if (log_ != nullptr)
-        *log_ << "browser: " << launch.outcome << "\n";
-    launches_.push_back(std::move(launch));
-    return launches_.back().started;
 }
 
 int BrowserLauncher::RunPending() {

@@ -1,9 +1,11 @@
-// hostsim's browser: receives every ShellExecuteW of the process, records it, and either leaves it there,
-// hands the URL to the system's browser or to a command the user names, plays a person who confirms
-// the web application's login page, or opens it in a real headless Chromium where a person confirms.
+// hostsim's browser: receives every ShellExecuteW of the process, hands it to the system's handler of the
+// URL (which keeps what it received as a launch record), and either leaves it there, hands the URL to the
+// system's browser or to a command the user names, plays a person who confirms the web application's
+// login page, or opens it in a real headless Chromium where a person confirms.
 #pragma once
 
 #include <sys/types.h>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -29,10 +31,11 @@ struct Launch {
     std::u16string file;       // the URL, UTF-16 as handed over
     std::string url;           // the same as UTF-8
     int showCommand = 0;
-    bool started = false;    // what ShellExecuteW was told
-    std::string outcome;     // what the browser did with it, for the account
-    std::string tab;         // Chromium: the WebDriver handle of the tab it opened in
-    std::string screenshot;  // Chromium: the screenshot kept of it
+    std::filesystem::path record;  // what the system's handler received (empty when nothing was handed over)
+    bool started = false;          // what ShellExecuteW was told
+    std::string outcome;           // what the browser did with it, for the account
+    std::string tab;               // Chromium: the WebDriver handle of the tab it opened in
+    std::string screenshot;        // Chromium: the screenshot kept of it
 };
 
 // Confirms the login page at `url` as a person in a browser would; returns false with *outcome saying why
@@ -48,9 +51,14 @@ public:
     BrowserLauncher& operator=(const BrowserLauncher&) = delete;
     ~BrowserLauncher();
 
-    // The Platform::Control::Launcher behaviour: records the request and starts what the mode says.
-    // Returns whether the launch was started.
+    // The Platform::Control::Launcher behaviour: records the request, hands it to the system's handler and
+    // starts what the mode says. Returns whether the launch was started: false when the handler could not
+    // have it or received another URL than the one launched.
     bool Open(const Platform::Control::ShellRequest& request);
+
+    // Where the run's launch records go ("01.utf16le", ...); the folder is emptied at the run's first
+    // launch. Must be set before the first launch.
+    void SetRecordFolder(std::filesystem::path folder) { recordFolder_ = std::move(folder); }
 
     // Runs the login confirmations (or, for Chromium, the visits) launched since the last call, then
     // collects finished child processes. Returns the number of actions run.
@@ -73,6 +81,8 @@ public:
 
 private:
     bool Spawn(const std::vector<std::string>& argv, std::string* outcome);
+    bool HandOver(Launch& launch, const Platform::Control::ShellRequest& request);
+    void Act(Launch& launch);
     void Reap(bool wait);
 
     BrowserMode mode_;
@@ -80,6 +90,9 @@ private:
     std::ostream* log_;
     LoginConfirmer confirmer_;
     std::vector<Launch> launches_;
+    std::filesystem::path recordFolder_;
+    bool recordFolderReady_ = false;
+    std::size_t recordCount_ = 0;       // records made this run; ClearLaunches does not start them again
     std::vector<std::size_t> pending_;  // launches waiting for hostsim to be idle: indices into launches_
     std::vector<pid_t> children_;       // process ids
     std::unique_ptr<ChromiumUser> chromium_;

@@ -204,6 +204,7 @@ Host::Host(Options options)
         throw std::logic_error("only one hostsim::Host may exist at a time");
     liveHost = this;
     FillTable();
+    browser_.SetRecordFolder(std::filesystem::path(options_.dataDir) / "Launches");
     browser_.SetLoginConfirmer(MakeHttpsLoginConfirmer());
     browser_.SetChromium(options_.chromium, options_.screenshotDir);
     GS::Control::SetDebugSink([this](const std::string& text) {

@@ -1,6 +1,7 @@
-// hostsim's browser on Windows: the module calls the system's ShellExecuteW, and hostsim points the
-// module's import of it at the launcher set through Platform::Control::SetLauncher, which the host
-// library's own ShellExecuteW reaches on other systems. Windows builds only.
+// hostsim's view of the module's browser launches on Windows: the module calls ShellExecuteW, and hostsim
+// points the module's import of it at the launcher set through Platform::Control::SetLauncher (which the
+// host library's own ShellExecuteW reaches on other systems); the launcher passes each call on to the
+// system's ShellExecuteW. Windows builds only.
 #pragma once
 
 #include <string>

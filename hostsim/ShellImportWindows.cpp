@@ -1,5 +1,5 @@
 // The redirection of a module's ShellExecuteW import to hostsim's launcher: the module's code runs
-// unchanged and calls what it takes for the shell; the call arrives with the exact UTF-16 URL.
+// unchanged, and its call arrives with every argument as passed, for the launcher to hand to the shell.
 #include "ShellImport.hpp"
 
 #include <vector>
@@ -15,8 +15,10 @@ std::u16string Copy(LPCWSTR text) {
     return text != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string();
 }
 
-HINSTANCE WINAPI LaunchThroughHost(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR, LPCWSTR, INT showCommand) {
-    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand};
+HINSTANCE WINAPI LaunchThroughHost(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
+                                   LPCWSTR directory, INT showCommand) {
+    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand, Copy(parameters),
+                                                  Copy(directory)};
     return reinterpret_cast<HINSTANCE>(Platform::Control::Launch(request));
 }
 

@@ -1,6 +1,8 @@
 // hostsim: loads an add-on module from its file and drives it from a script, a command list or a person
 // at the terminal, printing an account of what happened.
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -136,6 +138,15 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
         *error = "give either --script or --commands";
         return false;
     }
+    // The folders the host hands the module are whole paths in the system's own syntax, as the real
+    // host's are (under Wine a Linux path becomes Z:\...).
+    std::error_code failure;
+    const std::filesystem::path dataDir = std::filesystem::absolute(args->options.dataDir, failure);
+    if (failure) {
+        *error = "--data-dir " + args->options.dataDir + ": " + failure.message();
+        return false;
+    }
+    args->options.dataDir = std::filesystem::path(dataDir).make_preferred().string();
     return true;
 }
 
@@ -237,5 +248,9 @@ int main(int argc, char** argv) {
               << " failed command(s); module memory balance: " << leaked << " live block(s)\n";
     if (leaked != 0)
         std::cout << "error: the module left " << leaked << " block(s) of the memory manager behind\n";
-    return session.Failures() == 0 && leaked == 0 ? 0 : 1;
+    const auto unhanded = std::count_if(host.Launches().begin(), host.Launches().end(),
+                                        [](const hostsim::Launch& launch) { return launch.record.empty(); });
+    if (unhanded != 0)
+        std::cout << "error: " << unhanded << " browser launch(es) did not reach the system's handler\n";
+    return session.Failures() == 0 && leaked == 0 && unhanded == 0 ? 0 : 1;
 }

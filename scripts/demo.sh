@@ -12,7 +12,7 @@ scripts/build.sh release >/dev/null
 for option in "$@"; do
   if [ "$option" = --windows ]; then
     echo "Building (windows)..."
-    scripts/build.sh windows hostsim KAVELO >/dev/null
+    scripts/build.sh windows hostsim kavelo-url-recorder KAVELO >/dev/null
     # A Wine prefix of its own (made on first use), so that a demo never meets a test run's.
     export KAVELO_WINEPREFIX="${KAVELO_WINEPREFIX:-$PWD/build/windows/demo-wineprefix}"
     exec scripts/play-first-use.sh build/windows "$@"

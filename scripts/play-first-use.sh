@@ -4,7 +4,7 @@
 # Starts the web application stand-in on loopback with its throwaway certificate authority, then hostsim
 # with the built module, the origin routed to the stand-in and its authority trusted. --browser opens the
 # pages in a real headless Chromium (the login confirmed with the page's button) and keeps screenshots.
-#   play-first-use.sh WINDOWS_BUILD_DIR --windows
+#   play-first-use.sh WINDOWS_BUILD_DIR --windows [--interactive]
 # runs the Windows hostsim and module of a windows-preset build under Wine (in the build's Wine prefix, or
 # KAVELO_WINEPREFIX): WinHTTP cannot route a name, so the stand-in (the native build's, build/release or
 # KAVELO_NATIVE_BUILD) also runs a CONNECT proxy, and hostsim reaches app.kavelo.io through it.
@@ -20,12 +20,11 @@ for option in "$@"; do
     --interactive) interactive=1 ;;
     --browser) browser=chromium ;;
     --windows) windows=1 ;;
-    *) echo "usage: play-first-use.sh BUILD_DIR [--interactive] [--browser] | WINDOWS_BUILD_DIR --windows" >&2; exit 2 ;;
+    *) echo "usage: play-first-use.sh BUILD_DIR [--interactive] [--browser] | WINDOWS_BUILD_DIR --windows [--interactive]" >&2; exit 2 ;;
   esac
 done
-if [ "$windows" = 1 ] && { [ "$interactive" = 1 ] || [ "$browser" = chromium ]; }; then
-  echo "play-first-use.sh: --windows plays the scripted first use only (Wine gives hostsim no terminal, and" >&2
-  echo "the Windows hostsim has no Chromium): leave out --interactive and --browser" >&2
+if [ "$windows" = 1 ] && [ "$browser" = chromium ]; then
+  echo "play-first-use.sh: the Windows hostsim has no Chromium: leave out --browser with --windows" >&2
   exit 2
 fi
 webapp_program="$build/webapp/kavelo-webapp"
@@ -72,7 +71,13 @@ if [ "$windows" = 1 ]; then
   proxy=$(sed -n 's/^proxy: //p' "$webapp_log")
   echo "Web application stand-in: https://app.kavelo.io at 127.0.0.1:$port, reached by WinHTTP through the CONNECT proxy at $proxy (CA $ca)"
   export http_proxy="http://$proxy"
-  hostsim=(tools/wine-run.sh "${KAVELO_WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}" "$build/bin/hostsim.exe")
+  prefix="${KAVELO_WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}"
+  # The shell of the prefix opens https URLs with the recorder, which hands them to hostsim's browser.
+  tools/wine-run.sh "$prefix" "$build/bin/kavelo-url-recorder.exe" --register >/dev/null
+  hostsim=(tools/wine-run.sh "$prefix" "$build/bin/hostsim.exe")
+  if [ "$interactive" = 1 ]; then
+    hostsim=(tools/wine-run.sh "$prefix" --keep-stdin "$build/bin/hostsim.exe")
+  fi
   args=(--module "$build/bin/KAVELO.apx" --data-dir "$data/host" --window 1280x720 --trust "$ca"
         --browser "$browser")
 else

@@ -1,10 +1,12 @@
 #!/bin/sh
 # Runs Windows programs of the cross build under Wine, quiet and headless, in the build's own throwaway
 # prefix (made on first use):
-#   wine-run.sh PREFIX PROGRAM [ARGUMENT...]   runs one program
+#   wine-run.sh PREFIX PROGRAM [ARGUMENT...]   runs one program, with no standard input
+#   wine-run.sh PREFIX --keep-stdin PROGRAM [ARGUMENT...]
+#                                              the same, reading this script's standard input
 #   wine-run.sh PREFIX --start                 makes the prefix and keeps a wineserver running for it
 #   wine-run.sh PREFIX --stop                  stops that wineserver
-# No debug channels, no display, no Gecko or Mono installer dialogs, no menu entries, no stdin.
+# No debug channels, no display, no Gecko or Mono installer dialogs, no menu entries.
 set -e
 prefix="$1"
 shift
@@ -33,6 +35,11 @@ if [ ! -f "$ready" ]; then
     if [ ! -f "$ready" ]; then
       wineboot -i >/dev/null 2>&1 </dev/null || true
       [ -d "$prefix/drive_c/windows/system32" ] || { echo "wine-run.sh: wineboot did not make $prefix" >&2; exit 1; }
+      # Wine's display-less driver: without it, the first window of a session (a console host's, a COM
+      # apartment's) has Wine start a desktop that fails for want of an X server, and while it tries, new
+      # threads of every program in the session wait.
+      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null ||
+        { echo "wine-run.sh: cannot choose Wine's null display driver in $prefix" >&2; exit 1; }
       touch "$ready"
     fi
   ) 9>"$prefix.lock"
@@ -42,5 +49,9 @@ if [ "${1:-}" = "--start" ]; then
   # inherit the descriptors of a test's program.
   wine wineboot >/dev/null 2>&1 </dev/null || true
   exit 0
+fi
+if [ "${1:-}" = "--keep-stdin" ]; then
+  shift
+  exec wine "$@"
 fi
 exec wine "$@" </dev/null

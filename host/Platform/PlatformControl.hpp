@@ -12,6 +12,8 @@ struct ShellRequest {
     std::u16string operation;  // as the caller passed it, e.g. u"open"
     std::u16string file;       // the URL, UTF-16 exactly as passed
     int showCommand = 0;
+    std::u16string parameters;  // empty when the caller passed none
+    std::u16string directory;   // empty when the caller passed none
 };
 
 // Receives every ShellExecuteW call. Returns true when the launch was started. Without a launcher,

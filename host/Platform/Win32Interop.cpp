@@ -33,8 +33,9 @@ extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
     return units;
 }
 
-extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR operation, LPCWSTR file, LPCWSTR /*parameters*/,
-                                   LPCWSTR /*directory*/, int showCommand) {
-    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand};
+extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
+                                   LPCWSTR directory, int showCommand) {
+    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand, Copy(parameters),
+                                                  Copy(directory)};
     return reinterpret_cast<HINSTANCE>(Platform::Control::Launch(request));
 }

@@ -9,6 +9,7 @@
 #include "DGControl.hpp"
 #include "ExportFixture.hpp"
 #include "HTTPControl.hpp"
+#include "LaunchRecord.hpp"
 
 using DG::Control::Action;
 using integration::ExportFixture;
@@ -110,8 +111,10 @@ TEST_F(ExportFixture, AnImageIdFromTheServerReachesTheShellAsOneSafeUrl) {
     host_->QueueDialogAnswers({Action::Click(1, 32532)});
     Export();
     ASSERT_EQ(host_->Launches().size(), 1u);
-    EXPECT_EQ(host_->Launches()[0].file,
-              u"https://app.kavelo.io/?uploadRealtime=true&imageId=a%20b%22c%0D%0A%C3%A4&#x");
+    const std::u16string url = u"https://app.kavelo.io/?uploadRealtime=true&imageId=a%20b%22c%0D%0A%C3%A4&#x";
+    EXPECT_EQ(host_->Launches()[0].file, url);
+    std::string error;
+    EXPECT_EQ(hostsim::ReadLaunchRecord(host_->Launches()[0].record, &error), url) << "the handler's record";
     const auto& lines = host_->DebugLines();
     EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                            [](const std::string& line) { return line.rfind("ImageID a b\"c\r", 0) == 0; }),

@@ -1,14 +1,16 @@
 // hostsim's pieces that need no module: the preferences store, JPEG and view rendering, menu strings,
-// the command language and text conversion.
+// the command language, text conversion and the launch records.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "BrowserLauncher.hpp"
 #include "DialogUser.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
+#include "LaunchRecord.hpp"
 #include "LoginConfirmer.hpp"
 #include "Menus.hpp"
 #include "PreferencesStore.hpp"
@@ -248,6 +250,35 @@ DG::Control::DialogView LinkDialog() {
                   {3, RS::ItemType::Separator, "", 0, true},
                   {4, RS::ItemType::LeftText, "Before exporting ...", 0, true}};
     return view;
+}
+
+// Every launch reaches the system's handler, which keeps what it received; a run's first launch clears
+// an earlier run's records. Without a place for its record, nothing is opened and the module hears so.
+TEST(BrowserLauncherTest, KeepsWhatTheHandlerReceivedAndOpensNothingWithoutARecord) {
+    TempDir dir;
+    const std::filesystem::path folder = dir / "Launches";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "07.utf16le") << "an earlier run's";
+    const auto open = [](const std::u16string& url) {
+        return Platform::Control::ShellRequest{u"open", url, 1, {}, {}};
+    };
+    BrowserLauncher launcher(BrowserMode::None, std::string(), nullptr);
+    launcher.SetRecordFolder(folder);
+    const std::u16string first = u"https://app.kavelo.io/?imageId=\u00e4%20\U0001F600";
+    EXPECT_TRUE(launcher.Open(open(first)));
+    EXPECT_TRUE(launcher.Open(open(u"https://app.kavelo.io/")));
+    std::string error;
+    EXPECT_EQ(ReadLaunchRecord(folder / "01.utf16le", &error), first) << error;
+    EXPECT_EQ(ReadLaunchRecord(launcher.Launches()[1].record, &error), u"https://app.kavelo.io/") << error;
+    EXPECT_FALSE(std::filesystem::exists(folder / "07.utf16le"));
+
+    std::ofstream(dir / "file") << "not a folder";
+    BrowserLauncher blocked(BrowserMode::None, std::string(), nullptr);
+    blocked.SetRecordFolder(std::filesystem::path(dir / "file") / "Launches");
+    EXPECT_FALSE(blocked.Open(open(first)));
+    EXPECT_EQ(blocked.Launches()[0].outcome.rfind("not opened: cannot make ", 0), 0u)
+        << blocked.Launches()[0].outcome;
+    EXPECT_TRUE(blocked.Launches()[0].record.empty());
 }
 
 TEST(DialogUserTest, TakesQueuedAnswersMeantForTheDialogShown) {

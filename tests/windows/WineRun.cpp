@@ -26,15 +26,16 @@ std::string Environment(const char* name) {
 }
 
 WineRun RunUnderWine(const char* program, const std::vector<std::string>& arguments, std::uint16_t proxyPort,
-                     const std::string& outputPath) {
+                     const std::string& outputPath, const std::string& inputPath) {
     WineRun run;
     run.command = proxyPort != 0
                       ? "http_proxy=" + Quote("http://127.0.0.1:" + std::to_string(proxyPort)) + " "
                       : std::string("http_proxy= ");
     run.command += Quote(Environment("KAVELO_WINE_RUN")) + " " + Quote(Environment("KAVELO_WINEPREFIX")) +
-                   " " + Quote(Environment(program));
+                   (inputPath.empty() ? "" : " --keep-stdin") + " " + Quote(Environment(program));
     for (const std::string& argument : arguments) run.command += " " + Quote(argument);
     run.command += " >" + Quote(outputPath) + " 2>&1";
+    run.command += " <" + Quote(inputPath.empty() ? "/dev/null" : inputPath);
     run.status = std::system(run.command.c_str());
     std::ifstream in(outputPath, std::ios::binary);
     run.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

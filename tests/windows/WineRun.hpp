@@ -24,9 +24,9 @@ std::string Environment(const char* name);
 // Runs the program named by environment variable `program` with `arguments` under Wine. With a
 // `proxyPort`, WinHTTP's fallback proxy (http_proxy) is http://127.0.0.1:proxyPort; with 0, none. The
 // output goes through `outputPath`, a file: Wine's helper processes may inherit the program's descriptors
-// and outlive it, and a pipe would then never end.
+// and outlive it, and a pipe would then never end. Standard input is the file `inputPath`, or nothing.
 WineRun RunUnderWine(const char* program, const std::vector<std::string>& arguments, std::uint16_t proxyPort,
-                     const std::string& outputPath);
+                     const std::string& outputPath, const std::string& inputPath = std::string());
 
 // The web application stand-in with a CONNECT proxy in front (app.kavelo.io:443 tunnelled to it) and its
 // certificate authority in caPath_, for Windows programs that reach it through WinHTTP.

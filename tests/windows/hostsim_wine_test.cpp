@@ -40,8 +40,32 @@ bool Has(const std::string& output, const std::string& line) {
     return output.find(line + "\n") != std::string::npos;
 }
 
+// The UTF-16LE bytes of an ASCII text, as the https handler keeps a URL.
+std::string Utf16Le(const std::string& ascii) {
+    std::string bytes;
+    for (const char c : ascii) bytes += {c, '\0'};
+    return bytes;
+}
+
 class WindowsHostsim : public ProxiedWebappTest {
 protected:
+    // The prefix's shell opens https URLs with the recorder, as scripts/demo.sh --windows registers it.
+    static void SetUpTestSuite() { Recorder({"--register"}, "/tmp"); }
+
+    static WineRun Recorder(const std::vector<std::string>& arguments, const std::string& folder) {
+        const WineRun run = RunUnderWine("KAVELO_URL_RECORDER", arguments, 0, folder + "/recorder-output");
+        EXPECT_EQ(run.status == 0, arguments == std::vector<std::string>{"--register"} ||
+                                       arguments == std::vector<std::string>{"--unregister"})
+            << run.command << "\n"
+            << run.output;
+        return run;
+    }
+
+    // What the https handler received at the run's `number`th launch.
+    std::string LaunchRecord(int number) const {
+        return ReadFile(hostData_ + "/Launches/0" + std::to_string(number) + ".utf16le");
+    }
+
     void SetUp() override {
         ProxiedWebappTest::SetUp();
         hostData_ = dataDir_.Path() + "/host";
@@ -92,6 +116,9 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
     EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
         << run.output;
     EXPECT_TRUE(Has(run.output, "browser: open " + kLivePage)) << run.output;
+    EXPECT_EQ(LaunchRecord(1), Utf16Le("https://app.kavelo.io/login?eid=" + eid))
+        << "the shell handed the login page to the https handler";
+    EXPECT_EQ(LaunchRecord(2), Utf16Le(kLivePage));
 
     ASSERT_EQ(server_.Images().size(), 1u) << run.output;
     const StoredImage image = server_.Images()[0];
@@ -112,7 +139,7 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
 }
 
 // A never opened live page: the success dialog's "Open live" hands the shell the live page of the new
-// image, its id escaped, and the UTF-16 the module passed arrives whole.
+// image, its id escaped, and the https handler receives the UTF-16 the module passed, whole.
 TEST_F(WindowsHostsim, OpenLiveHandsTheShellTheEscapedIdOfTheImage) {
     Link(kLinkedId);
     server_.ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x\"}");
@@ -120,9 +147,35 @@ TEST_F(WindowsHostsim, OpenLiveHandsTheShellTheEscapedIdOfTheImage) {
                                  "answer click 1 for 32532; menu Export from current view; "
                                  "expect-launches 1; expect-reports 0"});
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
-    EXPECT_TRUE(Has(run.output, "browser: open " + kLivePage + "&imageId=a%20b%22c%0D%0A%C3%A4&#x"))
-        << run.output;
+    const std::string url = kLivePage + "&imageId=a%20b%22c%0D%0A%C3%A4&#x";
+    EXPECT_TRUE(Has(run.output, "browser: open " + url)) << run.output;
+    EXPECT_EQ(LaunchRecord(1), Utf16Le(url));
     EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+// Without the recorder as the https handler, the shell would hand URLs to the desktop's browser: hostsim
+// refuses to launch, says why, and the run fails. The recorder started by anything but hostsim refuses.
+TEST_F(WindowsHostsim, LaunchesReachOnlyTheRecorderAndTheRecorderOnlyHostsim) {
+    Recorder({"--unregister"}, dataDir_.Path());
+    Link(kLinkedId);
+    server_.ScriptResponse(201, "{\"id\":\"abc\"}");
+    const WineRun refused =
+        Hostsim({"--commands", "answer click 1 for 32532; menu Export from current view"});
+    Recorder({"--register"}, dataDir_.Path());
+    EXPECT_TRUE(WIFEXITED(refused.status) && WEXITSTATUS(refused.status) == 1) << refused.command << "\n"
+                                                                               << refused.output;
+    EXPECT_TRUE(Has(refused.output,
+                    "browser: not handed to the system shell: no program is registered for https URLs, not "
+                    "kavelo-url-recorder.exe (\"kavelo-url-recorder.exe --register\" registers it)"))
+        << refused.output;
+    EXPECT_EQ(LaunchRecord(1), "");
+
+    const WineRun stray = Recorder({kLivePage}, dataDir_.Path());
+    EXPECT_TRUE(WIFEXITED(stray.status) && WEXITSTATUS(stray.status) == 2) << stray.output;
+    EXPECT_NE(stray.output.find("KAVELO_URL_RECORD does not name a record"), std::string::npos)
+        << stray.output;
+    const WineRun misused = Recorder({"--list"}, dataDir_.Path());
+    EXPECT_NE(misused.output.find("usage: kavelo-url-recorder URL"), std::string::npos) << misused.output;
 }
 
 TEST_F(WindowsHostsim, UnauthorizedShowsTheFailureAndTheLinkFlowOpensTheLoginPage) {
@@ -180,6 +233,33 @@ TEST_F(WindowsHostsim, AStalledServerEndsInTheExportReport) {
     EXPECT_EQ(run.output.find("dialog "), std::string::npos) << run.output;
     EXPECT_EQ(server_.Requests().size(), 1u) << "the upload itself went out";
     EXPECT_TRUE(server_.Images().empty());
+}
+
+// A person at a Windows console (lines end in CR LF): the link dialog drawn as text, Cancel first and
+// nothing opened, then OK and the login page handed to the shell and confirmed.
+TEST_F(WindowsHostsim, APersonAtTheConsoleCancelsThenLinks) {
+    const std::string input = dataDir_.Path() + "/console";
+    std::ofstream(input, std::ios::binary) << "menu Export from current view\r\n2\r\n"
+                                              "menu Export from current view\r\n1\r\nquit\r\n";
+    const WineRun run =
+        RunUnderWine("KAVELO_HOSTSIM",
+                     {"--module", Environment("KAVELO_MODULE"), "--data-dir", hostData_, "--trust", caPath_,
+                      "--browser", "confirm-login", "--interactive", "--hide-debug"},
+                     proxy_.Port(), dataDir_.Path() + "/hostsim-output", input);
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    const std::string drawn = "== Link to KAVELO == (dialog 32520)\n";
+    const std::size_t first = run.output.find(drawn);
+    ASSERT_NE(first, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(drawn, first + 1), std::string::npos) << "asked again after Cancel";
+    EXPECT_EQ(run.output.find("Not a choice"), std::string::npos) << run.output;
+    const std::size_t login = run.output.find("browser: open https://app.kavelo.io/login?eid=");
+    ASSERT_NE(login, std::string::npos) << run.output;
+    EXPECT_GT(login, run.output.find(drawn, first + 1)) << "nothing opened before the OK";
+    const std::string eid = run.output.substr(login + 46, 36);
+    EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
+        << run.output;
+    EXPECT_EQ(LaunchRecord(1), Utf16Le("https://app.kavelo.io/login?eid=" + eid));
+    EXPECT_TRUE(server_.Images().empty()) << "no export without a linked account";
 }
 
 // What the Windows hostsim cannot do is refused before anything is loaded, naming the option.
