@@ -35,9 +35,8 @@ if [ ! -f "$ready" ]; then
     if [ ! -f "$ready" ]; then
       wineboot -i >/dev/null 2>&1 </dev/null || true
       [ -d "$prefix/drive_c/windows/system32" ] || { echo "wine-run.sh: wineboot did not make $prefix" >&2; exit 1; }
-      # Wine's display-less driver: without it, the first window of a session (a console host's, a COM
-      # apartment's) has Wine start a desktop that fails for want of an X server, and while it tries, new
-      # threads of every program in the session wait.
+      # Wine's display-less driver: a program that makes a window (a console host, a COM apartment) gets
+      # one, instead of an error and an attempt to start a desktop that fails for want of an X server.
       wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null ||
         { echo "wine-run.sh: cannot choose Wine's null display driver in $prefix" >&2; exit 1; }
       touch "$ready"
