@@ -98,10 +98,11 @@ bool BrowserLauncher::HandOver(Launch& launch, const Platform::Control::ShellReq
         launch.outcome = "not opened: hostsim has no folder for launch records";
         return false;
     }
-    std::error_code failure;
     if (!recordFolderReady_) {
+        std::error_code failure;
         std::filesystem::remove_all(recordFolder_, failure);
-        std::filesystem::create_directories(recordFolder_, failure);
+        if (!failure)
+            std::filesystem::create_directories(recordFolder_, failure);
         if (failure) {
             launch.outcome = "not opened: cannot make " + recordFolder_.string() + ": " + failure.message();
             return false;

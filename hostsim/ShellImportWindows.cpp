@@ -11,15 +11,14 @@ namespace hostsim {
 
 namespace {
 
-std::u16string Copy(LPCWSTR text) {
-    return text != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string();
+const char16_t* Utf16(LPCWSTR text) {
+    return reinterpret_cast<const char16_t*>(text);
 }
 
 HINSTANCE WINAPI LaunchThroughHost(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
                                    LPCWSTR directory, INT showCommand) {
-    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand, Copy(parameters),
-                                                  Copy(directory)};
-    return reinterpret_cast<HINSTANCE>(Platform::Control::Launch(request));
+    return reinterpret_cast<HINSTANCE>(Platform::Control::Launch(
+        Utf16(operation), Utf16(file), Utf16(parameters), Utf16(directory), showCommand));
 }
 
 }  // namespace

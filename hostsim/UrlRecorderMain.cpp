@@ -13,6 +13,7 @@
 #include <string>
 
 #include "LaunchRecord.hpp"
+#include "WindowsText.hpp"
 
 namespace {
 
@@ -27,18 +28,9 @@ int Usage() {
     return 2;
 }
 
-std::string Narrow(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
-                        nullptr);
-    return narrow;
-}
-
-bool SetText(HKEY root, const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
+LSTATUS SetText(HKEY root, const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
     const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    return RegSetKeyValueW(root, subkey.c_str(), name, REG_SZ, value.c_str(), bytes) == ERROR_SUCCESS;
+    return RegSetKeyValueW(root, subkey.c_str(), name, REG_SZ, value.c_str(), bytes);
 }
 
 // The machine-wide class: Wine's shell reads protocol handlers from HKLM only.
@@ -51,21 +43,27 @@ int Register() {
     }
     const std::wstring command = L"\"" + std::wstring(self, length) + L"\" \"%1\"";
     const std::wstring key = kClassKey;
-    if (!SetText(HKEY_LOCAL_MACHINE, key, nullptr, L"URL:HyperText Transfer Protocol with Privacy") ||
-        !SetText(HKEY_LOCAL_MACHINE, key, L"URL Protocol", L"") ||
-        !SetText(HKEY_LOCAL_MACHINE, key + L"\\shell\\open\\command", nullptr, command)) {
-        std::fprintf(stderr, "kavelo-url-recorder: cannot write HKLM\\%s (error %lu)\n", Narrow(key).c_str(),
-                     GetLastError());
+    LSTATUS status =
+        SetText(HKEY_LOCAL_MACHINE, key, nullptr, L"URL:HyperText Transfer Protocol with Privacy");
+    if (status == ERROR_SUCCESS)
+        status = SetText(HKEY_LOCAL_MACHINE, key, L"URL Protocol", L"");
+    if (status == ERROR_SUCCESS)
+        status = SetText(HKEY_LOCAL_MACHINE, key + L"\\shell\\open\\command", nullptr, command);
+    if (status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "kavelo-url-recorder: cannot write HKLM\\%s: %s\n",
+                     Platform::Narrow(key).c_str(),
+                     Platform::ErrorText(static_cast<unsigned long>(status)).c_str());
         return 1;
     }
-    std::printf("kavelo-url-recorder: https URLs open with %s\n", Narrow(command).c_str());
+    std::printf("kavelo-url-recorder: https URLs open with %s\n", Platform::Narrow(command).c_str());
     return 0;
 }
 
 int Unregister() {
     const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassKey);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        std::fprintf(stderr, "kavelo-url-recorder: cannot remove the https handler (error %ld)\n", status);
+        std::fprintf(stderr, "kavelo-url-recorder: cannot remove the https handler: %s\n",
+                     Platform::ErrorText(static_cast<unsigned long>(status)).c_str());
         return 1;
     }
     return 0;
@@ -73,9 +71,8 @@ int Unregister() {
 
 int Record(const std::wstring& url) {
     wchar_t record[MAX_PATH];
-    const std::wstring variable(hostsim::kLaunchRecordVariable,
-                                hostsim::kLaunchRecordVariable + sizeof hostsim::kLaunchRecordVariable - 1);
-    const DWORD length = GetEnvironmentVariableW(variable.c_str(), record, MAX_PATH);
+    const DWORD length =
+        GetEnvironmentVariableW(Platform::Widen(hostsim::kLaunchRecordVariable).c_str(), record, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         std::fprintf(stderr,
                      "kavelo-url-recorder: %s does not name a record (this program keeps the URLs hostsim's "

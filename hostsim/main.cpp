@@ -141,12 +141,12 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
     // The folders the host hands the module are whole paths in the system's own syntax, as the real
     // host's are (under Wine a Linux path becomes Z:\...).
     std::error_code failure;
-    const std::filesystem::path dataDir = std::filesystem::absolute(args->options.dataDir, failure);
+    std::filesystem::path dataDir = std::filesystem::absolute(args->options.dataDir, failure);
     if (failure) {
         *error = "--data-dir " + args->options.dataDir + ": " + failure.message();
         return false;
     }
-    args->options.dataDir = std::filesystem::path(dataDir).make_preferred().string();
+    args->options.dataDir = dataDir.make_preferred().string();
     return true;
 }
 

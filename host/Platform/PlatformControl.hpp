@@ -23,5 +23,8 @@ void SetLauncher(Launcher launcher);
 // Hands `request` to the launcher and answers as ShellExecuteW does: 42 when the launch was started,
 // 31 (SE_ERR_NOASSOC) when it was not or no launcher is set (then saying so on standard error).
 std::intptr_t Launch(const ShellRequest& request);
+// The same for a ShellExecuteW call's own arguments (UTF-16; null for a text not passed).
+std::intptr_t Launch(const char16_t* operation, const char16_t* file, const char16_t* parameters,
+                     const char16_t* directory, int showCommand);
 
 }  // namespace Platform::Control

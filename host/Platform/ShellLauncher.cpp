@@ -12,6 +12,10 @@ namespace {
 constexpr std::intptr_t kShellOk = 42;
 constexpr std::intptr_t kShellNoAssociation = 31;  // SE_ERR_NOASSOC
 
+std::u16string Copy(const char16_t* text) {
+    return text != nullptr ? std::u16string(text) : std::u16string();
+}
+
 std::mutex launcherMutex;
 Launcher& CurrentLauncher() {
     static Launcher launcher;
@@ -36,6 +40,11 @@ std::intptr_t Launch(const ShellRequest& request) {
         return kShellNoAssociation;
     }
     return launcher(request) ? kShellOk : kShellNoAssociation;
+}
+
+std::intptr_t Launch(const char16_t* operation, const char16_t* file, const char16_t* parameters,
+                     const char16_t* directory, int showCommand) {
+    return Launch(ShellRequest{Copy(operation), Copy(file), showCommand, Copy(parameters), Copy(directory)});
 }
 
 }  // namespace Platform::Control

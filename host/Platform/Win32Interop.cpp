@@ -10,14 +10,6 @@
 #include "PlatformControl.hpp"
 #include "UniString.hpp"
 
-namespace {
-
-std::u16string Copy(LPCWSTR text) {
-    return text != nullptr ? std::u16string(text) : std::u16string();
-}
-
-}  // namespace
-
 extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
     if (module == nullptr || buffer == nullptr || size == 0)
         return 0;
@@ -35,7 +27,6 @@ extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
 
 extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
                                    LPCWSTR directory, int showCommand) {
-    const Platform::Control::ShellRequest request{Copy(operation), Copy(file), showCommand, Copy(parameters),
-                                                  Copy(directory)};
-    return reinterpret_cast<HINSTANCE>(Platform::Control::Launch(request));
+    return reinterpret_cast<HINSTANCE>(
+        Platform::Control::Launch(operation, file, parameters, directory, showCommand));
 }

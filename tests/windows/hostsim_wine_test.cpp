@@ -22,6 +22,9 @@ namespace {
 // The module's "MDID" resource: the key its preferences are kept under.
 const hostsim::AddOnKey kModuleKey{0x807DA087u, 0x88A7D9CAu};
 const std::string kLivePage = "https://app.kavelo.io/?uploadRealtime=true";
+const std::string kLoginPage = "https://app.kavelo.io/login?eid=";
+// The account's line of a login page opened; the page's 36-character id follows it.
+const std::string kOpenedLogin = "browser: open " + kLoginPage;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -110,13 +113,13 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
                     "need to link Archicad to your KAVELO account. Click on OK and login in the "
                     "browser page that will open."))
         << run.output;
-    const std::size_t login = run.output.find("browser: open https://app.kavelo.io/login?eid=");
+    const std::size_t login = run.output.find(kOpenedLogin);
     ASSERT_NE(login, std::string::npos) << run.output;
-    const std::string eid = run.output.substr(login + 46, 36);
+    const std::string eid = run.output.substr(login + kOpenedLogin.size(), 36);
     EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
         << run.output;
     EXPECT_TRUE(Has(run.output, "browser: open " + kLivePage)) << run.output;
-    EXPECT_EQ(LaunchRecord(1), Utf16Le("https://app.kavelo.io/login?eid=" + eid))
+    EXPECT_EQ(LaunchRecord(1), Utf16Le(kLoginPage + eid))
         << "the shell handed the login page to the https handler";
     EXPECT_EQ(LaunchRecord(2), Utf16Le(kLivePage));
 
@@ -185,9 +188,9 @@ TEST_F(WindowsHostsim, UnauthorizedShowsTheFailureAndTheLinkFlowOpensTheLoginPag
                                  "answer click 1 for 32533; answer click 1 for 32520; menu Export "
                                  "from current view; expect-launches 1; expect-reports 0"});
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
-    const std::size_t login = run.output.find("browser: open https://app.kavelo.io/login?eid=");
+    const std::size_t login = run.output.find(kOpenedLogin);
     ASSERT_NE(login, std::string::npos) << run.output;
-    const std::string eid = run.output.substr(login + 46, 36);
+    const std::string eid = run.output.substr(login + kOpenedLogin.size(), 36);
     EXPECT_NE(eid, kLinkedId) << "a new id is linked";
     EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
         << run.output;
@@ -252,13 +255,13 @@ TEST_F(WindowsHostsim, APersonAtTheConsoleCancelsThenLinks) {
     ASSERT_NE(first, std::string::npos) << run.output;
     EXPECT_NE(run.output.find(drawn, first + 1), std::string::npos) << "asked again after Cancel";
     EXPECT_EQ(run.output.find("Not a choice"), std::string::npos) << run.output;
-    const std::size_t login = run.output.find("browser: open https://app.kavelo.io/login?eid=");
+    const std::size_t login = run.output.find(kOpenedLogin);
     ASSERT_NE(login, std::string::npos) << run.output;
     EXPECT_GT(login, run.output.find(drawn, first + 1)) << "nothing opened before the OK";
-    const std::string eid = run.output.substr(login + 46, 36);
+    const std::string eid = run.output.substr(login + kOpenedLogin.size(), 36);
     EXPECT_TRUE(Has(run.output, "browser: login confirmed: POST /login (eid=" + eid + ") answered 200"))
         << run.output;
-    EXPECT_EQ(LaunchRecord(1), Utf16Le("https://app.kavelo.io/login?eid=" + eid));
+    EXPECT_EQ(LaunchRecord(1), Utf16Le(kLoginPage + eid));
     EXPECT_TRUE(server_.Images().empty()) << "no export without a linked account";
 }
 
