@@ -1,5 +1,5 @@
-// Resource ids of the KAVELO module, shared by the add-on's code and the resource sources (the resource
-// compiler reads the #define lines of this file, so keep each one on a line of its own, name then number).
+// Resource ids of the KAVELO module, shared by the add-on's code and the GRC sources, which #include it
+// (keep it to #define lines and comments: the resource compilers preprocess it too).
 #pragma once
 
 // String lists ("STRS").

@@ -1,5 +1,5 @@
-// The dialog previews drawn from the built module: one picture per layout, every item's text in it,
-// and no text cut off by its rectangle.
+// The dialog previews drawn from the built module and from the GRC sources: one picture per layout, every
+// item's text in it, and no text cut off by its rectangle.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,12 +19,14 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
-TEST(Preview, DrawsEveryLayoutWithoutCutOffText) {
+// Runs the previewer with `arguments` before the output folder; checks one picture per layout with every
+// title and button text in it and no warning.
+void ExpectEveryLayoutDrawn(const std::string& arguments) {
     const std::string dir = ::testing::TempDir() + "preview_" + std::to_string(getpid());
     mkdir(dir.c_str(), 0755);
     const std::string output = dir + "/stdout.txt";
     const std::string command =
-        std::string(KAVELO_PREVIEW) + " " + ResourceFiles::ModuleFile() + " " + dir + " >" + output + " 2>&1";
+        std::string(KAVELO_PREVIEW) + " " + arguments + " " + dir + " >" + output + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << ResourceFiles::ReadText(output);
     const std::string report = ResourceFiles::ReadText(output);
     EXPECT_EQ(report.find("warning"), std::string::npos) << report;
@@ -45,6 +47,18 @@ TEST(Preview, DrawsEveryLayoutWithoutCutOffText) {
         }
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST(Preview, DrawsEveryLayoutOfTheModuleWithoutCutOffText) {
+    ExpectEveryLayoutDrawn(ResourceFiles::ModuleFile());
+}
+
+TEST(Preview, DrawsEveryLayoutFromTheGrcSources) {
+    const std::string ids = KAVELO_RESOURCE_IDS;
+    const std::string resources = ids.substr(0, ids.rfind('/'));
+    ExpectEveryLayoutDrawn(std::string("-D 'KAVELO_WEBAPP_DOMAIN=\"") + KAVELO_WEBAPP_DOMAIN + "\"' -p " +
+                           resources + "/RFIX/Images " + resources + "/RINT/KAVELO.grc " + resources +
+                           "/RFIX/KAVELOFix.grc");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Encoding of the resource formats the host reads ("STRS", "GSDG", "DLGH", "MDID", icon groups,
-// manifest). All numbers little-endian, all texts NUL-terminated ASCII, leading lengths = size - 4.
+// manifest). All numbers little-endian, texts NUL-terminated, leading lengths = size - 4.
 #include "Compiler.hpp"
 
 #include <fstream>
@@ -66,18 +66,16 @@ Bytes ReadFile(const std::string& path, const SourcePos& pos) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// An image of an icon group as the group directory describes it.
+// A PNG image of an icon group.
 struct IconImage {
     int width = 0;
     int height = 0;
-    bool png = false;
-    Bytes bytes;  // the PNG file, or the icon bitmap (BITMAPINFOHEADER, BGRA rows, AND mask)
+    Bytes bytes;  // the PNG file
 };
 
 IconImage ReadPng(const std::string& path, const SourcePos& pos) {
     static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     IconImage image;
-    image.png = true;
     image.bytes = ReadFile(path, pos);
     const Bytes& b = image.bytes;
     if (b.size() < 33 || !std::equal(signature, signature + 8, b.begin()) || ReadU32(b, 8, true) != 13 ||
@@ -89,51 +87,6 @@ IconImage ReadPng(const std::string& path, const SourcePos& pos) {
         throw SourceError(pos, "'" + path + "' is not an 8-bit RGBA PNG (bit depth " + std::to_string(b[24]) +
                                    ", colour type " + std::to_string(b[25]) + ")");
     return image;
-}
-
-// Reads a 32-bit BI_RGB bottom-up .bmp file and makes the icon bitmap of it: the BITMAPINFOHEADER with
-// the height doubled (colour rows plus mask rows), the BGRA rows, then an all-zero AND mask, since the
-// alpha channel carries the transparency.
-IconImage ReadBmp(const std::string& path, const SourcePos& pos) {
-    const Bytes file = ReadFile(path, pos);
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M' || ReadU32(file, 14, false) != 40)
-        throw SourceError(pos, "'" + path + "' is not a BMP file with a BITMAPINFOHEADER");
-    IconImage image;
-    image.width = static_cast<int>(ReadU32(file, 18, false));
-    image.height = static_cast<int>(ReadU32(file, 22, false));
-    const std::uint32_t pixelsAt = ReadU32(file, 10, false);
-    if (ReadU16(file, 26) != 1 || ReadU16(file, 28) != 32 || ReadU32(file, 30, false) != 0)
-        throw SourceError(pos, "'" + path + "' is not an uncompressed 32-bit bitmap");
-    if (image.width <= 0 || image.width > 256 || image.height <= 0 || image.height > 256)
-        throw SourceError(pos, "'" + path + "' has a size unfit for an icon bitmap");
-    const std::size_t pixelBytes = std::size_t(image.width) * image.height * 4;
-    if (pixelsAt < 54 || file.size() != pixelsAt + pixelBytes)
-        throw SourceError(pos, "'" + path + "' has a pixel array of the wrong size");
-    const std::size_t maskRow = (std::size_t(image.width) + 31) / 32 * 4;
-    Writer out;
-    out.U32(40);
-    out.U32(static_cast<std::uint32_t>(image.width));
-    out.U32(static_cast<std::uint32_t>(image.height * 2));
-    out.U16(1);
-    out.U16(32);
-    out.U32(0);
-    out.U32(static_cast<std::uint32_t>(pixelBytes + maskRow * image.height));
-    out.U32(0);
-    out.U32(0);
-    out.U32(0);
-    out.U32(0);
-    out.Append(Bytes(file.begin() + pixelsAt, file.end()));
-    out.Append(Bytes(maskRow * image.height, 0));
-    image.bytes = out.Get();
-    return image;
-}
-
-IconImage ReadIconImage(const std::string& path, const SourcePos& pos) {
-    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".png") == 0)
-        return ReadPng(path, pos);
-    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".bmp") == 0)
-        return ReadBmp(path, pos);
-    throw SourceError(pos, "'" + path + "' is neither a .png nor a .bmp file");
 }
 
 std::uint8_t DirectorySize(int pixels) {
@@ -160,6 +113,32 @@ Bytes IcoFile(const std::vector<IconImage>& images) {
     }
     for (const IconImage& image : images) out.Append(image.bytes);
     return out.Get();
+}
+
+// An .ico file as a group directory names it: the bytes of each image and its 12-byte directory entry
+// (width, height, colours, reserved, planes, bit count, size), which the group entry repeats.
+struct IcoFileImages {
+    std::vector<Bytes> entries;
+    std::vector<Bytes> images;
+};
+
+IcoFileImages ReadIco(const std::string& path, const SourcePos& pos) {
+    const Bytes file = ReadFile(path, pos);
+    const std::size_t count = file.size() >= 6 ? ReadU16(file, 4) : 0;
+    if (count == 0 || ReadU16(file, 0) != 0 || ReadU16(file, 2) != 1 || file.size() < 6 + 16 * count)
+        throw SourceError(pos, "'" + path + "' is not an icon file");
+    IcoFileImages ico;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = 6 + 16 * i;
+        const std::uint32_t size = ReadU32(file, entry + 8, false);
+        const std::uint32_t offset = ReadU32(file, entry + 12, false);
+        if (size == 0 || offset > file.size() || size > file.size() - offset)
+            throw SourceError(pos,
+                              "'" + path + "': image " + std::to_string(i + 1) + " lies outside the file");
+        ico.entries.emplace_back(file.begin() + entry, file.begin() + entry + 12);
+        ico.images.emplace_back(file.begin() + offset, file.begin() + offset + size);
+    }
+    return ico;
 }
 
 std::string Quote(const std::string& text) {
@@ -197,17 +176,32 @@ private:
     }
 
     void CheckDuplicates() const {
-        CheckUnique(set_.stringLists, "string list");
-        CheckUnique(set_.dialogs, "dialog");
-        CheckUnique(set_.addOnIds, "add-on identifier");
-        CheckUnique(set_.icons, "icon");
+        CheckUnique(set_.stringLists, "'STR#'");
+        CheckUnique(set_.dialogs, "'GDLG'");
+        CheckUnique(set_.helpAnchors, "'DLGH'");
+        CheckUnique(set_.addOnIds, "'MDID'");
+        CheckUnique(set_.icons, "'GICN'");
         CheckUnique(set_.moduleIcons, "module icon");
         CheckUnique(set_.manifests, "manifest");
+        for (const HelpAnchors& anchors : set_.helpAnchors) {
+            if (FindDialog(anchors.id) == nullptr)
+                throw SourceError(anchors.pos, "help anchors of dialog " + std::to_string(anchors.id) +
+                                                   ", which no 'GDLG' defines");
+        }
     }
 
+    const Dialog* FindDialog(int id) const {
+        for (const Dialog& dialog : set_.dialogs) {
+            if (dialog.id == id)
+                return &dialog;
+        }
+        return nullptr;
+    }
+
+    // The host loads icon <id> from the groups "I<id>&96" and "I<id>&192", named after the image.
     bool HasIcon(int id) const {
         for (const Icon& icon : set_.icons) {
-            if (icon.id == id)
+            if (icon.imageName == "I" + std::to_string(id))
                 return true;
         }
         return false;
@@ -216,25 +210,28 @@ private:
     // Menu texts name their icon after the first "^"; icon buttons name theirs directly.
     void CheckIconReferences() const {
         for (const StringList& list : set_.stringLists) {
-            for (const std::string& text : list.strings) {
+            for (std::size_t i = 0; i < list.strings.size(); ++i) {
+                const std::string& text = list.strings[i];
                 const std::size_t caret = text.find('^');
                 if (caret == std::string::npos)
                     continue;
                 const std::size_t end = text.find('^', caret + 1);
                 const std::string id =
                     text.substr(caret + 1, end == std::string::npos ? end : end - caret - 1);
-                if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos)
+                if (id.empty() || id.size() > 5 || id.find_first_not_of("0123456789") != std::string::npos)
                     continue;
                 if (!HasIcon(std::stoi(id)))
-                    throw SourceError(list.pos, "menu text \"" + text + "\" names icon " + id +
-                                                    ", which no icon line defines");
+                    throw SourceError(list.stringPos[i], "menu text \"" + text + "\" names icon " + id +
+                                                             ", which no 'GICN' with image I" + id +
+                                                             " defines");
             }
         }
         for (const Dialog& dialog : set_.dialogs) {
             for (const DialogItem& item : dialog.items) {
-                if (item.kind == ItemKind::IconButton && !HasIcon(item.iconId))
+                if (item.iconId != 0 && !HasIcon(item.iconId))
                     throw SourceError(item.pos, "icon button names icon " + std::to_string(item.iconId) +
-                                                    ", which no icon line defines");
+                                                    ", which no 'GICN' with image I" +
+                                                    std::to_string(item.iconId) + " defines");
             }
         }
     }
@@ -255,54 +252,43 @@ private:
         Add("STRS", list.id, w.WithLength(), "String list " + std::to_string(list.id) + ": " + summary);
     }
 
+    // The layout, then the help anchors of the same id, if there are any.
     void DialogResources(const Dialog& dialog) {
         Writer layout;
         layout.U16(dialog.kind);
-        layout.U16(dialog.secondField);
+        layout.U16(dialog.flags);
         layout.Rect(dialog.window);
         layout.Text(dialog.title);
         layout.U16(static_cast<std::uint16_t>(dialog.items.size()));
-        for (const DialogItem& item : dialog.items) Item(item, &layout);
+        for (std::size_t i = 0; i < dialog.items.size(); ++i)
+            Item(static_cast<int>(i) + 1, dialog.items[i], &layout);
         Add("GSDG", dialog.id, layout.WithLength(),
             "Dialog layout " + std::to_string(dialog.id) + ": " + Quote(dialog.title));
 
-        Writer anchors;
-        anchors.Text(dialog.anchor);
-        std::uint16_t count = 0;
-        Writer entries;
-        for (const DialogItem& item : dialog.items) {
-            if (!item.hasAnchor)
+        for (const HelpAnchors& help : set_.helpAnchors) {
+            if (help.id != dialog.id)
                 continue;
-            entries.U16(static_cast<std::uint16_t>(item.number));
-            entries.Text("");
-            entries.Text(item.anchor);
-            ++count;
+            Writer anchors;
+            anchors.Text(help.anchor);
+            anchors.U16(static_cast<std::uint16_t>(help.entries.size()));
+            for (const HelpAnchorEntry& entry : help.entries) {
+                anchors.U16(static_cast<std::uint16_t>(entry.item));
+                anchors.Text(entry.tooltip);
+                anchors.Text(entry.anchor);
+            }
+            Add("DLGH", help.id, anchors.WithLength(),
+                "Help anchors of dialog " + std::to_string(help.id) + ": " + Quote(help.anchor));
         }
-        anchors.U16(count);
-        anchors.Append(entries.Get());
-        Add("DLGH", dialog.id, anchors.WithLength(),
-            "Help anchors of dialog " + std::to_string(dialog.id) + ": " + Quote(dialog.anchor));
     }
 
-    static void Item(const DialogItem& item, Writer* w) {
-        w->U16(static_cast<std::uint16_t>(item.number));
+    static void Item(int number, const DialogItem& item, Writer* w) {
+        w->U16(static_cast<std::uint16_t>(number));
         w->U16(item.type);
         w->U16(item.style);
         w->Rect(item.rect);
-        switch (item.kind) {
-            case ItemKind::Separator:
-                break;
-            case ItemKind::IconButton:
-                w->U16(0);
-                w->U16(static_cast<std::uint16_t>(item.iconId));
-                break;
-            case ItemKind::Button:
-            case ItemKind::Text:
-                w->U16(0);
-                w->U16(0);
-                w->Text(item.text);
-                break;
-        }
+        for (std::uint16_t word : item.tail) w->U16(word);
+        if (item.hasText)
+            w->Text(item.text);
     }
 
     void AddOnIdResource(const AddOnId& value) {
@@ -312,62 +298,53 @@ private:
         Add("MDID", value.id, w.WithLength(), "Add-on identifier " + std::to_string(value.id));
     }
 
-    // Adds the images as RT_ICON resources and returns the group directory (GRPICONDIR) naming them.
-    Bytes GroupDirectory(const std::vector<IconImage>& images) {
+    // Adds the images as RT_ICON resources and returns the group directory (GRPICONDIR) naming them:
+    // per image its 12-byte directory entry and the RT_ICON number.
+    Bytes GroupDirectory(const std::vector<Bytes>& entries, const std::vector<Bytes>& images) {
         Writer w;
         w.U16(0);
         w.U16(1);
         w.U16(static_cast<std::uint16_t>(images.size()));
-        for (const IconImage& image : images) {
+        for (std::size_t i = 0; i < images.size(); ++i) {
             const int iconId = ++lastIconId_;
-            out_.image.push_back({"RT_ICON", false, iconId, "", image.bytes});
-            w.U8(DirectorySize(image.width));
-            w.U8(DirectorySize(image.height));
-            w.U8(0);
-            w.U8(0);
-            w.U16(1);
-            w.U16(32);
-            w.U32(static_cast<std::uint32_t>(image.bytes.size()));
+            out_.image.push_back({"RT_ICON", false, iconId, "", images[i]});
+            w.Append(entries[i]);
             w.U16(static_cast<std::uint16_t>(iconId));
         }
         return w.Get();
     }
 
     void ModuleIconResources(const ModuleIcon& icon) {
-        std::vector<IconImage> images;
-        std::set<int> sizes;
-        for (const std::string& file : icon.files) {
-            images.push_back(ReadIconImage(file, icon.pos));
-            if (images.back().width != images.back().height)
-                throw SourceError(icon.pos, "'" + file + "' is not square");
-            if (!sizes.insert(images.back().width).second)
-                throw SourceError(icon.pos,
-                                  "two images of " + std::to_string(images.back().width) + " pixels");
-        }
-        out_.image.push_back({"RT_GROUP_ICON", false, icon.id, "", GroupDirectory(images)});
-        out_.rc.push_back({"Module icon, " + std::to_string(images.size()) + " sizes",
+        const IcoFileImages ico = ReadIco(icon.file, icon.pos);
+        out_.image.push_back({"RT_GROUP_ICON", false, icon.id, "", GroupDirectory(ico.entries, ico.images)});
+        out_.rc.push_back({"Module icon, " + std::to_string(ico.images.size()) + " sizes",
                            std::to_string(icon.id), "ICON", "Module_" + std::to_string(icon.id) + ".ico",
-                           IcoFile(images)});
+                           ReadFile(icon.file, icon.pos)});
     }
 
+    // A group of one PNG, with the image's real size in its directory entry.
     void IconGroup(const Icon& icon, const char* scale, const IconImage& image) {
-        const std::string name = "I" + std::to_string(icon.id) + "&" + scale;
-        out_.image.push_back({"RT_GROUP_ICON", true, 0, name, GroupDirectory({image})});
+        const std::string name = icon.imageName + "&" + scale;
+        const Bytes ico = IcoFile({image});
+        const Bytes entry(ico.begin() + 6, ico.begin() + 18);
+        out_.image.push_back({"RT_GROUP_ICON", true, 0, name, GroupDirectory({entry}, {image.bytes})});
         out_.rc.push_back({"Icon " + std::to_string(icon.id) + ", " + std::to_string(image.width) + " pixels",
-                           Quote(name), "ICON", "I" + std::to_string(icon.id) + "_" + scale + ".ico",
-                           IcoFile({image})});
+                           Quote(name), "ICON", icon.imageName + "_" + scale + ".ico", ico});
     }
 
     void IconResources(const Icon& icon) {
         const IconImage small = ReadPng(icon.png96, icon.pos);
-        const IconImage large = ReadPng(icon.png192, icon.pos);
-        if (small.width != small.height || large.width != large.height)
-            throw SourceError(icon.pos, "icon images must be square");
-        if (large.width != 2 * small.width)
-            throw SourceError(icon.pos, "the 192 image (" + std::to_string(large.width) +
-                                            " pixels) must be twice the size of the 96 image (" +
-                                            std::to_string(small.width) + " pixels)");
+        if (small.width != small.height)
+            throw SourceError(icon.pos, "'" + icon.png96 + "' is not square");
         IconGroup(icon, "96", small);
+        if (icon.png192.empty())
+            return;
+        const IconImage large = ReadPng(icon.png192, icon.pos);
+        if (large.width != 2 * small.width || large.height != large.width)
+            throw SourceError(icon.pos, "'" + icon.png192 + "' (" + std::to_string(large.width) + " x " +
+                                            std::to_string(large.height) +
+                                            " pixels) must be twice the size of '" + icon.png96 + "' (" +
+                                            std::to_string(small.width) + " pixels)");
         IconGroup(icon, "192", large);
     }
 

@@ -35,7 +35,8 @@ struct CompiledResources {
     std::vector<RcEntry> rc;
 };
 
-// Checks the set as a whole (duplicate ids, icons that menu texts and icon buttons name, image files)
+// Checks the set as a whole (duplicate ids, help anchors without their dialog, icons that menu texts and
+// icon buttons name, image files)
 // and encodes every resource. Throws SourceError naming the first offending source line.
 CompiledResources Compile(const ResourceSet& set);
 

@@ -1,4 +1,4 @@
-// What the resource compiler reads from the resource sources: one ResourceSet, with the place in the
+// What the resource compiler reads from the GRC and .rc2 sources: one ResourceSet, with the place in the
 // sources each piece came from so that later checks can name it.
 #pragma once
 
@@ -21,44 +21,57 @@ public:
         : std::runtime_error(pos.file + ":" + std::to_string(pos.line) + ": error: " + message) {}
 };
 
-// Limits of the texts, in characters without the terminating NUL.
-constexpr std::size_t kMaxTextLength = 255;   // string-list items, titles, item texts
+// Limits of the texts, in bytes without the terminating NUL.
+constexpr std::size_t kMaxTextLength = 255;   // string-list items, titles, item texts, tooltips
 constexpr std::size_t kMaxAnchorLength = 63;  // help anchors
 
+// 'STR#': the strings in order; the header's description is not part of the resource.
 struct StringList {
     SourcePos pos;
     int id = 0;
     std::vector<std::string> strings;
+    std::vector<SourcePos> stringPos;
 };
-
-enum class ItemKind { Button, IconButton, Text, Separator };
 
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
+// One item of a 'GDLG': its record is number, type, style, rectangle, then `tail` (16-bit words) and, for
+// items with a text, the text.
 struct DialogItem {
     SourcePos pos;
-    int number = 0;
-    ItemKind kind = ItemKind::Separator;
     std::uint16_t type = 0;
     std::uint16_t style = 0;
     Rect rect;
-    std::string text;  // button and text items
-    int iconId = 0;    // icon buttons
-    bool hasAnchor = false;
-    std::string anchor;
+    std::vector<std::uint16_t> tail;
+    bool hasText = false;
+    std::string text;
+    int iconId = 0;  // icon buttons
 };
 
 struct Dialog {
     SourcePos pos;
     int id = 0;
-    std::string title;
     std::uint16_t kind = 0;
-    std::uint16_t secondField = 0;
+    std::uint16_t flags = 0;
     Rect window;
-    std::string anchor;
+    std::string title;
     std::vector<DialogItem> items;
+};
+
+// 'DLGH': the dialog's anchor and one entry per item line.
+struct HelpAnchorEntry {
+    int item = 0;
+    std::string tooltip;
+    std::string anchor;
+};
+
+struct HelpAnchors {
+    SourcePos pos;
+    int id = 0;
+    std::string anchor;
+    std::vector<HelpAnchorEntry> entries;
 };
 
 struct AddOnId {
@@ -68,19 +81,20 @@ struct AddOnId {
     std::uint32_t second = 0;
 };
 
-// An icon whose two groups "I<id>&96" and "I<id>&192" hold one PNG each.
+// 'GICN': the groups "<image>&96" and, when "<image>@2x.png" exists, "<image>&192", one PNG each.
 struct Icon {
     SourcePos pos;
     int id = 0;
-    std::string png96;  // paths as resolved against the source's folder
-    std::string png192;
+    std::string imageName;
+    std::string png96;   // found in the image folders
+    std::string png192;  // empty when there is no @2x image
 };
 
-// The module file's own icon: one standard icon group with several images (PNG or 32-bit BMP files).
+// The module file's own icon, an .ico file named by a native ICON line.
 struct ModuleIcon {
     SourcePos pos;
     int id = 0;
-    std::vector<std::string> files;
+    std::string file;
 };
 
 struct Manifest {
@@ -92,6 +106,7 @@ struct Manifest {
 struct ResourceSet {
     std::vector<StringList> stringLists;
     std::vector<Dialog> dialogs;
+    std::vector<HelpAnchors> helpAnchors;
     std::vector<AddOnId> addOnIds;
     std::vector<Icon> icons;
     std::vector<ModuleIcon> moduleIcons;
