@@ -76,6 +76,20 @@ LSTATUS CopyTree(const wchar_t* from, const wchar_t* to) {
     return status;
 }
 
+// Deletes HKLM\`key` when it holds neither values nor subkeys.
+void DeleteIfEmpty(const wchar_t* key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    const LSTATUS status = RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                            &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(opened);
+    if (status == ERROR_SUCCESS && subkeys == 0 && values == 0)
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+}
+
 bool RegisteredIsThisProgram() {
     return hostsim::SamePath(hostsim::ProgramOf(hostsim::RegisteredCommand(HKEY_LOCAL_MACHINE, kClassKey)),
                              hostsim::RecorderBesideThisProgram());
@@ -124,7 +138,7 @@ int Unregister() {
         status = DeleteTree(kReplacedKey);
     if (status != ERROR_SUCCESS)
         return Failed("cannot put the previous https handler back", status);
-    for (const wchar_t* key : kOwnKeys) RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);  // only when left empty
+    for (const wchar_t* key : kOwnKeys) DeleteIfEmpty(key);
     const std::wstring restored = hostsim::RegisteredCommand(HKEY_LOCAL_MACHINE, kClassKey);
     if (restored.empty())
         std::puts("kavelo-url-recorder: no program opens https URLs now");
