@@ -14,10 +14,17 @@ namespace {
 
 constexpr const char* kLivePagePath = "/?uploadRealtime=true";
 
-// Bytes that a browser would percent-encode itself when it parses a query, plus the quotes: text from
-// the server must not end the URL early in a protocol handler's command line or break it into words.
+// Bytes that a browser would percent-encode itself when it parses a query, the quotes, and the rest of
+// what a URL may not hold: text from the server must not end the URL early in a protocol handler's
+// command line or break it into words (a trailing backslash would escape the quote around "%1").
 bool NeedsEscape(unsigned char byte) {
-    return byte <= 0x20 || byte == '"' || byte == '\'' || byte == '<' || byte == '>' || byte >= 0x7F;
+    if (byte <= 0x20 || byte >= 0x7F)
+        return true;
+    for (const char* unsafe = "\"'<>\\^`{|}"; *unsafe != 0; ++unsafe) {
+        if (byte == static_cast<unsigned char>(*unsafe))
+            return true;
+    }
+    return false;
 }
 
 void AppendEscaped(std::string& url, const char* text, std::size_t length) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -31,9 +32,21 @@ constexpr auto kDriverStartTime = 20s;
 constexpr auto kStopTime = 5s;
 constexpr auto kPollInterval = 50ms;
 
+// A proxy setting of the environment (http_proxy, HTTPS_PROXY, all_proxy, no_proxy, SOCKS_SERVER, ...),
+// which Chromium follows outside a desktop session.
+bool IsProxySetting(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string suffix = "_proxy";
+    return name.rfind("socks_", 0) == 0 ||
+           (name.size() > suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
+}
+
 // The environment of the driver and the browser: the caller's, with the home, configuration and temporary
 // folders moved into this run's folder, so that nothing of the person's own browser is read or written
-// and nothing is left behind.
+// and nothing is left behind, and without proxy settings: a proxy would take the browser's traffic
+// around the routes.
 std::vector<std::string> DriverEnvironment(const std::string& root) {
     static const char* const kMoved[] = {"HOME", "TMPDIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
                                          "XDG_DATA_HOME"};
@@ -41,7 +54,8 @@ std::vector<std::string> DriverEnvironment(const std::string& root) {
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        if (std::find(std::begin(kMoved), std::end(kMoved), name) == std::end(kMoved))
+        if (std::find(std::begin(kMoved), std::end(kMoved), name) == std::end(kMoved) &&
+            !IsProxySetting(name))
             environment.push_back(text);
     }
     const std::string home = root + "/home";
@@ -156,6 +170,7 @@ std::vector<std::string> Chromium::BrowserArguments(const std::vector<std::strin
                                      "--no-sandbox",
                                      "--disable-gpu",
                                      "--disable-quic",
+                                     "--no-proxy-server",
                                      "--no-first-run",
                                      "--no-default-browser-check",
                                      "--disable-background-networking",

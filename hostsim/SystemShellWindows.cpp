@@ -9,9 +9,9 @@
 #include <shellapi.h>
 
 #include <chrono>
-#include <cwctype>
 #include <thread>
 
+#include "HttpsHandler.hpp"
 #include "LaunchRecord.hpp"
 #include "WindowsText.hpp"
 
@@ -19,7 +19,6 @@ namespace hostsim {
 
 namespace {
 
-constexpr wchar_t kRecorderProgram[] = L"kavelo-url-recorder.exe";
 // Wine may take seconds to start a program on a busy machine; the recorder itself needs milliseconds.
 constexpr auto kRecordWait = std::chrono::seconds(20);
 
@@ -38,28 +37,6 @@ std::wstring SchemeOf(const std::u16string& url) {
     return std::wstring(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(colon));
 }
 
-// The command registered to open URLs of `scheme`, or empty when there is none.
-std::wstring RegisteredCommand(const std::wstring& scheme) {
-    const std::wstring key = scheme + L"\\shell\\open\\command";
-    const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, types, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS)
-        return std::wstring();
-    std::wstring command(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(command.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, types, nullptr, command.data(), &size) !=
-        ERROR_SUCCESS)
-        return std::wstring();
-    command.resize(command.find(L'\0'));
-    return command;
-}
-
-bool NamesRecorder(std::wstring command) {
-    for (wchar_t& c : command) c = static_cast<wchar_t>(std::towlower(c));
-    return command.find(kRecorderProgram) != std::wstring::npos;
-}
-
 LPCWSTR OrNull(const std::u16string& text) {
     return text.empty() ? nullptr : reinterpret_cast<LPCWSTR>(text.c_str());
 }
@@ -70,15 +47,17 @@ bool RecorderIsHandler(const std::u16string& url, std::string* why) {
         *why = "not handed to the system shell: the URL has no scheme";
         return false;
     }
-    const std::wstring command = RegisteredCommand(scheme);
-    if (NamesRecorder(command))
+    // The recorder built with this hostsim, by its full path: another program of the same name is not it.
+    const std::wstring recorder = RecorderBesideThisProgram();
+    const std::wstring command = RegisteredCommand(HKEY_CLASSES_ROOT, scheme);
+    if (SamePath(ProgramOf(command), recorder))
         return true;
     const std::string name = Platform::Narrow(scheme);
     *why =
         "not handed to the system shell: " +
         (command.empty() ? "no program is registered for " + name + " URLs"
                          : "the program registered for " + name + " URLs is " + Platform::Narrow(command)) +
-        ", not kavelo-url-recorder.exe (\"kavelo-url-recorder.exe --register\" registers it)";
+        ", not " + Platform::Narrow(recorder) + " (\"kavelo-url-recorder.exe --register\" registers it)";
     return false;
 }
 

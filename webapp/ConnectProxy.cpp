@@ -1,6 +1,7 @@
 // The CONNECT proxy: one asynchronous session per client connection on the proxy's io thread. A session
-// reads the request head, answers it, and from then on copies bytes in both directions until either side
-// closes, when it closes both.
+// reads the request head (within the head time-out), answers it, and from then on copies bytes in both
+// directions until either side closes, when it closes both. The acceptor waits while the connection cap
+// is reached and resumes when a session ends.
 #include "ConnectProxy.hpp"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/read_until.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/streambuf.hpp>
 #include <boost/asio/write.hpp>
 
@@ -40,11 +42,18 @@ struct ConnectProxy::Network {
 
 struct ConnectProxy::Tunnel : std::enable_shared_from_this<ConnectProxy::Tunnel> {
     Tunnel(ConnectProxy& proxy, tcp::socket client)
-        : proxy(proxy), client(std::move(client)), server(this->client.get_executor()), head(kMaxHead) {}
+        : proxy(proxy),
+          client(std::move(client)),
+          server(this->client.get_executor()),
+          headTimer(this->client.get_executor()),
+          head(kMaxHead) {}
+    ~Tunnel() { proxy.Closed(); }
 
     ConnectProxy& proxy;
     tcp::socket client;
     tcp::socket server;
+    net::steady_timer headTimer;
+    bool headDone = false;  // the head arrived, failed, or its time ran out: whichever came first decides
     net::streambuf head;
     std::string answer;
     std::array<char, 16384> up{};
@@ -52,7 +61,18 @@ struct ConnectProxy::Tunnel : std::enable_shared_from_this<ConnectProxy::Tunnel>
 
     void Start() {
         auto self = shared_from_this();
+        headTimer.expires_after(proxy.limits_.headTimeout);
+        headTimer.async_wait([self](error_code ec) {
+            if (ec || self->headDone)
+                return;
+            self->headDone = true;
+            self->Refuse("408 Request Timeout");
+        });
         net::async_read_until(client, head, "\r\n\r\n", [self](error_code ec, std::size_t) {
+            if (self->headDone)
+                return;
+            self->headDone = true;
+            self->headTimer.cancel();
             if (!ec)
                 self->OnHead();
         });
@@ -138,7 +158,10 @@ struct ConnectProxy::Tunnel : std::enable_shared_from_this<ConnectProxy::Tunnel>
     }
 };
 
-ConnectProxy::ConnectProxy() = default;
+ConnectProxy::ConnectProxy(ConnectProxyLimits limits) : limits_(limits) {
+    if (limits_.maxConnections == 0)
+        throw std::invalid_argument("webapp::ConnectProxy: the connection cap must be at least 1");
+}
 
 ConnectProxy::~ConnectProxy() {
     Stop();
@@ -165,6 +188,7 @@ void ConnectProxy::Start() {
         throw std::runtime_error("webapp::ConnectProxy: cannot listen on 127.0.0.1: " + ec.message());
     port_ = network->acceptor.local_endpoint().port();
     network_ = std::move(network);
+    open_ = 0;
     Accept();
     ioThread_ = std::thread([this] { network_->io.run(); });
 }
@@ -198,12 +222,23 @@ void ConnectProxy::Record(const std::string& target) {
 }
 
 void ConnectProxy::Accept() {
+    accepting_ = true;
     network_->acceptor.async_accept([this](error_code ec, tcp::socket client) {
+        accepting_ = false;
         if (ec)
             return;
+        ++open_;
         std::make_shared<Tunnel>(*this, std::move(client))->Start();
-        Accept();
+        if (open_ < limits_.maxConnections)
+            Accept();
     });
+}
+
+void ConnectProxy::Closed() {
+    --open_;
+    // While Stop destroys the sessions, network_ is already gone and nothing is accepted any more.
+    if (!accepting_ && network_ != nullptr && open_ < limits_.maxConnections)
+        Accept();
 }
 
 }  // namespace webapp

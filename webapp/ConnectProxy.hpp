@@ -4,6 +4,8 @@
 // tunnel with the original name. As a company proxy does, it tunnels; it never sees inside.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,9 +17,18 @@
 
 namespace webapp {
 
+struct ConnectProxyLimits {
+    // A client that has not sent its whole request head this long after connecting is answered 408 and
+    // closed, so a silent client cannot hold a connection.
+    std::chrono::milliseconds headTimeout{5000};
+    // At most this many client connections are open at once. While that many are, the proxy accepts no
+    // other: further clients wait in the system's listen queue until one of them ends.
+    std::size_t maxConnections = 64;
+};
+
 class ConnectProxy {
 public:
-    ConnectProxy();
+    explicit ConnectProxy(ConnectProxyLimits limits = ConnectProxyLimits());
     ~ConnectProxy();  // stops
     ConnectProxy(const ConnectProxy&) = delete;
     ConnectProxy& operator=(const ConnectProxy&) = delete;
@@ -45,7 +56,10 @@ private:
     // The route for `target` ("host:port"), if any.
     bool Find(const std::string& target, std::pair<std::string, std::uint16_t>* to) const;
     void Accept();
+    void Closed();  // a client connection ended: accepting resumes if the cap held it
     void Record(const std::string& target);
+
+    const ConnectProxyLimits limits_;
 
     mutable std::mutex mutex_;
     std::map<std::string, std::pair<std::string, std::uint16_t>> routes_;
@@ -53,6 +67,9 @@ private:
     std::unique_ptr<Network> network_;
     std::thread ioThread_;
     std::uint16_t port_ = 0;
+    // Touched on the io thread only.
+    std::size_t open_ = 0;
+    bool accepting_ = false;
 };
 
 }  // namespace webapp

@@ -106,6 +106,9 @@ void ClearTrustAnchors() {
         CertFreeCertificateContext(added);
     }
     AddedAnchors().clear();
+    // A deletion is only queued in the registry store inside the system store; Wine's system store does not
+    // write it when closed (an addition it writes at once), so without a commit the anchors stay.
+    CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
     CertCloseStore(store, 0);
 }
 

@@ -2,11 +2,13 @@
 // page's own button, and the live page shows the export as it arrives.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "BrowserFixture.hpp"
 #include "Certificates.hpp"
+#include "ConnectProxy.hpp"
 #include "DGControl.hpp"
 #include "WebDriver.hpp"
 
@@ -161,6 +163,40 @@ TEST_F(BrowserUntrustedServer, IsNeverOpened) {
     EXPECT_EQ(host_->Browser().RealBrowser(), nullptr);
     for (const auto& request : server_->Requests())
         ADD_FAILURE() << "reached the server: " << request.requestLine;
+}
+
+// A proxy named in the environment, as on a machine behind a company proxy, would take the browser's
+// traffic around its routes: the browser goes direct, and the proxy (which could reach the server too)
+// is never asked.
+class BrowserWithAProxyInTheEnvironment : public BrowserFixture {
+protected:
+    void SetUp() override {
+        BrowserFixture::SetUp();
+        if (IsSkipped())
+            return;
+        proxy_.Route(server_->HostName(), 443, server_->Port());
+        proxy_.Start();
+        const std::string address = "http://127.0.0.1:" + std::to_string(proxy_.Port());
+        for (const char* name : kProxyVariables) setenv(name, address.c_str(), 1);
+        setenv("no_proxy", "", 1);
+    }
+    void TearDown() override {
+        for (const char* name : kProxyVariables) unsetenv(name);
+        unsetenv("no_proxy");
+        BrowserFixture::TearDown();
+    }
+
+    static constexpr const char* kProxyVariables[] = {"http_proxy", "https_proxy", "all_proxy",
+                                                      "HTTPS_PROXY"};
+    webapp::ConnectProxy proxy_;
+};
+
+TEST_F(BrowserWithAProxyInTheEnvironment, IsNotTheBrowsersWayToThePages) {
+    ASSERT_EQ(host_->RunMenuCommandByText("Open live connection"), NoError);
+    LetTheBrowserWork();
+    const hostsim::Launch& live = LaunchAt(0);
+    EXPECT_TRUE(WaitInTab(live, "return document.getElementById('empty') !== null;")) << live.outcome;
+    EXPECT_TRUE(proxy_.Requests().empty()) << "asked for " << proxy_.Requests()[0];
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(BrowserPages, LivePageAndItsImageForms) {
 }
 
 // The id comes from the server: whatever it holds, the URL handed to the shell stays one printable
-// ASCII word with no quote, and a browser's own parsing of it yields the same query.
+// ASCII word with no quote or backslash, and a browser's own parsing of it yields the same query.
 TEST(BrowserPages, ImageIdIsEscapedOnlyWhereABrowserWouldEscapeIt) {
     const std::string live = std::string(WebAppOrigin) + "/?uploadRealtime=true&imageId=";
     const struct {
@@ -41,7 +41,9 @@ TEST(BrowserPages, ImageIdIsEscapedOnlyWhereABrowserWouldEscapeIt) {
         {GS::UniString("line\r\nnext\t\x7F"), "line%0D%0Anext%09%7F"},
         {GS::UniString(u"bild-\u00E4\u20AC\U0001F600"), "bild-%C3%A4%E2%82%AC%F0%9F%98%80"},
         {GS::UniString(u"nul\0after", 9), "nul%00after"},
-        {GS::UniString("!$()*+,-./:;=?@[]^_`{|}~"), "!$()*+,-./:;=?@[]^_`{|}~"},
+        {GS::UniString("!$()*+,-./:;=?@[]_~"), "!$()*+,-./:;=?@[]_~"},
+        {GS::UniString("a\\b^c`d{e|f}g"), "a%5Cb%5Ec%60d%7Be%7Cf%7Dg"},
+        {GS::UniString("ends-in\\"), "ends-in%5C"},
     };
     for (const auto& c : cases) EXPECT_EQ(LivePageUrl(c.id), live + c.appended);
 }

@@ -3,6 +3,7 @@
 // programs, the Wine runner and the prefix in environment variables.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,14 +29,24 @@ std::string Environment(const char* name);
 WineRun RunUnderWine(const char* program, const std::vector<std::string>& arguments, std::uint16_t proxyPort,
                      const std::string& outputPath, const std::string& inputPath = std::string());
 
+// Runs Wine's own reg.exe with `arguments` (query, add, delete) on the prefix's registry.
+WineRun RunRegistryTool(const std::vector<std::string>& arguments, const std::string& outputPath);
+
+// The number of certificates in the current user's Root store of the prefix (where the programs' trust
+// anchors go), as the registry holds them.
+std::size_t RootCertificates(const std::string& outputPath);
+
 // The web application stand-in with a CONNECT proxy in front (app.kavelo.io:443 tunnelled to it) and its
-// certificate authority in caPath_, for Windows programs that reach it through WinHTTP.
+// certificate authority in caPath_, for Windows programs that reach it through WinHTTP. Each test must
+// leave the prefix's Root store as it found it: the authorities its programs trusted are gone again.
 class ProxiedWebappTest : public WebappTest {
 protected:
     void SetUp() override;
+    void TearDown() override;
 
     ConnectProxy proxy_;
     std::string caPath_;
+    std::size_t rootsBefore_ = 0;
 };
 
 }  // namespace webapp::test

@@ -25,6 +25,8 @@ const std::string kLivePage = "https://app.kavelo.io/?uploadRealtime=true";
 const std::string kLoginPage = "https://app.kavelo.io/login?eid=";
 // The account's line of a login page opened; the page's 36-character id follows it.
 const std::string kOpenedLogin = "browser: open " + kLoginPage;
+// The machine-wide https class, where the recorder registers itself.
+const std::string kHttpsClass = "HKLM\\Software\\Classes\\https";
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -62,6 +64,14 @@ protected:
             << run.command << "\n"
             << run.output;
         return run;
+    }
+
+    // What reg.exe printed for `arguments`; "" when it failed, which must be `expectSuccess` or fails the
+    // test.
+    std::string Registry(const std::vector<std::string>& arguments, bool expectSuccess = true) {
+        const WineRun run = RunRegistryTool(arguments, dataDir_.Path() + "/reg-output");
+        EXPECT_EQ(run.status == 0, expectSuccess) << run.command << "\n" << run.output;
+        return run.status == 0 ? run.output : std::string();
     }
 
     // What the https handler received at the run's `number`th launch.
@@ -142,15 +152,16 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
 }
 
 // A never opened live page: the success dialog's "Open live" hands the shell the live page of the new
-// image, its id escaped, and the https handler receives the UTF-16 the module passed, whole.
+// image, its id escaped, and the https handler receives the UTF-16 the module passed, whole. (A
+// backslash at the end, unescaped, would take the closing quote of the handler's "%1" with it.)
 TEST_F(WindowsHostsim, OpenLiveHandsTheShellTheEscapedIdOfTheImage) {
     Link(kLinkedId);
-    server_.ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x\"}");
+    server_.ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x^`{|}\\\\\"}");
     const WineRun run = Hostsim({"--commands",
                                  "answer click 1 for 32532; menu Export from current view; "
                                  "expect-launches 1; expect-reports 0"});
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
-    const std::string url = kLivePage + "&imageId=a%20b%22c%0D%0A%C3%A4&#x";
+    const std::string url = kLivePage + "&imageId=a%20b%22c%0D%0A%C3%A4&#x%5E%60%7B%7C%7D%5C";
     EXPECT_TRUE(Has(run.output, "browser: open " + url)) << run.output;
     EXPECT_EQ(LaunchRecord(1), Utf16Le(url));
     EXPECT_EQ(server_.Requests().size(), 1u);
@@ -167,9 +178,14 @@ TEST_F(WindowsHostsim, LaunchesReachOnlyTheRecorderAndTheRecorderOnlyHostsim) {
     Recorder({"--register"}, dataDir_.Path());
     EXPECT_TRUE(WIFEXITED(refused.status) && WEXITSTATUS(refused.status) == 1) << refused.command << "\n"
                                                                                << refused.output;
-    EXPECT_TRUE(Has(refused.output,
-                    "browser: not handed to the system shell: no program is registered for https URLs, not "
-                    "kavelo-url-recorder.exe (\"kavelo-url-recorder.exe --register\" registers it)"))
+    // The prefix's own handler is back, and hostsim does not hand it the URL.
+    EXPECT_NE(refused.output.find("browser: not handed to the system shell: the program registered for https "
+                                  "URLs is "),
+              std::string::npos)
+        << refused.output;
+    EXPECT_NE(refused.output.find(", not " + WindowsPath(Environment("KAVELO_URL_RECORDER")) +
+                                  " (\"kavelo-url-recorder.exe --register\" registers it)\n"),
+              std::string::npos)
         << refused.output;
     EXPECT_EQ(LaunchRecord(1), "");
 
@@ -179,6 +195,47 @@ TEST_F(WindowsHostsim, LaunchesReachOnlyTheRecorderAndTheRecorderOnlyHostsim) {
         << stray.output;
     const WineRun misused = Recorder({"--list"}, dataDir_.Path());
     EXPECT_NE(misused.output.find("usage: kavelo-url-recorder URL"), std::string::npos) << misused.output;
+}
+
+// --register keeps the https class it replaces, whole, and --unregister puts it back; a program of the
+// recorder's name elsewhere is not the recorder to hostsim.
+TEST_F(WindowsHostsim, TheRecorderPutsBackTheHandlerItReplacedAndHostsimChecksItsFullPath) {
+    const std::string folder = dataDir_.Path();
+    const std::string saved = folder + "/https.reg";
+    Recorder({"--unregister"}, folder);
+    Registry({"export", kHttpsClass, WindowsPath(saved), "/y"});
+    Registry({"delete", kHttpsClass, "/f"});
+    const std::string other = "\"C:\\elsewhere\\kavelo-url-recorder.exe\" \"%1\"";
+    Registry({"add", kHttpsClass + "\\shell\\open\\command", "/ve", "/d", other, "/f"});
+    Registry({"add", kHttpsClass + "\\DefaultIcon", "/ve", "/d", "C:\\elsewhere\\icon.ico", "/f"});
+
+    Link(kLinkedId);
+    server_.ScriptResponse(201, "{\"id\":\"abc\"}");
+    const WineRun refused =
+        Hostsim({"--commands", "answer click 1 for 32532; menu Export from current view"});
+    EXPECT_NE(refused.output.find("the program registered for https URLs is " + other + ", not " +
+                                  WindowsPath(Environment("KAVELO_URL_RECORDER"))),
+              std::string::npos)
+        << refused.output;
+    EXPECT_EQ(LaunchRecord(1), "");
+
+    Recorder({"--register"}, folder);
+    Recorder({"--register"}, folder);  // again: what it replaced the first time is still kept
+    const std::string recorder = "\"" + WindowsPath(Environment("KAVELO_URL_RECORDER")) + "\" \"%1\"";
+    EXPECT_NE(Registry({"query", kHttpsClass + "\\shell\\open\\command", "/ve"}).find(recorder),
+              std::string::npos);
+    EXPECT_EQ(Registry({"query", kHttpsClass + "\\DefaultIcon"}, false), "") << "the class is replaced whole";
+    Recorder({"--unregister"}, folder);
+    EXPECT_NE(Registry({"query", kHttpsClass + "\\shell\\open\\command", "/ve"}).find(other),
+              std::string::npos);
+    EXPECT_NE(Registry({"query", kHttpsClass + "\\DefaultIcon", "/ve"}).find("C:\\elsewhere\\icon.ico"),
+              std::string::npos);
+    EXPECT_EQ(Registry({"query", "HKLM\\Software\\KAVELO"}, false), "") << "the recorder leaves nothing";
+
+    // The prefix as the suite had it: its own handler kept by the recorder's registration.
+    Registry({"delete", kHttpsClass, "/f"});
+    Registry({"import", WindowsPath(saved)});
+    Recorder({"--register"}, folder);
 }
 
 TEST_F(WindowsHostsim, UnauthorizedShowsTheFailureAndTheLinkFlowOpensTheLoginPage) {
