@@ -1,22 +1,45 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the main job need: the real-browser tests and
-# demo.sh --browser (chromium, chromium-driver) and the Windows cross build with Wine included. Installs
-# nothing already there.
+# Installs the Debian packages a piece of work needs and are missing, and says which:
+#   install-deps.sh [--browser] [--windows] [--fuzz] [--all]
+# With no option, the native build's (what configuring the release preset finds, and its compilers);
+# --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
+# GoogleTest's sources for it and Wine; --fuzz adds clang and its libFuzzer runtime; --all is everything
+# scripts/test.sh runs: the native build, --browser, --windows, clang-format and the command-line tools
+# the benchmarks time against (curl, openssl).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make pkg-config libboost-dev libssl-dev nlohmann-json3-dev libturbojpeg0-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang-format curl ca-certificates openssl
-          chromium chromium-driver fonts-dejavu-core
-          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
+usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--all]"
+# CMake, Ninja and g++; the libraries and GoogleTest that CMakeLists.txt requires, Google Benchmark that
+# bench/ requires (the release preset builds the benchmarks).
+native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturbojpeg0-dev libgtest-dev
+        libbenchmark-dev)
+# Chromium's fonts come with it (fontconfig's own dependency).
+browser=(chromium chromium-driver)
+# googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
+fuzz=(clang libclang-rt-14-dev)
+tests=(clang-format curl openssl ca-certificates)
+
+packages=("${native[@]}")
+for option in "$@"; do
+  case "$option" in
+    --browser) packages+=("${browser[@]}") ;;
+    --windows) packages+=("${windows[@]}") ;;
+    --fuzz) packages+=("${fuzz[@]}") ;;
+    --all) packages+=("${browser[@]}" "${windows[@]}" "${tests[@]}") ;;
+    *) echo "$usage" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
+  [[ " ${missing[*]} " == *" $package "* ]] && continue
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing: ${missing[*]}"
+echo "Installing ${missing[*]} (with what they depend on)..."
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

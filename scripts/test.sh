@@ -3,7 +3,7 @@
 # a build with AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --all
 scripts/check-format.sh
 for preset in release asan; do
   echo "== $preset build"
