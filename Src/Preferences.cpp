@@ -46,7 +46,8 @@ KaveloPrefs GetPreferences() {
 void SetPreferences(KaveloPrefs prefs) {
     DBPrintf("Preferences::SetPreferences(KaveloPrefs prefs)\n");
     TraceRecord(prefs);
-    const GSErrCode result = ACAPI_SetPreferences(PreferencesVersion, sizeof prefs, &prefs);
+    const GSErrCode result =
+        ACAPI_SetPreferences(PreferencesVersion, static_cast<GSSize>(sizeof prefs), &prefs);
     if (result != NoError)
         ReportError("Error", result);
 }
