@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kCaptureFileName = "KaveloArchiCapture.jpeg";
 constexpr const char* kDataUrlPrefix = "data:image/jpeg;base64,";
+
 void SaveCurrentView(IO::Location& target) {
     API_FileSavePars fileSavePars{};
     fileSavePars.fileTypeID = APIFType_JPEGFile;

@@ -123,3 +123,19 @@ TEST(HostServices, TheHostsMenuRecordReachesTheInstalledHandlerAsAnApiMenuRecord
     EXPECT_EQ(hostHandler(&params), APIERR_BADID) << "no handler was installed for this menu";
     EXPECT_EQ(handledItem, 3);
 }
+
+TEST(HostServices, TheOwnLocationIsKnownOnlyOnceTheModuleWasLoaded) {
+    const WCHAR empty[1] = {};
+    std::memcpy(ModuleFilePath, empty, sizeof empty);
+    IO::Location own;
+    EXPECT_EQ(ACAPI_GetOwnLocation(&own), APIERR_NOTINIT);
+    EXPECT_EQ(ACAPI_GetOwnLocation(nullptr), APIERR_BADPARS);
+
+    const std::u16string path = u"/opt/host/Add-Ons/K\u00C4VELO.apx";
+    std::memcpy(ModuleFilePath, path.c_str(), (path.size() + 1) * sizeof(char16_t));
+    ASSERT_EQ(ACAPI_GetOwnLocation(&own), NoError);
+    GS::UniString text;
+    ASSERT_EQ(own.ToPath(&text), NoError);
+    EXPECT_EQ(std::string(text.ToCStr(CC_UTF8).Get()), "/opt/host/Add-Ons/K\xC3\x84VELO.apx");
+    EXPECT_EQ(ACAPI_GetOwnResModule(), ResModule);
+}
