@@ -1,10 +1,12 @@
-// Registration with the host and menu command dispatch.
+// The add-on's entry points: registration with the host, menu command dispatch, and the trace of an unload
+// without release.
 #include "AddOnMain.hpp"
 
 #include "BrowserPages.hpp"
-#include "DBPrintf.hpp"
 #include "Dialogs.hpp"
 #include "ExportCommand.hpp"
+#include "GSDebug.hpp"
+#include "Location.hpp"
 #include "Palette.hpp"
 #include "Preferences.hpp"
 #include "RS.hpp"
@@ -12,47 +14,50 @@
 
 namespace {
 
-constexpr const char* kSourceFile = "Src/AddOnMain.cpp";
-constexpr std::size_t kNameOffset = 48;
-constexpr std::size_t kDescriptionOffset = 64;
-constexpr Int32 kAddOnKind = 1;
-constexpr Int32 kToolbarPlacement = 12;
-constexpr Int32 kPaletteWindowFlags = 4;
+// Between Initialize and FreeData: the host still counts on the add-on.
+bool Running = false;
 
-GS::UniString* StringMember(void* record, std::size_t offset) {
-    return reinterpret_cast<GS::UniString*>(static_cast<char*>(record) + offset);
+// Called by the add-on library when the module is unloaded.
+void __ACENV_CALL TraceUnloadWithoutRelease() {
+    if (!Running)
+        return;
+    Running = false;
+    IO::Location own;
+    GS::UniString path;
+    ACAPI_GetOwnLocation(&own);
+    own.ToPath(&path);
+    DBPrintf("Abnormal add-on termination (\"%s\")\n", path.ToCStr(0, MaxUSize, CC_UTF8).Get());
 }
 
 }  // namespace
 
-Int32 DescribeAddOn(void* environmentRecord) {
-    RSGetIndString_ParamAdapter(StringMember(environmentRecord, kNameOffset), KAVELO_STRS_ADDON_NAME, 1,
-                                ResModule, 0, kSourceFile, __LINE__);
-    RSGetIndString_ParamAdapter(StringMember(environmentRecord, kDescriptionOffset), KAVELO_STRS_ADDON_NAME,
-                                2, ResModule, 0, kSourceFile, __LINE__);
-    return kAddOnKind;
+API_AddonType __ACDLL_CALL CheckEnvironment(API_EnvirParams* envirParams) {
+    RSGetIndString(&envirParams->addOnInfo.name, KAVELO_STRS_ADDON_NAME, 1, ACAPI_GetOwnResModule());
+    RSGetIndString(&envirParams->addOnInfo.description, KAVELO_STRS_ADDON_NAME, 2, ACAPI_GetOwnResModule());
+    return APIAddon_Normal;
 }
 
-GSErrCode RegisterMenus() {
-    HostRegisterMenu(KAVELO_MENU_OPEN_TOOLBAR, KAVELO_MENU_OPEN_TOOLBAR_PROMPT, 0, 0);
-    HostRegisterMenu(KAVELO_MENU_EXPORT, 0, 0, 0);
-    HostRegisterMenu(KAVELO_MENU_OPEN_LIVE, 0, 0, 0);
-    HostRegisterMenu(KAVELO_MENU_UNLINK, 0, 0, 0);
-    return HostRegisterMenu(KAVELO_MENU_TOOLBAR_TOGGLE, 0, kToolbarPlacement, 0);
+GSErrCode __ACDLL_CALL RegisterInterface() {
+    ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_OPEN_TOOLBAR, KAVELO_MENU_OPEN_TOOLBAR_PROMPT, MenuCode_UserDef,
+                                MenuFlag_Default);
+    ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_EXPORT, 0, MenuCode_UserDef, MenuFlag_Default);
+    ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_OPEN_LIVE, 0, MenuCode_UserDef, MenuFlag_Default);
+    ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_UNLINK, 0, MenuCode_UserDef, MenuFlag_Default);
+    return ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_TOOLBAR_TOGGLE, 0, MenuCode_Palettes, MenuFlag_Default);
 }
 
-GSErrCode Initialize() {
-    ACAPI_Install_MenuHandler(KAVELO_MENU_OPEN_TOOLBAR, MenuCommandHandler);
-    ACAPI_Install_MenuHandler(KAVELO_MENU_EXPORT, MenuCommandHandler);
-    ACAPI_Install_MenuHandler(KAVELO_MENU_OPEN_LIVE, MenuCommandHandler);
-    ACAPI_Install_MenuHandler(KAVELO_MENU_UNLINK, MenuCommandHandler);
-    if (ACAPI_Install_MenuHandler(KAVELO_MENU_TOOLBAR_TOGGLE, MenuCommandHandler) != NoError)
+GSErrCode __ACDLL_CALL Initialize() {
+    Running = true;
+    ACAPI_SetDllTermHookProc(TraceUnloadWithoutRelease);
+    ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_OPEN_TOOLBAR, MenuCommandHandler);
+    ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_EXPORT, MenuCommandHandler);
+    ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_OPEN_LIVE, MenuCommandHandler);
+    ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_UNLINK, MenuCommandHandler);
+    if (ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_TOOLBAR_TOGGLE, MenuCommandHandler) != NoError)
         DBPrintf("DG_Test:: Initialize() ACAPI_Install_MenuHandler failed\n");
 
-    unsigned char guid[16];
-    for (int i = 0; i < 16; ++i) guid[i] = PaletteGuid[static_cast<UIndex>(i)];
-    const GSErrCode result =
-        ACAPI_RegisterModelessWindow(PaletteReferenceId, PaletteWindowCallback, kPaletteWindowFlags, guid);
+    const GSErrCode result = ACAPI_RegisterModelessWindow(PaletteReferenceId, PaletteWindowCallback,
+                                                          API_PalEnabled_3D, GSGuid2APIGuid(PaletteGuid));
     if (result != NoError) {
         DBPrintf("DG_Test:: Initialize() ACAPI_RegisterModelessWindow failed\n");
         return result;
@@ -60,13 +65,14 @@ GSErrCode Initialize() {
     return NoError;
 }
 
-GSErrCode ReleaseAddOn() {
-    HostUnregisterModelessWindow(PaletteReferenceId);
+GSErrCode __ACDLL_CALL FreeData() {
+    ACAPI_UnregisterModelessWindow(PaletteReferenceId);
+    Running = false;
     return NoError;
 }
 
-GSErrCode MenuCommandHandler(const MenuParams* params) {
-    switch (params->menuResID) {
+GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams) {
+    switch (menuParams->menuItemRef.menuResID) {
         case KAVELO_MENU_OPEN_TOOLBAR:
             if (!IsPaletteOpen())
                 OpenPalette();

@@ -1,18 +1,7 @@
-// The add-on's work in each lifecycle step and its menu command handler.
+// The add-on's four entry points (declared by ACAPinc.h) and its menu command handler.
 #pragma once
 
-#include "GSTypes.hpp"
-#include "HostServices.hpp"
-
-// Fills the name (offset 48) and description (offset 64) members of the host's environment record from
-// string list 32000; returns the add-on kind, 1.
-Int32 DescribeAddOn(void* environmentRecord);
-// Registers the five menus; returns the code of the last registration.
-GSErrCode RegisterMenus();
-// Installs the menu handler and registers the palette; returns the palette registration's code.
-GSErrCode Initialize();
-// Unregisters the palette; an open palette stays until the module is unloaded.
-GSErrCode ReleaseAddOn();
+#include "ACAPinc.h"
 
 // Dispatches the five menu commands by string-list id; always answers 0.
-GSErrCode MenuCommandHandler(const MenuParams* params);
+GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams);

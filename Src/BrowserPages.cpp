@@ -2,7 +2,9 @@
 #include "BrowserPages.hpp"
 
 #include "Preferences.hpp"
-#include "Win32Interop.hpp"
+#include "Win32Interface.hpp"
+// After Win32Interface.hpp, which leaves it out.
+#include <shellapi.h>
 
 #ifndef KAVELO_WEBAPP_ORIGIN
 #error "KAVELO_WEBAPP_ORIGIN must be set by the build"
@@ -48,7 +50,8 @@ void OpenInBrowser(const std::string& url) {
     // character, where widening byte by byte would turn non-ASCII bytes into unrelated characters.
     const GS::UniString wide(url.c_str(), CC_UTF8);
     static const WCHAR kOpen[] = {'o', 'p', 'e', 'n', 0};
-    ShellExecuteW(nullptr, kOpen, reinterpret_cast<LPCWSTR>(wide.ToUStr()), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, kOpen, reinterpret_cast<LPCWSTR>(wide.ToUStr().Get()), nullptr, nullptr,
+                  SW_SHOWNORMAL);
 }
 
 void OpenLoginPage(const char* id) {
@@ -66,7 +69,7 @@ std::string LivePageUrl(const GS::UniString& imageId) {
     if (imageId.GetLength() == 0)
         return url;
     url.append("&imageId=");
-    const GS::UniString::CStr narrow = imageId.ToCStr(0, imageId.GetLength(), CC_Default, 0);
+    const auto narrow = imageId.ToCStr(0, imageId.GetLength(), CC_Default);
     AppendEscaped(url, narrow.Get(), narrow.GetLength());
     return url;
 }

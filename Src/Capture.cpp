@@ -1,26 +1,25 @@
 // CaptureViewAsDataUrl: host save request, file read into a host handle, Base64 data URL.
 #include "Capture.hpp"
 
+#include "ACAPinc.h"
+#include "BM.hpp"
 #include "Base64.hpp"
 #include "ErrorReporting.hpp"
 #include "File.hpp"
-#include "HostServices.hpp"
+#include "Location.hpp"
 
 namespace {
 
 constexpr const char* kCaptureFileName = "KaveloArchiCapture.jpeg";
 constexpr const char* kDataUrlPrefix = "data:image/jpeg;base64,";
-constexpr Int32 kCaptureFolderCode = 4;
-constexpr Int32 kJpegFileType = 19;
-constexpr Int32 kPictureValue = 6;
 
 void SaveCurrentView(IO::Location& target) {
-    SaveFileRecord fileRecord{};
-    fileRecord.fileType = kJpegFileType;
-    fileRecord.location = &target;
-    SavePictureRecord pictureRecord{};
-    pictureRecord.value = kPictureValue;
-    const GSErrCode result = HostSaveRequest(&fileRecord, &pictureRecord);
+    API_FileSavePars fileSavePars{};
+    fileSavePars.fileTypeID = APIFType_JPEGFile;
+    fileSavePars.file = &target;
+    API_SavePars_Picture picturePars{};
+    picturePars.colorDepth = APIColorDepth_TC24;
+    const GSErrCode result = ACAPI_ProjectOperation_Save(&fileSavePars, &picturePars);
     if (result != NoError)
         ReportError("Error in APIDo_SaveID (JPEG)", result);
 }
@@ -29,13 +28,13 @@ void SaveCurrentView(IO::Location& target) {
 // zero-filled, so after a short read the bytes the read did not reach are zeros, never stale memory.
 GSHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
     IO::File file(location, IO::File::Fail);
-    file.Open(IO::File::ReadMode, IO::File::AcceptAccessDenied);
+    file.Open(IO::File::ReadMode, IO::AccessDeniedIsAllowed);
     GSHandle handle = nullptr;
     if (file.GetDataLength(length) != NoError) {
         ReportError("Error read", CaptureReadErrorCode);
     } else {
         handle = BMAllocateHandle(static_cast<GSSize>(*length), ALLOCATE_CLEAR, 0);
-        UInt32 read = 0;
+        USize read = 0;
         if (handle != nullptr) {
             file.ReadBin(*handle, *length, &read);
             if (read != *length)
@@ -51,7 +50,8 @@ GSHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
 void CaptureViewAsDataUrl(std::string& out) {
     const IO::Name name(kCaptureFileName);
     IO::Location folder;
-    HostGetSpecialFolder(kCaptureFolderCode, &folder);
+    API_SpecFolderID specFolderID = API_CacheFolderID;
+    ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, &folder);
     IO::Location capture(folder, name);
 
     SaveCurrentView(capture);

@@ -1,13 +1,13 @@
 // Dialog and DialogRealtime: button bindings, observer attachment and the "Open live" action.
 #include "Dialogs.hpp"
 
+#include "ACAPinc.h"
 #include "BrowserPages.hpp"
-#include "HostServices.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
 
 Dialog::Dialog(short resourceId)
-    : DG::ModalDialog(ResModule, resourceId, ResModule),
+    : DG::ModalDialog(ACAPI_GetOwnResModule(), resourceId, ACAPI_GetOwnResModule()),
       button1(GetReference(), 1),
       button2(GetReference(), 2) {
     AttachToAllItems(*this);

@@ -2,7 +2,7 @@
 // stack for one modal run: construct, Invoke, read the result, destroy.
 #pragma once
 
-#include "DG.hpp"
+#include "DGModule.hpp"
 #include "UniString.hpp"
 
 // One class for every message layout: item 1 closes with response 1 (Invoke answers true), item 2 with

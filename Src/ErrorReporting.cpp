@@ -1,8 +1,8 @@
 // ErrorName's table of host error names and ReportError.
 #include "ErrorReporting.hpp"
 
-#include "GSUtils.hpp"
-#include "HostServices.hpp"
+#include "ACAPinc.h"
+#include "GSSystem.h"
 
 namespace {
 
@@ -51,14 +51,15 @@ const char* const kInit[] = {"APIERR_NOTINIT",       "APIERR_NESTING",       "AP
 const char* const kMissing[] = {"APIERR_MISSINGCODE", "APIERR_MISSINGDEF"};
 
 template <UInt32 N>
-constexpr NameRun Run(UInt32 first, const char* const (&names)[N]) {
-    return NameRun{first, names, N};
+constexpr NameRun Run(APIErrCodes first, const char* const (&names)[N]) {
+    return NameRun{static_cast<UInt32>(first), names, N};
 }
 
 const NameRun kRuns[] = {
-    Run(0x81060001, kGeneral), Run(0x81060065, kBad),   Run(0x810600C9, kNo),   Run(0x810600DC, kUser),
-    Run(0x8106012D, kAttr),    Run(0x81060191, kModul), Run(0x810601F5, kPar),  Run(0x810601FE, kRun),
-    Run(0x81060208, kEol),     Run(0x81060212, kTab),   Run(0x81060385, kInit), Run(0x810603E9, kMissing),
+    Run(APIERR_GENERAL, kGeneral), Run(APIERR_BADID, kBad),      Run(APIERR_NO3D, kNo),
+    Run(APIERR_NOUSERDATA, kUser), Run(APIERR_ATTREXIST, kAttr), Run(APIERR_MODULNOTINSTALLED, kModul),
+    Run(APIERR_PAROVERLAP, kPar),  Run(APIERR_RUNOVERLAP, kRun), Run(APIERR_EOLOVERLAP, kEol),
+    Run(APIERR_TABOVERLAP, kTab),  Run(APIERR_NOTINIT, kInit),   Run(APIERR_MISSINGCODE, kMissing),
 };
 
 }  // namespace
@@ -77,7 +78,7 @@ void ReportError(const char* text, GSErrCode code) {
     {
         // The caller's text goes in as an argument, never as the format, so a "%" in it shows as it is.
         const GS::UniString format("%s: %s", CC_Default);
-        HostWriteReport(format, true, text, name);
+        ACAPI_WriteReport(format, true, text, name);
     }
     GSSysBeep();
 }

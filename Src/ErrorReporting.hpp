@@ -1,7 +1,7 @@
 // The one way a failure reaches the user: the caller's text and the error's host name, then a beep.
 #pragma once
 
-#include "GSTypes.hpp"
+#include "Definitions.hpp"
 
 // The module's own error codes; neither has a host name.
 constexpr GSErrCode ExportErrorCode = -7005;

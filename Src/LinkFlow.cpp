@@ -2,8 +2,8 @@
 #include "LinkFlow.hpp"
 
 #include "BrowserPages.hpp"
-#include "DBPrintf.hpp"
 #include "Dialogs.hpp"
+#include "GSDebug.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
 

@@ -1,32 +1,24 @@
 // The toolbar palette, its manager and the host's palette messages.
 #include "Palette.hpp"
 
+#include <cstring>
 #include <new>
 
 #include "BrowserPages.hpp"
 #include "ExportCommand.hpp"
-#include "HostServices.hpp"
 #include "ResourceIds.hpp"
 
 namespace {
 
 constexpr short kShowPlacement = -32768;
 
-enum PaletteMessage : Int32 {
-    CloseMessage = 1,
-    HideMessage = 2,
-    ShowMessage = 3,
-    DisableMessage = 4,
-    EnableMessage = 5,
-    OpenMessage = 6,
-    VisibilityQuery = 7,
-};
-
 }  // namespace
 
 Int32 ReferenceIdOf(const GS::Guid& guid) {
     UInt32 sum = 0;
-    const UInt8* bytes = guid.GetBytes();
+    UInt8 bytes[16];
+    static_assert(sizeof guid == sizeof bytes, "a guid is its sixteen bytes");
+    std::memcpy(bytes, &guid, sizeof bytes);
     for (int word = 0; word < 4; ++word) {
         const UInt8* w = bytes + 4 * word;
         sum += static_cast<UInt32>(w[0]) | (static_cast<UInt32>(w[1]) << 8) |
@@ -39,7 +31,7 @@ const GS::Guid PaletteGuid("{D8A0A01F-1184-40F2-B8A8-28CF30714FA4}");
 const Int32 PaletteReferenceId = ReferenceIdOf(PaletteGuid);
 
 Palette::Palette(PaletteManager& manager)
-    : DG::Palette(ResModule, KAVELO_PALETTE, ResModule, PaletteGuid),
+    : DG::Palette(ACAPI_GetOwnResModule(), KAVELO_PALETTE, ACAPI_GetOwnResModule(), PaletteGuid),
       exportButton(GetReference(), KAVELO_PALETTE_BUTTON_EXPORT),
       liveButton(GetReference(), KAVELO_PALETTE_BUTTON_LIVE) {
     Attach(static_cast<DG::PanelObserver&>(*this));
@@ -112,35 +104,36 @@ bool IsPaletteOpen() {
     return PaletteManager::Instance().palette != nullptr;
 }
 
-GSErrCode PaletteWindowCallback(Int32 referenceId, Int32 messageId, std::intptr_t param) {
-    if (referenceId != PaletteReferenceId)
+GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID,
+                                             GS::IntPtr param) {
+    if (referenceID != PaletteReferenceId)
         return NoError;
     Palette* palette = PaletteManager::Instance().palette;
-    switch (messageId) {
-        case CloseMessage:
+    switch (messageID) {
+        case APIPalMsg_ClosePalette:
             ClosePalette();
             break;
-        case HideMessage:
+        case APIPalMsg_HidePalette_Begin:
             if (palette != nullptr)
                 palette->Hide();
             break;
-        case ShowMessage:
+        case APIPalMsg_HidePalette_End:
             if (palette != nullptr)
                 palette->Show(kShowPlacement);
             break;
-        case DisableMessage:
+        case APIPalMsg_DisableItems_Begin:
             if (palette != nullptr)
                 palette->DisableItems();
             break;
-        case EnableMessage:
+        case APIPalMsg_DisableItems_End:
             if (palette != nullptr)
                 palette->EnableItems();
             break;
-        case OpenMessage:
+        case APIPalMsg_OpenPalette:
             OpenPalette();
             break;
-        case VisibilityQuery:
-            *reinterpret_cast<unsigned char*>(param) = palette != nullptr && palette->IsVisible() ? 1 : 0;
+        case APIPalMsg_IsPaletteVisible:
+            *reinterpret_cast<bool*>(param) = palette != nullptr && palette->IsVisible();
             break;
         default:
             break;

@@ -2,12 +2,10 @@
 // one palette, and the callback through which the host sends palette messages.
 #pragma once
 
-#include <cstdint>
-
-#include "DG.hpp"
-#include "Disposable.hpp"
-#include "GSTypes.hpp"
-#include "Guid.hpp"
+#include "ACAPinc.h"
+#include "DGModule.hpp"
+#include "DisposableObject.hpp"
+#include "GSGuid.hpp"
 
 // The palette's identity towards the host, made when the module is loaded.
 extern const GS::Guid PaletteGuid;
@@ -56,9 +54,10 @@ void ClosePalette();
 // True while a palette exists, also while it is hidden or waits for the garbage collector.
 bool IsPaletteOpen();
 
-// The host's palette messages 1 to 7 for PaletteReferenceId; message 7 writes the visibility answer to
-// the byte at `param`. Always answers 0.
-GSErrCode PaletteWindowCallback(Int32 referenceId, Int32 messageId, std::intptr_t param);
+// The host's palette messages for PaletteReferenceId; APIPalMsg_IsPaletteVisible writes the visibility
+// answer to the bool at `param`. Always answers 0.
+GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID,
+                                             GS::IntPtr param);
 
 // Derives the reference id from a guid: the sum, modulo 2^32, of its four little-endian 32-bit words.
 Int32 ReferenceIdOf(const GS::Guid& guid);

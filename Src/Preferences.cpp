@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "DBPrintf.hpp"
+#include "ACAPinc.h"
 #include "ErrorReporting.hpp"
-#include "HostServices.hpp"
+#include "GSDebug.hpp"
 #include "LinkIdentifier.hpp"
 
 namespace {
@@ -29,10 +29,10 @@ namespace Preferences {
 KaveloPrefs GetPreferences() {
     KaveloPrefs prefs{};
     Int32 version = 0;
-    Int32 size = 0;
-    GSErrCode result = HostGetPreferences(&version, &size, nullptr);
-    if (result == NoError && version != 0 && size == static_cast<Int32>(sizeof(KaveloPrefs)))
-        result = HostGetPreferences(&version, &size, &prefs);
+    GSSize size = 0;
+    GSErrCode result = ACAPI_GetPreferences(&version, &size, nullptr);
+    if (result == NoError && version != 0 && size == static_cast<GSSize>(sizeof(KaveloPrefs)))
+        result = ACAPI_GetPreferences(&version, &size, &prefs);
     if (result != NoError)
         ReportError("Error", result);
     // The module always stores a NUL within the field; bound data from elsewhere to 36 characters so
@@ -46,7 +46,8 @@ KaveloPrefs GetPreferences() {
 void SetPreferences(KaveloPrefs prefs) {
     DBPrintf("Preferences::SetPreferences(KaveloPrefs prefs)\n");
     TraceRecord(prefs);
-    const GSErrCode result = ACAPI_SetPreferences(PreferencesVersion, sizeof prefs, &prefs);
+    const GSErrCode result =
+        ACAPI_SetPreferences(PreferencesVersion, static_cast<GSSize>(sizeof prefs), &prefs);
     if (result != NoError)
         ReportError("Error", result);
 }

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "GSTypes.hpp"
+#include "Definitions.hpp"
 
 struct KaveloPrefs {
     char userUniqueID[37];           // link identifier, NUL-terminated; empty when not linked

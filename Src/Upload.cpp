@@ -2,16 +2,24 @@
 // exchange, dialogs and link flow included, runs inside the module's one catch-all.
 #include "Upload.hpp"
 
+#include "Array.hpp"
 #include "BrowserPages.hpp"
-#include "DBPrintf.hpp"
 #include "Dialogs.hpp"
 #include "ErrorReporting.hpp"
-#include "HTTPClient.hpp"
-#include "JSONConversion.hpp"
+#include "GSDebug.hpp"
+#include "HTTP/Client/ClientConnection.hpp"
+#include "HTTP/Client/Request.hpp"
+#include "HTTP/Client/Response.hpp"
+#include "HTTP/Encoding/BodyIBinaryChannel.hpp"
+#include "IBinaryChannelUtilities.hpp"
+#include "IChannelX.hpp"
+#include "IOBinProtocolXs.hpp"
 #include "LinkFlow.hpp"
 #include "ObjectState.hpp"
+#include "ObjectStateJSONConversion.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
+#include "URI.hpp"
 
 namespace {
 
@@ -81,7 +89,7 @@ void Exchange(const std::string& dataUrl, const char* linkId) {
     {
         // Every character of the body is ASCII, so its length in characters is its length in bytes.
         const USize length = json.GetLength();
-        const GS::UniString::CStr bytes = json.ToCStr(0, MaxUSize, CC_Default, 0);
+        const auto bytes = json.ToCStr(0, MaxUSize, CC_Default);
         connection.Send(request, bytes.Get(), length);
     }
 
@@ -92,7 +100,8 @@ void Exchange(const std::string& dataUrl, const char* linkId) {
     DBPrintf("HTTP %u\n", static_cast<unsigned>(status));
     DBPrintf("Received data: \n");
 
-    const GS::UniString text = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, 2, false, false);
+    const GS::UniString text =
+        GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, GS::IBinaryChannelUtilities::NotTerminated);
     GS::Array<GS::UniString> lines;
     text.Split("\n", GS::UniString::KeepEmptyParts, &lines);
     for (const GS::UniString& line : lines) DBPrintf("%s\n", line.ToCStr(0, MaxUSize, CC_UTF8).Get());

@@ -21,17 +21,23 @@
 
 #include "Base64.hpp"
 #include "Certificates.hpp"
-#include "Channel.hpp"
 #include "DGControl.hpp"
 #include "File.hpp"
 #include "GSRootControl.hpp"
-#include "HTTPClient.hpp"
+#include "HTTP/Client/ClientConnection.hpp"
+#include "HTTP/Client/Request.hpp"
+#include "HTTP/Client/Response.hpp"
+#include "HTTP/Encoding/BodyIBinaryChannel.hpp"
 #include "HTTPControl.hpp"
+#include "HTTPException.hpp"
 #include "Host.hpp"
-#include "JSONConversion.hpp"
+#include "IBinaryChannelUtilities.hpp"
+#include "IOBinProtocolXs.hpp"
 #include "Location.hpp"
 #include "ObjectState.hpp"
+#include "ObjectStateJSONConversion.hpp"
 #include "TlsSink.hpp"
+#include "URI.hpp"
 
 extern char** environ;
 
@@ -217,7 +223,7 @@ bool UploadInSteps(const std::string& capturePath, const std::string& linkId, St
     GS::UniString json;
     JSON::CreateFromObjectState(state, json, false);
     const USize length = json.GetLength();
-    const GS::UniString::CStr body = json.ToCStr(0, MaxUSize, CC_Default, 0);
+    const auto body = json.ToCStr(0, MaxUSize, CC_Default);
     steps.json.push_back(MsSince(start));
 
     start = Clock::now();
@@ -238,7 +244,8 @@ bool UploadInSteps(const std::string& capturePath, const std::string& linkId, St
     start = Clock::now();
     HTTP::Client::Response response;
     GS::IChannelX channel(connection.BeginReceive(response), GS::GetNetworkByteOrderIProtocolX());
-    const GS::UniString answer = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, 2, false, false);
+    const GS::UniString answer =
+        GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, GS::IBinaryChannelUtilities::NotTerminated);
     connection.FinishReceive();
     connection.Close(false);
     steps.answer.push_back(MsSince(start));

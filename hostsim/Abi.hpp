@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "GSTypes.hpp"
-#include "Win32Interop.hpp"
+#include "Definitions.hpp"
+#include "RSTypes.hpp"
+#include "Win32Interface.hpp"
 
 namespace hostsim::abi {
 

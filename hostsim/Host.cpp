@@ -302,7 +302,7 @@ bool Host::Load(const std::string& path, std::string* error) {
         image_.Unmap();
         return false;
     };
-    resModule_ = RSInitModuleImageCache(image_.Handle());
+    resModule_ = RSInitModuleImageCache(reinterpret_cast<GSResModule>(image_.Handle()));
     if (resModule_ == InvalidResModule)
         return fail(image_.Path() + " holds no resources the host can read");
     unsigned developerId = 0;

@@ -4,8 +4,13 @@
 #include <cctype>
 #include <cstdio>
 
-#include "HTTPClient.hpp"
+#include "HTTP/Client/ClientConnection.hpp"
+#include "HTTP/Client/Request.hpp"
+#include "HTTP/Client/Response.hpp"
+#include "HTTP/Encoding/BodyIBinaryChannel.hpp"
+#include "HTTPException.hpp"
 #include "Text.hpp"
+#include "URI.hpp"
 
 namespace hostsim {
 

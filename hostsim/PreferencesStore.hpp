@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "GSTypes.hpp"
+#include "Definitions.hpp"
 
 namespace hostsim {
 

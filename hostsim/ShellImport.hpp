@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Win32Interop.hpp"
+#include "Win32Interface.hpp"
+// After Win32Interface.hpp, which leaves it out.
+#include <shellapi.h>
 
 namespace hostsim {
 

@@ -5,17 +5,17 @@
 namespace hostsim {
 
 std::string ToUtf8(const std::u16string& text) {
-    return ToUtf8(GS::UniString(text.data(), static_cast<USize>(text.size())));
+    return ToUtf8(GS::UniString(std::u16string_view(text)));
 }
 
 std::string ToUtf8(const GS::UniString& text) {
-    const GS::UniString::CStr narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
+    const auto narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
     return std::string(narrow.Get(), narrow.GetLength());
 }
 
 std::u16string ToUtf16(const std::string& text) {
     const GS::UniString wide(text.c_str(), CC_UTF8);
-    return std::u16string(wide.ToUStr(), wide.GetLength());
+    return std::u16string(reinterpret_cast<const char16_t*>(wide.ToUStr().Get()), wide.GetLength());
 }
 
 std::string Trim(const std::string& text) {

@@ -1,9 +1,11 @@
-// Fuzz target: the UTF-8 text reader over any bytes, in every delimiting mode, strict or not.
+// Fuzz target: the UTF-8 text reader over any bytes, in every delimiting mode, with a byte order mark
+// required or not.
 #include <cstring>
 #include <exception>
 
-#include "Channel.hpp"
 #include "FuzzTarget.hpp"
+#include "IBinaryChannelUtilities.hpp"
+#include "IOBinProtocolXs.hpp"
 
 namespace {
 
@@ -27,15 +29,17 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     for (Int32 kind = 0; kind < 3; ++kind) {
-        for (bool strict : {false, true}) {
+        for (bool requireBom : {false, true}) {
             BytesChannel bytes(data, size);
             GS::IChannelX channel(bytes, GS::GetNetworkByteOrderIProtocolX());
             try {
-                const GS::UniString text =
-                    GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, kind, true, strict);
+                const GS::UniString text = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(
+                    channel, static_cast<GS::IBinaryChannelUtilities::StringSerializationType>(kind), true,
+                    requireBom);
                 text.ToCStr(0, MaxUSize, CC_UTF8);
             } catch (const GS::ChannelException&) {
-                // Invalid text in strict mode, or a length prefix past the end: refused, as documented.
+                // No byte order mark where one is required, or a length prefix past the end: refused, as
+                // documented.
             }
         }
     }

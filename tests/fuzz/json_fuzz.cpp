@@ -3,8 +3,8 @@
 #include <string>
 
 #include "FuzzTarget.hpp"
-#include "JSONConversion.hpp"
 #include "ObjectState.hpp"
+#include "ObjectStateJSONConversion.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -8,7 +8,9 @@
 #include "Jpeg.hpp"
 #include "Server.hpp"
 #include "Text.hpp"
-#include "Win32Interop.hpp"
+#include "Win32Interface.hpp"
+// After Win32Interface.hpp, which leaves it out.
+#include <shellapi.h>
 
 namespace hostsim {
 namespace {

@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DBPrintf.hpp"
-#include "GSUtils.hpp"
+#include "GSDebug.hpp"
+#include "GSSystem.h"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
 #include "Location.hpp"
-#include "Win32Interop.hpp"
+#include "Win32Interface.hpp"
+// After Win32Interface.hpp, which leaves it out.
+#include <shellapi.h>
 
 namespace hostsim {
 namespace {

@@ -133,12 +133,14 @@ TEST_F(DamagedImage, StringListLengthThatDisagreesFailsAtRead) {
     ASSERT_NE(module, InvalidResModule);
     lines_.clear();
     GS::UniString result;
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32000, 1, module, 0, "Src/AddOnMain.cpp", 9));
+    EXPECT_FALSE(
+        RSGetIndString_ParamAdapter("Src/AddOnMain.cpp", 9, &result, 32000, 1, module, RST_Localised));
     ASSERT_EQ(lines_.size(), 1u);
     EXPECT_NE(lines_[0].find("length field"), std::string::npos) << lines_[0];
     EXPECT_NE(lines_[0].find("Src/AddOnMain.cpp:9"), std::string::npos) << lines_[0];
     // Other lists are still readable.
-    EXPECT_TRUE(RSGetIndString_ParamAdapter(&result, 32511, 1, module, 0, "Src/AddOnMain.cpp", 10));
+    EXPECT_TRUE(
+        RSGetIndString_ParamAdapter("Src/AddOnMain.cpp", 10, &result, 32511, 1, module, RST_Localised));
 }
 
 TEST_F(DamagedImage, LayoutWithTooManyItemsFailsAtRead) {

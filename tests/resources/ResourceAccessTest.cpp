@@ -36,7 +36,8 @@ protected:
 
 TEST_F(ResourceStrings, ItemsAreNumberedFromOne) {
     GS::UniString name, description;
-    EXPECT_TRUE(RSGetIndString_ParamAdapter(&name, 32000, 1, module_, 0, "Src/AddOnMain.cpp", 10));
+    EXPECT_TRUE(
+        RSGetIndString_ParamAdapter("Src/AddOnMain.cpp", 10, &name, 32000, 1, module_, RST_Localised));
     EXPECT_TRUE(RSGetIndString(&description, 32000, 2, module_));
     EXPECT_EQ(Narrow(name), "KAVELO");
     EXPECT_EQ(Narrow(description),
@@ -46,7 +47,8 @@ TEST_F(ResourceStrings, ItemsAreNumberedFromOne) {
 
 TEST_F(ResourceStrings, IndexPastTheEndFailsAndNamesTheCaller) {
     GS::UniString result("unchanged");
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32540, 2, module_, 0, "Src/AddOnMain.cpp", 42));
+    EXPECT_FALSE(
+        RSGetIndString_ParamAdapter("Src/AddOnMain.cpp", 42, &result, 32540, 2, module_, RST_Localised));
     EXPECT_EQ(Narrow(result), "unchanged");
     ASSERT_EQ(diagnostics_.lines.size(), 1u);
     EXPECT_NE(diagnostics_.lines[0].find("Src/AddOnMain.cpp:42"), std::string::npos) << diagnostics_.lines[0];
@@ -55,14 +57,14 @@ TEST_F(ResourceStrings, IndexPastTheEndFailsAndNamesTheCaller) {
 
 TEST_F(ResourceStrings, IndexZeroAndNegativeFail) {
     GS::UniString result;
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32000, 0, module_, 0, "a.cpp", 1));
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32000, -1, module_, 0, "a.cpp", 2));
+    EXPECT_FALSE(RSGetIndString_ParamAdapter("a.cpp", 1, &result, 32000, 0, module_, RST_Localised));
+    EXPECT_FALSE(RSGetIndString_ParamAdapter("a.cpp", 2, &result, 32000, -1, module_, RST_Localised));
     EXPECT_EQ(diagnostics_.lines.size(), 2u);
 }
 
 TEST_F(ResourceStrings, UnknownListFails) {
     GS::UniString result;
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32001, 1, module_, 0, "b.cpp", 7));
+    EXPECT_FALSE(RSGetIndString_ParamAdapter("b.cpp", 7, &result, 32001, 1, module_, RST_Localised));
     ASSERT_EQ(diagnostics_.lines.size(), 1u);
     EXPECT_NE(diagnostics_.lines[0].find("b.cpp:7"), std::string::npos);
     EXPECT_NE(diagnostics_.lines[0].find("STRS 32001"), std::string::npos) << diagnostics_.lines[0];
@@ -70,7 +72,7 @@ TEST_F(ResourceStrings, UnknownListFails) {
 
 TEST_F(ResourceStrings, OtherStringTypesAreRefused) {
     GS::UniString result;
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32000, 1, module_, 1, "c.cpp", 3));
+    EXPECT_FALSE(RSGetIndString_ParamAdapter("c.cpp", 3, &result, 32000, 1, module_, RST_Fixed));
     EXPECT_EQ(diagnostics_.lines.size(), 1u);
 }
 
@@ -79,8 +81,8 @@ TEST_F(ResourceStrings, ClosedAndInvalidHandlesFail) {
     ASSERT_NE(other, InvalidResModule);
     RSRemoveModuleImageCache(other);
     GS::UniString result;
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32000, 1, other, 0, "d.cpp", 4));
-    EXPECT_FALSE(RSGetIndString_ParamAdapter(&result, 32000, 1, InvalidResModule, 0, "d.cpp", 5));
+    EXPECT_FALSE(RSGetIndString_ParamAdapter("d.cpp", 4, &result, 32000, 1, other, RST_Localised));
+    EXPECT_FALSE(RSGetIndString_ParamAdapter("d.cpp", 5, &result, 32000, 1, InvalidResModule, RST_Localised));
     EXPECT_EQ(diagnostics_.lines.size(), 2u);
     std::vector<unsigned char> bytes;
     EXPECT_FALSE(RS::GetResourceBytes(other, "STRS", 32000, &bytes));
@@ -89,7 +91,7 @@ TEST_F(ResourceStrings, ClosedAndInvalidHandlesFail) {
     EXPECT_FALSE(RS::LoadDialogLayout(other, 32520, &layout, &error));
     EXPECT_NE(error.find("not open"), std::string::npos) << error;
     // The first handle is untouched by closing the second.
-    EXPECT_TRUE(RSGetIndString_ParamAdapter(&result, 32000, 1, module_, 0, "d.cpp", 6));
+    EXPECT_TRUE(RSGetIndString_ParamAdapter("d.cpp", 6, &result, 32000, 1, module_, RST_Localised));
 }
 
 TEST(ResourceHandles, AreSmallPositiveIntegersCountedWhileOpen) {
@@ -129,7 +131,7 @@ protected:
 
 TEST_F(LoadedModule, OpensItsResourcesFromTheLoaderHandle) {
     const int before = RS::Control::OpenHandleCount();
-    const GSResModule module = RSInitModuleImageCache(handle_);
+    const GSResModule module = RSInitModuleImageCache(reinterpret_cast<GSResModule>(handle_));
     ASSERT_NE(module, InvalidResModule);
     EXPECT_EQ(RS::Control::OpenHandleCount(), before + 1);
     EXPECT_EQ(RS::Control::GetResourceFilePath(module), ResourceFiles::ProbeModule());
@@ -142,17 +144,17 @@ TEST_F(LoadedModule, OpensItsResourcesFromTheLoaderHandle) {
 
 TEST_F(LoadedModule, FaultSwitchFailsTheNextOpenOnly) {
     RS::Control::FailNextModuleOpen();
-    EXPECT_EQ(RSInitModuleImageCache(handle_), InvalidResModule);
-    const GSResModule module = RSInitModuleImageCache(handle_);
+    EXPECT_EQ(RSInitModuleImageCache(reinterpret_cast<GSResModule>(handle_)), InvalidResModule);
+    const GSResModule module = RSInitModuleImageCache(reinterpret_cast<GSResModule>(handle_));
     EXPECT_NE(module, InvalidResModule);
     RSRemoveModuleImageCache(module);
 }
 
 TEST(ResourceModuleHandle, NullOrMainProgramIsNotAModule) {
     DiagnosticLines diagnostics;
-    EXPECT_EQ(RSInitModuleImageCache(nullptr), InvalidResModule);
+    EXPECT_EQ(RSInitModuleImageCache(0), InvalidResModule);
     void* self = dlopen(nullptr, RTLD_NOW);
-    EXPECT_EQ(RSInitModuleImageCache(self), InvalidResModule);
+    EXPECT_EQ(RSInitModuleImageCache(reinterpret_cast<GSResModule>(self)), InvalidResModule);
     dlclose(self);
     EXPECT_EQ(diagnostics.lines.size(), 2u);
 }

@@ -11,10 +11,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "ACAP_STATControl.hpp"
 #include "DGControl.hpp"
 #include "GSRootControl.hpp"
 #include "GSUtilsControl.hpp"
-#include "HostServices.hpp"
 #include "Location.hpp"
 #include "RSControl.hpp"
 #include "ShellCatch.hpp"
@@ -51,7 +51,7 @@ GSErrCode RegisterMenu(const MenuRecord* record) {
     return NoError;
 }
 
-GSErrCode InstallMenuHandler(void* context, Int32 menuId, MenuCommandHandlerFn handler) {
+GSErrCode InstallMenuHandler(void* context, Int32 menuId, HostMenuCommandFn handler) {
     GSErrCode code;
     if (Faulted(kInstallMenuHandlerSlot, context, &code))
         return code;
@@ -117,7 +117,7 @@ GSErrCode WriteReport(void* context, const GS::UniString* format, char alert, va
     GSErrCode code;
     if (Faulted(kWriteReportSlot, context, &code))
         return code;
-    const GS::UniString::CStr narrow = format->ToCStr(0, MaxUSize, CC_UTF8);
+    const auto narrow = format->ToCStr(0, MaxUSize, CC_UTF8);
     va_list copy;
     va_copy(copy, *args);
     char buffer[4096];
@@ -145,14 +145,14 @@ GSErrCode Automate(void* context, UInt32 selector, void* p1, void* p2, void*) {
         return code;
     if (selector != kSave || p1 == nullptr || p2 == nullptr)
         return kBadPars;
-    const auto* file = static_cast<const SaveFileRecord*>(p1);
-    const auto* picture = static_cast<const SavePictureRecord*>(p2);
-    if (file->fileType != 19 || picture->value != 6 || file->location == nullptr)
+    const auto* file = static_cast<const API_FileSavePars*>(p1);
+    const auto* picture = static_cast<const API_SavePars_Picture*>(p2);
+    if (file->fileTypeID != 19 || picture->colorDepth != 6 || file->file == nullptr)
         return kBadPars;
     if (!current->viewJpeg)
         return APIERR_GENERAL;
     GS::UniString path;
-    if (file->location->ToPath(&path) != NoError)
+    if (file->file->ToPath(&path) != NoError)
         return kBadPars;
     current->savePaths.push_back(path.ToCStr(0, MaxUSize, CC_UTF8).Get());
     WriteFile(current->savePaths.back(), *current->viewJpeg);
@@ -237,7 +237,7 @@ std::size_t FakeHost::CallsTo(std::size_t slot) const {
 std::vector<std::string> FakeHost::LaunchedUrls() const {
     std::vector<std::string> urls;
     for (const std::u16string& url : launches)
-        urls.emplace_back(GS::UniString(url.c_str()).ToCStr(0, MaxUSize, CC_UTF8).Get());
+        urls.emplace_back(GS::UniString(std::u16string_view(url)).ToCStr(0, MaxUSize, CC_UTF8).Get());
     return urls;
 }
 

@@ -1,5 +1,6 @@
-// An in-memory host for unit tests: fills the module's function table with slots that record what the
-// module asked and answer from state a test sets, and captures reports, beeps, debug lines and launches.
+// An in-memory host for unit tests: fills the module's function table (at the slots ACAP_STATControl.hpp
+// names) with functions that record what the module asked and answer from state a test sets, and captures
+// reports, beeps, debug lines and launches.
 #pragma once
 
 #include <cstddef>
@@ -9,29 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "GSTypes.hpp"
+#include "ACAP_STATControl.hpp"
+#include "Definitions.hpp"
 #include "UniString.hpp"
 
 namespace testsupport {
-
-constexpr std::size_t kRegisterMenuSlot = 40;
-constexpr std::size_t kInstallMenuHandlerSlot = 200;
-constexpr std::size_t kSetPreferencesSlot = 464;
-constexpr std::size_t kGetPreferencesSlot = 472;
-constexpr std::size_t kRegisterModelessWindowSlot = 480;
-constexpr std::size_t kUnregisterModelessWindowSlot = 488;
-constexpr std::size_t kWriteReportSlot = 536;
-constexpr std::size_t kEnvironmentSlot = 624;
-constexpr std::size_t kAutomateSlot = 648;
 
 // The host's environment record as the environment-check entry fills it: the add-on's name and
 // description at byte offsets 48 and 64, the rest the host's own.
 struct EnvironmentRecord {
     unsigned char opaque[48];
     GS::UniString name;
-    unsigned char gap1[16 - sizeof(GS::UniString)];
     GS::UniString description;
-    unsigned char gap2[16 - sizeof(GS::UniString)];
+    unsigned char rest[8];
 };
 
 struct StoredPreferences {

@@ -40,7 +40,7 @@ TEST(BrowserPages, ImageIdIsEscapedOnlyWhereABrowserWouldEscapeIt) {
         {GS::UniString("a\"b'c<d>e"), "a%22b%27c%3Cd%3Ee"},
         {GS::UniString("line\r\nnext\t\x7F"), "line%0D%0Anext%09%7F"},
         {GS::UniString(u"bild-\u00E4\u20AC\U0001F600"), "bild-%C3%A4%E2%82%AC%F0%9F%98%80"},
-        {GS::UniString(u"nul\0after", 9), "nul%00after"},
+        {GS::UniString(std::u16string_view(u"nul\0after", 9)), "nul%00after"},
         {GS::UniString("!$()*+,-./:;=?@[]_~"), "!$()*+,-./:;=?@[]_~"},
         {GS::UniString("a\\b^c`d{e|f}g"), "a%5Cb%5Ec%60d%7Be%7Cf%7Dg"},
         {GS::UniString("ends-in\\"), "ends-in%5C"},
@@ -52,8 +52,9 @@ TEST(BrowserPages, TheShellReceivesTheEscapedUrlAsUtf16) {
     FakeHost host;
     OpenInBrowser(LivePageUrl(GS::UniString(u"bild \u00E4\"")));
     ASSERT_EQ(host.launches.size(), 1u);
-    const std::u16string expected = GS::UniString(std::string(WebAppOrigin).c_str()).ToUStr() +
-                                    std::u16string(u"/?uploadRealtime=true&imageId=bild%20%C3%A4%22");
+    const std::string origin(WebAppOrigin);
+    const std::u16string expected =
+        std::u16string(origin.begin(), origin.end()) + u"/?uploadRealtime=true&imageId=bild%20%C3%A4%22";
     EXPECT_EQ(host.launches[0], expected);
 }
 

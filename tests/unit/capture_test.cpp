@@ -78,7 +78,7 @@ TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
 TEST_F(CaptureTest, FailedSaveIsReportedAndAnEarlierCaptureIsSent) {
     testsupport::WriteFile(host.CapturePath(), "older view");
     host.viewJpeg.reset();
-    host.FailSlot(testsupport::kAutomateSlot, static_cast<GSErrCode>(0x81060387));
+    host.FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060387));
     std::string url;
     CaptureViewAsDataUrl(url);
     ASSERT_EQ(host.reports.size(), 1u);

@@ -1,9 +1,9 @@
 // Error names and the report the user sees.
 #include <gtest/gtest.h>
 
+#include "ACAP_STATControl.hpp"
 #include "ErrorReporting.hpp"
 #include "FakeHost.hpp"
-#include "HostServices.hpp"
 
 using testsupport::FakeHost;
 
@@ -64,7 +64,7 @@ TEST(ReportError, ShowsTextColonNameThenBeeps) {
 
 TEST(ReportError, BeepsEvenWithoutReportOutput) {
     FakeHost host;
-    host.EmptySlot(testsupport::kWriteReportSlot);
+    host.EmptySlot(kWriteReportSlot);
     ReportError("Error", APIERR_GENERAL);
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(host.Beeps(), 1);

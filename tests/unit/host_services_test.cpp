@@ -1,10 +1,10 @@
-// The slot wrappers: empty slots, the context argument and the records the host receives.
+// The add-on library's ACAPI functions: empty slots, the context argument and the records the host receives.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "ACAP_STATControl.hpp"
 #include "FakeHost.hpp"
-#include "HostServices.hpp"
 #include "Location.hpp"
 
 using testsupport::FakeHost;
@@ -18,10 +18,12 @@ T Field(const std::vector<unsigned char>& bytes, std::size_t offset) {
     return value;
 }
 
-GSErrCode Handler(const MenuParams*) {
+Int32 handledItem = -1;
+GSErrCode Handler(const API_MenuParams* params) {
+    handledItem = params->menuItemRef.itemIndex;
     return NoError;
 }
-GSErrCode Callback(Int32, Int32, std::intptr_t) {
+GSErrCode Callback(Int32, API_PaletteMessageID, GS::IntPtr) {
     return NoError;
 }
 
@@ -30,44 +32,46 @@ GSErrCode Callback(Int32, Int32, std::intptr_t) {
 TEST(HostServices, EmptySlotsAnswerNotSupportedWithoutACall) {
     FakeHost host;
     for (std::size_t slot :
-         {testsupport::kRegisterMenuSlot, testsupport::kInstallMenuHandlerSlot,
-          testsupport::kSetPreferencesSlot, testsupport::kGetPreferencesSlot,
-          testsupport::kRegisterModelessWindowSlot, testsupport::kUnregisterModelessWindowSlot,
-          testsupport::kEnvironmentSlot, testsupport::kAutomateSlot})
+         {kRegisterMenuSlot, kInstallMenuHandlerSlot, kSetPreferencesSlot, kGetPreferencesSlot,
+          kRegisterModelessWindowSlot, kUnregisterModelessWindowSlot, kEnvironmentSlot, kAutomateSlot})
         host.EmptySlot(slot);
-    Int32 version = 0, size = 0;
+    Int32 version = 0;
+    GSSize size = 0;
     IO::Location location;
-    const unsigned char guid[16] = {};
-    EXPECT_EQ(HostRegisterMenu(1, 0, 0, 0), APIERR_NOTSUPPORTED);
-    EXPECT_EQ(ACAPI_Install_MenuHandler(1, &Handler), APIERR_NOTSUPPORTED);
+    API_SpecFolderID folder = API_CacheFolderID;
+    EXPECT_EQ(ACAPI_MenuItem_RegisterMenu(1, 0, MenuCode_UserDef, MenuFlag_Default), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_MenuItem_InstallMenuHandler(1, &Handler), APIERR_NOTSUPPORTED);
     EXPECT_EQ(ACAPI_SetPreferences(1, 0, nullptr), APIERR_NOTSUPPORTED);
-    EXPECT_EQ(HostGetPreferences(&version, &size, nullptr), APIERR_NOTSUPPORTED);
-    EXPECT_EQ(ACAPI_RegisterModelessWindow(1, &Callback, 4, guid), APIERR_NOTSUPPORTED);
-    EXPECT_EQ(HostUnregisterModelessWindow(1), APIERR_NOTSUPPORTED);
-    EXPECT_EQ(HostGetSpecialFolder(4, &location), APIERR_NOTSUPPORTED);
-    EXPECT_EQ(HostSaveRequest(nullptr, nullptr), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_GetPreferences(&version, &size, nullptr), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_RegisterModelessWindow(1, &Callback, API_PalEnabled_3D), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_UnregisterModelessWindow(1), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProjectSettings_GetSpecFolder(&folder, &location), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProjectOperation_Save(nullptr, nullptr), APIERR_NOTSUPPORTED);
     EXPECT_TRUE(host.calls.empty());
 
-    host.EmptySlot(testsupport::kWriteReportSlot);
-    EXPECT_EQ(HostWriteReport(GS::UniString("x"), true), NoError);
+    host.EmptySlot(kWriteReportSlot);
+    ACAPI_WriteReport("x", true);
+    EXPECT_TRUE(host.reports.empty());
 }
 
 TEST(HostServices, FilledSlotsGetTheContextAndReturnTheHostsCode) {
     FakeHost host;
-    host.FailSlot(testsupport::kUnregisterModelessWindowSlot, 0x81060064, 1);
-    EXPECT_EQ(HostUnregisterModelessWindow(7), static_cast<GSErrCode>(0x81060064));
-    EXPECT_EQ(HostUnregisterModelessWindow(7), NoError);
+    host.FailSlot(kUnregisterModelessWindowSlot, 0x81060064, 1);
+    EXPECT_EQ(ACAPI_UnregisterModelessWindow(7), static_cast<GSErrCode>(0x81060064));
+    EXPECT_EQ(ACAPI_UnregisterModelessWindow(7), NoError);
     ASSERT_EQ(host.calls.size(), 2u);
     EXPECT_EQ(host.calls[0].context, FakeHost::kContext);
 
-    EXPECT_EQ(HostRegisterMenu(32540, 0, 12, 0), NoError);
+    EXPECT_EQ(ACAPI_MenuItem_RegisterMenu(32540, 0, MenuCode_Palettes, MenuFlag_Default), NoError);
     EXPECT_EQ(host.calls.back().context, nullptr) << "the menu registration gets only its record";
 }
 
 TEST(HostServices, RecordsReachTheHostByteForByte) {
     FakeHost host;
-    ASSERT_EQ(HostRegisterMenu(32511, 32530, 0, 0), NoError);
-    ASSERT_EQ(HostRegisterMenu(32540, 0, 12, 5), NoError);
+    ASSERT_EQ(ACAPI_MenuItem_RegisterMenu(32511, 32530, MenuCode_UserDef, MenuFlag_Default), NoError);
+    ASSERT_EQ(ACAPI_MenuItem_RegisterMenu(32540, 0, MenuCode_Palettes,
+                                          MenuFlag_SeparatorBefore | MenuFlag_InsertIntoSame),
+              NoError);
     const auto& first = host.menuRecords[0];
     ASSERT_EQ(first.size(), 32u);
     EXPECT_EQ(Field<Int16>(first, 0), 32511);
@@ -76,16 +80,18 @@ TEST(HostServices, RecordsReachTheHostByteForByte) {
     EXPECT_EQ(Field<Int32>(host.menuRecords[1], 8), 5);
     for (std::size_t i = 12; i < 32; ++i) EXPECT_EQ(first[i], 0) << "byte " << i;
 
-    ASSERT_EQ(ACAPI_Install_MenuHandler(static_cast<Int16>(-2), &Handler), NoError);
+    ASSERT_EQ(ACAPI_MenuItem_InstallMenuHandler(static_cast<Int16>(-2), &Handler), NoError);
     EXPECT_EQ(host.menuHandlers[0].first, 0xFFFE) << "menu ids go to the host zero-extended";
 
     unsigned char guid[16];
     for (int i = 0; i < 16; ++i) guid[i] = static_cast<unsigned char>(i + 1);
-    ASSERT_EQ(ACAPI_RegisterModelessWindow(0x12345678, &Callback, 4, guid), NoError);
+    API_Guid apiGuid;
+    std::memcpy(&apiGuid, guid, sizeof apiGuid);
+    ASSERT_EQ(ACAPI_RegisterModelessWindow(0x12345678, &Callback, API_PalEnabled_3D, apiGuid), NoError);
     const auto& window = host.windowRecords[0];
     ASSERT_EQ(window.size(), 80u);
     EXPECT_EQ(Field<Int32>(window, 0), 0x12345678);
-    EXPECT_EQ(Field<PaletteCallbackFn>(window, 8), &Callback);
+    EXPECT_EQ(Field<APIPaletteControlCallBackProc*>(window, 8), &Callback);
     EXPECT_EQ(Field<Int32>(window, 16), 4);
     EXPECT_EQ(std::memcmp(window.data() + 20, guid, 16), 0);
     for (std::size_t i = 36; i < 80; ++i) EXPECT_EQ(window[i], 0) << "byte " << i;
@@ -94,9 +100,42 @@ TEST(HostServices, RecordsReachTheHostByteForByte) {
 TEST(HostServices, SpecialFolderAndSaveUseTheirSelectors) {
     FakeHost host;
     IO::Location folder;
-    ASSERT_EQ(HostGetSpecialFolder(4, &folder), NoError);
+    API_SpecFolderID cache = API_CacheFolderID;
+    ASSERT_EQ(ACAPI_ProjectSettings_GetSpecFolder(&cache, &folder), NoError);
     GS::UniString path;
     ASSERT_EQ(folder.ToPath(&path), NoError);
     EXPECT_EQ(std::string(path.ToCStr().Get()), host.captureFolder);
-    EXPECT_NE(HostGetSpecialFolder(5, &folder), NoError);
+    API_SpecFolderID data = API_DataFolderID;
+    EXPECT_NE(ACAPI_ProjectSettings_GetSpecFolder(&data, &folder), NoError);
+}
+
+TEST(HostServices, TheHostsMenuRecordReachesTheInstalledHandlerAsAnApiMenuRecord) {
+    FakeHost host;
+    ASSERT_EQ(ACAPI_MenuItem_InstallMenuHandler(32512, &Handler), NoError);
+    ASSERT_EQ(host.menuHandlers.size(), 1u);
+    const auto hostHandler = reinterpret_cast<HostMenuCommandFn>(host.menuHandlers[0].second);
+    HostMenuParams params{};
+    params.menuResID = 32512;
+    params.itemIndex = 3;
+    EXPECT_EQ(hostHandler(&params), NoError);
+    EXPECT_EQ(handledItem, 3);
+    params.menuResID = 32513;
+    EXPECT_EQ(hostHandler(&params), APIERR_BADID) << "no handler was installed for this menu";
+    EXPECT_EQ(handledItem, 3);
+}
+
+TEST(HostServices, TheOwnLocationIsKnownOnlyOnceTheModuleWasLoaded) {
+    const WCHAR empty[1] = {};
+    std::memcpy(ModuleFilePath, empty, sizeof empty);
+    IO::Location own;
+    EXPECT_EQ(ACAPI_GetOwnLocation(&own), APIERR_NOTINIT);
+    EXPECT_EQ(ACAPI_GetOwnLocation(nullptr), APIERR_BADPARS);
+
+    const std::u16string path = u"/opt/host/Add-Ons/K\u00C4VELO.apx";
+    std::memcpy(ModuleFilePath, path.c_str(), (path.size() + 1) * sizeof(char16_t));
+    ASSERT_EQ(ACAPI_GetOwnLocation(&own), NoError);
+    GS::UniString text;
+    ASSERT_EQ(own.ToPath(&text), NoError);
+    EXPECT_EQ(std::string(text.ToCStr(CC_UTF8).Get()), "/opt/host/Add-Ons/K\xC3\x84VELO.apx");
+    EXPECT_EQ(ACAPI_GetOwnResModule(), ResModule);
 }

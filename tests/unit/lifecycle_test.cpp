@@ -1,14 +1,13 @@
-// The exports, the guarded lifecycle entries and DllMain.
+// The add-on library's exports, guarded entries and DllMain, with the add-on's four entry points.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "ACAP_STATControl.hpp"
 #include "AddOnMain.hpp"
 #include "BrowserPages.hpp"
 #include "DGControl.hpp"
 #include "FakeHost.hpp"
-#include "HostGlue.hpp"
-#include "HostServices.hpp"
 #include "Palette.hpp"
 #include "RS.hpp"
 #include "RSControl.hpp"
@@ -94,7 +93,7 @@ TEST(Lifecycle, EntriesWorkOnceTheTableArrivesAndASecondTableReplacesIt) {
     std::memcpy(&flags, host.windowRecords[0].data() + 16, 4);
     EXPECT_EQ(referenceId, PaletteReferenceId);
     EXPECT_EQ(flags, 4);
-    EXPECT_EQ(std::memcmp(host.windowRecords[0].data() + 20, PaletteGuid.GetBytes(), 16), 0);
+    EXPECT_EQ(std::memcmp(host.windowRecords[0].data() + 20, &PaletteGuid, 16), 0);
 
     EXPECT_EQ(descriptor.freeData(nullptr), NoError);
     EXPECT_EQ(host.unregisteredWindows, std::vector<Int32>{PaletteReferenceId});
@@ -111,30 +110,31 @@ TEST(Lifecycle, EntriesWorkOnceTheTableArrivesAndASecondTableReplacesIt) {
 TEST(Lifecycle, OnlyTheLastHandlerInstallationFailureIsTracedAndPaletteFailureIsReturned) {
     FakeHost host;
     HostTableReceived = true;
-    host.FailSlot(testsupport::kInstallMenuHandlerSlot, APIERR_GENERAL, 1);
+    host.FailSlot(kInstallMenuHandlerSlot, APIERR_GENERAL, 1);
     EXPECT_EQ(Initialize(), NoError);
     EXPECT_TRUE(host.debugLines.empty());
 
     host.menuHandlers.clear();
-    host.FailSlot(testsupport::kInstallMenuHandlerSlot, NoError, 0);
-    host.FailSlot(testsupport::kRegisterModelessWindowSlot, static_cast<GSErrCode>(0x810600E0), 1);
+    host.FailSlot(kInstallMenuHandlerSlot, NoError, 0);
+    host.FailSlot(kRegisterModelessWindowSlot, static_cast<GSErrCode>(0x810600E0), 1);
     EXPECT_EQ(Initialize(), static_cast<GSErrCode>(0x810600E0));
     EXPECT_EQ(host.debugLines,
               std::vector<std::string>{"DG_Test:: Initialize() ACAPI_RegisterModelessWindow failed\n"});
 
     host.debugLines.clear();
-    for (int i = 0; i < 4; ++i) host.FailSlot(testsupport::kInstallMenuHandlerSlot, NoError, 0);
+    for (int i = 0; i < 4; ++i) host.FailSlot(kInstallMenuHandlerSlot, NoError, 0);
     // Fail only the fifth installation.
     struct Counter {
-        static GSErrCode Install(void*, Int32 id, MenuCommandHandlerFn) {
-            return id == 32540 ? APIERR_GENERAL : NoError;
+        static GSErrCode Install(void*, Int32 id, HostMenuCommandFn) {
+            return id == 32540 ? static_cast<GSErrCode>(APIERR_GENERAL) : NoError;
         }
     };
     auto install = &Counter::Install;
-    std::memcpy(HostFunctionTable + testsupport::kInstallMenuHandlerSlot, &install, sizeof install);
+    std::memcpy(HostFunctionTable + kInstallMenuHandlerSlot, &install, sizeof install);
     EXPECT_EQ(Initialize(), NoError);
     EXPECT_EQ(host.debugLines,
               std::vector<std::string>{"DG_Test:: Initialize() ACAPI_Install_MenuHandler failed\n"});
+    FreeData();
 }
 
 TEST(Lifecycle, DetachClosesResourcesAndTracesAMissingRelease) {
@@ -145,14 +145,17 @@ TEST(Lifecycle, DetachClosesResourcesAndTracesAMissingRelease) {
 
     ResModule = RS::Control::OpenResourceFile(KAVELO_MODULE_PATH);
     ASSERT_NE(ResModule, InvalidResModule);
-    HostContext = nullptr;
+    HostTableReceived = true;
+    const AddOnDescriptor descriptor = Descriptor();
+    int context = 0;
+    ASSERT_EQ(descriptor.initialize(&context), NoError);
+    ASSERT_EQ(descriptor.freeData(nullptr), NoError);
     DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
     EXPECT_EQ(ResModule, InvalidResModule);
     EXPECT_EQ(RS::Control::OpenHandleCount(), openBefore);
     EXPECT_TRUE(host.debugLines.empty()) << "a regular release leaves nothing to say";
 
-    int context = 0;
-    HostContext = &context;
+    ASSERT_EQ(descriptor.initialize(&context), NoError);
     DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
     EXPECT_EQ(host.debugLines,
               std::vector<std::string>{"Abnormal add-on termination (\"/opt/host/Add-Ons/KAVELO.apx\")\n"});

@@ -15,14 +15,18 @@ using testsupport::FakeHost;
 namespace {
 
 GSErrCode Menu(Int16 id) {
-    MenuParams params{};
-    params.menuResID = id;
-    params.itemIndex = 1;
+    API_MenuParams params{};
+    params.menuItemRef.menuResID = id;
+    params.menuItemRef.itemIndex = 1;
     return MenuCommandHandler(&params);
 }
 
-GSErrCode Message(Int32 message, std::intptr_t param = 0) {
-    return PaletteWindowCallback(PaletteReferenceId, message, param);
+GSErrCode Message(Int32 message, GS::IntPtr param = 0) {
+    return PaletteWindowCallback(PaletteReferenceId, static_cast<API_PaletteMessageID>(message), param);
+}
+
+GS::IntPtr Answer(bool* answer) {
+    return reinterpret_cast<GS::IntPtr>(answer);
 }
 
 std::vector<DG::Control::PaletteState> Palettes() {
@@ -85,23 +89,23 @@ TEST_F(MenuPaletteTest, OpenLiveConnectionWhileUnlinkedStampsAnUnlinkedRecord) {
 }
 
 TEST_F(MenuPaletteTest, VisibilityAnswerAndForeignReferenceIds) {
-    unsigned char answer = 0xEE;
-    EXPECT_EQ(PaletteWindowCallback(PaletteReferenceId + 1, 7, reinterpret_cast<std::intptr_t>(&answer)),
+    bool answer = true;
+    EXPECT_EQ(PaletteWindowCallback(PaletteReferenceId + 1, APIPalMsg_IsPaletteVisible, Answer(&answer)),
               NoError);
-    EXPECT_EQ(answer, 0xEE) << "another reference id leaves the answer alone";
-    Message(7, reinterpret_cast<std::intptr_t>(&answer));
-    EXPECT_EQ(answer, 0);
+    EXPECT_TRUE(answer) << "another reference id leaves the answer alone";
+    Message(7, Answer(&answer));
+    EXPECT_FALSE(answer);
     for (Int32 message : {2, 3, 4, 5, 1}) EXPECT_EQ(Message(message), NoError);
     EXPECT_TRUE(Palettes().empty());
 
     Message(6);
     Message(6);
     EXPECT_EQ(Palettes().size(), 1u) << "message 6 never makes a second palette";
-    Message(7, reinterpret_cast<std::intptr_t>(&answer));
-    EXPECT_EQ(answer, 1);
+    Message(7, Answer(&answer));
+    EXPECT_TRUE(answer);
     Message(2);
-    Message(7, reinterpret_cast<std::intptr_t>(&answer));
-    EXPECT_EQ(answer, 0);
+    Message(7, Answer(&answer));
+    EXPECT_FALSE(answer);
     EXPECT_TRUE(Palettes()[0].processingEvents) << "hiding does not end event processing";
     Message(3);
     EXPECT_TRUE(Palettes()[0].visible);

@@ -57,7 +57,7 @@ TEST(Preferences, NothingStoredReadsAsTheEmptyRecordWithoutAReport) {
     const KaveloPrefs empty{};
     EXPECT_EQ(std::memcmp(&prefs, &empty, sizeof prefs), 0);
     EXPECT_TRUE(host.reports.empty());
-    EXPECT_EQ(host.CallsTo(testsupport::kGetPreferencesSlot), 1u);
+    EXPECT_EQ(host.CallsTo(kGetPreferencesSlot), 1u);
     EXPECT_EQ(host.debugLines,
               (std::vector<std::string>{"Preferences::GetPreferences()\n", "prefs.userUniqueID \n",
                                         "prefs.timestampLastRealtimeTab 0\n"}));
@@ -97,15 +97,15 @@ TEST(Preferences, OtherVersionsAreReadAndWrittenBackAsVersionOne) {
 TEST(Preferences, FailedFirstReadIsReportedOnceAndNotRepeated) {
     FakeHost host;
     host.preferences = Record(kId, 0);
-    host.FailSlot(testsupport::kGetPreferencesSlot, static_cast<GSErrCode>(0x81060001), 1);
+    host.FailSlot(kGetPreferencesSlot, static_cast<GSErrCode>(0x81060001), 1);
     EXPECT_FALSE(IsAccountLinked());
-    EXPECT_EQ(host.CallsTo(testsupport::kGetPreferencesSlot), 1u);
+    EXPECT_EQ(host.CallsTo(kGetPreferencesSlot), 1u);
     EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_GENERAL"});
 }
 
 TEST(Preferences, FailedStoreIsReportedAndNothingChanges) {
     FakeHost host;
-    host.FailSlot(testsupport::kSetPreferencesSlot, static_cast<GSErrCode>(0x810600DC));
+    host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x810600DC));
     char id[37] = {};
     CreateUserUniqueID(id);
     EXPECT_TRUE(IsUuidV4Text(id)) << "the identifier is handed back even when storing it failed";
@@ -169,7 +169,7 @@ TEST(Preferences, UnlinkDeletesTheRecordAndTracesTheOutcome) {
     EXPECT_FALSE(IsAccountLinked());
     EXPECT_TRUE(IsLiveTabStale());
 
-    host.FailSlot(testsupport::kSetPreferencesSlot, static_cast<GSErrCode>(0x81060387));
+    host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x81060387));
     UnlinkAccount();
     EXPECT_EQ(host.debugLines.back(), "Failed to delete preferences. Error code: -2130312313\n");
     EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_NOTSUPPORTED"});

@@ -15,11 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "ACAP_STATControl.hpp"
 #include "DGControl.hpp"
 #include "FakeHost.hpp"
 #include "HTTPControl.hpp"
-#include "HostGlue.hpp"
-#include "HostServices.hpp"
 #include "Preferences.hpp"
 
 namespace {
@@ -74,10 +73,10 @@ int main(int argc, char** argv) {
     for (const auto& installed : host.menuHandlers) {
         if (installed.first != 32512)
             continue;
-        MenuParams params{};
+        HostMenuParams params{};
         params.menuResID = 32512;
         params.itemIndex = 1;
-        reinterpret_cast<MenuCommandHandlerFn>(installed.second)(&params);
+        reinterpret_cast<HostMenuCommandFn>(installed.second)(&params);
     }
     descriptor.freeData(nullptr);
     FreeLibrary(module);

@@ -13,10 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "Channel.hpp"
-#include "HTTPClient.hpp"
+#include "HTTP/Client/ClientConnection.hpp"
+#include "HTTP/Client/Request.hpp"
+#include "HTTP/Client/Response.hpp"
+#include "HTTP/Encoding/BodyIBinaryChannel.hpp"
 #include "HTTPControl.hpp"
 #include "HTTPException.hpp"
+#include "IBinaryChannelUtilities.hpp"
+#include "IOBinProtocolXs.hpp"
+#include "URI.hpp"
 
 namespace {
 

@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "ACAP_STATControl.hpp"
 #include "FakeHost.hpp"
 #include "GSRootControl.hpp"
-#include "HostGlue.hpp"
-#include "HostServices.hpp"
 #include "RSControl.hpp"
 #include "RSLayouts.hpp"
 #include "ShellCatch.hpp"
@@ -264,12 +263,12 @@ TEST_F(ModuleProbe, OpenLiveConnectionHandsTheShellTheExactUtf16Url) {
     const AddOnDescriptor descriptor = module.Descriptor();
     ASSERT_EQ(module.SetImported()(table.data()), NoError);
     ASSERT_EQ(descriptor.initialize(FakeHost::kContext), NoError);
-    MenuCommandHandlerFn handler = nullptr;
+    HostMenuCommandFn handler = nullptr;
     for (const auto& installed : host.menuHandlers)
         if (installed.first == 32514)
-            handler = reinterpret_cast<MenuCommandHandlerFn>(installed.second);
+            handler = reinterpret_cast<HostMenuCommandFn>(installed.second);
     ASSERT_NE(handler, nullptr);
-    MenuParams params{};
+    HostMenuParams params{};
     params.menuResID = 32514;
     params.itemIndex = 1;
     EXPECT_EQ(handler(&params), NoError);

@@ -7,10 +7,10 @@
 #include <map>
 #include <string>
 
-#include "DG.hpp"
 #include "DGControl.hpp"
-#include "Disposable.hpp"
+#include "DGModule.hpp"
 #include "DisposableControl.hpp"
+#include "DisposableObject.hpp"
 
 namespace DgTest {
 

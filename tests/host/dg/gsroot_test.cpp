@@ -4,9 +4,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "Disposable.hpp"
 #include "DisposableControl.hpp"
-#include "Guid.hpp"
+#include "DisposableObject.hpp"
+#include "GSGuid.hpp"
 
 namespace {
 
@@ -14,14 +14,15 @@ TEST(GuidTest, ParsesIntoTheWindowsLayout) {
     const GS::Guid guid("{D8A0A01F-1184-40F2-B8A8-28CF30714FA4}");
     const UInt8 expected[16] = {0x1F, 0xA0, 0xA0, 0xD8, 0x84, 0x11, 0xF2, 0x40,
                                 0xB8, 0xA8, 0x28, 0xCF, 0x30, 0x71, 0x4F, 0xA4};
-    EXPECT_EQ(std::memcmp(guid.GetBytes(), expected, 16), 0);
-    EXPECT_EQ(guid[3], 0xD8);
+    UInt8 bytes[16];
+    std::memcpy(bytes, &guid, sizeof bytes);
+    EXPECT_EQ(std::memcmp(bytes, expected, 16), 0);
 
     // The add-on's reference id: the sum of the four little-endian words.
     UInt32 sum = 0;
     for (int w = 0; w < 4; ++w) {
         UInt32 word = 0;
-        for (int b = 3; b >= 0; --b) word = (word << 8) | guid[w * 4 + b];
+        for (int b = 3; b >= 0; --b) word = (word << 8) | bytes[w * 4 + b];
         sum += word;
     }
     EXPECT_EQ(sum, 0x8D0ACB8Bu);

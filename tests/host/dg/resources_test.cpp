@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "DG.hpp"
 #include "DGControl.hpp"
+#include "DGModule.hpp"
 #include "RSControl.hpp"
 
 namespace {

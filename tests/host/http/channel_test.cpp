@@ -4,7 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "Channel.hpp"
+#include "IBinaryChannelUtilities.hpp"
+#include "IOBinProtocolXs.hpp"
 #include "URI.hpp"
 
 namespace {
@@ -26,14 +27,17 @@ private:
     std::size_t at_ = 0;
 };
 
-GS::UniString ReadText(const std::string& bytes, Int32 kind, bool skipBom = false, bool strict = false) {
+GS::UniString ReadText(const std::string& bytes, Int32 kind, bool removeBom = false,
+                       bool requireBom = false) {
     MemoryChannel source(bytes, 3);
     GS::IChannelX channel(source, GS::GetNetworkByteOrderIProtocolX());
-    return GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, kind, skipBom, strict);
+    return GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(
+        channel, static_cast<GS::IBinaryChannelUtilities::StringSerializationType>(kind), removeBom,
+        requireBom);
 }
 
 std::u16string Units(const GS::UniString& text) {
-    return std::u16string(text.ToUStr(), text.GetLength());
+    return std::u16string(reinterpret_cast<const char16_t*>(text.ToUStr().Get()), text.GetLength());
 }
 
 TEST(ReadUniStringAsUTF8, ReadsTheWholeChannelAcrossSplitSequences) {
@@ -52,10 +56,13 @@ TEST(ReadUniStringAsUTF8, KeepsNulBytesAndTheByteOrderMarkUnlessAskedToSkipIt) {
                                    2, true)));
 }
 
-TEST(ReadUniStringAsUTF8, ReplacesInvalidBytesOrThrowsWhenStrict) {
+TEST(ReadUniStringAsUTF8, ReplacesInvalidBytesAndRefusesTextWithoutARequiredByteOrderMark) {
     EXPECT_EQ(u"a\uFFFD\uFFFD\uFFFDz", Units(ReadText("a\xC0\x80\xFFz", 2)));
     EXPECT_EQ(u"\uFFFD\uFFFD\uFFFD", Units(ReadText("\xED\xA0\x80", 2)));
     EXPECT_THROW(ReadText("a\xFF", 2, false, true), GS::ChannelException);
+    EXPECT_EQ(u"a", Units(ReadText("\xEF\xBB\xBF"
+                                   "a",
+                                   2, true, true)));
 }
 
 TEST(ReadUniStringAsUTF8, ReadsLengthPrefixedAndNulTerminatedText) {

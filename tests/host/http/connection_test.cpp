@@ -8,10 +8,16 @@
 #include <boost/asio/ip/tcp.hpp>
 
 #include "Certificates.hpp"
-#include "Channel.hpp"
-#include "HTTPClient.hpp"
+#include "HTTP/Client/ClientConnection.hpp"
+#include "HTTP/Client/Request.hpp"
+#include "HTTP/Client/Response.hpp"
+#include "HTTP/Encoding/BodyIBinaryChannel.hpp"
 #include "HTTPControl.hpp"
+#include "HTTPException.hpp"
+#include "IBinaryChannelUtilities.hpp"
+#include "IOBinProtocolXs.hpp"
 #include "TlsTestServer.hpp"
+#include "URI.hpp"
 
 namespace {
 
@@ -63,7 +69,8 @@ Outcome PostLikeTheAddOn(const std::string& body, UInt32 timeout = 8000) {
     GS::IChannelX input(channel, GS::GetNetworkByteOrderIProtocolX());
     Outcome outcome;
     outcome.status = response.GetStatusCode();
-    outcome.text = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(input, 2, false, false);
+    outcome.text =
+        GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(input, GS::IBinaryChannelUtilities::NotTerminated);
     connection.FinishReceive();
     connection.Close(false);
     return outcome;
@@ -173,7 +180,8 @@ TEST_F(ConnectionTest, AConnectionTheServerClosedCarriesNoSecondRequest) {
     connection.FinishSend();
     HTTP::Client::Response response;
     GS::IChannelX channel(connection.BeginReceive(response), GS::GetNetworkByteOrderIProtocolX());
-    EXPECT_EQ("done", Narrow(GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, 2, false, false)));
+    EXPECT_EQ("done", Narrow(GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(
+                          channel, GS::IBinaryChannelUtilities::NotTerminated)));
     connection.FinishReceive();
 
     EXPECT_THROW(connection.Send(request, nullptr, 0), HTTP::Exception);

@@ -6,13 +6,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "JSONConversion.hpp"
 #include "ObjectState.hpp"
+#include "ObjectStateJSONConversion.hpp"
 
 namespace {
 
 std::string Narrow(const GS::UniString& text) {
-    const GS::UniString::CStr narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
+    const auto narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
     return std::string(narrow.Get(), narrow.GetLength());
 }
 

@@ -1,0 +1,163 @@
+// The ACAPI functions the add-on calls, each over one slot of the host's function table: an empty slot
+// answers APIERR_NOTSUPPORTED without a call; otherwise the slot gets the host context first (unless the
+// slot says otherwise) and its code is returned.
+#include <cstdarg>
+#include <cstring>
+
+#include "ACAP_STATControl.hpp"
+
+namespace {
+
+constexpr UInt32 FourCharCode(const char (&code)[5]) {
+    return (static_cast<UInt32>(static_cast<unsigned char>(code[0])) << 24) |
+           (static_cast<UInt32>(static_cast<unsigned char>(code[1])) << 16) |
+           (static_cast<UInt32>(static_cast<unsigned char>(code[2])) << 8) |
+           static_cast<UInt32>(static_cast<unsigned char>(code[3]));
+}
+constexpr UInt32 kSpecialFolderSelector = FourCharCode("GSPF");
+constexpr UInt32 kSaveSelector = FourCharCode("SAVE");
+
+using RegisterMenuFn = GSErrCode (*)(const MenuRecord*);
+using InstallMenuHandlerFn = GSErrCode (*)(void*, Int32, HostMenuCommandFn);
+using SetPreferencesFn = GSErrCode (*)(void*, Int32, Int32, const void*);
+using GetPreferencesFn = GSErrCode (*)(void*, Int32*, Int32*, void*);
+using RegisterModelessWindowFn = GSErrCode (*)(void*, const ModelessWindowRecord*);
+using UnregisterModelessWindowFn = GSErrCode (*)(void*, Int32);
+using WriteReportFn = GSErrCode (*)(void*, const GS::UniString*, char, va_list*);
+using SelectorFn = GSErrCode (*)(void*, UInt32, void*, void*, void*);
+
+template <class Fn>
+Fn SlotAt(std::size_t offset) {
+    Fn fn = nullptr;
+    std::memcpy(&fn, HostFunctionTable + offset, sizeof fn);
+    return fn;
+}
+
+// The host calls one function for every menu the add-on installed a handler for, with its own record;
+// the add-on's handler for that menu gets the API_MenuParams made from it.
+struct InstalledHandler {
+    short menuResID;
+    APIMenuCommandProc* handler;
+};
+constexpr std::size_t kMaxMenuHandlers = 64;
+InstalledHandler MenuHandlers[kMaxMenuHandlers] = {};
+std::size_t MenuHandlerCount = 0;
+
+APIMenuCommandProc* HandlerFor(short menuResID) {
+    for (std::size_t i = 0; i < MenuHandlerCount; ++i) {
+        if (MenuHandlers[i].menuResID == menuResID)
+            return MenuHandlers[i].handler;
+    }
+    return nullptr;
+}
+
+// Notes `handler` for `menuResID`, replacing an earlier one; false when no place is left.
+bool NoteHandler(short menuResID, APIMenuCommandProc* handler) {
+    for (std::size_t i = 0; i < MenuHandlerCount; ++i) {
+        if (MenuHandlers[i].menuResID == menuResID) {
+            MenuHandlers[i].handler = handler;
+            return true;
+        }
+    }
+    if (MenuHandlerCount == kMaxMenuHandlers)
+        return false;
+    MenuHandlers[MenuHandlerCount++] = InstalledHandler{menuResID, handler};
+    return true;
+}
+
+GSErrCode MenuCommand(const HostMenuParams* params) {
+    if (params == nullptr)
+        return APIERR_BADPARS;
+    APIMenuCommandProc* handler = HandlerFor(params->menuResID);
+    if (handler == nullptr)
+        return APIERR_BADID;
+    API_MenuParams menuParams{};
+    menuParams.menuItemRef.menuResID = params->menuResID;
+    menuParams.menuItemRef.itemIndex = params->itemIndex;
+    return handler(&menuParams);
+}
+
+}  // namespace
+
+GSErrCode ACAPI_MenuItem_RegisterMenu(short menuStrResID, short promptStrResID, APIMenuCodeID menuPosCode,
+                                      GSFlags menuFlags) {
+    const auto fn = SlotAt<RegisterMenuFn>(kRegisterMenuSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    MenuRecord record{};
+    record.menuResID = menuStrResID;
+    record.secondResID = promptStrResID;
+    record.placement = menuPosCode;
+    record.option = static_cast<Int32>(menuFlags);
+    return fn(&record);
+}
+
+GSErrCode ACAPI_MenuItem_InstallMenuHandler(short menuStrResID, APIMenuCommandProc* handlerProc) {
+    const auto fn = SlotAt<InstallMenuHandlerFn>(kInstallMenuHandlerSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    if (!NoteHandler(menuStrResID, handlerProc))
+        return APIERR_MEMFULL;
+    return fn(HostContext, static_cast<Int32>(static_cast<UInt16>(menuStrResID)), MenuCommand);
+}
+
+GSErrCode ACAPI_SetPreferences(Int32 version, GSSize nByte, const void* data) {
+    const auto fn = SlotAt<SetPreferencesFn>(kSetPreferencesSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    return fn(HostContext, version, nByte, data);
+}
+
+GSErrCode ACAPI_GetPreferences(Int32* version, GSSize* nByte, void* data) {
+    const auto fn = SlotAt<GetPreferencesFn>(kGetPreferencesSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    return fn(HostContext, version, nByte, data);
+}
+
+GSErrCode ACAPI_RegisterModelessWindow(Int32 referenceID, APIPaletteControlCallBackProc* callBackProc,
+                                       GSFlags controlFlags, const API_Guid& paletteGuid) {
+    const auto fn = SlotAt<RegisterModelessWindowFn>(kRegisterModelessWindowSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    ModelessWindowRecord record{};
+    record.referenceId = referenceID;
+    record.callback = callBackProc;
+    record.flags = static_cast<Int32>(controlFlags);
+    static_assert(sizeof record.guid == sizeof paletteGuid, "API_Guid is the host's 16 bytes");
+    std::memcpy(record.guid, &paletteGuid, sizeof record.guid);
+    return fn(HostContext, &record);
+}
+
+GSErrCode ACAPI_UnregisterModelessWindow(Int32 referenceID) {
+    const auto fn = SlotAt<UnregisterModelessWindowFn>(kUnregisterModelessWindowSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    return fn(HostContext, referenceID);
+}
+
+void ACAPI_WriteReport(const GS::UniString& format, bool withDial, ...) {
+    const auto fn = SlotAt<WriteReportFn>(kWriteReportSlot);
+    if (fn == nullptr)
+        return;
+    va_list args;
+    va_start(args, withDial);
+    fn(HostContext, &format, withDial ? 1 : 0, &args);
+    va_end(args);
+}
+
+GSErrCode ACAPI_ProjectSettings_GetSpecFolder(API_SpecFolderID* specFolderID, IO::Location* location) {
+    const auto fn = SlotAt<SelectorFn>(kEnvironmentSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    return fn(HostContext, kSpecialFolderSelector, specFolderID, location, nullptr);
+}
+
+GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* fileSavePars,
+                                      const API_SavePars_Picture* formatPars) {
+    const auto fn = SlotAt<SelectorFn>(kAutomateSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    return fn(HostContext, kSaveSelector, const_cast<API_FileSavePars*>(fileSavePars),
+              const_cast<API_SavePars_Picture*>(formatPars), nullptr);
+}

@@ -1,2 +1,0 @@
-# GUIDs, disposable objects and the garbage collector, included by GSRoot's CMakeLists.txt.
-target_sources(kavelohost PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Guid.cpp ${CMAKE_CURRENT_LIST_DIR}/Disposable.cpp)

@@ -1,0 +1,13 @@
+// The host's environment functions the add-on calls.
+#pragma once
+
+#include "APICalls.h"
+#include "APIdefs.h"
+
+namespace IO {
+class Location;
+}
+
+// Stores the folder `specFolderID` names into *location. The host's code on failure.
+GSErrCode __ACENV_CALL ACAPI_ProjectSettings_GetSpecFolder(API_SpecFolderID* specFolderID,
+                                                           IO::Location* location);

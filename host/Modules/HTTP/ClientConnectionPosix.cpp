@@ -1,0 +1,475 @@
+// HTTP::Client::ClientConnection over Boost.Beast and OpenSSL. Every wait is an asynchronous operation run
+// on the connection's own io_context under the stream's deadline, which is set anew before each one: the
+// time-out from now, or the bound of the answer when that comes sooner.
+#include "HTTP/Client/ClientConnection.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <poll.h>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+
+#include "ConnectionRules.hpp"
+#include "ControlState.hpp"
+#include "HTTPException.hpp"
+#include "MessageAccess.hpp"
+
+namespace HTTP {
+
+namespace {
+
+namespace net = boost::asio;
+namespace ssl = net::ssl;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = net::ip::tcp;
+using Kind = Exception::Kind;
+using Stream = beast::ssl_stream<beast::tcp_stream>;
+using Parser = http::response_parser<http::buffer_body>;
+
+constexpr std::uint32_t kMaxHeaderSize = 64 * 1024;
+// The largest TLS record's payload.
+constexpr std::size_t kRecordSize = 16 * 1024;
+// How much of a request's TLS records gather before they go to the socket in one system call.
+constexpr long kWriteBuffer = 256 * 1024;
+// The whole answer must have arrived within this many time-outs after the request was sent.
+constexpr std::uint32_t kAnswerTimeouts = 4;
+using SteadyClock = std::chrono::steady_clock;
+
+using Detail::Fail;
+using State = Detail::ConnectionState;
+
+// Receives the completion of any of the operations below and keeps its result.
+struct Completion {
+    beast::error_code* error;
+    std::size_t* transferred;
+    void operator()(beast::error_code ec) const { *error = ec; }
+    void operator()(beast::error_code ec, std::size_t n) const { *error = ec, *transferred = n; }
+    void operator()(beast::error_code ec, const tcp::endpoint&) const { *error = ec; }
+};
+
+// Name resolution blocks in getaddrinfo, which cannot be cancelled; it runs on a thread of its own, and
+// on a time-out that thread is left to finish alone and drop its result.
+std::vector<tcp::endpoint> Resolve(const std::string& host, std::uint16_t port, std::uint32_t timeout) {
+    beast::error_code literal;
+    const net::ip::address address = net::ip::make_address(host, literal);
+    if (!literal)
+        return {tcp::endpoint(address, port)};
+
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        beast::error_code error;
+        std::vector<tcp::endpoint> endpoints;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host, port] {
+        net::io_context context;
+        tcp::resolver resolver(context);
+        beast::error_code error;
+        const auto results =
+            resolver.resolve(host, std::to_string(port), tcp::resolver::numeric_service, error);
+        std::vector<tcp::endpoint> endpoints;
+        for (const auto& entry : results) endpoints.push_back(entry.endpoint());
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->error = error;
+        lookup->endpoints = std::move(endpoints);
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    const auto finished = [&] { return lookup->finished; };
+    if (timeout == 0)
+        lookup->done.wait(lock, finished);
+    else if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeout), finished))
+        Fail(Kind::Timeout, "resolving " + host + " took longer than " + std::to_string(timeout) + " ms");
+    if (lookup->error || lookup->endpoints.empty())
+        Fail(Kind::Resolve, "cannot resolve " + host + ": " + lookup->error.message());
+    return lookup->endpoints;
+}
+
+bool IsClosedEarly(const beast::error_code& error) {
+    return error == http::error::end_of_stream || error == http::error::partial_message ||
+           error == net::error::eof || error == ssl::error::stream_truncated ||
+           error == net::error::connection_reset || error == net::error::connection_aborted ||
+           error == net::error::broken_pipe;
+}
+
+}  // namespace
+
+namespace Client {
+
+struct ClientConnection::Impl {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string hostField;
+    bool hostIsAddress = false;
+    std::uint32_t timeout = DefaultTimeout;
+    State state = State::Fresh;
+    bool secured = false;
+    MessageHeader::Method::Id lastMethod = MessageHeader::Method::Get;
+
+    net::io_context io;
+    std::shared_ptr<ssl::context> tls;
+    std::unique_ptr<Stream> stream;
+    beast::flat_buffer buffer;
+    std::unique_ptr<Parser> parser;
+    std::unique_ptr<Encoding::BodyIBinaryChannel> body;
+    // When the last request was written; the answer's bounds count from here.
+    SteadyClock::time_point sentAt;
+    // The bound of the part of the answer being read, when there is one (none with a time-out of 0).
+    std::optional<SteadyClock::time_point> answerBound;
+
+    // Starts one operation through `start(Completion)` and runs the context until it completes or the
+    // deadline closes the socket under it.
+    template <class Start>
+    beast::error_code Wait(Start&& start) {
+        auto& socket = beast::get_lowest_layer(*stream);
+        if (timeout == 0) {
+            socket.expires_never();
+        } else {
+            const SteadyClock::time_point wait = SteadyClock::now() + std::chrono::milliseconds(timeout);
+            socket.expires_at(answerBound && *answerBound < wait ? *answerBound : wait);
+        }
+        beast::error_code error;
+        std::size_t count = 0;  // reads report how much they moved; the parser keeps its own account
+        start(Completion{&error, &count});
+        io.restart();
+        io.run();
+        return error;
+    }
+
+    [[noreturn]] void Broke(Kind kind, const std::string& message) {
+        state = State::Broken;
+        Fail(kind, message);
+    }
+
+    // Bounds the reads that follow to `timeouts` time-outs after the request was sent.
+    void BoundAnswer(std::uint32_t timeouts) {
+        if (timeout == 0) {
+            answerBound.reset();
+            return;
+        }
+        answerBound = sentAt + std::chrono::milliseconds(std::uint64_t(timeout) * timeouts);
+    }
+
+    [[noreturn]] void ReceiveFailed(const beast::error_code& error, const char* what) {
+        const std::string where = std::string(" while reading the response ") + what + " from " + host;
+        if (error == beast::error::timeout && answerBound && SteadyClock::now() >= *answerBound) {
+            const auto allowed = std::chrono::duration_cast<std::chrono::milliseconds>(*answerBound - sentAt);
+            Broke(Kind::Timeout, "the response " + std::string(what) + " did not arrive within " +
+                                     std::to_string(allowed.count()) + " ms of the request" + where);
+        }
+        if (error == beast::error::timeout)
+            Broke(Kind::Timeout, "no data for " + std::to_string(timeout) + " ms" + where);
+        if (error == http::error::body_limit)
+            Broke(Kind::BodyTooLarge,
+                  "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+        if (IsClosedEarly(error))
+            Broke(Kind::Receive, "the connection closed before the response was complete" + where);
+        if (error.category() == http::make_error_code(http::error::bad_version).category())
+            Broke(Kind::Protocol, "malformed response (" + error.message() + ")" + where);
+        Broke(Kind::Receive, error.message() + where);
+    }
+
+    void ConnectTcp();
+    void Handshake();
+    void WriteThroughSocket(const char* data, std::size_t size);
+    void ReadHeader(Response& response);
+};
+
+void ClientConnection::Impl::ConnectTcp() {
+    const std::optional<Detail::Route> route = Detail::FindRoute(host, port);
+    const std::string& address = route ? route->address : host;
+    const std::uint16_t addressPort = route ? route->port : port;
+    const std::vector<tcp::endpoint> endpoints = Resolve(address, addressPort, timeout);
+
+    tls = Detail::ClientTlsContext();
+    stream = std::make_unique<Stream>(io, *tls);
+    const std::string target = address + ":" + std::to_string(addressPort);
+    const beast::error_code error =
+        Wait([&](Completion done) { beast::get_lowest_layer(*stream).async_connect(endpoints, done); });
+    if (error == beast::error::timeout)
+        Broke(Kind::Timeout,
+              "connecting to " + target + " took longer than " + std::to_string(timeout) + " ms");
+    if (error)
+        Broke(Kind::Connect, "cannot connect to " + target + ": " + error.message());
+    // A request is written whole at once; Nagle's algorithm would hold its last segment back until the
+    // server acknowledges the ones before, which a server delaying its acknowledgements makes 40 ms.
+    beast::error_code ignored;
+    beast::get_lowest_layer(*stream).socket().set_option(tcp::no_delay(true), ignored);
+    Detail::CountConnection();
+}
+
+void ClientConnection::Impl::Handshake() {
+    SSL* session = stream->native_handle();
+    if (!hostIsAddress && SSL_set_tlsext_host_name(session, host.c_str()) != 1)
+        Broke(Kind::Tls, "cannot set the TLS server name " + host);
+    X509_VERIFY_PARAM* verify = SSL_get0_param(session);
+    X509_VERIFY_PARAM_set_hostflags(verify, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    const int named = hostIsAddress ? X509_VERIFY_PARAM_set1_ip_asc(verify, host.c_str())
+                                    : X509_VERIFY_PARAM_set1_host(verify, host.c_str(), host.size());
+    if (named != 1)
+        Broke(Kind::Tls, "cannot set the name to verify " + host);
+
+    const beast::error_code error =
+        Wait([&](Completion done) { stream->async_handshake(ssl::stream_base::client, done); });
+    if (error == beast::error::timeout)
+        Broke(Kind::Timeout,
+              "the TLS handshake with " + host + " took longer than " + std::to_string(timeout) + " ms");
+    if (error) {
+        const long verified = SSL_get_verify_result(session);
+        if (verified != X509_V_OK)
+            Broke(Kind::Tls, "the certificate of " + host +
+                                 " did not verify: " + X509_verify_cert_error_string(verified));
+        Broke(Kind::Tls, "the TLS handshake with " + host + " failed: " + error.message());
+    }
+    secured = true;
+    Detail::CountHandshake();
+    Detail::NoteCipher(SSL_CIPHER_get_name(SSL_get_current_cipher(session)));
+}
+
+// For the length of a write, the TLS session writes its records onto the (non-blocking) socket through a
+// large buffer instead of into the stream's buffer pair, which holds one record at a time and costs a
+// copy, a timer and a round through the io_context for each: each system call then carries many records,
+// and a large body goes out at several times the speed. Each wait for the socket to take more is bounded
+// by the time-out.
+void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t size) {
+    SSL* session = stream->native_handle();
+    const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+    BIO* const pair = SSL_get_wbio(session);
+    BIO* const gather = BIO_new(BIO_f_buffer());
+    BIO* const direct = BIO_new_socket(socket, BIO_NOCLOSE);
+    if (gather == nullptr || direct == nullptr || BIO_set_write_buffer_size(gather, kWriteBuffer) != 1) {
+        BIO_free(gather);
+        BIO_free(direct);
+        Broke(Kind::Send, "cannot write the request to " + host + ": out of memory");
+    }
+    BIO_push(gather, direct);
+    // The stream's modes suit its buffer pair; here the whole body goes in one call, and the record buffer
+    // is kept from one record to the next instead of being freed and allocated again. The session holds
+    // the pair as both its read and its write side: swapping the write side drops one of those
+    // references, putting it back takes one again (and frees the buffer and socket BIOs).
+    const long modes =
+        SSL_clear_mode(session, 0) & (SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_RELEASE_BUFFERS);
+    SSL_clear_mode(session, modes);
+    SSL_set0_wbio(session, gather);
+    struct Restore {
+        SSL* session;
+        BIO* pair;
+        long modes;
+        ~Restore() {
+            BIO_up_ref(pair);
+            SSL_set0_wbio(session, pair);
+            SSL_set_mode(session, modes);
+        }
+    } restore{session, pair, modes};
+
+    const auto awaitWritable = [&] {
+        pollfd writable{socket, POLLOUT, 0};
+        const int ready = ::poll(&writable, 1, timeout == 0 ? -1 : static_cast<int>(timeout));
+        if (ready == 0)
+            Broke(Kind::Timeout,
+                  "writing the request to " + host + " took longer than " + std::to_string(timeout) + " ms");
+        if (ready < 0 && errno != EINTR)
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+    };
+    std::size_t done = 0;
+    while (done < size) {
+        std::size_t written = 0;
+        const int result = SSL_write_ex(session, data + done, size - done, &written);
+        if (result == 1) {
+            done += written;
+            Detail::CountBytesSent(written);
+            continue;
+        }
+        if (SSL_get_error(session, result) != SSL_ERROR_WANT_WRITE) {
+            ERR_clear_error();
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+        }
+        awaitWritable();
+    }
+    while (BIO_flush(gather) != 1) {
+        if (!BIO_should_retry(gather))
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+        awaitWritable();
+    }
+}
+
+void ClientConnection::Impl::ReadHeader(Response& response) {
+    // An interim 1xx answer is followed by the real one; interim answers do not extend the time the real
+    // one's head has, so a server cannot hold the caller with them.
+    BoundAnswer(1);
+    for (;;) {
+        parser = std::make_unique<Parser>();
+        parser->body_limit(MaxBodySize);
+        parser->header_limit(kMaxHeaderSize);
+        if (lastMethod == MessageHeader::Method::Head)
+            parser->skip(true);
+        const beast::error_code error =
+            Wait([&](Completion done) { http::async_read_header(*stream, buffer, *parser, done); });
+        if (error)
+            ReceiveFailed(error, "header");
+        const unsigned status = parser->get().result_int();
+        if (status < 100 || status >= 200 || status == 101)
+            break;
+    }
+    BoundAnswer(kAnswerTimeouts);
+    const auto& message = parser->get();
+    Detail::MessageAccess::Reset(response, message.result_int(), std::string(message.reason()));
+    for (const auto& field : message) {
+        Detail::MessageAccess::AddReceived(Detail::MessageAccess::ReceivedFields(response),
+                                           std::string(field.name_string()), std::string(field.value()));
+    }
+}
+
+ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
+    if (!uri.IsValid() || uri.GetScheme() != GS::UniString("https"))
+        Fail(Kind::Usage, "HTTP::Client::ClientConnection: the URI is not a valid https URI");
+    auto impl = std::make_unique<Impl>();
+    const auto host = uri.GetHost().ToCStr(0, MaxUSize, CC_UTF8);
+    impl->host.assign(host.Get(), host.GetLength());
+    impl->port = uri.GetPort();
+    beast::error_code notAddress;
+    const net::ip::address address = net::ip::make_address(impl->host, notAddress);
+    impl->hostIsAddress = !notAddress;
+    impl->hostField = address.is_v6() && !notAddress ? "[" + impl->host + "]" : impl->host;
+    if (impl->port != 443)
+        impl->hostField += ":" + std::to_string(impl->port);
+    impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
+    impl_ = impl.release();
+}
+
+ClientConnection::~ClientConnection() {
+    delete impl_;
+}
+
+void ClientConnection::SetTimeout(UInt32 milliseconds) {
+    impl_->timeout = milliseconds;
+}
+
+UInt32 ClientConnection::GetTimeout() const {
+    return impl_->timeout;
+}
+
+void ClientConnection::Connect() {
+    Detail::Require(impl_->state == State::Fresh, "Connect", "the connection was connected before");
+    impl_->ConnectTcp();
+    impl_->Handshake();
+    impl_->state = State::Ready;
+}
+
+bool ClientConnection::IsConnected() const {
+    return Detail::IsOpen(impl_->state);
+}
+
+void ClientConnection::FinishSend() {
+    Detail::CheckFinishSend(impl_->state);
+}
+
+void ClientConnection::Send(const Request& request, const char* body, USize length) {
+    Detail::CheckSend(impl_->state, request, body, length);
+    const auto& fields = Detail::MessageAccess::Fields(request.GetRequestHeaderFieldCollection());
+
+    const MessageHeader::Method::Id method = request.GetMethod();
+    std::string head;
+    head.reserve(256);
+    head.append(Detail::MethodName(method)).append(" ").append(Detail::MessageAccess::Target(request));
+    head.append(request.GetVersion() == MessageHeader::HTTPVersion::Version11 ? " HTTP/1.1\r\n"
+                                                                              : " HTTP/1.0\r\n");
+    for (const auto& field : fields)
+        head.append(field.first).append(": ").append(field.second).append("\r\n");
+    head.append("Host: ").append(impl_->hostField).append("\r\n");
+    if (length > 0 || Detail::CarriesBody(method))
+        head.append("Content-Length: ").append(std::to_string(length)).append("\r\n");
+    head.append("\r\n");
+
+    // The head shares the first TLS record with the start of the body; the rest of the body goes out from
+    // the caller's buffer as it is.
+    const std::size_t joined =
+        std::min<std::size_t>(length, head.size() < kRecordSize ? kRecordSize - head.size() : 0);
+    head.append(body != nullptr ? body : "", joined);
+    impl_->WriteThroughSocket(head.data(), head.size());
+    if (length > joined)
+        impl_->WriteThroughSocket(body + joined, length - joined);
+    Detail::CountRequest();
+    impl_->sentAt = SteadyClock::now();
+    impl_->lastMethod = method;
+    impl_->state = State::Sent;
+}
+
+Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
+    Detail::Require(impl_->state == State::Sent, "BeginReceive", "no request was sent");
+    impl_->ReadHeader(response);
+    impl_->state = State::Receiving;
+    return *impl_->body;
+}
+
+void ClientConnection::FinishReceive() {
+    Detail::Require(impl_->state == State::Receiving, "FinishReceive", "no response is being received");
+    const bool reusable = impl_->parser->is_done() && impl_->parser->keep_alive();
+    impl_->parser.reset();
+    impl_->answerBound.reset();
+    impl_->state = reusable ? State::Ready : State::Spent;
+}
+
+USize ClientConnection::ReadBody(char* destination, USize count) {
+    Detail::Require(impl_->state == State::Receiving, "body channel Read", "no response is being received");
+    Parser& parser = *impl_->parser;
+    if (count == 0 || parser.is_done())
+        return 0;
+    auto& body = parser.get().body();
+    // A read may consume only framing (a chunk header); go on until body bytes arrive or the body ends.
+    for (;;) {
+        body.data = destination;
+        body.size = count;
+        beast::error_code error = impl_->Wait(
+            [&](Completion done) { http::async_read_some(*impl_->stream, impl_->buffer, parser, done); });
+        if (error == http::error::need_buffer)
+            error = {};
+        if (error)
+            impl_->ReceiveFailed(error, "body");
+        const USize arrived = count - static_cast<USize>(body.size);
+        if (arrived > 0 || parser.is_done())
+            return arrived;
+    }
+}
+
+void ClientConnection::Close(bool force) {
+    if (impl_->stream == nullptr || impl_->state == State::Closed) {
+        impl_->state = State::Closed;
+        return;
+    }
+    impl_->answerBound.reset();  // the goodbye is not part of the answer
+    if (!force && impl_->secured && impl_->state != State::Broken) {
+        // Marking the peer's close_notify as received makes the shutdown send ours without waiting for it.
+        SSL_set_shutdown(impl_->stream->native_handle(), SSL_RECEIVED_SHUTDOWN);
+        impl_->Wait([&](Completion done) { impl_->stream->async_shutdown(done); });
+    }
+    beast::error_code ignored;
+    beast::get_lowest_layer(*impl_->stream).socket().shutdown(tcp::socket::shutdown_both, ignored);
+    beast::get_lowest_layer(*impl_->stream).close();
+    impl_->state = State::Closed;
+}
+
+}  // namespace Client
+
+}  // namespace HTTP

@@ -1,0 +1,556 @@
+// HTTP::Client::ClientConnection over WinHTTP in its asynchronous mode. Every wait is the connection's own:
+// it starts one WinHTTP call and waits on the event the status callback sets, for at most the time-out
+// and never past the answer's deadlines. Each call runs on a thread of the process's call threads, not
+// on the waiting one, because some WinHTTPs (Wine's) do the work inside the call when data is on its way;
+// so a call that blocks cannot stretch a wait either. A wait that runs out abandons the request: its
+// handle is closed, and what WinHTTP still reports for it goes nowhere.
+//
+// WinHTTP makes the TCP connection (through the system's proxy when one is set) and the verified TLS
+// handshake when the first request goes out, so on Windows a refused connection or a certificate that
+// does not verify is thrown by Send, before any byte of the request reaches the server.
+#include <windows.h>
+// After windows.h.
+#include <winerror.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ConnectionRules.hpp"
+#include "Counters.hpp"
+#include "HTTP/Client/ClientConnection.hpp"
+#include "HTTPException.hpp"
+#include "MessageAccess.hpp"
+#include "WindowsText.hpp"
+
+namespace HTTP {
+
+namespace {
+
+using Kind = Exception::Kind;
+
+constexpr DWORD kWriteChunk = 64 * 1024;
+// The answer's status line and fields must arrive within one time-out after the request was sent, the
+// whole answer within this many.
+constexpr ULONGLONG kWholeAnswerTimeouts = 4;
+
+using Detail::Fail;
+using State = Detail::ConnectionState;
+
+// Header bytes as WinHTTP hands them over: one UTF-16 unit per received byte.
+std::string Bytes(const std::wstring& text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (wchar_t unit : text) bytes.push_back(static_cast<char>(unit < 0x100 ? unit : '?'));
+    return bytes;
+}
+
+std::wstring Units(const std::string& bytes) {
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (char byte : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(byte)));
+    return text;
+}
+
+std::string WinHttpError(DWORD error) {
+    switch (error) {
+        case ERROR_WINHTTP_TIMEOUT:
+            return "WinHTTP time-out (12002)";
+        case WSAETIMEDOUT:
+            return "time-out of a socket wait (10060)";
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+            return "the name does not resolve (12007)";
+        case ERROR_WINHTTP_CANNOT_CONNECT:
+            return "cannot connect (12029)";
+        case ERROR_WINHTTP_CONNECTION_ERROR:
+            return "the connection broke (12030)";
+        case ERROR_WINHTTP_SECURE_FAILURE:
+            return "the certificate did not verify (12175)";
+        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+            return "the server's answer is not valid HTTP (12152)";
+        default:
+            return "WinHTTP error " + std::to_string(error);
+    }
+}
+
+// The kind of a WinHTTP failure; `phase` for those that only say the connection broke.
+Kind KindOf(DWORD error, Kind phase) {
+    switch (error) {
+        case ERROR_WINHTTP_TIMEOUT:
+        case WSAETIMEDOUT:  // what Wine's WinHTTP reports when a socket wait runs out
+            return Kind::Timeout;
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+            return Kind::Resolve;
+        case ERROR_WINHTTP_CANNOT_CONNECT:
+            return Kind::Connect;
+        case ERROR_WINHTTP_SECURE_FAILURE:
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        case ERROR_WINHTTP_SECURE_INVALID_CERT:
+        case ERROR_WINHTTP_SECURE_INVALID_CA:
+        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+        case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+        case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+            return Kind::Tls;
+        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
+        case ERROR_WINHTTP_INVALID_HEADER:
+            return Kind::Protocol;
+        default:
+            return phase;
+    }
+}
+
+// What WinHTTP reported for the call in progress. The status callback (or the thread that started the
+// call, when the call itself failed) writes it, then sets `done`; the connection reads it after its wait on
+// `done`. The connection, the thread of a call in progress and the request handle's callbacks (until
+// WinHTTP reports the handle closing) each hold it.
+struct Outcome {
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE sent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // the request went out whole
+    ULONGLONG sentAt = 0;                                       // when, set before `sent`
+    DWORD status = 0;  // the WINHTTP_CALLBACK_STATUS_ of the completion
+    DWORD error = 0;   // for WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
+    DWORD bytes = 0;   // written, read or available
+    std::vector<char> buffer = std::vector<char>(64 * 1024);  // what a read writes into
+    ~Outcome() {
+        CloseHandle(done);
+        CloseHandle(sent);
+    }
+};
+using SharedOutcome = std::shared_ptr<Outcome>;
+
+void Complete(Outcome& outcome, DWORD status, DWORD error, DWORD bytes) {
+    outcome.error = error;
+    outcome.bytes = bytes;
+    outcome.status = status;
+    SetEvent(outcome.done);
+}
+
+// The context of a request handle is a SharedOutcome of its own, released when the handle closes.
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+    SharedOutcome* holder = reinterpret_cast<SharedOutcome*>(context);
+    if (holder == nullptr)
+        return;
+    Outcome& outcome = **holder;
+    switch (status) {
+        case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+        case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+            Complete(outcome, status, 0, 0);
+            return;
+        case WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE:
+            Complete(outcome, status, 0, *static_cast<const DWORD*>(info));
+            return;
+        case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+            Complete(outcome, status, 0, length);
+            return;
+        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+            Complete(outcome, status, 0, *static_cast<const DWORD*>(info));
+            return;
+        case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+            Complete(outcome, status, static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError, 0);
+            return;
+        case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
+            outcome.sentAt = GetTickCount64();
+            SetEvent(outcome.sent);
+            return;
+        case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+            delete holder;  // no callback of this handle follows
+            return;
+        default:
+            return;
+    }
+}
+
+// Threads that run WinHTTP calls for every connection of the process. A thread is made only when none is
+// free (one whose call blocks is busy until the call returns) and then kept: under Wine, a thread that
+// had made WinHTTP calls exiting while a new one starts could leave the new one waiting for seconds, so
+// none ever exits. The set is never destroyed, so that ending the process does not wait on its threads.
+class CallThreads {
+public:
+    static void Post(std::function<void()> call) {
+        static CallThreads* const threads = new CallThreads;
+        threads->Add(std::move(call));
+    }
+
+private:
+    void Add(std::function<void()> call) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(std::move(call));
+        if (free_ > 0) {
+            --free_;  // that thread takes a call
+            wake_.notify_one();
+            return;
+        }
+        std::thread([this] { Serve(); }).detach();
+    }
+
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !calls_.empty(); });
+            std::function<void()> call = std::move(calls_.front());
+            calls_.pop_front();
+            lock.unlock();
+            call();
+            call = nullptr;  // what the call held goes now, not when the next one comes
+            lock.lock();
+            ++free_;
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> calls_;
+    std::size_t free_ = 0;
+};
+
+constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                                 WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
+
+}  // namespace
+
+namespace Client {
+
+struct ClientConnection::Impl {
+    std::wstring host;
+    std::string hostText;
+    INTERNET_PORT port = 0;
+    UInt32 timeout = DefaultTimeout;
+    State state = State::Fresh;
+    bool counted = false;  // the connection and its handshake are counted once
+
+    HINTERNET session = nullptr;
+    HINTERNET connection = nullptr;
+    HINTERNET request = nullptr;
+    SharedOutcome outcome;  // of `request`
+
+    ULONGLONG sentAt = 0;  // when the last request was sent completely
+    bool bodyDone = false;
+    UInt64 bodyRead = 0;
+    std::unique_ptr<Encoding::BodyIBinaryChannel> body;
+
+    ~Impl() { Release(); }
+
+    [[noreturn]] void Broke(Kind kind, const std::string& message) {
+        state = State::Broken;
+        CloseRequest();
+        Fail(kind, message);
+    }
+
+    // The longest the next wait may take: the time-out, and no later than `deadline` (0: none).
+    DWORD Limit(ULONGLONG deadline) const {
+        if (timeout == 0)
+            return INFINITE;
+        DWORD limit = timeout;
+        if (deadline != 0) {
+            const ULONGLONG now = GetTickCount64();
+            limit = now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(limit, deadline - now));
+        }
+        return limit;
+    }
+
+    void ApplyTimeouts() {
+        const int each = timeout == 0 ? -1 : static_cast<int>(std::min<UInt32>(timeout, 0x7FFFFFFF));
+        WinHttpSetTimeouts(request, each, each, each, each);
+        DWORD response = timeout == 0 ? INFINITE : timeout;
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response, sizeof response);
+    }
+
+    // Starts `call` (a WinHTTP call on `request` that returns FALSE when it cannot start) on a thread of its
+    // own and waits for its completion within `limit` ms; with `replyBound`, also no longer than one time-out
+    // after WinHTTP reports the request sent, as some WinHTTPs (Wine's) read the answer's head before they
+    // report a body-less request complete. Returns the completion; throws `phase` (or the kind WinHTTP's
+    // error names) on failure, Timeout when the wait runs out.
+    template <class Call>
+    DWORD Run(Call call, DWORD limit, Kind phase, const std::string& what, bool replyBound = false) {
+        ResetEvent(outcome->done);
+        ResetEvent(outcome->sent);
+        outcome->status = outcome->error = outcome->bytes = 0;
+        const ULONGLONG started = GetTickCount64();
+        CallThreads::Post([call, kept = outcome]() {
+            if (!call())
+                Complete(*kept, WINHTTP_CALLBACK_STATUS_REQUEST_ERROR, GetLastError(), 0);
+        });
+        const HANDLE events[] = {outcome->done, outcome->sent};
+        DWORD woke = WaitForMultipleObjects(replyBound ? 2 : 1, events, FALSE, limit);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            const ULONGLONG end = std::min<ULONGLONG>(limit == INFINITE ? ~0ull : started + limit,
+                                                      timeout == 0 ? ~0ull : outcome->sentAt + timeout);
+            const ULONGLONG now = GetTickCount64();
+            woke = WaitForSingleObject(outcome->done, end == ~0ull ? INFINITE
+                                                      : now >= end ? 0
+                                                                   : DWORD(end - now));
+        }
+        if (woke != WAIT_OBJECT_0)
+            Broke(Kind::Timeout, what + ": no answer within " + std::to_string(limit) + " ms");
+        if (outcome->status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
+            Broke(KindOf(outcome->error, phase), what + ": " + WinHttpError(outcome->error));
+        return outcome->status;
+    }
+
+    void OpenRequest(const Request& request, std::string* head);
+    void CloseRequest();
+    void Release();
+};
+
+void ClientConnection::Impl::OpenRequest(const Request& message, std::string* head) {
+    const MessageHeader::Method::Id method = message.GetMethod();
+    const std::wstring target = Platform::Widen(Detail::MessageAccess::Target(message));
+    const wchar_t* version =
+        message.GetVersion() == MessageHeader::HTTPVersion::Version11 ? L"HTTP/1.1" : L"HTTP/1.0";
+    request =
+        WinHttpOpenRequest(connection, Platform::Widen(Detail::MethodName(method)).c_str(), target.c_str(),
+                           version, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+    if (request == nullptr)
+        Broke(Kind::Send, "cannot open a request to " + hostText + ": " + WinHttpError(GetLastError()));
+    outcome = std::make_shared<Outcome>();
+    // The request's callbacks hold the outcome through the context until the handle closes.
+    if (WinHttpSetStatusCallback(request, OnStatus, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK)
+        Broke(Kind::Send, "cannot watch the request to " + hostText + ": " + WinHttpError(GetLastError()));
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(new SharedOutcome(outcome));
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) {
+        delete reinterpret_cast<SharedOutcome*>(context);
+        Broke(Kind::Send, "cannot watch the request to " + hostText + ": " + WinHttpError(GetLastError()));
+    }
+    // Redirects are answers like any other; cookies are not the connection's business.
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
+    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+    ApplyTimeouts();
+
+    std::string fields;
+    for (const auto& field : Detail::MessageAccess::Fields(message.GetRequestHeaderFieldCollection()))
+        fields.append(field.first).append(": ").append(field.second).append("\r\n");
+    if (!fields.empty() && !WinHttpAddRequestHeaders(request, Units(fields).c_str(), static_cast<DWORD>(-1L),
+                                                     WINHTTP_ADDREQ_FLAG_ADD))
+        Broke(Kind::Send, "cannot add the header fields of the request: " + WinHttpError(GetLastError()));
+    *head = fields;
+}
+
+void ClientConnection::Impl::CloseRequest() {
+    if (request == nullptr)
+        return;
+    // A call still in progress keeps the handle alive inside WinHTTP until it returns; its late reports go to
+    // an outcome no one reads any more.
+    WinHttpCloseHandle(request);
+    request = nullptr;
+    outcome.reset();
+}
+
+void ClientConnection::Impl::Release() {
+    CloseRequest();
+    if (connection != nullptr)
+        WinHttpCloseHandle(connection);
+    if (session != nullptr)
+        WinHttpCloseHandle(session);
+    connection = nullptr;
+    session = nullptr;
+}
+
+ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
+    if (!uri.IsValid() || uri.GetScheme() != GS::UniString("https"))
+        Fail(Kind::Usage, "HTTP::Client::ClientConnection: the URI is not a valid https URI");
+    auto impl = std::make_unique<Impl>();
+    const auto host = uri.GetHost().ToCStr(0, MaxUSize, CC_UTF8);
+    impl->hostText.assign(host.Get(), host.GetLength());
+    impl->host = Platform::Widen(impl->hostText);
+    impl->port = uri.GetPort();
+    impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
+    impl_ = impl.release();
+}
+
+ClientConnection::~ClientConnection() {
+    delete impl_;
+}
+
+void ClientConnection::SetTimeout(UInt32 milliseconds) {
+    impl_->timeout = milliseconds;
+}
+
+UInt32 ClientConnection::GetTimeout() const {
+    return impl_->timeout;
+}
+
+void ClientConnection::Connect() {
+    Detail::Require(impl_->state == State::Fresh, "Connect", "the connection was connected before");
+    // The system's proxy setting is honoured; no user agent is named.
+    impl_->session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                 WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    if (impl_->session == nullptr)
+        impl_->Broke(Kind::Connect, "cannot open a WinHTTP session: " + WinHttpError(GetLastError()));
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    if (!WinHttpSetOption(impl_->session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+        protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;  // systems that do not know TLS 1.3
+        WinHttpSetOption(impl_->session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+    }
+    impl_->connection = WinHttpConnect(impl_->session, impl_->host.c_str(), impl_->port, 0);
+    if (impl_->connection == nullptr)
+        impl_->Broke(Kind::Connect,
+                     "cannot open a connection to " + impl_->hostText + ": " + WinHttpError(GetLastError()));
+    impl_->state = State::Ready;
+}
+
+bool ClientConnection::IsConnected() const {
+    return Detail::IsOpen(impl_->state);
+}
+
+void ClientConnection::FinishSend() {
+    Detail::CheckFinishSend(impl_->state);
+}
+
+void ClientConnection::Send(const Request& request, const char* body, USize length) {
+    Detail::CheckSend(impl_->state, request, body, length);
+    Impl& c = *impl_;
+    std::string head;
+    c.OpenRequest(request, &head);
+
+    // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
+    // at most the time-out inside WinHTTP.
+    const std::string to = "sending the request to " + c.hostText;
+    const DWORD total = length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0;
+    HINTERNET handle = c.request;
+    c.Run(
+        [handle, total] {
+            return WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                      total, 0);
+        },
+        c.timeout == 0 ? INFINITE : 3 * c.timeout, Kind::Send, to, /*replyBound=*/total == 0);
+    if (!c.counted) {
+        Detail::CountConnection();
+        Detail::CountHandshake();
+        c.counted = true;
+    }
+    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
+    // took: the count holds the fields given here and the body.
+    Detail::CountBytesSent(head.size());
+    for (DWORD written = 0; written < length;) {
+        const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
+        const char* from = body + written;
+        c.Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, c.Limit(0),
+              Kind::Send, to);
+        if (c.outcome->bytes == 0)
+            c.Broke(Kind::Send, to + ": the connection took no more bytes");
+        written += c.outcome->bytes;
+        Detail::CountBytesSent(c.outcome->bytes);
+    }
+    Detail::CountRequest();
+    c.sentAt = length == 0 && WaitForSingleObject(c.outcome->sent, 0) == WAIT_OBJECT_0 ? c.outcome->sentAt
+                                                                                       : GetTickCount64();
+    c.bodyDone = request.GetMethod() == MessageHeader::Method::Head;
+    c.bodyRead = 0;
+    c.state = State::Sent;
+}
+
+Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
+    Detail::Require(impl_->state == State::Sent, "BeginReceive", "no request was sent");
+    Impl& c = *impl_;
+    // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the send.
+    const std::string from = "reading the response header from " + c.hostText;
+    HINTERNET handle = c.request;
+    c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); },
+          c.Limit(c.sentAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
+
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!WinHttpQueryHeaders(c.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        c.Broke(Kind::Protocol, from + ": no status code");
+    auto query = [&](DWORD what) {
+        DWORD bytes = 0;
+        WinHttpQueryHeaders(c.request, what, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
+                            WINHTTP_NO_HEADER_INDEX);
+        std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+        bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (!WinHttpQueryHeaders(c.request, what, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &bytes,
+                                 WINHTTP_NO_HEADER_INDEX))
+            return std::string();
+        text.resize(bytes / sizeof(wchar_t));
+        return Bytes(text);
+    };
+    Detail::MessageAccess::Reset(response, status, query(WINHTTP_QUERY_STATUS_TEXT));
+    const std::string raw = query(WINHTTP_QUERY_RAW_HEADERS_CRLF);
+    // The status line, then one field per line, then an empty line.
+    std::size_t at = raw.find("\r\n");
+    while (at != std::string::npos) {
+        const std::size_t start = at + 2;
+        at = raw.find("\r\n", start);
+        const std::string line = raw.substr(start, at == std::string::npos ? std::string::npos : at - start);
+        const std::size_t colon = line.find(':');
+        if (line.empty() || colon == std::string::npos)
+            continue;
+        const std::size_t value = line.find_first_not_of(" \t", colon + 1);
+        std::string text = value == std::string::npos ? std::string() : line.substr(value);
+        text.erase(text.find_last_not_of(" \t") + 1);
+        Detail::MessageAccess::AddReceived(Detail::MessageAccess::ReceivedFields(response),
+                                           line.substr(0, colon), text);
+        if (_stricmp(line.substr(0, colon).c_str(), "Content-Length") == 0 &&
+            std::strtoull(text.c_str(), nullptr, 10) > MaxBodySize)
+            c.Broke(Kind::BodyTooLarge,
+                    "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+    }
+    c.state = State::Receiving;
+    return *c.body;
+}
+
+void ClientConnection::FinishReceive() {
+    Detail::Require(impl_->state == State::Receiving, "FinishReceive", "no response is being received");
+    const bool reusable = impl_->bodyDone;
+    // A request handle closed before its body is read to the end takes its connection down with it.
+    impl_->CloseRequest();
+    impl_->state = reusable ? State::Ready : State::Spent;
+}
+
+USize ClientConnection::ReadBody(char* destination, USize count) {
+    Detail::Require(impl_->state == State::Receiving, "body channel Read", "no response is being received");
+    Impl& c = *impl_;
+    if (count == 0 || c.bodyDone)
+        return 0;
+    const ULONGLONG deadline = c.timeout == 0 ? 0 : c.sentAt + kWholeAnswerTimeouts * c.timeout;
+    // Only what has arrived is read, so that no read waits for more than one piece of the body. The
+    // buffer is the outcome's, which a read abandoned on a time-out keeps alive while it may still write.
+    HINTERNET handle = c.request;
+    const std::string from = "reading the response body from " + c.hostText;
+    c.Run([handle] { return WinHttpQueryDataAvailable(handle, nullptr); }, c.Limit(deadline), Kind::Receive,
+          from);
+    const DWORD available =
+        std::min<DWORD>({c.outcome->bytes, static_cast<DWORD>(c.outcome->buffer.size()), count});
+    if (available == 0) {
+        c.bodyDone = true;
+        return 0;
+    }
+    char* into = c.outcome->buffer.data();
+    c.Run([handle, into, available] { return WinHttpReadData(handle, into, available, nullptr); },
+          c.Limit(deadline), Kind::Receive, from);
+    const DWORD arrived = std::min<DWORD>(c.outcome->bytes, count);
+    if (arrived == 0) {
+        c.bodyDone = true;
+        return 0;
+    }
+    std::memcpy(destination, c.outcome->buffer.data(), arrived);
+    c.bodyRead += arrived;
+    if (c.bodyRead > MaxBodySize)
+        c.Broke(Kind::BodyTooLarge,
+                "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+    return arrived;
+}
+
+void ClientConnection::Close(bool) {
+    // WinHTTP ends TLS sessions itself; an orderly close and a forced one both release every handle.
+    impl_->Release();
+    impl_->state = State::Closed;
+}
+
+}  // namespace Client
+
+}  // namespace HTTP

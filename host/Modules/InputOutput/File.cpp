@@ -1,0 +1,122 @@
+// IO::File over the platform's file calls (NativeFile.hpp), with the faults that IO::Control injects.
+#include "File.hpp"
+
+#include <atomic>
+#include <string>
+
+#include "IOControl.hpp"
+#include "NativeFile.hpp"
+
+namespace {
+
+std::atomic<GSErrCode> pendingLengthFault{NoError};
+std::atomic<bool> shortenRead{false};
+std::atomic<UInt32> shortenBy{0};
+
+}  // namespace
+
+struct IO::File::Impl {
+    std::string path;
+    OnNotFound onNotFound = Fail;
+    Native::Handle handle = Native::kClosed;
+};
+
+namespace IO {
+
+File::File(const Location& location, OnNotFound onNotFound) : impl_(new Impl) {
+    GS::UniString path;
+    if (location.ToPath(&path) == NoError)
+        impl_->path = path.ToCStr(0, MaxUSize, CC_UTF8).Get();
+    impl_->onNotFound = onNotFound;
+}
+
+File::~File() {
+    Close();
+    delete impl_;
+}
+
+GSErrCode File::Open(OpenMode mode, AccessDeniedTreatment /*adTreatment*/) {
+    if (impl_->path.empty())
+        return BadLocation;
+    if (impl_->handle != Native::kClosed)
+        return NoError;
+    return Native::Open(impl_->path,
+                        mode == ReadMode    ? 0
+                        : mode == WriteMode ? 1
+                                            : 2,
+                        impl_->onNotFound == Create, &impl_->handle);
+}
+
+GSErrCode File::GetDataLength(UInt32* length) const {
+    if (length == nullptr)
+        return ReadError;
+    const GSErrCode fault = pendingLengthFault.exchange(NoError);
+    if (fault != NoError)
+        return fault;
+    if (impl_->handle == Native::kClosed)
+        return NotOpen;
+    UInt64 size = 0;
+    const GSErrCode error = Native::Length(impl_->handle, &size);
+    if (error != NoError)
+        return error;
+    if (size > 0xFFFFFFFFull)
+        return FileTooLong;
+    *length = static_cast<UInt32>(size);
+    return NoError;
+}
+
+GSErrCode File::ReadBin(char* buffer, USize count, USize* read) {
+    UInt32 delivered = 0;
+    if (read != nullptr)
+        *read = 0;
+    if (impl_->handle == Native::kClosed)
+        return NotOpen;
+    UInt32 wanted = count;
+    if (shortenRead.exchange(false)) {
+        const UInt32 missing = shortenBy.load();
+        wanted = missing < count ? count - missing : 0;
+    }
+    while (delivered < wanted) {
+        UInt32 got = 0;
+        const GSErrCode error = Native::Read(impl_->handle, buffer + delivered, wanted - delivered, &got);
+        if (error != NoError)
+            return error;
+        if (got == 0)
+            break;
+        delivered += got;
+    }
+    if (read != nullptr)
+        *read = delivered;
+    return NoError;
+}
+
+GSErrCode File::Close() {
+    if (impl_->handle == Native::kClosed)
+        return NoError;
+    const Native::Handle handle = impl_->handle;
+    impl_->handle = Native::kClosed;
+    return Native::Close(handle);
+}
+
+bool File::IsOpen() const {
+    return impl_->handle != Native::kClosed;
+}
+
+namespace Control {
+
+void FailNextGetDataLength(GSErrCode code) {
+    pendingLengthFault = code;
+}
+
+void ShortenNextRead(UInt32 missing) {
+    shortenBy = missing;
+    shortenRead = true;
+}
+
+void ClearFaults() {
+    pendingLengthFault = NoError;
+    shortenRead = false;
+}
+
+}  // namespace Control
+}  // namespace IO
