@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -240,6 +241,11 @@ struct ClientConnection::Impl {
     bool bodyDone = false;
     UInt64 bodyRead = 0;
     std::unique_ptr<Encoding::BodyIBinaryChannel> body;
+    std::unique_ptr<Encoding::BodyOBinaryChannel> requestBody;
+    Detail::StreamedBody streamed;
+    MessageHeader::Method::Id method = MessageHeader::Method::Get;  // of the request being sent
+    UInt64 sentCount = 0;
+    UInt64 receivedCount = 0;
 
     ~Impl() { Release(); }
 
@@ -301,6 +307,10 @@ struct ClientConnection::Impl {
     }
 
     void OpenRequest(const Request& request, std::string* head);
+    // Opens the request and sends its head, announcing `total` body bytes.
+    void StartRequest(const Request& request, DWORD total);
+    void WriteAll(const char* data, USize length);
+    void Sent();
     void CloseRequest();
     void Release();
 };
@@ -338,6 +348,58 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
     *head = fields;
 }
 
+void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
+    std::string fields;
+    OpenRequest(message, &fields);
+    // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
+    // at most the time-out inside WinHTTP.
+    HINTERNET handle = request;
+    Run(
+        [handle, total] {
+            return WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                      total, 0);
+        },
+        timeout == 0 ? INFINITE : 3 * timeout, Kind::Send, "sending the request to " + hostText,
+        /*replyBound=*/total == 0);
+    if (!counted) {
+        Detail::CountConnection();
+        Detail::CountHandshake();
+        counted = true;
+    }
+    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
+    // took: the counts hold the fields given here and the body.
+    Detail::CountBytesSent(fields.size());
+    sentCount += fields.size();
+    method = message.GetMethod();
+    state = State::Sending;
+}
+
+void ClientConnection::Impl::WriteAll(const char* data, USize length) {
+    const std::string to = "sending the request to " + hostText;
+    HINTERNET handle = request;
+    for (DWORD written = 0; written < length;) {
+        const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
+        const char* from = data + written;
+        Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, Limit(0),
+            Kind::Send, to);
+        if (outcome->bytes == 0)
+            Broke(Kind::Send, to + ": the connection took no more bytes");
+        written += outcome->bytes;
+        sentCount += outcome->bytes;
+        Detail::CountBytesSent(outcome->bytes);
+    }
+}
+
+void ClientConnection::Impl::Sent() {
+    Detail::CountRequest();
+    const bool bodyless = streamed.written == 0;
+    sentAt = bodyless && WaitForSingleObject(outcome->sent, 0) == WAIT_OBJECT_0 ? outcome->sentAt
+                                                                                : GetTickCount64();
+    bodyDone = method == MessageHeader::Method::Head;
+    bodyRead = 0;
+    state = State::Sent;
+}
+
 void ClientConnection::Impl::CloseRequest() {
     if (request == nullptr)
         return;
@@ -367,6 +429,7 @@ ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
     impl->host = Platform::Widen(impl->hostText);
     impl->port = uri.GetPort();
     impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
+    impl->requestBody.reset(new Encoding::BodyOBinaryChannel(*this));
     impl_ = impl.release();
 }
 
@@ -406,50 +469,62 @@ bool ClientConnection::IsConnected() const {
 }
 
 void ClientConnection::FinishSend() {
-    Detail::CheckFinishSend(impl_->state);
+    Impl& c = *impl_;
+    if (c.state != State::Sending) {
+        Detail::CheckFinishSend(c.state);
+        return;
+    }
+    c.streamed.CheckEnd(c.state);
+    c.streamed.ended = true;
+    c.Sent();
 }
 
 void ClientConnection::Send(const Request& request, const char* body, USize length) {
     Detail::CheckSend(impl_->state, request, body, length);
     Impl& c = *impl_;
-    std::string head;
-    c.OpenRequest(request, &head);
+    c.streamed = Detail::StreamedBody{length, 0, false};
+    c.StartRequest(request, length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0);
+    c.WriteAll(body, length);
+    c.streamed.written = length;
+    c.Sent();
+}
 
-    // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
-    // at most the time-out inside WinHTTP.
-    const std::string to = "sending the request to " + c.hostText;
-    const DWORD total = length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0;
-    HINTERNET handle = c.request;
-    c.Run(
-        [handle, total] {
-            return WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                      total, 0);
-        },
-        c.timeout == 0 ? INFINITE : 3 * c.timeout, Kind::Send, to, /*replyBound=*/total == 0);
-    if (!c.counted) {
-        Detail::CountConnection();
-        Detail::CountHandshake();
-        c.counted = true;
-    }
-    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
-    // took: the count holds the fields given here and the body.
-    Detail::CountBytesSent(head.size());
-    for (DWORD written = 0; written < length;) {
-        const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
-        const char* from = body + written;
-        c.Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, c.Limit(0),
-              Kind::Send, to);
-        if (c.outcome->bytes == 0)
-            c.Broke(Kind::Send, to + ": the connection took no more bytes");
-        written += c.outcome->bytes;
-        Detail::CountBytesSent(c.outcome->bytes);
-    }
-    Detail::CountRequest();
-    c.sentAt = length == 0 && WaitForSingleObject(c.outcome->sent, 0) == WAIT_OBJECT_0 ? c.outcome->sentAt
-                                                                                       : GetTickCount64();
-    c.bodyDone = request.GetMethod() == MessageHeader::Method::Head;
-    c.bodyRead = 0;
-    c.state = State::Sent;
+// WinHTTP sends the head at once. A body without a declared length would need WinHTTP's chunked mode, in
+// which the caller writes the chunk framing itself; nothing needs it, so this client asks for the length.
+Encoding::BodyOBinaryChannel& ClientConnection::BeginSend(Request& request) {
+    Impl& c = *impl_;
+    const std::optional<UInt64> declared = Detail::CheckBeginSend(c.state, request);
+    Detail::Require(declared.has_value() && *declared <= 0xFFFFFFFFull, "BeginSend",
+                    "a streamed body needs the request's Content-Length (up to 4 GiB) on this system");
+    c.streamed = Detail::StreamedBody{declared, 0, false};
+    c.StartRequest(request, static_cast<DWORD>(*declared));
+    return *c.requestBody;
+}
+
+void ClientConnection::WriteBody(const char* source, USize count) {
+    Impl& c = *impl_;
+    c.streamed.CheckWrite(c.state, source, count);
+    c.WriteAll(source, count);
+    c.streamed.written += count;
+}
+
+void ClientConnection::FlushBody() {
+    Impl& c = *impl_;
+    c.streamed.CheckWrite(c.state, nullptr, 0);  // WinHTTP holds nothing back
+}
+
+void ClientConnection::Abort() {
+    // Closing the handles closes the socket; nothing the system still holds is sent on.
+    impl_->Release();
+    impl_->state = State::Closed;
+}
+
+UInt64 ClientConnection::GetSentDataCount() const {
+    return impl_->sentCount;
+}
+
+UInt64 ClientConnection::GetReceivedDataCount() const {
+    return impl_->receivedCount;
 }
 
 Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
@@ -480,6 +555,7 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     };
     Detail::MessageAccess::Reset(response, status, query(WINHTTP_QUERY_STATUS_TEXT));
     const std::string raw = query(WINHTTP_QUERY_RAW_HEADERS_CRLF);
+    c.receivedCount += raw.size();
     // The status line, then one field per line, then an empty line.
     std::size_t at = raw.find("\r\n");
     while (at != std::string::npos) {
@@ -539,6 +615,7 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     }
     std::memcpy(destination, c.outcome->buffer.data(), arrived);
     c.bodyRead += arrived;
+    c.receivedCount += arrived;
     if (c.bodyRead > MaxBodySize)
         c.Broke(Kind::BodyTooLarge,
                 "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");

@@ -1,6 +1,8 @@
 // The platform-independent rules of a client connection.
 #include "ConnectionRules.hpp"
 
+#include <initializer_list>
+
 #include "UniString.hpp"
 
 namespace HTTP::Detail {
@@ -15,24 +17,70 @@ void Require(bool allowed, const char* call, const char* why) {
 }
 
 bool IsOpen(ConnectionState state) {
-    return state == ConnectionState::Ready || state == ConnectionState::Sent ||
-           state == ConnectionState::Receiving || state == ConnectionState::Spent;
+    return state == ConnectionState::Ready || state == ConnectionState::Sending ||
+           state == ConnectionState::Sent || state == ConnectionState::Receiving ||
+           state == ConnectionState::Spent;
 }
 
 void CheckFinishSend(ConnectionState state) {
-    Require(state == ConnectionState::Ready || state == ConnectionState::Sent, "FinishSend",
-            "the connection is not sending a request");
+    Require(state == ConnectionState::Ready || state == ConnectionState::Sending ||
+                state == ConnectionState::Sent,
+            "FinishSend", "the connection is not sending a request");
 }
 
-void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length) {
-    Require(state == ConnectionState::Ready, "Send",
+namespace {
+
+void CheckReady(ConnectionState state, const char* call) {
+    Require(state == ConnectionState::Ready, call,
             state == ConnectionState::Spent ? "the connection cannot carry another request"
                                             : "the connection is not ready for a request");
-    Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
-    for (const char* own : {"Host", "Content-Length", "Transfer-Encoding"}) {
-        Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(own)), "Send",
+}
+
+void CheckOwnFields(const Client::Request& request, const char* call,
+                    std::initializer_list<const char*> own) {
+    for (const char* name : own) {
+        Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(name)), call,
                 "the request names a header field the connection writes itself");
     }
+}
+
+}  // namespace
+
+void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length) {
+    CheckReady(state, "Send");
+    Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
+    CheckOwnFields(request, "Send", {"Host", "Content-Length", "Transfer-Encoding"});
+}
+
+std::optional<UInt64> CheckBeginSend(ConnectionState state, const Client::Request& request) {
+    CheckReady(state, "BeginSend");
+    CheckOwnFields(request, "BeginSend", {"Host", "Transfer-Encoding"});
+    GS::UniString value;
+    if (!request.GetRequestHeaderFieldCollection().Get(GS::UniString("Content-Length"), value)) {
+        Require(request.GetVersion() == MessageHeader::HTTPVersion::Version11, "BeginSend",
+                "an HTTP/1.0 request needs a Content-Length for a streamed body");
+        return std::nullopt;
+    }
+    const GS::UniString::CStr text = value.ToCStr(0, MaxUSize, CC_UTF8);
+    const std::string digits(text.Get(), text.GetLength());
+    const bool decimal =
+        !digits.empty() && digits.size() <= 19 && digits.find_first_not_of("0123456789") == std::string::npos;
+    Require(decimal, "BeginSend", "the request's Content-Length is not a decimal length");
+    return std::stoull(digits);
+}
+
+void StreamedBody::CheckWrite(ConnectionState state, const char* source, USize count) const {
+    Require(state == ConnectionState::Sending && !ended, "body channel Write",
+            "no request body is being sent");
+    Require(source != nullptr || count == 0, "body channel Write", "no bytes for a non-zero count");
+    Require(!declared || count <= *declared - written, "body channel Write",
+            "more bytes than the request's Content-Length");
+}
+
+void StreamedBody::CheckEnd(ConnectionState state) const {
+    Require(state == ConnectionState::Sending, "FinishSend", "no request body is being sent");
+    Require(!declared || written == *declared, "FinishSend",
+            "fewer bytes than the request's Content-Length were written");
 }
 
 const char* MethodName(MessageHeader::Method::Id method) {

@@ -3,6 +3,7 @@
 // library.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "GSTypes.hpp"
@@ -11,7 +12,8 @@
 
 namespace HTTP::Detail {
 
-enum class ConnectionState { Fresh, Ready, Sent, Receiving, Spent, Broken, Closed };
+// Sending: between BeginSend and the end of the streamed body.
+enum class ConnectionState { Fresh, Ready, Sending, Sent, Receiving, Spent, Broken, Closed };
 
 [[noreturn]] void Fail(Exception::Kind kind, const std::string& message);
 // Throws HTTP::Exception (Usage) naming the connection's `call` and `why` unless `allowed`.
@@ -22,6 +24,21 @@ bool IsOpen(ConnectionState state);
 // The checks FinishSend and Send make before anything goes out; each throws HTTP::Exception (Usage).
 void CheckFinishSend(ConnectionState state);
 void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length);
+// The checks BeginSend makes (HTTP::Exception, Usage); returns the length the request's Content-Length
+// field names, or nothing when the body is to go in chunks.
+std::optional<UInt64> CheckBeginSend(ConnectionState state, const Client::Request& request);
+
+// The body of a request being streamed: its declared length, if any, and what was written of it.
+struct StreamedBody {
+    std::optional<UInt64> declared;
+    UInt64 written = 0;
+    bool ended = false;
+
+    // Throw HTTP::Exception (Usage), with nothing sent, for a write outside a body being sent, a write past
+    // the declared length, or an end before the declared length was written.
+    void CheckWrite(ConnectionState state, const char* source, USize count) const;
+    void CheckEnd(ConnectionState state) const;
+};
 
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.
