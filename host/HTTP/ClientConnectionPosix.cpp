@@ -58,8 +58,6 @@ constexpr std::size_t kMaxReadBuffer = kMaxHeaderSize + kRecordSize;
 constexpr long kWriteBuffer = 256 * 1024;
 // The whole answer must have arrived within this many time-outs after the request arrived.
 constexpr std::uint32_t kAnswerTimeouts = 4;
-// How often the bytes of a request still on their way to the server are counted.
-constexpr int kDeliveryPollMs = 100;
 using SteadyClock = std::chrono::steady_clock;
 
 using Detail::Fail;
@@ -230,6 +228,19 @@ struct ClientConnection::Impl {
         Broke(Kind::Receive, error.message() + where);
     }
 
+    // Detail::AwaitWhileLeaving on this connection's socket; a stall breaks the connection.
+    template <class Wait, class Stalled>
+    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled) {
+        const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+        try {
+            return Detail::AwaitWhileLeaving(
+                timeout, [socket] { return Unacknowledged(socket); }, wait, stalled);
+        } catch (const Exception&) {
+            state = State::Broken;
+            throw;
+        }
+    }
+
     void ConnectTcp();
     void Handshake();
     void WriteThroughSocket(const char* data, std::size_t size);
@@ -331,27 +342,21 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
     // The system reports room for more only once much of its buffer is free, which on a slow link takes
     // longer than the time-out while bytes keep leaving: what stalls a write is no byte leaving.
     const auto awaitWritable = [&] {
-        int unacknowledged = Unacknowledged(socket);
-        SteadyClock::time_point progress = SteadyClock::now();
-        for (;;) {
-            const auto still =
-                std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - progress).count();
-            if (timeout != 0 && still >= timeout)
-                Broke(Kind::Timeout, "writing the request to " + host + " made no progress for " +
-                                         std::to_string(timeout) + " ms");
+        const auto writableWithin = [socket](int wait) {
             pollfd writable{socket, POLLOUT, 0};
-            const int wait =
-                timeout == 0 ? kDeliveryPollMs : std::min<int>(kDeliveryPollMs, int(timeout - still));
-            const int ready = ::poll(&writable, 1, wait);
-            if (ready > 0)
-                return;
-            if (ready < 0 && errno != EINTR)
-                Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
-            const int left = Unacknowledged(socket);
-            if (left < unacknowledged)
-                progress = SteadyClock::now();
-            unacknowledged = left;
-        }
+            return ::poll(&writable, 1, wait) > 0;
+        };
+        if (writableWithin(0))
+            return;
+        const auto stalled = [this](long long) {
+            return "writing the request to " + host + " made no progress for " + std::to_string(timeout) +
+                   " ms";
+        };
+        if (AwaitLeaving(writableWithin, stalled))
+            return;
+        // The system does not say what is left: the time-out bounds the wait alone.
+        if (!writableWithin(timeout == 0 ? -1 : static_cast<int>(timeout)))
+            Broke(Kind::Timeout, stalled(0));
     };
     std::size_t done = 0;
     while (done < size) {
@@ -414,37 +419,24 @@ void ClientConnection::Impl::Sent(MessageHeader::Method::Id method) {
 }
 
 // The system takes a request into its socket buffers long before a slow link has carried it: the request
-// arrives when the server has acknowledged its last byte. Until then this waits as long as the count of
-// bytes not yet acknowledged goes down, at most the time-out without it going down, and returns when it
-// reaches zero or the connection breaks. A count that cannot be read, or is zero already, leaves the moment
-// the request was written. Bytes to read say nothing here: a TLS 1.3 server's session tickets may come at
-// any time, and a server that answers before it has read the whole request still takes the rest, or ends
-// the connection.
+// arrives when the server has acknowledged its last byte. Bytes to read say nothing about that (a TLS 1.3
+// server's session tickets may come at any time), so only the end of the connection cuts the wait short;
+// a server that answers before it has read the whole request still takes the rest, or ends the connection.
 SteadyClock::time_point ClientConnection::Impl::AwaitArrival() {
-    const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
-    int unacknowledged = Unacknowledged(socket);
-    if (unacknowledged <= 0 || buffer.size() > 0 || SSL_pending(stream->native_handle()) > 0)
+    if (buffer.size() > 0 || SSL_pending(stream->native_handle()) > 0)
         return sentAt;
-    SteadyClock::time_point progress = sentAt;
-    for (;;) {
-        const auto still =
-            std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - progress).count();
-        if (timeout != 0 && still >= timeout)
-            Broke(Kind::Timeout, "the last " + std::to_string(unacknowledged) + " bytes of the request to " +
-                                     host + " were not taken for " + std::to_string(timeout) + " ms");
-        pollfd broken{socket, 0, 0};  // reports only an error or the end of the connection
-        const int wait =
-            timeout == 0 ? kDeliveryPollMs : std::min<int>(kDeliveryPollMs, int(timeout - still));
-        if (::poll(&broken, 1, wait) > 0)
-            return SteadyClock::now();
-        const int left = Unacknowledged(socket);
-        if (left <= 0)
-            return SteadyClock::now();
-        if (left < unacknowledged) {
-            unacknowledged = left;
-            progress = SteadyClock::now();
-        }
-    }
+    const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+    const SteadyClock::time_point start = SteadyClock::now();
+    const std::optional<UInt64> arrived = AwaitLeaving(
+        [socket](int wait) {
+            pollfd ended{socket, 0, 0};  // reports only an error or the end of the connection
+            return ::poll(&ended, 1, wait) > 0;
+        },
+        [this](long long left) {
+            return "the last " + std::to_string(left) + " bytes of the request to " + host +
+                   " were not taken for " + std::to_string(timeout) + " ms";
+        });
+    return arrived ? start + std::chrono::milliseconds(*arrived) : sentAt;
 }
 
 void ClientConnection::Impl::ReadHeader(Response& response) {

@@ -41,7 +41,7 @@ namespace {
 using Kind = Exception::Kind;
 
 constexpr DWORD kWriteChunk = 64 * 1024;
-// The answer's status line and fields must arrive within one time-out after the request was sent, the
+// The answer's status line and fields must arrive within one time-out after the request arrived, the
 // whole answer within this many.
 constexpr ULONGLONG kWholeAnswerTimeouts = 4;
 
@@ -217,6 +217,41 @@ private:
     std::size_t free_ = 0;
 };
 
+// The TCP statistics of a request's connection (TCP_INFO_v0), which WinHTTP gives from Windows 10 on and
+// this toolchain declares only for builds that require it.
+struct TcpStatistics {
+    int state;
+    ULONG mss;
+    ULONG64 connectionTimeMs;
+    BOOLEAN timestampsEnabled;
+    ULONG rttUs;
+    ULONG minRttUs;
+    ULONG bytesInFlight;
+    ULONG cwnd;
+    ULONG sndWnd;
+    ULONG rcvWnd;
+    ULONG rcvBuf;
+    ULONG64 bytesOut;
+    ULONG64 bytesIn;
+    ULONG bytesReordered;
+    ULONG bytesRetrans;
+    ULONG fastRetrans;
+    ULONG dupAcksIn;
+    ULONG timeoutEpisodes;
+    UCHAR synRetrans;
+};
+constexpr DWORD kConnectionStatistics = 141;  // WINHTTP_OPTION_CONNECTION_STATS_V0
+
+// Bytes of the request's connection sent and not yet acknowledged; -1 where WinHTTP does not say (before
+// Windows 10, and Wine's).
+long long Unacknowledged(HINTERNET request) {
+    TcpStatistics statistics{};
+    DWORD size = sizeof statistics;
+    if (!WinHttpQueryOption(request, kConnectionStatistics, &statistics, &size) || size < sizeof statistics)
+        return -1;
+    return statistics.bytesInFlight;
+}
+
 constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
                                  WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 
@@ -237,7 +272,8 @@ struct ClientConnection::Impl {
     HINTERNET request = nullptr;
     SharedOutcome outcome;  // of `request`
 
-    ULONGLONG sentAt = 0;  // when the last request was sent completely
+    ULONGLONG sentAt = 0;     // when the last request was sent completely
+    ULONGLONG arrivedAt = 0;  // when it counts as arrived; the answer's bounds count from here
     bool bodyDone = false;
     UInt64 bodyRead = 0;
     std::unique_ptr<Encoding::BodyIBinaryChannel> body;
@@ -311,6 +347,7 @@ struct ClientConnection::Impl {
     void StartRequest(const Request& request, DWORD total);
     void WriteAll(const char* data, USize length);
     void Sent();
+    ULONGLONG AwaitArrival();
     void CloseRequest();
     void Release();
 };
@@ -339,9 +376,12 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
     WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
     ApplyTimeouts();
 
+    // WinHTTP writes the length the request announces (a streamed body's declared one) after Host itself.
     std::string fields;
-    for (const auto& field : Detail::MessageAccess::Fields(message.GetRequestHeaderFieldCollection()))
-        fields.append(field.first).append(": ").append(field.second).append("\r\n");
+    for (const auto& field : Detail::MessageAccess::Fields(message.GetRequestHeaderFieldCollection())) {
+        if (_stricmp(field.first.c_str(), "Content-Length") != 0)
+            fields.append(field.first).append(": ").append(field.second).append("\r\n");
+    }
     if (!fields.empty() && !WinHttpAddRequestHeaders(request, Units(fields).c_str(), static_cast<DWORD>(-1L),
                                                      WINHTTP_ADDREQ_FLAG_ADD))
         Broke(Kind::Send, "cannot add the header fields of the request: " + WinHttpError(GetLastError()));
@@ -398,6 +438,31 @@ void ClientConnection::Impl::Sent() {
     bodyDone = method == MessageHeader::Method::Head;
     bodyRead = 0;
     state = State::Sent;
+}
+
+// Where the system tells how much of the request the server has not acknowledged, the wait goes on while
+// that goes down (see Detail::AwaitWhileLeaving); elsewhere the request counts as arrived when it was sent.
+ULONGLONG ClientConnection::Impl::AwaitArrival() {
+    const ULONGLONG start = GetTickCount64();
+    HINTERNET handle = request;
+    std::optional<UInt64> arrived;
+    try {
+        arrived = Detail::AwaitWhileLeaving(
+            timeout, [handle] { return Unacknowledged(handle); },
+            [](int wait) {
+                Sleep(static_cast<DWORD>(wait));
+                return false;
+            },
+            [this](long long left) {
+                return "the last " + std::to_string(left) + " bytes of the request to " + hostText +
+                       " were not taken for " + std::to_string(timeout) + " ms";
+            });
+    } catch (const Exception&) {
+        state = State::Broken;
+        CloseRequest();
+        throw;
+    }
+    return arrived ? start + *arrived : sentAt;
 }
 
 void ClientConnection::Impl::CloseRequest() {
@@ -530,11 +595,13 @@ UInt64 ClientConnection::GetReceivedDataCount() const {
 Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
     Detail::Require(impl_->state == State::Sent, "BeginReceive", "no request was sent");
     Impl& c = *impl_;
-    // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the send.
+    // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the request
+    // arrived.
     const std::string from = "reading the response header from " + c.hostText;
+    c.arrivedAt = c.AwaitArrival();
     HINTERNET handle = c.request;
     c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); },
-          c.Limit(c.sentAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
+          c.Limit(c.arrivedAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
 
     DWORD status = 0;
     DWORD size = sizeof status;
@@ -592,7 +659,7 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     Impl& c = *impl_;
     if (count == 0 || c.bodyDone)
         return 0;
-    const ULONGLONG deadline = c.timeout == 0 ? 0 : c.sentAt + kWholeAnswerTimeouts * c.timeout;
+    const ULONGLONG deadline = c.timeout == 0 ? 0 : c.arrivedAt + kWholeAnswerTimeouts * c.timeout;
     // Only what has arrived is read, so that no read waits for more than one piece of the body. The
     // buffer is the outcome's, which a read abandoned on a time-out keeps alive while it may still write.
     HINTERNET handle = c.request;

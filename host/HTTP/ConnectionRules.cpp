@@ -1,6 +1,8 @@
 // The platform-independent rules of a client connection.
 #include "ConnectionRules.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <initializer_list>
 
 #include "UniString.hpp"
@@ -81,6 +83,35 @@ void StreamedBody::CheckEnd(ConnectionState state) const {
     Require(state == ConnectionState::Sending, "FinishSend", "no request body is being sent");
     Require(!declared || written == *declared, "FinishSend",
             "fewer bytes than the request's Content-Length were written");
+}
+
+std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long long()>& unacknowledged,
+                                        const std::function<bool(int)>& wait,
+                                        const std::function<std::string(long long)>& stalled) {
+    using Clock = std::chrono::steady_clock;
+    constexpr UInt64 kCountEvery = 100;  // ms between two counts
+    long long left = unacknowledged();
+    if (left <= 0)
+        return std::nullopt;
+    const Clock::time_point start = Clock::now();
+    const auto since = [](Clock::time_point then) {
+        return static_cast<UInt64>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count());
+    };
+    Clock::time_point progress = start;  // the last write, just before the call
+    for (;;) {
+        const UInt64 still = since(progress);
+        if (timeout != 0 && still >= timeout)
+            Fail(Exception::Kind::Timeout, stalled(left));
+        const bool over = wait(
+            static_cast<int>(timeout == 0 ? kCountEvery : std::min<UInt64>(kCountEvery, timeout - still)));
+        const long long now = unacknowledged();
+        if (over || now <= 0)
+            return since(start);
+        if (now < left)
+            progress = Clock::now();
+        left = now;
+    }
 }
 
 const char* MethodName(MessageHeader::Method::Id method) {
