@@ -240,6 +240,7 @@ struct TcpStatistics {
     ULONG timeoutEpisodes;
     UCHAR synRetrans;
 };
+static_assert(sizeof(TcpStatistics) == 88, "the layout of TCP_INFO_v0");
 constexpr DWORD kConnectionStatistics = 141;  // WINHTTP_OPTION_CONNECTION_STATS_V0
 
 // Bytes of the request's connection sent and not yet acknowledged; -1 where WinHTTP does not say (before

@@ -1,6 +1,6 @@
 // One HTTPS exchange through the host library's HTTP client, the way the module makes one, for the
 // driver of the Windows client's tests: http_probe --url URL [--method GET|POST] [--header "Name: value"]...
-// [--body TEXT] [--timeout MS] [--trust PEM-FILE] [--stream PIECE] [--abort-after N]
+// [--body TEXT | --body-file PATH] [--timeout MS] [--trust PEM-FILE] [--stream PIECE] [--abort-after N]
 // --stream sends the body through BeginSend with its Content-Length, PIECE bytes a write; --abort-after
 // (with --stream) aborts once N bytes of the body were written and prints "aborted N" and the sent count.
 // Prints "status N", "reason R" and "body N" followed by the N body bytes;
@@ -45,6 +45,13 @@ struct Arguments {
     std::exit(2);
 }
 
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        Usage("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 Arguments Parse(int argc, char** argv) {
     Arguments arguments;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -62,6 +69,8 @@ Arguments Parse(int argc, char** argv) {
             arguments.headers.emplace_back(value.substr(0, colon), value.substr(colon + 2));
         } else if (option == "--body") {
             arguments.body = value;
+        } else if (option == "--body-file") {
+            arguments.body = ReadText(value);
         } else if (option == "--timeout") {
             arguments.timeout = static_cast<UInt32>(std::strtoul(value.c_str(), nullptr, 10));
         } else if (option == "--trust") {
@@ -77,13 +86,6 @@ Arguments Parse(int argc, char** argv) {
     if (arguments.url.empty())
         Usage("--url is required");
     return arguments;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        Usage("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Writes the body in pieces; false when it aborted.
