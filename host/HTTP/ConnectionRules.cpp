@@ -89,7 +89,10 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
                                         const std::function<bool(int)>& wait,
                                         const std::function<std::string(long long)>& stalled) {
     using Clock = std::chrono::steady_clock;
-    constexpr UInt64 kCountEvery = 100;  // ms between two counts
+    // The counts come 2 ms apart at first, then ever further up to 100 ms: a short request is acknowledged
+    // within a round trip, and its answer is read without a wait of its own.
+    constexpr UInt64 kCountEvery = 100;
+    UInt64 every = 2;
     long long left = unacknowledged();
     if (left <= 0)
         return std::nullopt;
@@ -103,8 +106,9 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
         const UInt64 still = since(progress);
         if (timeout != 0 && still >= timeout)
             Fail(Exception::Kind::Timeout, stalled(left));
-        const bool over = wait(
-            static_cast<int>(timeout == 0 ? kCountEvery : std::min<UInt64>(kCountEvery, timeout - still)));
+        const bool over =
+            wait(static_cast<int>(timeout == 0 ? every : std::min<UInt64>(every, timeout - still)));
+        every = std::min(2 * every, kCountEvery);
         const long long now = unacknowledged();
         if (over || now <= 0)
             return since(start);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -27,31 +28,35 @@ std::string Stalled(long long left) {
     return std::to_string(left) + " left";
 }
 
+// Bytes that leave at 10 a millisecond from the start until `until` ms, and then no more.
+std::function<long long()> Leaving(long long bytes, long long until) {
+    const Clock::time_point start = Clock::now();
+    return [=] {
+        const long long ms = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+        return std::max(0LL, bytes - 10 * std::min(ms, until));
+    };
+}
+
 TEST(AwaitWhileLeaving, GoesOnPastTheTimeOutWhileBytesKeepLeaving) {
-    long long left = 5000;  // 1000 bytes a count, one count every 100 ms: about four time-outs in all
-    const std::optional<UInt64> waited = HTTP::Detail::AwaitWhileLeaving(
-        100, [&] { return left = std::max(0LL, left - 1000); }, Sleep, Stalled);
+    const std::optional<UInt64> waited =
+        HTTP::Detail::AwaitWhileLeaving(100, Leaving(5000, 1000), Sleep, Stalled);
 
     ASSERT_TRUE(waited.has_value());
-    EXPECT_GE(*waited, 300u);
-    EXPECT_EQ(0, left);
+    EXPECT_GE(*waited, 450u) << "half a second of leaving bytes, a time-out of 100 ms";
 }
 
 TEST(AwaitWhileLeaving, FailsOneTimeOutAfterTheCountLastWentDown) {
-    long long left = 5000;
-    int counts = 0;
     const Clock::time_point start = Clock::now();
     try {
-        HTTP::Detail::AwaitWhileLeaving(
-            200, [&] { return ++counts <= 3 ? left -= 1000 : left; }, Sleep, Stalled);
+        HTTP::Detail::AwaitWhileLeaving(200, Leaving(5000, 300), Sleep, Stalled);
         ADD_FAILURE() << "a count that stopped going down was waited on for good";
     } catch (const HTTP::Exception& failure) {
         EXPECT_EQ(HTTP::Exception::Kind::Timeout, failure.GetKind());
         EXPECT_STREQ("2000 left", failure.what());
     }
     const auto took = Clock::now() - start;
-    EXPECT_GE(took, milliseconds(200 + 150)) << "the last progress came after two counts";
-    EXPECT_LT(took, milliseconds(200 + 150 + 400));
+    EXPECT_GE(took, milliseconds(300 + 200)) << "the last progress came at 300 ms";
+    EXPECT_LT(took, milliseconds(300 + 200 + 400));
 }
 
 TEST(AwaitWhileLeaving, EndsWhenTheAwaitedEventComesOrTheSystemCannotSay) {
