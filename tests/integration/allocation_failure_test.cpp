@@ -3,6 +3,7 @@
 // and the next export works.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -63,7 +64,8 @@ protected:
 
     // For every N from 1 to the count of a normal run: `reset`, then `step` with its Nth request failing.
     // Returns the count.
-    std::int64_t Sweep(const Step& step, const std::function<void()>& reset, const char* failureReport) {
+    std::int64_t Sweep(const Step& step, const std::function<void()>& reset,
+                       const std::vector<std::string>& failureReports) {
         const std::int64_t requests = CountRequests(step, reset);
         std::printf("%s: %lld memory-manager requests, each made to fail in turn\n",
                     ::testing::UnitTest::GetInstance()->current_test_info()->name(),
@@ -83,7 +85,9 @@ protected:
             const std::vector<std::string> reports = ReportTexts();
             EXPECT_LE(reports.size(), 1u) << "failing request " << n;
             for (const std::string& report : reports)
-                EXPECT_EQ(report, failureReport) << "failing request " << n;
+                EXPECT_NE(std::find(failureReports.begin(), failureReports.end(), report),
+                          failureReports.end())
+                    << report << ", failing request " << n;
             EXPECT_EQ(host_->Beeps(), static_cast<int>(reports.size()));
 
             Link(kLinkId, static_cast<Int64>(std::time(nullptr)));
@@ -102,14 +106,22 @@ protected:
 }  // namespace
 
 TEST_F(AllocationFailureTest, Export) {
-    const std::int64_t requests = Sweep(
-        Step{[this] { return Export(); }, 32531}, [this] { Linked(); }, kExportError);
+    const std::int64_t requests =
+        Sweep(Step{[this] { return Export(); }, 32531}, [this] { Linked(); }, {kExportError});
+    EXPECT_GT(requests, 0);
+}
+
+// The live page was opened long ago: the success dialog offers "Open live", which the user takes. What
+// fails in the dialog's button is the general report; the dialog closes all the same.
+TEST_F(AllocationFailureTest, ExportThenOpenLive) {
+    const std::int64_t requests = Sweep(Step{[this] { return Export(); }, 32532},
+                                        [this] { Link(kLinkId, 0); }, {kExportError, kGeneralError});
     EXPECT_GT(requests, 0);
 }
 
 TEST_F(AllocationFailureTest, ExportThatLinksTheAccount) {
-    const std::int64_t requests = Sweep(
-        Step{[this] { return Export(); }, 32520}, [this] { Unlinked(); }, kExportError);
+    const std::int64_t requests =
+        Sweep(Step{[this] { return Export(); }, 32520}, [this] { Unlinked(); }, {kExportError});
     EXPECT_GT(requests, 0);
 }
 
@@ -125,15 +137,13 @@ TEST_F(AllocationFailureTest, Palette) {
                         return answer != NoError ? answer : visible != NoError ? visible : closed;
                     },
                     0};
-    const std::int64_t requests = Sweep(
-        step, [this] { Linked(); }, kGeneralError);
+    const std::int64_t requests = Sweep(step, [this] { Linked(); }, {kGeneralError});
     EXPECT_GT(requests, 0);
 }
 
 // Unlinking holds nothing of the module's own (the record and the dialog live in the host): the sweep
 // may be empty, and then only the normal run is checked.
 TEST_F(AllocationFailureTest, Unlink) {
-    Sweep(
-        Step{[this] { return host_->RunMenuCommandByText("Unlink account"); }, 32534}, [this] { Linked(); },
-        kGeneralError);
+    Sweep(Step{[this] { return host_->RunMenuCommandByText("Unlink account"); }, 32534}, [this] { Linked(); },
+          {kGeneralError});
 }
