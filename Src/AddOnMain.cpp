@@ -1,9 +1,10 @@
 // The add-on's entry points: registration with the host, menu command dispatch, and the trace of an unload
-// without release.
+// without release. Each runs its work guarded: nothing thrown reaches the host.
 #include "AddOnMain.hpp"
 
 #include "BrowserPages.hpp"
 #include "Dialogs.hpp"
+#include "EntryGuard.hpp"
 #include "ExportCommand.hpp"
 #include "GSDebug.hpp"
 #include "Location.hpp"
@@ -17,8 +18,8 @@ namespace {
 // Between Initialize and FreeData: the host still counts on the add-on.
 bool Running = false;
 
-// Called by the add-on library when the module is unloaded.
-void __ACENV_CALL TraceUnloadWithoutRelease() {
+// The add-on library calls this (through the guarded form below) when the module is unloaded.
+void TraceUnloadWithoutRelease() {
     if (!Running)
         return;
     Running = false;
@@ -29,15 +30,17 @@ void __ACENV_CALL TraceUnloadWithoutRelease() {
     DBPrintf("Abnormal add-on termination (\"%s\")\n", path.ToCStr(0, MaxUSize, CC_UTF8).Get());
 }
 
-}  // namespace
+void __ACENV_CALL TraceUnloadWithoutReleaseGuarded() {
+    Guarded(GeneralFailure, TraceUnloadWithoutRelease);
+}
 
-API_AddonType __ACDLL_CALL CheckEnvironment(API_EnvirParams* envirParams) {
+API_AddonType DescribeAddOn(API_EnvirParams* envirParams) {
     RSGetIndString(&envirParams->addOnInfo.name, KAVELO_STRS_ADDON_NAME, 1, ACAPI_GetOwnResModule());
     RSGetIndString(&envirParams->addOnInfo.description, KAVELO_STRS_ADDON_NAME, 2, ACAPI_GetOwnResModule());
     return APIAddon_Normal;
 }
 
-GSErrCode __ACDLL_CALL RegisterInterface() {
+GSErrCode RegisterMenus() {
     ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_OPEN_TOOLBAR, KAVELO_MENU_OPEN_TOOLBAR_PROMPT, MenuCode_UserDef,
                                 MenuFlag_Default);
     ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_EXPORT, 0, MenuCode_UserDef, MenuFlag_Default);
@@ -46,9 +49,9 @@ GSErrCode __ACDLL_CALL RegisterInterface() {
     return ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_TOOLBAR_TOGGLE, 0, MenuCode_Palettes, MenuFlag_Default);
 }
 
-GSErrCode __ACDLL_CALL Initialize() {
+GSErrCode InstallHandlers() {
     Running = true;
-    ACAPI_SetDllTermHookProc(TraceUnloadWithoutRelease);
+    ACAPI_SetDllTermHookProc(TraceUnloadWithoutReleaseGuarded);
     ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_OPEN_TOOLBAR, MenuCommandHandler);
     ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_EXPORT, MenuCommandHandler);
     ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_OPEN_LIVE, MenuCommandHandler);
@@ -65,13 +68,7 @@ GSErrCode __ACDLL_CALL Initialize() {
     return NoError;
 }
 
-GSErrCode __ACDLL_CALL FreeData() {
-    ACAPI_UnregisterModelessWindow(PaletteReferenceId);
-    Running = false;
-    return NoError;
-}
-
-GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams) {
+void RunMenuCommand(const API_MenuParams* menuParams) {
     switch (menuParams->menuItemRef.menuResID) {
         case KAVELO_MENU_OPEN_TOOLBAR:
             if (!IsPaletteOpen())
@@ -96,5 +93,33 @@ GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams) {
         default:
             break;
     }
+}
+
+}  // namespace
+
+// An add-on that cannot describe itself asks not to be registered.
+API_AddonType __ACDLL_CALL CheckEnvironment(API_EnvirParams* envirParams) {
+    return Guarded(GeneralFailure, APIAddon_DontRegister,
+                   [envirParams] { return DescribeAddOn(envirParams); });
+}
+
+GSErrCode __ACDLL_CALL RegisterInterface() {
+    return Guarded(GeneralFailure, static_cast<GSErrCode>(APIERR_GENERAL), RegisterMenus);
+}
+
+GSErrCode __ACDLL_CALL Initialize() {
+    return Guarded(GeneralFailure, static_cast<GSErrCode>(APIERR_GENERAL), InstallHandlers);
+}
+
+GSErrCode __ACDLL_CALL FreeData() {
+    Guarded(GeneralFailure, [] {
+        ACAPI_UnregisterModelessWindow(PaletteReferenceId);
+        Running = false;
+    });
+    return NoError;
+}
+
+GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams) {
+    Guarded(GeneralFailure, [menuParams] { RunMenuCommand(menuParams); });
     return NoError;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 // Moves "data:image/jpeg;base64," + the Base64 text of the capture file into `out` (passed in empty).
-// Failures are reported to the user and never stop the call; when the file cannot be read, `out` stays
-// as given. The capture file stays in the host's folder.
-void CaptureViewAsDataUrl(std::string& out);
+// Failures are reported to the user. Returns false when the host did not save the view: nothing is read
+// then and the export must stop. Otherwise true, also when the file could not be read (`out` then stays
+// as given). The capture file stays in the host's folder.
+bool CaptureViewAsDataUrl(std::string& out);

@@ -1,8 +1,10 @@
-// Dialog and DialogRealtime: button bindings, observer attachment and the "Open live" action.
+// Dialog and DialogRealtime: button bindings, observer attachment and the "Open live" action. The dialog
+// library calls the click handlers from its modal loop; they run guarded, so nothing thrown reaches it.
 #include "Dialogs.hpp"
 
 #include "ACAPinc.h"
 #include "BrowserPages.hpp"
+#include "EntryGuard.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
 
@@ -20,10 +22,12 @@ Dialog::~Dialog() {
 }
 
 void Dialog::ButtonClicked(const DG::ButtonClickEvent& ev) {
-    if (ev.GetSource() == &button1)
-        PostCloseRequest(DG::ModalDialog::Accept);
-    else if (ev.GetSource() == &button2)
-        PostCloseRequest(DG::ModalDialog::Cancel);
+    Guarded(GeneralFailure, [&] {
+        if (ev.GetSource() == &button1)
+            PostCloseRequest(DG::ModalDialog::Accept);
+        else if (ev.GetSource() == &button2)
+            PostCloseRequest(DG::ModalDialog::Cancel);
+    });
 }
 
 void Dialog::PanelCloseRequested(const DG::PanelCloseRequestEvent&, bool*) {}
@@ -34,11 +38,15 @@ DialogRealtime::DialogRealtime(GS::UniString imageId)
 DialogRealtime::~DialogRealtime() = default;
 
 void DialogRealtime::ButtonClicked(const DG::ButtonClickEvent& ev) {
-    if (ev.GetSource() == &button1) {
+    if (ev.GetSource() != &button1) {
+        Dialog::ButtonClicked(ev);
+        return;
+    }
+    // "Open live" closes the dialog also when the page could not be opened, as after a browser that
+    // does not start; the failure has been reported.
+    Guarded(GeneralFailure, [this] {
         OpenInBrowser(LivePageUrl(imageId));
         TouchLiveTabTimestamp();
-        PostCloseRequest(DG::ModalDialog::Accept);
-    } else if (ev.GetSource() == &button2) {
-        PostCloseRequest(DG::ModalDialog::Cancel);
-    }
+    });
+    Dialog::ButtonClicked(ev);
 }

@@ -12,7 +12,8 @@ void LinkAccount() {
     if (!dialog.Invoke())
         return;
     char id[37] = {};
-    CreateUserUniqueID(id);
+    if (!CreateUserUniqueID(id))
+        return;
     OpenLoginPage(id);
     DBPrintf("Dialog true and id: %s\n", id);
 }

@@ -2,5 +2,6 @@
 #pragma once
 
 // Asks with the link dialog; on OK stores a new link identifier in place of any earlier one and opens the
-// login page for it. Cancel, the close control and Esc change nothing.
+// login page for it; when no identifier can be made (reported), nothing is stored or opened. Cancel, the
+// close control and Esc change nothing.
 void LinkAccount();

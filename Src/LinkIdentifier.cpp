@@ -2,11 +2,13 @@
 // identifier is fresh randomness, so one identifier seen never predicts another.
 #include "LinkIdentifier.hpp"
 
-#include "SystemRandom.hpp"
+#include "Win32Interface.hpp"
+// After Win32Interface.hpp, which it needs.
+#include <bcrypt.h>
 
 std::string GenerateUuidV4() {
     unsigned char bytes[16];
-    if (!FillRandom(bytes, sizeof bytes))
+    if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
         return std::string();
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant: 8, 9, a or b

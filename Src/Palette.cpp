@@ -1,10 +1,12 @@
-// The toolbar palette, its manager and the host's palette messages.
+// The toolbar palette, its manager and the host's palette messages. What the host or its dialog library
+// calls here runs guarded: nothing thrown reaches them.
 #include "Palette.hpp"
 
 #include <cstring>
 #include <new>
 
 #include "BrowserPages.hpp"
+#include "EntryGuard.hpp"
 #include "ExportCommand.hpp"
 #include "ResourceIds.hpp"
 
@@ -46,19 +48,23 @@ Palette::~Palette() {
 }
 
 void Palette::ButtonClicked(const DG::ButtonClickEvent& ev) {
-    if (ev.GetSource() == &exportButton) {
-        ExportFromCurrentView();
-        return;
-    }
-    OpenLivePage();
+    Guarded(GeneralFailure, [&] {
+        if (ev.GetSource() == &exportButton) {
+            ExportFromCurrentView();
+            return;
+        }
+        OpenLivePage();
+    });
 }
 
 void Palette::PanelCloseRequested(const DG::PanelCloseRequestEvent& ev, bool*) {
-    if (ev.GetSource() != static_cast<DG::Panel*>(this))
-        return;
-    Hide();
-    EndEventProcessing();
-    MarkAsDisposable();
+    Guarded(GeneralFailure, [&] {
+        if (ev.GetSource() != static_cast<DG::Panel*>(this))
+            return;
+        Hide();
+        EndEventProcessing();
+        MarkAsDisposable();
+    });
 }
 
 PaletteManager& PaletteManager::Instance() {
@@ -75,8 +81,10 @@ PaletteManager::~PaletteManager() {
 }
 
 void PaletteManager::DisposeRequested(GS::DisposableObject& object) {
-    if (palette != nullptr && &object == static_cast<GS::DisposableObject*>(palette))
-        palette = nullptr;
+    Guarded(GeneralFailure, [&] {
+        if (palette != nullptr && &object == static_cast<GS::DisposableObject*>(palette))
+            palette = nullptr;
+    });
 }
 
 void OpenPalette() {
@@ -104,10 +112,9 @@ bool IsPaletteOpen() {
     return PaletteManager::Instance().palette != nullptr;
 }
 
-GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID,
-                                             GS::IntPtr param) {
-    if (referenceID != PaletteReferenceId)
-        return NoError;
+namespace {
+
+void ActOnPaletteMessage(API_PaletteMessageID messageID, GS::IntPtr param) {
     Palette* palette = PaletteManager::Instance().palette;
     switch (messageID) {
         case APIPalMsg_ClosePalette:
@@ -138,5 +145,14 @@ GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessa
         default:
             break;
     }
+}
+
+}  // namespace
+
+GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID,
+                                             GS::IntPtr param) {
+    if (referenceID != PaletteReferenceId)
+        return NoError;
+    Guarded(GeneralFailure, [=] { ActOnPaletteMessage(messageID, param); });
     return NoError;
 }

@@ -84,12 +84,17 @@ void TouchLiveTabTimestamp() {
     Preferences::SetPreferences(prefs);
 }
 
-void CreateUserUniqueID(char (&out)[37]) {
+bool CreateUserUniqueID(char (&out)[37]) {
     KaveloPrefs prefs = Preferences::GetPreferences();
     DBPrintf("ACAPI_SetPreferences\n");
     const std::string id = GenerateUuidV4();
+    if (id.empty()) {
+        ReportError("Error", APIERR_GENERAL);
+        return false;
+    }
     std::strncpy(prefs.userUniqueID, id.c_str(), sizeof prefs.userUniqueID - 1);
     prefs.userUniqueID[sizeof prefs.userUniqueID - 1] = '\0';
     Preferences::SetPreferences(prefs);
     std::memcpy(out, prefs.userUniqueID, sizeof out);
+    return true;
 }

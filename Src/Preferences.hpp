@@ -35,8 +35,9 @@ bool IsTimestampStale(Int64 stored, Int64 now);
 // Stores now as the live-page time, keeping the rest of the record.
 void TouchLiveTabTimestamp();
 // Makes and stores a new link identifier and copies its 37 bytes (36 characters and NUL) into `out`,
-// also when storing it failed.
-void CreateUserUniqueID(char (&out)[37]);
+// also when storing it failed. When the system's random source fails, that is reported, nothing is
+// stored, `out` is untouched and the answer is false.
+bool CreateUserUniqueID(char (&out)[37]);
 
 // The system clock in whole seconds since 1970-01-01 00:00 UTC.
 Int64 NowInSeconds();

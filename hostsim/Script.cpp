@@ -59,6 +59,31 @@ bool ParseAnswer(const std::string& argument, Command* command, std::string* err
     return true;
 }
 
+// A 32-bit error code as the host writes it: decimal (negative too) or 0x hexadecimal up to 0xFFFFFFFF.
+bool ToCode(const std::string& text, int* code) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const long long parsed = std::strtoll(text.c_str(), &end, 0);
+    if (*end != '\0' || parsed < -2147483648LL || parsed > 0xFFFFFFFFLL)
+        return false;
+    *code = static_cast<int>(static_cast<unsigned int>(parsed));
+    return true;
+}
+
+// OFFSET CODE [COUNT]
+bool ParseFailSlot(const std::string& argument, Command* command, std::string* error) {
+    const std::vector<std::string> words = Words(argument);
+    const bool counted = words.size() == 2 || (words.size() == 3 && ToInt(words[2], &command->count) &&
+                                               (command->count >= 1 || command->count == -1));
+    if (!counted || !ToInt(words[0], &command->number) || command->number < 0 ||
+        !ToCode(words[1], &command->code)) {
+        *error = "fail-slot needs OFFSET CODE [COUNT] (COUNT 1 or more, or -1 for always)";
+        return false;
+    }
+    return true;
+}
+
 enum class Argument { None, Text, OptionalText, Number };
 
 struct Verb {
@@ -87,6 +112,8 @@ const std::map<std::string, Verb>& Verbs() {
         {"expect-beeps", {CommandKind::ExpectBeeps, Argument::Number}},
         {"expect-palette", {CommandKind::ExpectPalette, Argument::Text}},
         {"expect-prefs", {CommandKind::ExpectPrefs, Argument::Text}},
+        {"fail-slot", {CommandKind::FailSlot, Argument::Text}},
+        {"fail-allocation", {CommandKind::FailAllocation, Argument::Number}},
     };
     return verbs;
 }
@@ -129,6 +156,12 @@ bool Finish(const std::string& verb, const std::string& argument, Command* comma
     }
     if (command->kind == CommandKind::Answer)
         return ParseAnswer(argument, command, error);
+    if (command->kind == CommandKind::FailSlot)
+        return ParseFailSlot(argument, command, error);
+    if (command->kind == CommandKind::FailAllocation && command->number < 1) {
+        *error = "fail-allocation counts requests from 1";
+        return false;
+    }
     if (command->kind == CommandKind::ExpectPalette && argument != "visible" && argument != "hidden" &&
         argument != "none") {
         *error = "expect-palette needs \"visible\", \"hidden\" or \"none\"";

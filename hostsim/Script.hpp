@@ -21,6 +21,10 @@
 //   expect-beeps N              exactly N beeps so far
 //   expect-palette STATE        the palette window is "visible", "hidden" or "none"
 //   expect-prefs none|SIZE      the stored preferences: none, or SIZE bytes
+//   fail-slot OFFSET CODE [COUNT]  the served table slot at byte OFFSET answers CODE (decimal or 0x hex)
+//                               instead of doing its work, the next COUNT times (default 1; -1: always)
+//   fail-allocation N           the Nth memory-manager request from now on fails as the host's does: a
+//                               null for a nothrow request, std::bad_alloc from the module's operator new
 //
 // Lines starting with '#' and blank lines are ignored. In a --commands list, commands are separated by
 // ';' and a ':' may stand for the first space ("menu:Export from current view; answer:1").
@@ -51,6 +55,8 @@ enum class CommandKind {
     ExpectBeeps,
     ExpectPalette,
     ExpectPrefs,
+    FailSlot,
+    FailAllocation,
 };
 
 enum class AnswerKind { Click, Close, Escape };
@@ -63,6 +69,8 @@ struct Command {
     AnswerKind answer = AnswerKind::Click;
     int item = 0;        // the dialog item an answer clicks
     int dialog = 0;      // the dialog resource an answer is meant for; 0: any
+    int code = 0;        // the error code a fail-slot answers
+    int count = 1;       // how often it answers so
     int line = 0;        // where it came from, for messages
     std::string source;  // the command as written
 };

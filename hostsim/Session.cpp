@@ -215,6 +215,12 @@ bool Session::Execute(const Command& command) {
             return Expect(state == command.text,
                           "stored preferences " + command.text + ", they are " + state);
         }
+        case CommandKind::FailSlot:
+            host_.FailSlot(static_cast<std::size_t>(command.number), command.code, command.count);
+            return true;
+        case CommandKind::FailAllocation:
+            GS::Control::FailAllocations(1, command.number - 1);
+            return true;
     }
     return false;
 }
@@ -239,7 +245,8 @@ void Session::Interactive(std::istream& in) {
         if (line == "help") {
             out_ << "menu TEXT|ID, answer click N|close|esc, palette-message N, palette-visible, "
                     "palette-click N,\n"
-                    "palette-close, palette, menus, collect, browser, capture [PATH], expect-...\n";
+                    "palette-close, palette, menus, collect, browser, capture [PATH], expect-...\n"
+                    "fail-slot OFFSET CODE [COUNT], fail-allocation N\n";
             ListMenus();
             continue;
         }

@@ -1,5 +1,6 @@
 // Control of the browser launcher that ShellExecuteW calls reach: the host library's own ShellExecuteW
-// where there is no Windows API, the simulated host's redirection of a module's import on Windows.
+// where there is no Windows API, the simulated host's redirection of a module's import on Windows. And,
+// where there is no Windows API, a fault switch for the host library's own BCryptGenRandom.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +27,9 @@ std::intptr_t Launch(const ShellRequest& request);
 // The same for a ShellExecuteW call's own arguments (UTF-16; null for a text not passed).
 std::intptr_t Launch(const char16_t* operation, const char16_t* file, const char16_t* parameters,
                      const char16_t* directory, int showCommand);
+
+// Makes the next `count` BCryptGenRandom calls fail (STATUS_UNSUCCESSFUL, no bytes); 0 ends the fault.
+// Only where the host library provides the call (not on Windows, where the system's own serves).
+void FailRandom(int count);
 
 }  // namespace Platform::Control

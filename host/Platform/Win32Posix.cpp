@@ -1,12 +1,16 @@
-// GetModuleFileNameW and ShellExecuteW for systems without the Windows API.
+// GetModuleFileNameW, ShellExecuteW and BCryptGenRandom for systems without the Windows API.
 #include <windows.h>
 // After windows.h.
+#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <dlfcn.h>
+#include <errno.h>
 #include <link.h>
 #include <stdlib.h>
+#include <sys/random.h>
 
+#include <atomic>
 #include <string>
 
 #include "PlatformControl.hpp"
@@ -32,3 +36,43 @@ extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR operation, LPCWSTR fi
     return reinterpret_cast<HINSTANCE>(
         Platform::Control::Launch(operation, file, parameters, directory, showCommand));
 }
+
+namespace {
+
+constexpr NTSTATUS kStatusUnsuccessful = static_cast<NTSTATUS>(0xC0000001L);
+constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+
+std::atomic<int> randomFailures{0};
+
+bool TakeRandomFailure() {
+    int left = randomFailures.load();
+    while (left > 0 && !randomFailures.compare_exchange_weak(left, left - 1)) {
+    }
+    return left > 0;
+}
+
+}  // namespace
+
+extern "C" NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE algorithm, PUCHAR buffer, ULONG count, ULONG flags) {
+    if (algorithm != nullptr || flags != BCRYPT_USE_SYSTEM_PREFERRED_RNG || (buffer == nullptr && count > 0))
+        return kStatusInvalidParameter;
+    if (TakeRandomFailure())
+        return kStatusUnsuccessful;
+    for (ULONG filled = 0; filled < count;) {
+        const ssize_t got = getrandom(buffer + filled, count - filled, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return kStatusUnsuccessful;
+        filled += static_cast<ULONG>(got);
+    }
+    return 0;
+}
+
+namespace Platform::Control {
+
+void FailRandom(int count) {
+    randomFailures = count;
+}
+
+}  // namespace Platform::Control

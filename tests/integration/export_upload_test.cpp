@@ -4,11 +4,13 @@
 #include <openssl/evp.h>
 #include <nlohmann/json.hpp>
 
+#include <ctime>
 #include <thread>
 
 #include "DGControl.hpp"
 #include "ExportFixture.hpp"
 #include "HTTPControl.hpp"
+#include "IOControl.hpp"
 #include "LaunchRecord.hpp"
 
 using DG::Control::Action;
@@ -193,16 +195,34 @@ TEST_F(ExportFixture, FirstUseShowsTheLinkDialogAndNeitherCapturesNorSends) {
 
 TEST_F(ExportFixture, AnEmptyCaptureIsStillUploaded) {
     Link(kLinkId);
-    host_->FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060001), 1);
+    IO::Control::FailNextGetDataLength(-39);
     Export();
     const auto requests = server_->Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(nlohmann::json::parse(requests[0].body)["image"], "");
     const auto reports = ReportTexts();
-    ASSERT_EQ(reports.size(), 3u);
-    EXPECT_EQ(reports[0], "Error in APIDo_SaveID (JPEG): APIERR_GENERAL");
-    EXPECT_EQ(reports[1], "Error read: Unknown Error");
-    EXPECT_EQ(reports[2], kExportError) << "the server refuses an empty image";
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0], "Error read: Unknown Error");
+    EXPECT_EQ(reports[1], kExportError) << "the server refuses an empty image";
+}
+
+// The view of an earlier export (perhaps of another project) stays in the folder; a failed save must not
+// send it as if it were the current one.
+TEST_F(ExportFixture, AFailedSaveEndsTheExportWithItsOneReport) {
+    Link(kLinkId, static_cast<Int64>(std::time(nullptr)));
+    host_->QueueDialogAnswers({Action::Click(1, 32531)});
+    Export();
+    ASSERT_EQ(server_->Requests().size(), 1u);
+    ASSERT_FALSE(CaptureFileBytes().empty());
+    host_->ClearRecords();
+    DG::Control::ClearShownDialogs();
+
+    host_->FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060001), 1);
+    EXPECT_EQ(Export(), NoError);
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{"Error in APIDo_SaveID (JPEG): APIERR_GENERAL"});
+    EXPECT_EQ(host_->Beeps(), 1);
+    EXPECT_EQ(server_->Requests().size(), 1u) << "no request reaches the server";
+    EXPECT_TRUE(Dialogs().empty());
 }
 
 TEST_F(ExportFixture, AConnectionDroppedMidBodyIsOneReport) {

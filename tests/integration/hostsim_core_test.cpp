@@ -201,6 +201,30 @@ TEST(ScriptTest, ParsesACommandListWithColons) {
     EXPECT_EQ(commands[3].kind, CommandKind::Collect);
 }
 
+TEST(ScriptTest, ParsesTheFaultSwitches) {
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(
+        ParseCommandList("fail-slot:648 0x81060001; fail-slot:464 -36 3; fail-slot:472 1 -1; "
+                         "fail-allocation:4",
+                         &commands, &error))
+        << error;
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_EQ(commands[0].kind, CommandKind::FailSlot);
+    EXPECT_EQ(commands[0].number, 648);
+    EXPECT_EQ(static_cast<unsigned int>(commands[0].code), 0x81060001u);
+    EXPECT_EQ(commands[0].count, 1);
+    EXPECT_EQ(commands[1].code, -36);
+    EXPECT_EQ(commands[1].count, 3);
+    EXPECT_EQ(commands[2].count, -1);
+    EXPECT_EQ(commands[3].kind, CommandKind::FailAllocation);
+    EXPECT_EQ(commands[3].number, 4);
+    for (const char* bad :
+         {"fail-slot:648", "fail-slot:648 x", "fail-slot:648 0x100000000", "fail-slot:648 1 0",
+          "fail-slot:648 1 2 3", "fail-slot:-8 1", "fail-allocation:0", "fail-allocation"})
+        EXPECT_FALSE(ParseCommandList(bad, &commands, &error)) << bad;
+}
+
 TEST(ScriptTest, NamesTheLineOfABadCommand) {
     std::vector<Command> commands;
     std::string error;

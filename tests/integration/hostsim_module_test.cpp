@@ -219,6 +219,30 @@ TEST_F(ModuleTest, SessionRunsCommandsAndChecksExpectations) {
     EXPECT_NE(out.str().find("EXPECTATION FAILED: 3 beep(s), got 0"), std::string::npos) << out.str();
 }
 
+// The palette's allocation is the first request of "KAVELO toolbar"; the live page's URL the first of the
+// second button.
+TEST_F(ModuleTest, FaultSwitchesMakeSlotsAndAllocationsFail) {
+    ASSERT_EQ(host_->Start(), NoError);
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(ParseCommandList(
+        "fail-allocation:1; menu:KAVELO toolbar; expect-palette:none; expect-reports:0; "
+        "menu:KAVELO toolbar; expect-palette:visible; fail-allocation:1; palette-click:2; "
+        "expect-report:Error: APIERR_GENERAL; expect-launches:0; palette-click:2; expect-launches:1; "
+        "menu:32540; fail-slot:464 0x81060387; answer:1; menu:Unlink account; expect-dialog:Account "
+        "unlinked; "
+        "expect-report:Error: APIERR_NOTSUPPORTED; expect-reports:2; expect-beeps:2",
+        &commands, &error))
+        << error;
+    std::ostringstream out;
+    Session session(*host_, out);
+    EXPECT_TRUE(session.RunAll(commands)) << out.str();
+    ASSERT_TRUE(ParseCommandList("fail-slot:8 1", &commands, &error)) << error;
+    EXPECT_FALSE(session.Run(commands.back())) << "a slot hostsim does not serve";
+    host_->Unload();
+    EXPECT_EQ(host_->MemoryAtUnload()->liveBlocks, host_->MemoryBeforeLoad()->liveBlocks);
+}
+
 TEST_F(ModuleTest, CaptureWritesAJpegOfTheWindowSizeWhereTheModuleLooks) {
     ASSERT_EQ(host_->Start(), NoError);
     std::string saved;

@@ -17,10 +17,6 @@ namespace {
 
 const std::string kPrefix = "data:image/jpeg;base64,";
 
-bool Exists(const std::string& path) {
-    return std::filesystem::exists(std::filesystem::u8path(path));
-}
-
 class CaptureTest : public ::testing::Test {
 protected:
     void TearDown() override { IO::Control::ClearFaults(); }
@@ -75,33 +71,22 @@ TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
     EXPECT_EQ(url, kPrefix);
 }
 
-TEST_F(CaptureTest, FailedSaveIsReportedAndAnEarlierCaptureIsSent) {
+// A file left from an earlier export may show another view: after a failed save nothing is read.
+TEST_F(CaptureTest, FailedSaveIsItsOneReportAndNothingIsRead) {
     testsupport::WriteFile(host.CapturePath(), "older view");
     host.viewJpeg.reset();
     host.FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060387));
     std::string url;
-    CaptureViewAsDataUrl(url);
-    ASSERT_EQ(host.reports.size(), 1u);
-    EXPECT_EQ(host.reports[0], "Error in APIDo_SaveID (JPEG): APIERR_NOTSUPPORTED");
-    EXPECT_EQ(url, kPrefix + Base64Encode("older view", false));
-}
-
-TEST_F(CaptureTest, FailedSaveWithoutAFileReportsBothAndLeavesTheUrlEmpty) {
-    host.viewJpeg.reset();
-    std::string url;
-    CaptureViewAsDataUrl(url);
-    ASSERT_EQ(host.reports.size(), 2u);
-    EXPECT_EQ(host.reports[0], "Error in APIDo_SaveID (JPEG): APIERR_GENERAL");
-    EXPECT_EQ(host.reports[1], "Error read: Unknown Error");
-    EXPECT_EQ(host.Beeps(), 2);
+    EXPECT_FALSE(CaptureViewAsDataUrl(url));
+    EXPECT_EQ(host.reports, std::vector<std::string>{"Error in APIDo_SaveID (JPEG): APIERR_NOTSUPPORTED"});
+    EXPECT_EQ(host.Beeps(), 1);
     EXPECT_TRUE(url.empty());
-    EXPECT_FALSE(Exists(host.CapturePath()));
 }
 
 TEST_F(CaptureTest, LengthFailureIsAReadError) {
     IO::Control::FailNextGetDataLength(-39);
     std::string url;
-    CaptureViewAsDataUrl(url);
+    EXPECT_TRUE(CaptureViewAsDataUrl(url)) << "the export goes on with an empty data URL";
     ASSERT_EQ(host.reports.size(), 1u);
     EXPECT_EQ(host.reports[0], "Error read: Unknown Error");
     EXPECT_TRUE(url.empty());

@@ -295,6 +295,23 @@ TEST_F(WindowsHostsim, AStalledServerEndsInTheExportReport) {
     EXPECT_TRUE(server_.Images().empty());
 }
 
+// The fault switches with the Windows module: a failed save ends the export before any request; a request
+// of the module's own operator new made to fail ends the next one in its one report; the third goes out,
+// and the module leaves no memory behind.
+TEST_F(WindowsHostsim, FaultSwitchesFailTheSaveAndAnAllocation) {
+    Link(kLinkedId);
+    const WineRun run =
+        Hostsim({"--commands",
+                 "fail-slot 648 0x81060001; menu Export from current view; expect-reports 1; "
+                 "fail-allocation 3; menu Export from current view; expect-reports 2; "
+                 "answer click 2 for 32532; menu Export from current view; expect-reports 2"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_TRUE(Has(run.output, "Error in APIDo_SaveID (JPEG): APIERR_GENERAL")) << run.output;
+    EXPECT_TRUE(Has(run.output, "Error on exporting image to KAVELO. Please try again: Unknown Error"))
+        << run.output;
+    EXPECT_EQ(server_.Images().size(), 1u);
+}
+
 // A person at a Windows console (lines end in CR LF): the link dialog drawn as text, Cancel first and
 // nothing opened, then OK and the login page handed to the shell and confirmed.
 TEST_F(WindowsHostsim, APersonAtTheConsoleCancelsThenLinks) {
