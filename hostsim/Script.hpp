@@ -21,6 +21,8 @@
 //   expect-beeps N              exactly N beeps so far
 //   expect-palette STATE        the palette window is "visible", "hidden" or "none"
 //   expect-prefs none|SIZE      the stored preferences: none, or SIZE bytes
+//   cancel-at PERCENT           the person presses the process window's Cancel once its bar reaches
+//                               PERCENT (0 to 100) in the next window
 //
 // Lines starting with '#' and blank lines are ignored. In a --commands list, commands are separated by
 // ';' and a ':' may stand for the first space ("menu:Export from current view; answer:1").
@@ -51,6 +53,7 @@ enum class CommandKind {
     ExpectBeeps,
     ExpectPalette,
     ExpectPrefs,
+    CancelAt,
 };
 
 enum class AnswerKind { Click, Close, Escape };

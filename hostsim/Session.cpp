@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 
+#include "TerminalKey.hpp"
 #include "Text.hpp"
 
 namespace hostsim {
@@ -215,6 +216,11 @@ bool Session::Execute(const Command& command) {
             return Expect(state == command.text,
                           "stored preferences " + command.text + ", they are " + state);
         }
+        case CommandKind::CancelAt:
+            host_.Progress().CancelAt(command.number);
+            out_ << "queued: the person presses Cancel at " << command.number
+                 << "% of the next process window\n";
+            return true;
     }
     return false;
 }
@@ -224,6 +230,12 @@ void Session::Interactive(std::istream& in) {
             "command,"
             " \"help\", \"quit\".\n";
     ListMenus();
+    // While the add-on works with the process window open, Enter at the terminal cancels.
+    host_.Progress().SetKeyPoll(&TerminalKeyWaiting);
+    struct KeyPollCleared {
+        Host& host;
+        ~KeyPollCleared() { host.Progress().SetKeyPoll(nullptr); }
+    } keyPollCleared{host_};
     for (;;) {
         if (const auto window = host_.PaletteWindow())
             DG::Control::DrawPalette(window->guid, out_);
@@ -239,7 +251,8 @@ void Session::Interactive(std::istream& in) {
         if (line == "help") {
             out_ << "menu TEXT|ID, answer click N|close|esc, palette-message N, palette-visible, "
                     "palette-click N,\n"
-                    "palette-close, palette, menus, collect, browser, capture [PATH], expect-...\n";
+                    "palette-close, palette, menus, collect, browser, capture [PATH], cancel-at PERCENT, "
+                    "expect-...\n";
             ListMenus();
             continue;
         }
