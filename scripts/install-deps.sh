@@ -5,7 +5,7 @@
 # --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
 # GoogleTest's sources for it and Wine; --fuzz adds clang and its libFuzzer runtime; --all is everything
 # scripts/test.sh runs: the native build, --browser, --windows, clang-format and the command-line tools
-# the benchmarks time against (curl, openssl).
+# the benchmarks time against (curl, openssl), and ip and tc (iproute2) for the shaped-link tests.
 set -euo pipefail
 
 usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--all]"
@@ -18,7 +18,7 @@ browser=(chromium chromium-driver)
 # googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
 fuzz=(clang libclang-rt-14-dev)
-tests=(clang-format curl openssl ca-certificates)
+tests=(clang-format curl openssl ca-certificates iproute2)
 
 packages=("${native[@]}")
 for option in "$@"; do

@@ -87,6 +87,25 @@ void Faults::Pace(Pacing pacing, FaultScope scope) {
     pacings_.push_back({pacing, std::move(scope)});
 }
 
+void Faults::Flood(FloodAnswer flood, FaultScope scope) {
+    CheckScope(scope);
+    if (flood.bytes == 0) {
+        throw std::invalid_argument("webapp: a flood needs at least one byte");
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    floods_.push_back({flood, std::move(scope)});
+}
+
+void Faults::CountFlooded(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flooded_ += bytes;
+}
+
+std::uint64_t Faults::FloodedBytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return flooded_;
+}
+
 void Faults::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     scripts_.clear();
@@ -95,6 +114,7 @@ void Faults::Clear() {
     drips_.clear();
     drops_.clear();
     pacings_.clear();
+    floods_.clear();
 }
 
 FaultPlan Faults::Take(const std::string& path) {
@@ -106,6 +126,7 @@ FaultPlan Faults::Take(const std::string& path) {
     plan.drip = TakeFrom(drips_, path);
     plan.dropMidBody = TakeFrom(drops_, path).has_value();
     plan.pacing = TakeFrom(pacings_, path);
+    plan.flood = TakeFrom(floods_, path);
     return plan;
 }
 

@@ -1,9 +1,10 @@
-// Fault switches for tests: scripted answers, stalls, interim answers, slow (dripped or paced) and dropped
-// answers, each for the next matching requests.
+// Fault switches for tests: scripted answers, stalls, interim answers, slow (dripped or paced), dropped and
+// never-ending answers, each for the next matching requests.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -33,6 +34,15 @@ struct InterimAnswers {
     std::size_t count = 0;               // after the last one and one more interval, the real answer
 };
 
+// A chunked answer whose framing never ends: after the head, the first chunk's line "1;" goes on as one
+// chunk extension, or one chunk and the last chunk are followed by a trailer field whose value goes on.
+// `bytes` filler bytes at most go out, as fast as the client takes them; then the connection is closed.
+struct FloodAnswer {
+    enum class Where { ChunkExtension, Trailer };
+    Where where = Where::ChunkExtension;
+    std::size_t bytes = 64 * 1024 * 1024;
+};
+
 // What one request gets, taken from the switches when the request has been read.
 struct FaultPlan {
     std::optional<std::chrono::milliseconds> stall;  // wait this long before answering
@@ -41,6 +51,7 @@ struct FaultPlan {
     std::optional<std::chrono::milliseconds> drip;   // send the head at once, then a body byte each interval
     std::optional<Pacing> pacing;                    // or send the whole answer in timed pieces
     bool dropMidBody = false;                        // announce the whole body, send part of it, close
+    std::optional<FloodAnswer> flood;                // or answer with a framing that never ends
 };
 
 // Safe to use from several threads.
@@ -58,7 +69,13 @@ public:
     void DropMidBody(FaultScope scope);
     // Refuses fewer than 2 pieces or a negative interval.
     void Pace(Pacing pacing, FaultScope scope);
+    // Refuses a flood of no bytes.
+    void Flood(FloodAnswer flood, FaultScope scope);
     void Clear();
+
+    // Filler bytes of floods written so far (over every connection); kept across Clear.
+    void CountFlooded(std::size_t bytes);
+    std::uint64_t FloodedBytes() const;
 
     // Uses up one application of each kind of switch that matches path.
     FaultPlan Take(const std::string& path);
@@ -74,13 +91,15 @@ private:
     template <typename T>
     static std::optional<T> TakeFrom(std::deque<Entry<T>>& queue, const std::string& path);
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::deque<Entry<Response>> scripts_;
     std::deque<Entry<std::chrono::milliseconds>> stalls_;
     std::deque<Entry<InterimAnswers>> interims_;
     std::deque<Entry<std::chrono::milliseconds>> drips_;
     std::deque<Entry<Drop>> drops_;
     std::deque<Entry<Pacing>> pacings_;
+    std::deque<Entry<FloodAnswer>> floods_;
+    std::uint64_t flooded_ = 0;
 };
 
 }  // namespace webapp

@@ -4,6 +4,7 @@
 namespace webapp {
 
 void RequestLog::Record(RecordedRequest request) {
+    request.receivedAt = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(std::move(request));
 }

@@ -1,6 +1,7 @@
 // What reached the server: every request as received, and how TLS handshakes ended.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@ struct RecordedRequest {
     std::string requestLine;  // "POST /api/v1/images HTTP/1.1"
     HeaderFields headers;     // in the order received, names as spelled by the client, values without padding
     std::string body;         // decoded from chunks if chunked; empty when refused for its size (413)
+    std::chrono::steady_clock::time_point receivedAt;  // when it was read whole (set by the log)
 };
 
 struct ConnectionCounts {

@@ -232,6 +232,14 @@ void Server::PaceNext(Pacing pacing, FaultScope scope) {
     faults_.Pace(pacing, std::move(scope));
 }
 
+void Server::FloodNext(FloodAnswer flood, FaultScope scope) {
+    faults_.Flood(flood, std::move(scope));
+}
+
+std::uint64_t Server::FloodedBytes() const {
+    return faults_.FloodedBytes();
+}
+
 void Server::DropNextMidBody(FaultScope scope) {
     faults_.DropMidBody(std::move(scope));
 }

@@ -95,6 +95,10 @@ public:
     void DropNextMidBody(FaultScope scope = {});
     // The answer goes out in pieces with a pause between them (see Pacing); combines with the others.
     void PaceNext(Pacing pacing, FaultScope scope = {});
+    // The answer's head (chunked), then a framing that never ends (see FloodAnswer), after the request was
+    // handled; takes precedence over drip, pace and drop. FloodedBytes counts the filler written so far.
+    void FloodNext(FloodAnswer flood, FaultScope scope = {});
+    std::uint64_t FloodedBytes() const;
     void ClearFaults();
 
 private:

@@ -25,6 +25,7 @@ constexpr auto kWriteTime = 30s;
 constexpr auto kDrainTime = 5s;  // per read while discarding a refused body
 constexpr std::size_t kHeaderLimit = 64 * 1024;
 constexpr std::size_t kDrainLimit = std::size_t(1) << 30;
+constexpr std::size_t kFloodPiece = 16 * 1024;
 
 bool IsParseError(const boost::beast::error_code& ec) {
     return ec.category() == http::make_error_code(http::error::bad_target).category() &&
@@ -125,7 +126,7 @@ void Session::OnReadError(error_code ec) {
 void Session::Answer() {
     keepAlive_ = parser_->keep_alive();
     pending_ = parser_->Release();
-    context_.log.Record(RecordedRequest{pending_.RequestLine(), pending_.headers, pending_.body});
+    context_.log.Record(RecordedRequest{pending_.RequestLine(), pending_.headers, pending_.body, {}});
     plan_ = context_.faults.Take(pending_.Path());
     interimLeft_ = plan_.interim ? plan_.interim->count : 0;
     if (plan_.stall) {
@@ -154,6 +155,19 @@ void Session::Respond() {
         } catch (const std::exception& error) {
             response = PlainError(500, std::string("Internal error: ") + error.what());
         }
+    }
+    if (plan_.flood) {
+        // The chunked head of the answer without its chunks; what follows it never ends its line.
+        response.framing = BodyFraming::Chunked;
+        response.body.clear();
+        std::string head = ToWire(response, false);
+        head.resize(head.find("\r\n\r\n") + 4);
+        floodLeft_ = plan_.flood->bytes;
+        Write(
+            head + (plan_.flood->where == FloodAnswer::Where::ChunkExtension ? "1;"
+                                                                             : "1\r\n.\r\n0\r\nX-Trailer: "),
+            After::Flood);
+        return;
     }
     if (plan_.dropMidBody) {
         Write(ToWireCutShort(response), After::Cut);
@@ -187,6 +201,17 @@ void Session::WriteNextPiece() {
     Write(pieces_.bytes.substr(from, pieces_.at - from), After::Piece);
 }
 
+void Session::WriteFlood() {
+    context_.faults.CountFlooded(floodWritten_);  // the piece before this one (none after the head)
+    floodWritten_ = std::min(floodLeft_, kFloodPiece);
+    floodLeft_ -= floodWritten_;
+    if (floodWritten_ == 0) {
+        Close();
+        return;
+    }
+    Write(std::string(floodWritten_, 'a'), After::Flood);
+}
+
 void Session::Later(std::chrono::milliseconds delay, void (Session::*next)()) {
     pauseTimer_.expires_after(delay);
     pauseTimer_.async_wait([self = shared_from_this(), next](error_code ec) {
@@ -201,7 +226,7 @@ void Session::Later(std::chrono::milliseconds delay, void (Session::*next)()) {
 void Session::RefuseTooLarge() {
     // The head is complete, so the request line and fields are known; the body was never kept.
     const Request& request = parser_->Get();
-    context_.log.Record(RecordedRequest{request.RequestLine(), request.headers, ""});
+    context_.log.Record(RecordedRequest{request.RequestLine(), request.headers, "", {}});
     const nlohmann::json error = {
         {"error", "the request body is larger than " + std::to_string(context_.maxBodyBytes) + " bytes"}};
     const Response response{413, {{"Content-Type", "application/json"}}, error.dump()};
@@ -236,6 +261,9 @@ void Session::OnWritten(After after, error_code ec, std::size_t) {
             return;
         case After::Interim:
             Later(plan_.interim->every, &Session::Proceed);
+            return;
+        case After::Flood:
+            WriteFlood();
             return;
         case After::Piece:
             if (pieces_.at == pieces_.bytes.size()) {

@@ -44,7 +44,7 @@ private:
     using error_code = boost::beast::error_code;
 
     // What to do once an answer, or a piece of one, has been written.
-    enum class After { ReadNext, Shutdown, Drain, Cut, Interim, Piece };
+    enum class After { ReadNext, Shutdown, Drain, Cut, Interim, Piece, Flood };
 
     void OnHandshake(error_code ec);
     void ReadHeader();
@@ -62,6 +62,8 @@ private:
     void WriteInPieces(std::string bytes, After after, std::size_t first, std::size_t size,
                        std::chrono::milliseconds every);
     void WriteNextPiece();
+    // Writes the flood's filler, a piece at a time as the client takes it, then closes.
+    void WriteFlood();
     // Runs `next` after `delay` unless the connection is closed first.
     void Later(std::chrono::milliseconds delay, void (Session::*next)());
     void RefuseTooLarge();
@@ -92,6 +94,9 @@ private:
     // Times every pause of an answer: a stall, the gaps between interim answers and between pieces.
     boost::asio::steady_timer pauseTimer_;
     std::string outgoing_;
+    // Filler of a flood still to write, and the size of the piece being written.
+    std::size_t floodLeft_ = 0;
+    std::size_t floodWritten_ = 0;
     std::vector<char> drainBuffer_;
     std::size_t drained_ = 0;
 };

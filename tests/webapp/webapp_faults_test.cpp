@@ -1,5 +1,5 @@
-// The fault switches, seen from a client: scripted answers and framings, stalls, interim, dripped and
-// dropped answers.
+// The fault switches, seen from a client: scripted answers and framings, stalls, interim, dripped, dropped
+// and flooded answers.
 #include <gtest/gtest.h>
 
 #include <boost/beast/core/error.hpp>
@@ -195,6 +195,29 @@ TEST_F(Faults, DroppedAnswerAnnouncesMoreThanItSendsThenCloses) {
     EXPECT_GT(announced, rest.size());
     EXPECT_GT(rest.size(), 0u);
     EXPECT_EQ(server_.Images().size(), 2u) << "the uploads were handled before the answers were cut";
+}
+
+// The head is a real chunked answer's; what follows never ends its line, and stops at the flood's size.
+TEST_F(Faults, FloodedAnswersNeverEndTheirFramingAndStopAtTheirSize) {
+    server_.FloodNext({FloodAnswer::Where::ChunkExtension, 100000});
+    server_.FloodNext({FloodAnswer::Where::Trailer, 70000});
+
+    std::vector<std::string> rests;
+    for (int i = 0; i < 2; ++i) {
+        auto client = Connect();
+        ASSERT_FALSE(client->Write(UploadRequest()));
+        boost::system::error_code ec;
+        const auto [head, rest] = SplitHead(client->ReadToEnd(ec));
+        EXPECT_EQ(head.substr(0, 22), "HTTP/1.1 201 Created\r\n");
+        EXPECT_NE(head.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos);
+        rests.push_back(rest);
+    }
+
+    EXPECT_EQ(rests[0], "1;" + std::string(100000, 'a'));
+    EXPECT_EQ(rests[1], "1\r\n.\r\n0\r\nX-Trailer: " + std::string(70000, 'a'));
+    EXPECT_EQ(server_.FloodedBytes(), 170000u);
+    EXPECT_EQ(server_.Images().size(), 2u) << "the uploads were handled before the answers";
+    EXPECT_THROW(server_.FloodNext({FloodAnswer::Where::Trailer, 0}), std::invalid_argument);
 }
 
 TEST_F(Faults, ClearFaultsRestoresNormalAnswers) {

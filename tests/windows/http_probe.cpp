@@ -1,11 +1,14 @@
 // One HTTPS exchange through the host library's HTTP client, the way the module makes one, for the
 // driver of the Windows client's tests: http_probe --url URL [--method GET|POST] [--header "Name: value"]...
-// [--body TEXT] [--timeout MS] [--trust PEM-FILE]
+// [--body TEXT | --body-file PATH] [--timeout MS] [--trust PEM-FILE] [--stream PIECE] [--abort-after N]
+// --stream sends the body through BeginSend with its Content-Length, PIECE bytes a write; --abort-after
+// (with --stream) aborts once N bytes of the body were written and prints "aborted N" and the sent count.
 // Prints "status N", "reason R" and "body N" followed by the N body bytes;
 // or, when the client throws, "exception KIND message". The exit status is 0 either way; 2 for misuse.
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -38,11 +41,20 @@ struct Arguments {
     std::string body;
     UInt32 timeout = 8000;
     std::string trust;
+    std::size_t stream = 0;  // bytes a write; 0: the body goes through Send
+    std::size_t abortAfter = std::string::npos;
 };
 
 [[noreturn]] void Usage(const std::string& why) {
     std::fprintf(stderr, "http_probe: %s\n", why.c_str());
     std::exit(2);
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        Usage("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 Arguments Parse(int argc, char** argv) {
@@ -62,10 +74,16 @@ Arguments Parse(int argc, char** argv) {
             arguments.headers.emplace_back(value.substr(0, colon), value.substr(colon + 2));
         } else if (option == "--body") {
             arguments.body = value;
+        } else if (option == "--body-file") {
+            arguments.body = ReadText(value);
         } else if (option == "--timeout") {
             arguments.timeout = static_cast<UInt32>(std::strtoul(value.c_str(), nullptr, 10));
         } else if (option == "--trust") {
             arguments.trust = value;
+        } else if (option == "--stream") {
+            arguments.stream = std::strtoul(value.c_str(), nullptr, 10);
+        } else if (option == "--abort-after") {
+            arguments.abortAfter = std::strtoul(value.c_str(), nullptr, 10);
         } else {
             Usage("unknown option " + option);
         }
@@ -75,11 +93,24 @@ Arguments Parse(int argc, char** argv) {
     return arguments;
 }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        Usage("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// Writes the body in pieces; false when it aborted.
+bool Stream(const Arguments& arguments, HTTP::Client::ClientConnection& connection,
+            HTTP::Client::Request& request) {
+    const std::string& body = arguments.body;
+    request.GetRequestHeaderFieldCollection().Add(GS::UniString("Content-Length"),
+                                                  GS::UniString(std::to_string(body.size()).c_str()));
+    HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(request);
+    for (std::size_t at = 0; at < body.size(); at += arguments.stream) {
+        if (at >= arguments.abortAfter) {
+            connection.Abort();
+            std::printf("aborted %zu sent %llu\n", at,
+                        static_cast<unsigned long long>(connection.GetSentDataCount()));
+            return false;
+        }
+        out.Write(body.data() + at, static_cast<USize>(std::min(arguments.stream, body.size() - at)));
+    }
+    connection.FinishSend();
+    return true;
 }
 
 void Exchange(const Arguments& arguments) {
@@ -95,7 +126,11 @@ void Exchange(const Arguments& arguments) {
     for (const auto& header : arguments.headers)
         request.GetRequestHeaderFieldCollection().Add(GS::UniString(header.first.c_str(), CC_UTF8),
                                                       GS::UniString(header.second.c_str(), CC_UTF8));
-    connection.Send(request, arguments.body.data(), static_cast<USize>(arguments.body.size()));
+    if (arguments.stream == 0) {
+        connection.Send(request, arguments.body.data(), static_cast<USize>(arguments.body.size()));
+    } else if (!Stream(arguments, connection, request)) {
+        return;
+    }
     HTTP::Client::Response response;
     HTTP::Encoding::BodyIBinaryChannel& channel = connection.BeginReceive(response);
     std::printf("status %u\n", static_cast<unsigned>(response.GetStatusCode()));

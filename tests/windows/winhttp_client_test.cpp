@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -129,6 +131,58 @@ TEST_F(WinHttpClient, TheWindowsModuleExportsTheViewToTheServer) {
         << result.output;
     EXPECT_NE(result.output.find("ImageID " + image.id + "\n"), std::string::npos) << result.output;
     EXPECT_EQ(result.output.find("report "), std::string::npos) << result.output;
+}
+
+// The same request, once through Send and once streamed in pieces with its declared length.
+TEST_F(WinHttpClient, AStreamedBodyWithItsLengthGoesOutAsSendSendsIt) {
+    std::string body = UploadBody(MakeJpeg(64, 48));
+    const std::vector<std::string> upload = {"--url",  kImages,    "--method",
+                                             "POST",   "--header", std::string("X-Api-Key: ") + kLinkedId,
+                                             "--body", body};
+    std::vector<std::string> streamed = upload;
+    streamed.insert(streamed.end(), {"--stream", "1000"});
+    EXPECT_EQ(Probe(upload).status, 201u);
+    EXPECT_EQ(Probe(streamed).status, 201u);
+
+    const std::vector<RecordedRequest> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].requestLine, requests[0].requestLine);
+    EXPECT_EQ(requests[1].headers, requests[0].headers);
+    EXPECT_EQ(requests[1].body, body);
+}
+
+TEST_F(WinHttpClient, AnAbortedUploadNeverReachesTheServerWhole) {
+    const std::string body(20000, 'x');
+    const ProbeResult result = Probe(
+        {"--url", kImages, "--method", "POST", "--body", body, "--stream", "4000", "--abort-after", "8000"});
+    EXPECT_NE(result.output.find("aborted 8000 sent "), std::string::npos) << result.output;
+    EXPECT_TRUE(server_.Requests().empty());
+}
+
+// WinHTTP reads the framing itself. Wine's discards a chunk extension as it reads it, and would end the
+// body when the connection ends; what this client bounds is the time: an answer still incomplete four
+// time-outs after the request arrived is a time-out.
+TEST_F(WinHttpClient, AnEndlessChunkExtensionEndsWithinTheAnswersBound) {
+    server_.ScriptResponse(200, "");
+    server_.FloodNext({FloodAnswer::Where::ChunkExtension, std::size_t(64) << 30});
+    const auto start = std::chrono::steady_clock::now();
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x", "--timeout", "1000"});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result.exception, "Timeout") << result.output.substr(0, 300);
+    EXPECT_LT(took, std::chrono::seconds(4 + 6)) << "four time-outs, and Wine's start";
+    std::printf("extension flood: %.1f s, %llu bytes taken\n", std::chrono::duration<double>(took).count(),
+                static_cast<unsigned long long>(server_.FloodedBytes()));
+}
+
+// Wine's WinHTTP stops reading at the last chunk: the body is whole, the trailer is never read.
+TEST_F(WinHttpClient, ATrailerThatNeverEndsIsLeftUnread) {
+    server_.ScriptResponse(200, "");
+    server_.FloodNext({FloodAnswer::Where::Trailer, std::size_t(64) << 30});
+    const ProbeResult result = Probe({"--url", "https://app.kavelo.io/login?eid=x", "--timeout", "1000"});
+    std::printf("trailer flood: %s, %llu bytes taken\n", result.output.substr(0, 60).c_str(),
+                static_cast<unsigned long long>(server_.FloodedBytes()));
+    EXPECT_TRUE(result.exception.empty() || result.exception == "Protocol") << result.output.substr(0, 300);
+    EXPECT_LT(server_.FloodedBytes(), 64u << 20);
 }
 
 TEST_F(WinHttpClient, ARedirectIsAnAnswerLikeAnyOther) {

@@ -1,6 +1,7 @@
 // HTTP::Client::ClientConnection over Boost.Beast and OpenSSL. Every wait is an asynchronous operation run
 // on the connection's own io_context under the stream's deadline, which is set anew before each one: the
-// time-out from now, or the bound of the answer when that comes sooner.
+// time-out from now, or the bound of the answer when that comes sooner. Requests are written straight onto
+// the socket; the socket's count of bytes the server has not acknowledged tells when a request arrived.
 #include "HTTP/Client/ClientConnection.hpp"
 
 #include <algorithm>
@@ -15,10 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include <linux/sockios.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <strings.h>
+#include <sys/ioctl.h>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
@@ -46,9 +50,13 @@ using Parser = http::response_parser<http::buffer_body>;
 constexpr std::uint32_t kMaxHeaderSize = 64 * 1024;
 // The largest TLS record's payload.
 constexpr std::size_t kRecordSize = 16 * 1024;
+// What the read buffer may hold: a head up to its limit and one more record. Body bytes pass through it, so
+// only an element the parser must see whole (a chunk line with its extensions, the trailer) can fill it,
+// and one that does is refused as malformed instead of growing the buffer without end.
+constexpr std::size_t kMaxReadBuffer = kMaxHeaderSize + kRecordSize;
 // How much of a request's TLS records gather before they go to the socket in one system call.
 constexpr long kWriteBuffer = 256 * 1024;
-// The whole answer must have arrived within this many time-outs after the request was sent.
+// The whole answer must have arrived within this many time-outs after the request arrived.
 constexpr std::uint32_t kAnswerTimeouts = 4;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -106,6 +114,22 @@ std::vector<tcp::endpoint> Resolve(const std::string& host, std::uint16_t port, 
     return lookup->endpoints;
 }
 
+// Bytes written to `socket` that the peer has not acknowledged yet; -1 when the system does not say.
+int Unacknowledged(int socket) {
+    int queued = 0;
+    return ::ioctl(socket, SIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+std::string Hex(std::size_t value) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), kDigits[value % 16]);
+        value /= 16;
+    } while (value != 0);
+    return text;
+}
+
 bool IsClosedEarly(const beast::error_code& error) {
     return error == http::error::end_of_stream || error == http::error::partial_message ||
            error == net::error::eof || error == ssl::error::stream_truncated ||
@@ -130,11 +154,19 @@ struct ClientConnection::Impl {
     net::io_context io;
     std::shared_ptr<ssl::context> tls;
     std::unique_ptr<Stream> stream;
-    beast::flat_buffer buffer;
+    beast::flat_buffer buffer{kMaxReadBuffer};
     std::unique_ptr<Parser> parser;
     std::unique_ptr<Encoding::BodyIBinaryChannel> body;
-    // When the last request was written; the answer's bounds count from here.
+    std::unique_ptr<Encoding::BodyOBinaryChannel> requestBody;
+    // The body being streamed, and what is held back to go out with its next bytes: the head before the
+    // first ones, a chunk's closing CRLF after each chunk.
+    Detail::StreamedBody streamed;
+    std::string heldBack;
+    // When the last request was written, and when it arrived; the answer's bounds count from the arrival.
     SteadyClock::time_point sentAt;
+    SteadyClock::time_point arrivedAt;
+    UInt64 sentCount = 0;
+    UInt64 receivedCount = 0;
     // The bound of the part of the answer being read, when there is one (none with a time-out of 0).
     std::optional<SteadyClock::time_point> answerBound;
 
@@ -154,6 +186,7 @@ struct ClientConnection::Impl {
         start(Completion{&error, &count});
         io.restart();
         io.run();
+        receivedCount += count;
         return error;
     }
 
@@ -162,21 +195,23 @@ struct ClientConnection::Impl {
         Fail(kind, message);
     }
 
-    // Bounds the reads that follow to `timeouts` time-outs after the request was sent.
+    // Bounds the reads that follow to `timeouts` time-outs after the request arrived.
     void BoundAnswer(std::uint32_t timeouts) {
         if (timeout == 0) {
             answerBound.reset();
             return;
         }
-        answerBound = sentAt + std::chrono::milliseconds(std::uint64_t(timeout) * timeouts);
+        answerBound = arrivedAt + std::chrono::milliseconds(std::uint64_t(timeout) * timeouts);
     }
 
     [[noreturn]] void ReceiveFailed(const beast::error_code& error, const char* what) {
         const std::string where = std::string(" while reading the response ") + what + " from " + host;
         if (error == beast::error::timeout && answerBound && SteadyClock::now() >= *answerBound) {
-            const auto allowed = std::chrono::duration_cast<std::chrono::milliseconds>(*answerBound - sentAt);
+            const auto allowed =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*answerBound - arrivedAt);
             Broke(Kind::Timeout, "the response " + std::string(what) + " did not arrive within " +
-                                     std::to_string(allowed.count()) + " ms of the request" + where);
+                                     std::to_string(allowed.count()) + " ms of the request's arrival" +
+                                     where);
         }
         if (error == beast::error::timeout)
             Broke(Kind::Timeout, "no data for " + std::to_string(timeout) + " ms" + where);
@@ -185,14 +220,35 @@ struct ClientConnection::Impl {
                   "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
         if (IsClosedEarly(error))
             Broke(Kind::Receive, "the connection closed before the response was complete" + where);
+        if (error == http::error::buffer_overflow)
+            Broke(Kind::Protocol, "malformed response (a chunk line or trailer longer than " +
+                                      std::to_string(kMaxReadBuffer) + " bytes)" + where);
         if (error.category() == http::make_error_code(http::error::bad_version).category())
             Broke(Kind::Protocol, "malformed response (" + error.message() + ")" + where);
         Broke(Kind::Receive, error.message() + where);
     }
 
+    // Detail::AwaitWhileLeaving on this connection's socket; a stall breaks the connection.
+    template <class Wait, class Stalled>
+    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled) {
+        const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+        try {
+            return Detail::AwaitWhileLeaving(
+                timeout, [socket] { return Unacknowledged(socket); }, wait, stalled);
+        } catch (const Exception&) {
+            state = State::Broken;
+            throw;
+        }
+    }
+
     void ConnectTcp();
     void Handshake();
     void WriteThroughSocket(const char* data, std::size_t size);
+    // Writes `prefix` and `size` bytes of `data`, the prefix sharing a TLS record with the first of them.
+    void Transmit(std::string prefix, const char* data, std::size_t size);
+    std::string Head(const Request& request, const std::string& framing) const;
+    void Sent(MessageHeader::Method::Id method);
+    SteadyClock::time_point AwaitArrival();
     void ReadHeader(Response& response);
 };
 
@@ -283,14 +339,24 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
         }
     } restore{session, pair, modes};
 
+    // The system reports room for more only once much of its buffer is free, which on a slow link takes
+    // longer than the time-out while bytes keep leaving: what stalls a write is no byte leaving.
     const auto awaitWritable = [&] {
-        pollfd writable{socket, POLLOUT, 0};
-        const int ready = ::poll(&writable, 1, timeout == 0 ? -1 : static_cast<int>(timeout));
-        if (ready == 0)
-            Broke(Kind::Timeout,
-                  "writing the request to " + host + " took longer than " + std::to_string(timeout) + " ms");
-        if (ready < 0 && errno != EINTR)
-            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+        const auto writableWithin = [socket](int wait) {
+            pollfd writable{socket, POLLOUT, 0};
+            return ::poll(&writable, 1, wait) > 0;
+        };
+        if (writableWithin(0))
+            return;
+        const auto stalled = [this](long long) {
+            return "writing the request to " + host + " made no progress for " + std::to_string(timeout) +
+                   " ms";
+        };
+        if (AwaitLeaving(writableWithin, stalled))
+            return;
+        // The system does not say what is left: the time-out bounds the wait alone.
+        if (!writableWithin(timeout == 0 ? -1 : static_cast<int>(timeout)))
+            Broke(Kind::Timeout, stalled(0));
     };
     std::size_t done = 0;
     while (done < size) {
@@ -298,6 +364,7 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
         const int result = SSL_write_ex(session, data + done, size - done, &written);
         if (result == 1) {
             done += written;
+            sentCount += written;
             Detail::CountBytesSent(written);
             continue;
         }
@@ -314,7 +381,66 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
     }
 }
 
+void ClientConnection::Impl::Transmit(std::string prefix, const char* data, std::size_t size) {
+    const std::size_t joined =
+        std::min<std::size_t>(size, prefix.size() < kRecordSize ? kRecordSize - prefix.size() : 0);
+    prefix.append(data != nullptr ? data : "", joined);
+    if (!prefix.empty())
+        WriteThroughSocket(prefix.data(), prefix.size());
+    if (size > joined)
+        WriteThroughSocket(data + joined, size - joined);
+}
+
+// The request line, the request's fields but its Content-Length, Host, then `framing` (the length or the
+// transfer coding, when there is one).
+std::string ClientConnection::Impl::Head(const Request& request, const std::string& framing) const {
+    std::string head;
+    head.reserve(256);
+    head.append(Detail::MethodName(request.GetMethod()))
+        .append(" ")
+        .append(Detail::MessageAccess::Target(request));
+    head.append(request.GetVersion() == MessageHeader::HTTPVersion::Version11 ? " HTTP/1.1\r\n"
+                                                                              : " HTTP/1.0\r\n");
+    for (const auto& field : Detail::MessageAccess::Fields(request.GetRequestHeaderFieldCollection())) {
+        if (strcasecmp(field.first.c_str(), "Content-Length") != 0)
+            head.append(field.first).append(": ").append(field.second).append("\r\n");
+    }
+    head.append("Host: ").append(hostField).append("\r\n");
+    if (!framing.empty())
+        head.append(framing).append("\r\n");
+    return head.append("\r\n");
+}
+
+void ClientConnection::Impl::Sent(MessageHeader::Method::Id method) {
+    Detail::CountRequest();
+    sentAt = SteadyClock::now();
+    lastMethod = method;
+    state = State::Sent;
+}
+
+// The system takes a request into its socket buffers long before a slow link has carried it: the request
+// arrives when the server has acknowledged its last byte. Bytes to read say nothing about that (a TLS 1.3
+// server's session tickets may come at any time), so only the end of the connection cuts the wait short;
+// a server that answers before it has read the whole request still takes the rest, or ends the connection.
+SteadyClock::time_point ClientConnection::Impl::AwaitArrival() {
+    if (buffer.size() > 0 || SSL_pending(stream->native_handle()) > 0)
+        return sentAt;
+    const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+    const SteadyClock::time_point start = SteadyClock::now();
+    const std::optional<UInt64> arrived = AwaitLeaving(
+        [socket](int wait) {
+            pollfd ended{socket, 0, 0};  // reports only an error or the end of the connection
+            return ::poll(&ended, 1, wait) > 0;
+        },
+        [this](long long left) {
+            return "the last " + std::to_string(left) + " bytes of the request to " + host +
+                   " were not taken for " + std::to_string(timeout) + " ms";
+        });
+    return arrived ? start + std::chrono::milliseconds(*arrived) : sentAt;
+}
+
 void ClientConnection::Impl::ReadHeader(Response& response) {
+    arrivedAt = AwaitArrival();
     // An interim 1xx answer is followed by the real one; interim answers do not extend the time the real
     // one's head has, so a server cannot hold the caller with them.
     BoundAnswer(1);
@@ -355,6 +481,7 @@ ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
     if (impl->port != 443)
         impl->hostField += ":" + std::to_string(impl->port);
     impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
+    impl->requestBody.reset(new Encoding::BodyOBinaryChannel(*this));
     impl_ = impl.release();
 }
 
@@ -382,38 +509,83 @@ bool ClientConnection::IsConnected() const {
 }
 
 void ClientConnection::FinishSend() {
-    Detail::CheckFinishSend(impl_->state);
+    Impl& c = *impl_;
+    if (c.state != State::Sending) {
+        Detail::CheckFinishSend(c.state);
+        return;
+    }
+    c.streamed.CheckEnd(c.state);
+    if (!c.streamed.declared)
+        c.heldBack.append("0\r\n\r\n");
+    c.streamed.ended = true;
+    c.Transmit(std::move(c.heldBack), nullptr, 0);
+    c.heldBack.clear();
+    c.Sent(c.lastMethod);
 }
 
 void ClientConnection::Send(const Request& request, const char* body, USize length) {
     Detail::CheckSend(impl_->state, request, body, length);
-    const auto& fields = Detail::MessageAccess::Fields(request.GetRequestHeaderFieldCollection());
-
-    const MessageHeader::Method::Id method = request.GetMethod();
-    std::string head;
-    head.reserve(256);
-    head.append(Detail::MethodName(method)).append(" ").append(Detail::MessageAccess::Target(request));
-    head.append(request.GetVersion() == MessageHeader::HTTPVersion::Version11 ? " HTTP/1.1\r\n"
-                                                                              : " HTTP/1.0\r\n");
-    for (const auto& field : fields)
-        head.append(field.first).append(": ").append(field.second).append("\r\n");
-    head.append("Host: ").append(impl_->hostField).append("\r\n");
-    if (length > 0 || Detail::CarriesBody(method))
-        head.append("Content-Length: ").append(std::to_string(length)).append("\r\n");
-    head.append("\r\n");
-
+    const bool lengthField = length > 0 || Detail::CarriesBody(request.GetMethod());
     // The head shares the first TLS record with the start of the body; the rest of the body goes out from
     // the caller's buffer as it is.
-    const std::size_t joined =
-        std::min<std::size_t>(length, head.size() < kRecordSize ? kRecordSize - head.size() : 0);
-    head.append(body != nullptr ? body : "", joined);
-    impl_->WriteThroughSocket(head.data(), head.size());
-    if (length > joined)
-        impl_->WriteThroughSocket(body + joined, length - joined);
-    Detail::CountRequest();
-    impl_->sentAt = SteadyClock::now();
-    impl_->lastMethod = method;
-    impl_->state = State::Sent;
+    impl_->Transmit(impl_->Head(request, lengthField ? "Content-Length: " + std::to_string(length) : ""),
+                    body, length);
+    impl_->Sent(request.GetMethod());
+}
+
+Encoding::BodyOBinaryChannel& ClientConnection::BeginSend(Request& request) {
+    Impl& c = *impl_;
+    const std::optional<UInt64> declared = Detail::CheckBeginSend(c.state, request);
+    c.heldBack = c.Head(request, declared ? "Content-Length: " + std::to_string(*declared)
+                                          : std::string("Transfer-Encoding: chunked"));
+    c.streamed = Detail::StreamedBody{declared, 0, false};
+    c.lastMethod = request.GetMethod();
+    c.state = State::Sending;
+    return *c.requestBody;
+}
+
+void ClientConnection::WriteBody(const char* source, USize count) {
+    Impl& c = *impl_;
+    c.streamed.CheckWrite(c.state, source, count);
+    if (count == 0)
+        return;
+    std::string prefix = std::move(c.heldBack);
+    c.heldBack.clear();
+    if (!c.streamed.declared)
+        prefix.append(Hex(count)).append("\r\n");
+    c.Transmit(std::move(prefix), source, count);
+    c.streamed.written += count;
+    if (!c.streamed.declared)
+        c.heldBack = "\r\n";
+}
+
+void ClientConnection::FlushBody() {
+    Impl& c = *impl_;
+    c.streamed.CheckWrite(c.state, nullptr, 0);
+    c.Transmit(std::move(c.heldBack), nullptr, 0);
+    c.heldBack.clear();
+}
+
+void ClientConnection::Abort() {
+    Impl& c = *impl_;
+    if (c.stream != nullptr) {
+        // A reset, not an orderly end: bytes the system still holds are dropped instead of sent.
+        beast::error_code ignored;
+        auto& socket = beast::get_lowest_layer(*c.stream).socket();
+        socket.set_option(net::socket_base::linger(true, 0), ignored);
+        socket.close(ignored);
+    }
+    c.heldBack.clear();
+    c.answerBound.reset();
+    c.state = State::Closed;
+}
+
+UInt64 ClientConnection::GetSentDataCount() const {
+    return impl_->sentCount;
+}
+
+UInt64 ClientConnection::GetReceivedDataCount() const {
+    return impl_->receivedCount;
 }
 
 Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,7 +41,7 @@ namespace {
 using Kind = Exception::Kind;
 
 constexpr DWORD kWriteChunk = 64 * 1024;
-// The answer's status line and fields must arrive within one time-out after the request was sent, the
+// The answer's status line and fields must arrive within one time-out after the request arrived, the
 // whole answer within this many.
 constexpr ULONGLONG kWholeAnswerTimeouts = 4;
 
@@ -216,6 +217,42 @@ private:
     std::size_t free_ = 0;
 };
 
+// The TCP statistics of a request's connection (TCP_INFO_v0), which WinHTTP gives from Windows 10 on and
+// this toolchain declares only for builds that require it.
+struct TcpStatistics {
+    int state;
+    ULONG mss;
+    ULONG64 connectionTimeMs;
+    BOOLEAN timestampsEnabled;
+    ULONG rttUs;
+    ULONG minRttUs;
+    ULONG bytesInFlight;
+    ULONG cwnd;
+    ULONG sndWnd;
+    ULONG rcvWnd;
+    ULONG rcvBuf;
+    ULONG64 bytesOut;
+    ULONG64 bytesIn;
+    ULONG bytesReordered;
+    ULONG bytesRetrans;
+    ULONG fastRetrans;
+    ULONG dupAcksIn;
+    ULONG timeoutEpisodes;
+    UCHAR synRetrans;
+};
+static_assert(sizeof(TcpStatistics) == 88, "the layout of TCP_INFO_v0");
+constexpr DWORD kConnectionStatistics = 141;  // WINHTTP_OPTION_CONNECTION_STATS_V0
+
+// Bytes of the request's connection sent and not yet acknowledged; -1 where WinHTTP does not say (before
+// Windows 10, and Wine's).
+long long Unacknowledged(HINTERNET request) {
+    TcpStatistics statistics{};
+    DWORD size = sizeof statistics;
+    if (!WinHttpQueryOption(request, kConnectionStatistics, &statistics, &size) || size < sizeof statistics)
+        return -1;
+    return statistics.bytesInFlight;
+}
+
 constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
                                  WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 
@@ -236,10 +273,16 @@ struct ClientConnection::Impl {
     HINTERNET request = nullptr;
     SharedOutcome outcome;  // of `request`
 
-    ULONGLONG sentAt = 0;  // when the last request was sent completely
+    ULONGLONG sentAt = 0;     // when the last request was sent completely
+    ULONGLONG arrivedAt = 0;  // when it counts as arrived; the answer's bounds count from here
     bool bodyDone = false;
     UInt64 bodyRead = 0;
     std::unique_ptr<Encoding::BodyIBinaryChannel> body;
+    std::unique_ptr<Encoding::BodyOBinaryChannel> requestBody;
+    Detail::StreamedBody streamed;
+    MessageHeader::Method::Id method = MessageHeader::Method::Get;  // of the request being sent
+    UInt64 sentCount = 0;
+    UInt64 receivedCount = 0;
 
     ~Impl() { Release(); }
 
@@ -301,6 +344,11 @@ struct ClientConnection::Impl {
     }
 
     void OpenRequest(const Request& request, std::string* head);
+    // Opens the request and sends its head, announcing `total` body bytes.
+    void StartRequest(const Request& request, DWORD total);
+    void WriteAll(const char* data, USize length);
+    void Sent();
+    ULONGLONG AwaitArrival();
     void CloseRequest();
     void Release();
 };
@@ -329,13 +377,93 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
     WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
     ApplyTimeouts();
 
+    // WinHTTP writes the length the request announces (a streamed body's declared one) after Host itself.
     std::string fields;
-    for (const auto& field : Detail::MessageAccess::Fields(message.GetRequestHeaderFieldCollection()))
-        fields.append(field.first).append(": ").append(field.second).append("\r\n");
+    for (const auto& field : Detail::MessageAccess::Fields(message.GetRequestHeaderFieldCollection())) {
+        if (_stricmp(field.first.c_str(), "Content-Length") != 0)
+            fields.append(field.first).append(": ").append(field.second).append("\r\n");
+    }
     if (!fields.empty() && !WinHttpAddRequestHeaders(request, Units(fields).c_str(), static_cast<DWORD>(-1L),
                                                      WINHTTP_ADDREQ_FLAG_ADD))
         Broke(Kind::Send, "cannot add the header fields of the request: " + WinHttpError(GetLastError()));
     *head = fields;
+}
+
+void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
+    std::string fields;
+    OpenRequest(message, &fields);
+    // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
+    // at most the time-out inside WinHTTP.
+    HINTERNET handle = request;
+    Run(
+        [handle, total] {
+            return WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                      total, 0);
+        },
+        timeout == 0 ? INFINITE : 3 * timeout, Kind::Send, "sending the request to " + hostText,
+        /*replyBound=*/total == 0);
+    if (!counted) {
+        Detail::CountConnection();
+        Detail::CountHandshake();
+        counted = true;
+    }
+    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
+    // took: the counts hold the fields given here and the body.
+    Detail::CountBytesSent(fields.size());
+    sentCount += fields.size();
+    method = message.GetMethod();
+    state = State::Sending;
+}
+
+void ClientConnection::Impl::WriteAll(const char* data, USize length) {
+    const std::string to = "sending the request to " + hostText;
+    HINTERNET handle = request;
+    for (DWORD written = 0; written < length;) {
+        const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
+        const char* from = data + written;
+        Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, Limit(0),
+            Kind::Send, to);
+        if (outcome->bytes == 0)
+            Broke(Kind::Send, to + ": the connection took no more bytes");
+        written += outcome->bytes;
+        sentCount += outcome->bytes;
+        Detail::CountBytesSent(outcome->bytes);
+    }
+}
+
+void ClientConnection::Impl::Sent() {
+    Detail::CountRequest();
+    const bool bodyless = streamed.written == 0;
+    sentAt = bodyless && WaitForSingleObject(outcome->sent, 0) == WAIT_OBJECT_0 ? outcome->sentAt
+                                                                                : GetTickCount64();
+    bodyDone = method == MessageHeader::Method::Head;
+    bodyRead = 0;
+    state = State::Sent;
+}
+
+// Where the system tells how much of the request the server has not acknowledged, the wait goes on while
+// that goes down (see Detail::AwaitWhileLeaving); elsewhere the request counts as arrived when it was sent.
+ULONGLONG ClientConnection::Impl::AwaitArrival() {
+    const ULONGLONG start = GetTickCount64();
+    HINTERNET handle = request;
+    std::optional<UInt64> arrived;
+    try {
+        arrived = Detail::AwaitWhileLeaving(
+            timeout, [handle] { return Unacknowledged(handle); },
+            [](int wait) {
+                Sleep(static_cast<DWORD>(wait));
+                return false;
+            },
+            [this](long long left) {
+                return "the last " + std::to_string(left) + " bytes of the request to " + hostText +
+                       " were not taken for " + std::to_string(timeout) + " ms";
+            });
+    } catch (const Exception&) {
+        state = State::Broken;
+        CloseRequest();
+        throw;
+    }
+    return arrived ? start + *arrived : sentAt;
 }
 
 void ClientConnection::Impl::CloseRequest() {
@@ -367,6 +495,7 @@ ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
     impl->host = Platform::Widen(impl->hostText);
     impl->port = uri.GetPort();
     impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
+    impl->requestBody.reset(new Encoding::BodyOBinaryChannel(*this));
     impl_ = impl.release();
 }
 
@@ -406,60 +535,74 @@ bool ClientConnection::IsConnected() const {
 }
 
 void ClientConnection::FinishSend() {
-    Detail::CheckFinishSend(impl_->state);
+    Impl& c = *impl_;
+    if (c.state != State::Sending) {
+        Detail::CheckFinishSend(c.state);
+        return;
+    }
+    c.streamed.CheckEnd(c.state);
+    c.streamed.ended = true;
+    c.Sent();
 }
 
 void ClientConnection::Send(const Request& request, const char* body, USize length) {
     Detail::CheckSend(impl_->state, request, body, length);
     Impl& c = *impl_;
-    std::string head;
-    c.OpenRequest(request, &head);
+    c.streamed = Detail::StreamedBody{length, 0, false};
+    c.StartRequest(request, length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0);
+    c.WriteAll(body, length);
+    c.streamed.written = length;
+    c.Sent();
+}
 
-    // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
-    // at most the time-out inside WinHTTP.
-    const std::string to = "sending the request to " + c.hostText;
-    const DWORD total = length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0;
-    HINTERNET handle = c.request;
-    c.Run(
-        [handle, total] {
-            return WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                      total, 0);
-        },
-        c.timeout == 0 ? INFINITE : 3 * c.timeout, Kind::Send, to, /*replyBound=*/total == 0);
-    if (!c.counted) {
-        Detail::CountConnection();
-        Detail::CountHandshake();
-        c.counted = true;
-    }
-    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
-    // took: the count holds the fields given here and the body.
-    Detail::CountBytesSent(head.size());
-    for (DWORD written = 0; written < length;) {
-        const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
-        const char* from = body + written;
-        c.Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, c.Limit(0),
-              Kind::Send, to);
-        if (c.outcome->bytes == 0)
-            c.Broke(Kind::Send, to + ": the connection took no more bytes");
-        written += c.outcome->bytes;
-        Detail::CountBytesSent(c.outcome->bytes);
-    }
-    Detail::CountRequest();
-    c.sentAt = length == 0 && WaitForSingleObject(c.outcome->sent, 0) == WAIT_OBJECT_0 ? c.outcome->sentAt
-                                                                                       : GetTickCount64();
-    c.bodyDone = request.GetMethod() == MessageHeader::Method::Head;
-    c.bodyRead = 0;
-    c.state = State::Sent;
+// WinHTTP sends the head at once. A body without a declared length would need WinHTTP's chunked mode, in
+// which the caller writes the chunk framing itself; nothing needs it, so this client asks for the length.
+Encoding::BodyOBinaryChannel& ClientConnection::BeginSend(Request& request) {
+    Impl& c = *impl_;
+    const std::optional<UInt64> declared = Detail::CheckBeginSend(c.state, request);
+    Detail::Require(declared.has_value() && *declared <= 0xFFFFFFFFull, "BeginSend",
+                    "a streamed body needs the request's Content-Length (up to 4 GiB) on this system");
+    c.streamed = Detail::StreamedBody{declared, 0, false};
+    c.StartRequest(request, static_cast<DWORD>(*declared));
+    return *c.requestBody;
+}
+
+void ClientConnection::WriteBody(const char* source, USize count) {
+    Impl& c = *impl_;
+    c.streamed.CheckWrite(c.state, source, count);
+    c.WriteAll(source, count);
+    c.streamed.written += count;
+}
+
+void ClientConnection::FlushBody() {
+    Impl& c = *impl_;
+    c.streamed.CheckWrite(c.state, nullptr, 0);  // WinHTTP holds nothing back
+}
+
+void ClientConnection::Abort() {
+    // Closing the handles closes the socket; nothing the system still holds is sent on.
+    impl_->Release();
+    impl_->state = State::Closed;
+}
+
+UInt64 ClientConnection::GetSentDataCount() const {
+    return impl_->sentCount;
+}
+
+UInt64 ClientConnection::GetReceivedDataCount() const {
+    return impl_->receivedCount;
 }
 
 Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response) {
     Detail::Require(impl_->state == State::Sent, "BeginReceive", "no request was sent");
     Impl& c = *impl_;
-    // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the send.
+    // Interim answers are WinHTTP's to skip; the wait for the final one ends one time-out after the request
+    // arrived.
     const std::string from = "reading the response header from " + c.hostText;
+    c.arrivedAt = c.AwaitArrival();
     HINTERNET handle = c.request;
     c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); },
-          c.Limit(c.sentAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
+          c.Limit(c.arrivedAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
 
     DWORD status = 0;
     DWORD size = sizeof status;
@@ -480,6 +623,7 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     };
     Detail::MessageAccess::Reset(response, status, query(WINHTTP_QUERY_STATUS_TEXT));
     const std::string raw = query(WINHTTP_QUERY_RAW_HEADERS_CRLF);
+    c.receivedCount += raw.size();
     // The status line, then one field per line, then an empty line.
     std::size_t at = raw.find("\r\n");
     while (at != std::string::npos) {
@@ -516,7 +660,7 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     Impl& c = *impl_;
     if (count == 0 || c.bodyDone)
         return 0;
-    const ULONGLONG deadline = c.timeout == 0 ? 0 : c.sentAt + kWholeAnswerTimeouts * c.timeout;
+    const ULONGLONG deadline = c.timeout == 0 ? 0 : c.arrivedAt + kWholeAnswerTimeouts * c.timeout;
     // Only what has arrived is read, so that no read waits for more than one piece of the body. The
     // buffer is the outcome's, which a read abandoned on a time-out keeps alive while it may still write.
     HINTERNET handle = c.request;
@@ -539,6 +683,7 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     }
     std::memcpy(destination, c.outcome->buffer.data(), arrived);
     c.bodyRead += arrived;
+    c.receivedCount += arrived;
     if (c.bodyRead > MaxBodySize)
         c.Broke(Kind::BodyTooLarge,
                 "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");

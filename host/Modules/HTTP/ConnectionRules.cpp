@@ -1,6 +1,10 @@
 // The platform-independent rules of a client connection.
 #include "ConnectionRules.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <initializer_list>
+
 #include "UniString.hpp"
 
 namespace HTTP::Detail {
@@ -15,23 +19,102 @@ void Require(bool allowed, const char* call, const char* why) {
 }
 
 bool IsOpen(ConnectionState state) {
-    return state == ConnectionState::Ready || state == ConnectionState::Sent ||
-           state == ConnectionState::Receiving || state == ConnectionState::Spent;
+    return state == ConnectionState::Ready || state == ConnectionState::Sending ||
+           state == ConnectionState::Sent || state == ConnectionState::Receiving ||
+           state == ConnectionState::Spent;
 }
 
 void CheckFinishSend(ConnectionState state) {
-    Require(state == ConnectionState::Ready || state == ConnectionState::Sent, "FinishSend",
-            "the connection is not sending a request");
+    Require(state == ConnectionState::Ready || state == ConnectionState::Sending ||
+                state == ConnectionState::Sent,
+            "FinishSend", "the connection is not sending a request");
 }
 
-void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length) {
-    Require(state == ConnectionState::Ready, "Send",
+namespace {
+
+void CheckReady(ConnectionState state, const char* call) {
+    Require(state == ConnectionState::Ready, call,
             state == ConnectionState::Spent ? "the connection cannot carry another request"
                                             : "the connection is not ready for a request");
-    Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
-    for (const char* own : {"Host", "Content-Length", "Transfer-Encoding"}) {
-        Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(own)), "Send",
+}
+
+void CheckOwnFields(const Client::Request& request, const char* call,
+                    std::initializer_list<const char*> own) {
+    for (const char* name : own) {
+        Require(!request.GetRequestHeaderFieldCollection().Contains(GS::UniString(name)), call,
                 "the request names a header field the connection writes itself");
+    }
+}
+
+}  // namespace
+
+void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length) {
+    CheckReady(state, "Send");
+    Require(body != nullptr || length == 0, "Send", "no body bytes for a non-zero length");
+    CheckOwnFields(request, "Send", {"Host", "Content-Length", "Transfer-Encoding"});
+}
+
+std::optional<UInt64> CheckBeginSend(ConnectionState state, const Client::Request& request) {
+    CheckReady(state, "BeginSend");
+    CheckOwnFields(request, "BeginSend", {"Host", "Transfer-Encoding"});
+    GS::UniString value;
+    if (!request.GetRequestHeaderFieldCollection().Get(GS::UniString("Content-Length"), value)) {
+        Require(request.GetVersion() == MessageHeader::HTTPVersion::Version11, "BeginSend",
+                "an HTTP/1.0 request needs a Content-Length for a streamed body");
+        return std::nullopt;
+    }
+    const auto text = value.ToCStr(0, MaxUSize, CC_UTF8);
+    const std::string digits(text.Get(), text.GetLength());
+    const bool decimal =
+        !digits.empty() && digits.size() <= 19 && digits.find_first_not_of("0123456789") == std::string::npos;
+    Require(decimal, "BeginSend", "the request's Content-Length is not a decimal length");
+    return std::stoull(digits);
+}
+
+void StreamedBody::CheckWrite(ConnectionState state, const char* source, USize count) const {
+    Require(state == ConnectionState::Sending && !ended, "body channel Write",
+            "no request body is being sent");
+    Require(source != nullptr || count == 0, "body channel Write", "no bytes for a non-zero count");
+    Require(!declared || count <= *declared - written, "body channel Write",
+            "more bytes than the request's Content-Length");
+}
+
+void StreamedBody::CheckEnd(ConnectionState state) const {
+    Require(state == ConnectionState::Sending, "FinishSend", "no request body is being sent");
+    Require(!declared || written == *declared, "FinishSend",
+            "fewer bytes than the request's Content-Length were written");
+}
+
+std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long long()>& unacknowledged,
+                                        const std::function<bool(int)>& wait,
+                                        const std::function<std::string(long long)>& stalled) {
+    using Clock = std::chrono::steady_clock;
+    // The counts come 2 ms apart at first, then ever further up to 100 ms: a short request is acknowledged
+    // within a round trip, and its answer is read without a wait of its own.
+    constexpr UInt64 kCountEvery = 100;
+    UInt64 every = 2;
+    long long left = unacknowledged();
+    if (left <= 0)
+        return std::nullopt;
+    const Clock::time_point start = Clock::now();
+    const auto since = [](Clock::time_point then) {
+        return static_cast<UInt64>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count());
+    };
+    Clock::time_point progress = start;  // the last write, just before the call
+    for (;;) {
+        const UInt64 still = since(progress);
+        if (timeout != 0 && still >= timeout)
+            Fail(Exception::Kind::Timeout, stalled(left));
+        const bool over =
+            wait(static_cast<int>(timeout == 0 ? every : std::min<UInt64>(every, timeout - still)));
+        every = std::min(2 * every, kCountEvery);
+        const long long now = unacknowledged();
+        if (over || now <= 0)
+            return since(start);
+        if (now < left)
+            progress = Clock::now();
+        left = now;
     }
 }
 

@@ -3,6 +3,8 @@
 // library.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "Definitions.hpp"
@@ -12,7 +14,8 @@
 
 namespace HTTP::Detail {
 
-enum class ConnectionState { Fresh, Ready, Sent, Receiving, Spent, Broken, Closed };
+// Sending: between BeginSend and the end of the streamed body.
+enum class ConnectionState { Fresh, Ready, Sending, Sent, Receiving, Spent, Broken, Closed };
 
 [[noreturn]] void Fail(Exception::Kind kind, const std::string& message);
 // Throws HTTP::Exception (Usage) naming the connection's `call` and `why` unless `allowed`.
@@ -23,6 +26,32 @@ bool IsOpen(ConnectionState state);
 // The checks FinishSend and Send make before anything goes out; each throws HTTP::Exception (Usage).
 void CheckFinishSend(ConnectionState state);
 void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length);
+// The checks BeginSend makes (HTTP::Exception, Usage); returns the length the request's Content-Length
+// field names, or nothing when the body is to go in chunks.
+std::optional<UInt64> CheckBeginSend(ConnectionState state, const Client::Request& request);
+
+// The body of a request being streamed: its declared length, if any, and what was written of it.
+struct StreamedBody {
+    std::optional<UInt64> declared;
+    UInt64 written = 0;
+    bool ended = false;
+
+    // Throw HTTP::Exception (Usage), with nothing sent, for a write outside a body being sent, a write past
+    // the declared length, or an end before the declared length was written.
+    void CheckWrite(ConnectionState state, const char* source, USize count) const;
+    void CheckEnd(ConnectionState state) const;
+};
+
+// A wait on a connection while bytes of a request are still on their way to the server, as the system
+// tells: `unacknowledged()` gives the bytes written that the server has not acknowledged (negative when the
+// system cannot say), and `wait(ms)` waits at most that long and says whether what is awaited happened.
+// Goes on as long as the count goes down, at most `timeout` ms (0: no bound) without it going down, until
+// `wait` says so or the count reaches zero. Returns how many ms after the call it ended; nothing when the
+// count was zero or unknown at the call. Throws HTTP::Exception (Timeout) with `stalled(count)` as its
+// message for a count that stops going down.
+std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long long()>& unacknowledged,
+                                        const std::function<bool(int)>& wait,
+                                        const std::function<std::string(long long)>& stalled);
 
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.

@@ -3,6 +3,8 @@
 #include "TlsTestServer.hpp"
 
 #include <openssl/ssl.h>
+
+#include <algorithm>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/ssl/stream.hpp>
@@ -15,6 +17,8 @@ namespace ssl = net::ssl;
 using tcp = net::ip::tcp;
 
 namespace {
+
+constexpr int kSlowReaderBuffer = 64 * 1024;
 
 // The request's Content-Length, 0 when it has none.
 std::size_t ContentLength(const std::string& head) {
@@ -53,6 +57,9 @@ std::uint16_t TlsTestServer::Port() const {
 }
 
 void TlsTestServer::SetBehaviour(Behaviour behaviour) {
+    // A slow reader with the system's large buffers would still take a request at once.
+    if (behaviour.readEvery.count() > 0)
+        acceptor_.set_option(net::socket_base::receive_buffer_size(kSlowReaderBuffer));
     std::lock_guard<std::mutex> lock(mutex_);
     behaviour_ = std::move(behaviour);
 }
@@ -75,6 +82,11 @@ int TlsTestServer::Connections() const {
 int TlsTestServer::Handshakes() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return handshakes_;
+}
+
+std::chrono::steady_clock::time_point TlsTestServer::LastByteAt() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastByteAt_;
 }
 
 void TlsTestServer::Run() {
@@ -143,14 +155,21 @@ void TlsTestServer::Serve(tcp::socket socket) {
     std::size_t wanted = std::string::npos;
     char piece[64 * 1024];
     while (request.size() < wanted) {
-        const std::size_t got = stream.read_some(net::buffer(piece), error);
+        if (request.size() >= behaviour.readLimit)
+            return StallUntilStopped();
+        const std::size_t size =
+            std::min({sizeof piece, behaviour.readSize, behaviour.readLimit - request.size()});
+        const std::size_t got = stream.read_some(net::buffer(piece, size), error);
         if (error)
             return;
         request.append(piece, got);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             received_.append(piece, got);
+            lastByteAt_ = std::chrono::steady_clock::now();
         }
+        if (behaviour.readEvery.count() > 0 && !PauseUnlessStopped(behaviour.readEvery))
+            return;
         if (headEnd == std::string::npos && (headEnd = request.find("\r\n\r\n")) != std::string::npos)
             wanted = headEnd + 4 + ContentLength(request.substr(0, headEnd + 2));
     }

@@ -24,6 +24,11 @@ struct Behaviour {
     bool stallHandshake = false;
     // Complete the handshake, then read nothing more.
     bool stallReading = false;
+    // Read the request slowly: at most `readSize` bytes, then a pause of `readEvery` (none by default; with
+    // one, the server's socket buffer is small); after `readLimit` bytes, nothing more.
+    std::size_t readSize = 64 * 1024;
+    std::chrono::milliseconds readEvery{0};
+    std::size_t readLimit = std::string::npos;
     // The raw answer written once the whole request (header and Content-Length body) has arrived.
     std::string response;
     // How many bytes of `response` are written; all of them by default.
@@ -54,6 +59,8 @@ public:
     std::string ReceivedBytes() const;
     int Connections() const;
     int Handshakes() const;
+    // When the last byte of a request arrived.
+    std::chrono::steady_clock::time_point LastByteAt() const;
 
 private:
     void Run();
@@ -77,6 +84,7 @@ private:
     std::string received_;
     int connections_ = 0;
     int handshakes_ = 0;
+    std::chrono::steady_clock::time_point lastByteAt_;
     std::thread thread_;
 };
 

@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
 
@@ -16,6 +22,7 @@
 #include "HTTPException.hpp"
 #include "IBinaryChannelUtilities.hpp"
 #include "IOBinProtocolXs.hpp"
+#include "Server.hpp"
 #include "TlsTestServer.hpp"
 #include "URI.hpp"
 
@@ -52,6 +59,20 @@ struct Outcome {
     GS::UniString text;
 };
 
+// The answer as the add-on reads it, and the close.
+Outcome ReceiveLikeTheAddOn(HTTP::Client::ClientConnection& connection) {
+    HTTP::Client::Response response;
+    HTTP::Encoding::BodyIBinaryChannel& channel = connection.BeginReceive(response);
+    GS::IChannelX input(channel, GS::GetNetworkByteOrderIProtocolX());
+    Outcome outcome;
+    outcome.status = response.GetStatusCode();
+    outcome.text = GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(
+        input, GS::IBinaryChannelUtilities::NotTerminated, false, false);
+    connection.FinishReceive();
+    connection.Close(false);
+    return outcome;
+}
+
 // The exchange the add-on makes, call for call.
 Outcome PostLikeTheAddOn(const std::string& body, UInt32 timeout = 8000) {
     IO::URI::URI uri(kOrigin);
@@ -74,6 +95,7 @@ Outcome PostLikeTheAddOn(const std::string& body, UInt32 timeout = 8000) {
     connection.FinishReceive();
     connection.Close(false);
     return outcome;
+    return ReceiveLikeTheAddOn(connection);
 }
 
 HTTP::Exception::Kind FailureOf(const std::string& body, UInt32 timeout = 8000) {
@@ -133,6 +155,212 @@ TEST_F(ConnectionTest, SendsTheRequestLineFieldsHostLengthAndExactBody) {
     EXPECT_EQ(1u, stats.connectionsOpened);
     EXPECT_EQ(1u, stats.requestsSent);
     EXPECT_EQ(server_.Requests()[0].size(), stats.bytesSent);
+}
+
+// A connected connection and a POST to the images path that declares `length` body bytes.
+struct StreamedPost {
+    HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+    HTTP::Client::Request request{HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                  HTTP::MessageHeader::HTTPVersion::Version11};
+
+    explicit StreamedPost(std::size_t length, UInt32 timeout = 8000) {
+        connection.SetTimeout(timeout);
+        connection.Connect();
+        request.GetRequestHeaderFieldCollection().Add(GS::UniString("Content-Length"),
+                                                      GS::UniString(std::to_string(length).c_str()));
+    }
+};
+
+// The export's upload, streamed in pieces with its length declared, the way a caller showing progress
+// sends it; `pieces` are the sizes of the writes after the first, which takes the rest.
+Outcome StreamLikeTheAddOn(const std::string& body, const std::vector<std::size_t>& pieces,
+                           UInt32 timeout = 8000) {
+    StreamedPost post(body.size(), timeout);
+    HTTP::Client::ClientConnection& connection = post.connection;
+    post.request.GetRequestHeaderFieldCollection().Add(GS::UniString("X-Api-Key"),
+                                                       GS::UniString(kLinkId, CC_Default));
+    HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(post.request);
+    std::size_t at = 0;
+    for (std::size_t piece : pieces) {
+        out.Write(body.data() + at, static_cast<USize>(piece));
+        at += piece;
+    }
+    out.Write(body.data() + at, static_cast<USize>(body.size() - at));
+    connection.FinishSend();
+    return ReceiveLikeTheAddOn(connection);
+}
+
+TEST_F(ConnectionTest, AStreamedBodyWithItsLengthPutsTheBytesOfSendOnTheWire) {
+    Answer(Respond("201 Created", "{\"id\":\"abc\"}"));
+    std::string body(300 * 1024 + 5, 'B');
+    for (std::size_t i = 0; i < body.size(); i += 997) body[i] = static_cast<char>('a' + i % 26);
+
+    EXPECT_EQ(201u, PostLikeTheAddOn(body).status);
+    EXPECT_EQ(201u, StreamLikeTheAddOn(body, {0, 1, 10, 20000, 64 * 1024, 3}).status);
+
+    ASSERT_EQ(2u, server_.Requests().size());
+    EXPECT_EQ(server_.Requests()[0].substr(0, 200), server_.Requests()[1].substr(0, 200));
+    EXPECT_TRUE(server_.Requests()[0] == server_.Requests()[1]) << "head and body byte for byte";
+}
+
+// The connection's own counts beside what the server received and sent.
+TEST_F(ConnectionTest, CountsTheBytesSentAndReceived) {
+    const std::string answer = Respond("201 Created", "{\"id\":\"abc\"}");
+    Answer(answer);
+    const std::string body(50000, 'c');
+    StreamedPost post(body.size());
+    HTTP::Client::ClientConnection& connection = post.connection;
+    HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(post.request);
+    out.Write(body.data(), 20000);
+    const UInt64 partway = connection.GetSentDataCount();
+    out.Write(body.data() + 20000, 30000);
+    out.Close();
+    connection.FinishSend();
+    HTTP::Client::Response response;
+    GS::IChannelX input(connection.BeginReceive(response), GS::GetNetworkByteOrderIProtocolX());
+    GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(input, GS::IBinaryChannelUtilities::NotTerminated, false,
+                                                     false);
+    connection.FinishReceive();
+
+    ASSERT_EQ(1u, server_.Requests().size());
+    const std::size_t head = server_.Requests()[0].size() - body.size();
+    EXPECT_EQ(head + 20000, partway);
+    EXPECT_EQ(server_.Requests()[0].size(), connection.GetSentDataCount());
+    EXPECT_EQ(answer.size(), connection.GetReceivedDataCount());
+    connection.Close(false);
+}
+
+TEST_F(ConnectionTest, AStreamedBodyHoldsToItsDeclaredLength) {
+    Answer(Respond("201 Created", "done"));
+    StreamedPost post(10);
+    HTTP::Client::ClientConnection& connection = post.connection;
+    HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(post.request);
+    out.Write("01234", 5);
+    EXPECT_THROW(out.Write("56789X", 6), HTTP::Exception) << "one byte past the length";
+    EXPECT_THROW(connection.FinishSend(), HTTP::Exception) << "five bytes short";
+    EXPECT_THROW(connection.BeginReceive(*std::make_unique<HTTP::Client::Response>()), HTTP::Exception);
+    out.Write("56789", 5);
+    connection.FinishSend();
+    EXPECT_THROW(out.Write("!", 1), HTTP::Exception) << "the body has ended";
+    HTTP::Client::Response response;
+    connection.BeginReceive(response);
+    EXPECT_EQ(201u, response.GetStatusCode());
+    connection.FinishReceive();
+    connection.Close(false);
+
+    ASSERT_EQ(1u, server_.Requests().size());
+    EXPECT_EQ("POST /api/v1/images HTTP/1.1\r\nHost: app.kavelo.io\r\nContent-Length: 10\r\n\r\n0123456789",
+              server_.Requests()[0]);
+}
+
+TEST(StreamedRequestUsage, RefusesFieldsTheConnectionWritesAndLengthsThatAreNotNumbers) {
+    HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+    const auto refused = [&](const char* name, const char* value,
+                             HTTP::MessageHeader::HTTPVersion::Id version) {
+        HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/", version);
+        if (name != nullptr)
+            request.GetRequestHeaderFieldCollection().Add(GS::UniString(name), GS::UniString(value));
+        try {
+            connection.BeginSend(request);
+        } catch (const HTTP::Exception& failure) {
+            return failure.GetKind() == HTTP::Exception::Kind::Usage;
+        }
+        return false;
+    };
+    const auto v11 = HTTP::MessageHeader::HTTPVersion::Version11;
+    EXPECT_TRUE(refused("Content-Length", "1", v11)) << "not connected";
+    EXPECT_TRUE(refused("Host", "elsewhere", v11));
+    EXPECT_TRUE(refused("Transfer-Encoding", "chunked", v11));
+    EXPECT_TRUE(refused("Content-Length", "12a", v11));
+    EXPECT_TRUE(refused("Content-Length", "-1", v11));
+    EXPECT_TRUE(refused(nullptr, nullptr, HTTP::MessageHeader::HTTPVersion::Version10));
+}
+
+TEST_F(ConnectionTest, AnAbortedUploadSendsNothingMoreAndEndsTheConnection) {
+    Answer(Respond("201 Created", "never read"));
+    const std::string body(4 * 1024 * 1024, 'x');
+    StreamedPost post(body.size());
+    HTTP::Client::ClientConnection& connection = post.connection;
+    HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(post.request);
+    out.Write(body.data(), 1024 * 1024);
+    const UInt64 sent = connection.GetSentDataCount();
+
+    connection.Abort();
+    EXPECT_FALSE(connection.IsConnected());
+    EXPECT_THROW(out.Write(body.data(), 1), HTTP::Exception);
+    EXPECT_THROW(connection.FinishSend(), HTTP::Exception);
+    connection.Close(false);
+    EXPECT_EQ(sent, connection.GetSentDataCount());
+
+    // The server, serving one connection at a time, answers the next one only after the first ended
+    // without the rest of its request.
+    EXPECT_EQ(201u, PostLikeTheAddOn("{}").status);
+    ASSERT_EQ(1u, server_.Requests().size());
+    EXPECT_LE(server_.ReceivedBytes().size() - server_.Requests()[0].size(), sent);
+}
+
+// An upload timed from the client's side: its status, or the kind of its failure, and when its last byte
+// was handed to the system.
+struct TimedUpload {
+    UInt32 status = 0;
+    std::optional<HTTP::Exception::Kind> failure;
+    std::string message;
+    std::chrono::steady_clock::time_point lastWrite;
+    std::chrono::steady_clock::time_point end;
+};
+
+TimedUpload UploadTimed(const std::string& body, UInt32 timeout) {
+    TimedUpload upload;
+    try {
+        HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+        connection.SetTimeout(timeout);
+        connection.Connect();
+        HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                      HTTP::MessageHeader::HTTPVersion::Version11);
+        connection.Send(request, body.data(), static_cast<USize>(body.size()));
+        upload.lastWrite = std::chrono::steady_clock::now();
+        HTTP::Client::Response response;
+        connection.BeginReceive(response);
+        upload.status = response.GetStatusCode();
+        connection.FinishReceive();
+        connection.Close(false);
+    } catch (const HTTP::Exception& failure) {
+        upload.failure = failure.GetKind();
+        upload.message = failure.what();
+    }
+    upload.end = std::chrono::steady_clock::now();
+    return upload;
+}
+
+// The server takes the request slowly, so that much of it is still in the client's socket when the client
+// has written it all: the wait for the answer's head counts from the request's arrival.
+TEST_F(ConnectionTest, AnUploadStillOnItsWayAfterItsLastWriteIsAnswered) {
+    Behaviour behaviour;
+    behaviour.response = Respond("201 Created", "{}");
+    behaviour.readSize = 16 * 1024;
+    behaviour.readEvery = std::chrono::milliseconds(10);
+    server_.SetBehaviour(behaviour);
+
+    const TimedUpload upload = UploadTimed(std::string(3 * 1024 * 1024, 'u'), 300);
+
+    EXPECT_FALSE(upload.failure.has_value()) << upload.message;
+    EXPECT_EQ(201u, upload.status);
+    EXPECT_GT(server_.LastByteAt() - upload.lastWrite, std::chrono::milliseconds(300))
+        << "the request arrived whole within one time-out of its last write: nothing was tested";
+}
+
+TEST_F(ConnectionTest, AnUploadThatStopsOnItsWayTimesOutOneTimeOutAfterItsLastProgress) {
+    Behaviour behaviour;
+    behaviour.response = Respond("201 Created", "{}");
+    behaviour.readSize = 16 * 1024;
+    behaviour.readEvery = std::chrono::milliseconds(10);
+    behaviour.readLimit = 1024 * 1024;
+    server_.SetBehaviour(behaviour);
+
+    const TimedUpload upload = UploadTimed(std::string(3 * 1024 * 1024, 'u'), 300);
+
+    EXPECT_EQ(HTTP::Exception::Kind::Timeout, upload.failure);
+    EXPECT_LT(upload.end - server_.LastByteAt(), std::chrono::milliseconds(300 + 500));
 }
 
 TEST_F(ConnectionTest, SendsALargeBodyIntact) {
@@ -319,6 +547,89 @@ TEST_F(ConnectionTest, AnUntrustedAuthorityFailsBeforeAnyRequestByte) {
     EXPECT_EQ("", server_.ReceivedBytes());
     EXPECT_EQ(0, server_.Handshakes());
     EXPECT_EQ(0u, HTTP::Control::GetStats().bytesSent);
+}
+
+// Against the web application stand-in, whose floods send as much as the client takes.
+class FloodTest : public ::testing::Test {
+protected:
+    FloodTest() : server_(Options()) {
+        server_.Start();
+        server_.LinkAccount(kLinkId);
+        HTTP::Control::ClearRoutes();
+        HTTP::Control::ClearTrustAnchors();
+        HTTP::Control::AddTrustAnchorPem(server_.CaCertPem());
+        HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", server_.Port());
+    }
+    ~FloodTest() override {
+        server_.Stop();
+        HTTP::Control::ClearRoutes();
+        HTTP::Control::ClearTrustAnchors();
+        std::filesystem::remove_all(dataDir_);
+    }
+
+    webapp::ServerOptions Options() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kavelo-flood-XXXXXX").string();
+        dataDir_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+        webapp::ServerOptions options;
+        options.dataDir = dataDir_;
+        return options;
+    }
+
+    // Far more than any socket buffers hold, so that a client reading it all would be seen.
+    static constexpr std::size_t kFlood = 64 * 1024 * 1024;
+    static constexpr std::uint64_t kSentBeforeFailure = 16 * 1024 * 1024;
+    std::string dataDir_;
+    webapp::Server server_;
+};
+
+TEST_F(FloodTest, AnEndlessChunkExtensionIsAMalformedAnswerReadOnlyToTheBufferLimit) {
+    server_.FloodNext({webapp::FloodAnswer::Where::ChunkExtension, kFlood});
+
+    EXPECT_EQ(HTTP::Exception::Kind::Protocol, FailureOf("{}"));
+    EXPECT_LT(server_.FloodedBytes(), kSentBeforeFailure) << "the client read on past its buffer";
+}
+
+TEST_F(FloodTest, AnEndlessTrailerIsAMalformedAnswerReadOnlyToTheBufferLimit) {
+    server_.FloodNext({webapp::FloodAnswer::Where::Trailer, kFlood});
+
+    EXPECT_EQ(HTTP::Exception::Kind::Protocol, FailureOf("{}"));
+    EXPECT_LT(server_.FloodedBytes(), kSentBeforeFailure) << "the client read on past its buffer";
+}
+
+TEST_F(FloodTest, AStreamedBodyWithoutALengthGoesInChunksOnePerWrite) {
+    const std::string body = "{\"image\":\"data:image/jpeg;base64,\",\"name\":\"n\",\"source\":\"s\"}";
+    HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+    connection.SetTimeout(8000);
+    connection.Connect();
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    request.GetRequestHeaderFieldCollection().Add(GS::UniString("X-Api-Key"), GS::UniString(kLinkId));
+    HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(request);
+    out.Write(body.data(), 10);
+    out.Write(body.data(), 0);
+    out.Flush();
+    out.Write(body.data() + 10, static_cast<USize>(body.size() - 10));
+    connection.FinishSend();
+    HTTP::Client::Response response;
+    connection.BeginReceive(response);
+    connection.FinishReceive();
+    connection.Close(false);
+
+    const std::vector<webapp::RecordedRequest> requests = server_.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(body, requests[0].body);
+    EXPECT_EQ((webapp::HeaderFields{
+                  {"X-Api-Key", kLinkId}, {"Host", "app.kavelo.io"}, {"Transfer-Encoding", "chunked"}}),
+              requests[0].headers);
+    const std::string rest = body.substr(10);
+    char restSize[16];
+    std::snprintf(restSize, sizeof restSize, "%zx", rest.size());
+    const std::string wire = "POST /api/v1/images HTTP/1.1\r\nX-Api-Key: " + std::string(kLinkId) +
+                             "\r\nHost: app.kavelo.io\r\nTransfer-Encoding: chunked\r\n\r\n"
+                             "a\r\n" +
+                             body.substr(0, 10) + "\r\n" + restSize + "\r\n" + rest + "\r\n0\r\n\r\n";
+    EXPECT_EQ(wire.size(), connection.GetSentDataCount())
+        << "a chunk per non-empty write, then the last chunk";
 }
 
 class WrongNameTest : public ConnectionTest {

@@ -5,16 +5,22 @@
 #include "HTTP/Client/Request.hpp"
 #include "HTTP/Client/Response.hpp"
 #include "HTTP/Encoding/BodyIBinaryChannel.hpp"
+#include "HTTP/Encoding/BodyOBinaryChannel.hpp"
 #include "URI.hpp"
 
 namespace HTTP::Client {
 
-// Every call that waits (Connect, Send, BeginReceive, reads of the body channel, an orderly Close) waits
+// Every call that waits (Connect, Send, the body channels, FinishSend, BeginReceive, an orderly Close) waits
 // at most the time-out for each step: name resolution, the TCP connection, the TLS handshake, each write
-// and each read. The answer has two bounds besides, counted from the moment the request was written:
-// its status line and header fields must arrive within one time-out, interim 1xx answers included, and
-// the whole answer within four. Failures throw HTTP::Exception (Timeout for any of these); after one,
-// the connection only accepts Close. A time-out of 0 removes every bound.
+// and each read. A request counts as arrived once the server has taken all of it: while its last bytes
+// are still on their way (the socket holds bytes the server has not acknowledged), BeginReceive waits as
+// long as they keep leaving, each wait for more of them to go at most the time-out (a longer one is a
+// stall, and a Timeout). The answer has two bounds besides, counted from the request's arrival: its
+// status line and header fields must arrive within one time-out, interim 1xx answers included, and the
+// whole answer within four. Where the system cannot tell what the server has taken (Windows), the request
+// counts as arrived when its last byte was handed to the system. Failures throw HTTP::Exception (Timeout
+// for any of these); after one, the connection only accepts Abort and Close. A time-out of 0 removes
+// every bound.
 //
 // The server's certificate chain must verify against the system's trust store or an anchor added through
 // HTTP::Control, and must name the URI's host; otherwise Connect throws and nothing of a request is sent.
@@ -42,14 +48,37 @@ public:
     void Connect();
     bool IsConnected() const;
 
-    // Send writes the whole request before it returns, so nothing is ever left for FinishSend to flush; it
-    // only checks that the connection can carry a request, and is accepted before Send as well as after.
+    // Ends a body streamed since BeginSend (as the body channel's Close does): sends what is held back and,
+    // for a chunked body, the last chunk. Throws HTTP::Exception (Usage), with nothing sent, when fewer bytes
+    // than the request's Content-Length were written. Send writes the whole request before it returns, so
+    // after Send (and before any request) FinishSend only checks that the connection can carry one.
     void FinishSend();
     // Writes the request line, the request's header fields, Host, Content-Length (when there is a body or
     // the method carries one) and `length` bytes of `body`. Throws when the connection is not ready for a
     // request (not connected, a response still being received, or the last one not read to its end), when
-    // the request names Host, Content-Length or Transfer-Encoding itself, or when writing fails.
+    // the request names Host, Content-Length or Transfer-Encoding itself (the length is `length`), or when
+    // writing fails.
     void Send(const Request& request, const char* body, USize length);
+    // Starts a request whose body the caller writes through the returned channel, then ends with
+    // FinishSend. The head is the one Send writes: request line, the request's fields, Host, then the
+    // length. With a Content-Length field in the request, the body goes with that length, the field being
+    // written in that place, and the connection's bytes are exactly those of Send with the same body;
+    // without one it goes in chunks (HTTP/1.1 only), one per Write; on Windows the field is required. The
+    // head goes out with the first bytes of the body (or on Flush; WinHTTP sends it at once, connecting
+    // first). Throws HTTP::Exception (Usage) when the connection is not ready for a request, the request
+    // names Host or Transfer-Encoding, or its Content-Length is missing where required or not a decimal
+    // number; on Windows also what Send throws for connecting.
+    Encoding::BodyOBinaryChannel& BeginSend(Request& request);
+    // Breaks off the exchange at once, in whatever state: nothing more is sent, the connection is dropped
+    // without a TLS goodbye, and only Close (which then does nothing) is accepted.
+    void Abort();
+
+    // The bytes of requests sent and of responses received on this connection so far: heads, bodies and
+    // chunk framing, as HTTP bytes (before TLS). A request's bytes count once they are handed to the system.
+    // WinHTTP writes the head and decodes the answer's framing itself; there the sent count holds the
+    // request's fields and body, and the received count the answer's head and decoded body.
+    UInt64 GetSentDataCount() const;
+    UInt64 GetReceivedDataCount() const;
 
     // Reads the response's status line and header fields into `response` and returns the channel of its
     // body. Throws when no request was sent, on a time-out, a broken connection, a malformed header, or a
@@ -60,12 +89,16 @@ public:
     void FinishReceive();
 
     // Closes the connection. With `force` false a TLS close_notify is sent first (its failure is ignored:
-    // the exchange is over); with true the socket is dropped. Closing a closed connection does nothing.
+    // the exchange is over); with true the socket is dropped. Closing a closed or aborted connection does
+    // nothing.
     void Close(bool force);
 
 private:
     friend class Encoding::BodyIBinaryChannel;
+    friend class Encoding::BodyOBinaryChannel;
     USize ReadBody(char* destination, USize count);
+    void WriteBody(const char* source, USize count);
+    void FlushBody();
 
     struct Impl;
     Impl* impl_;

@@ -1,0 +1,77 @@
+// The wait for a request still on its way to the server, on counts the test makes up: it goes on while
+// the count of unacknowledged bytes goes down, ends when it reaches zero or the awaited event comes, and
+// fails one time-out after the count last went down.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "ConnectionRules.hpp"
+#include "HTTPException.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Sleeps for each wait and never reports the awaited event.
+bool Sleep(int wait) {
+    std::this_thread::sleep_for(milliseconds(wait));
+    return false;
+}
+
+std::string Stalled(long long left) {
+    return std::to_string(left) + " left";
+}
+
+// Bytes that leave at 10 a millisecond from the start until `until` ms, and then no more.
+std::function<long long()> Leaving(long long bytes, long long until) {
+    const Clock::time_point start = Clock::now();
+    return [=] {
+        const long long ms = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+        return std::max(0LL, bytes - 10 * std::min(ms, until));
+    };
+}
+
+TEST(AwaitWhileLeaving, GoesOnPastTheTimeOutWhileBytesKeepLeaving) {
+    const std::optional<UInt64> waited =
+        HTTP::Detail::AwaitWhileLeaving(100, Leaving(5000, 1000), Sleep, Stalled);
+
+    ASSERT_TRUE(waited.has_value());
+    EXPECT_GE(*waited, 450u) << "half a second of leaving bytes, a time-out of 100 ms";
+}
+
+TEST(AwaitWhileLeaving, FailsOneTimeOutAfterTheCountLastWentDown) {
+    const Clock::time_point start = Clock::now();
+    try {
+        HTTP::Detail::AwaitWhileLeaving(200, Leaving(5000, 300), Sleep, Stalled);
+        ADD_FAILURE() << "a count that stopped going down was waited on for good";
+    } catch (const HTTP::Exception& failure) {
+        EXPECT_EQ(HTTP::Exception::Kind::Timeout, failure.GetKind());
+        EXPECT_STREQ("2000 left", failure.what());
+    }
+    const auto took = Clock::now() - start;
+    EXPECT_GE(took, milliseconds(300 + 200)) << "the last progress came at 300 ms";
+    EXPECT_LT(took, milliseconds(300 + 200 + 400));
+}
+
+TEST(AwaitWhileLeaving, EndsWhenTheAwaitedEventComesOrTheSystemCannotSay) {
+    long long left = 5000;
+    const std::optional<UInt64> woke = HTTP::Detail::AwaitWhileLeaving(
+        10000, [&] { return left; }, [](int) { return true; }, Stalled);
+    ASSERT_TRUE(woke.has_value());
+    EXPECT_LT(*woke, 1000u);
+
+    EXPECT_FALSE(HTTP::Detail::AwaitWhileLeaving(
+                     100, [] { return -1LL; }, Sleep, Stalled)
+                     .has_value());
+    EXPECT_FALSE(HTTP::Detail::AwaitWhileLeaving(
+                     100, [] { return 0LL; }, Sleep, Stalled)
+                     .has_value());
+}
+
+}  // namespace
