@@ -91,6 +91,7 @@ GSErrCode ProcessWindow::SetValue(Int64 value) {
         return abi::APIERR_BADPARS;
     }
     value_ = value;
+    lastValueAt_ = Clock::now();
     const int percent = Percent();
     // The account shows the bar each time it passes another tenth of the way.
     if (percent / 10 > shownTenth_) {

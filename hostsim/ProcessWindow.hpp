@@ -38,6 +38,8 @@ public:
     bool Canceled() const { return canceled_; }
     // When 'CANC' first answered APIERR_CANCEL for the current or last window.
     std::optional<Clock::time_point> CancelReportedAt() const { return cancelReportedAt_; }
+    // When the bar last moved (the add-on's last piece handed on).
+    std::optional<Clock::time_point> LastValueAt() const { return lastValueAt_; }
 
 private:
     GSErrCode Open(const void* title, const Int32* phases);
@@ -60,6 +62,7 @@ private:
     int shownTenth_ = -1;
     bool canceled_ = false;
     std::optional<Clock::time_point> cancelReportedAt_;
+    std::optional<Clock::time_point> lastValueAt_;
 };
 
 }  // namespace hostsim
