@@ -1,4 +1,4 @@
-// ErrorName's table of host error names and ReportError.
+// ErrorName's table of host error names, ReportError and ReportNote.
 #include "ErrorReporting.hpp"
 
 #include "ACAPinc.h"
@@ -81,4 +81,9 @@ void ReportError(const char* text, GSErrCode code) {
         ACAPI_WriteReport(format, true, text, name);
     }
     GSSysBeep();
+}
+
+void ReportNote(const char* text) {
+    const GS::UniString format("%s", CC_Default);
+    ACAPI_WriteReport(format, false, text);
 }

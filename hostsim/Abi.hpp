@@ -13,6 +13,7 @@ namespace hostsim::abi {
 
 // Host error codes of the add-on API family.
 constexpr GSErrCode APIERR_GENERAL = static_cast<GSErrCode>(0x81060001u);
+constexpr GSErrCode APIERR_CANCEL = static_cast<GSErrCode>(0x81060003u);
 constexpr GSErrCode APIERR_BADPARS = static_cast<GSErrCode>(0x81060068u);
 constexpr GSErrCode APIERR_NOTSUPPORTED = static_cast<GSErrCode>(0x81060387u);
 
@@ -25,6 +26,13 @@ constexpr UInt32 FourCC(char a, char b, char c, char d) {
 }
 constexpr UInt32 kSelectorSpecialFolder = FourCC('G', 'S', 'P', 'F');
 constexpr UInt32 kSelectorSave = FourCC('S', 'A', 'V', 'E');
+// The process window's selectors (Interface slot).
+constexpr UInt32 kSelectorInitProcessWindow = FourCC('I', 'P', 'W', 'D');
+constexpr UInt32 kSelectorCloseProcessWindow = FourCC('C', 'P', 'W', 'D');
+constexpr UInt32 kSelectorNextProcessPhase = FourCC('S', 'P', 'R', 'P');
+constexpr UInt32 kSelectorSetProcessValue = FourCC('S', 'P', 'R', 'V');
+constexpr UInt32 kSelectorIncProcessValue = FourCC('I', 'P', 'R', 'V');
+constexpr UInt32 kSelectorIsProcessCanceled = FourCC('C', 'A', 'N', 'C');
 
 // Exports of the module.
 constexpr const char* kExportGetExportedFuncAddrs = "GetExportedFuncAddrs";
@@ -71,6 +79,7 @@ enum SlotOffset : std::size_t {
     kSlotUnregisterModelessWindow = 488,
     kSlotWriteReport = 536,
     kSlotEnvironment = 624,
+    kSlotInterface = 632,
     kSlotAutomate = 648,
 };
 

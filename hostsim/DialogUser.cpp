@@ -48,6 +48,11 @@ void DialogUser::UseTerminal(std::istream* in, std::ostream* out) {
 }
 
 DG::Control::Action DialogUser::NextAction(const DG::Control::DialogView& dialog) {
+    if (check_) {
+        const std::string problem = check_(Name(dialog));
+        if (!problem.empty())
+            problems_.push_back(problem);
+    }
     if (in_ != nullptr && out_ != nullptr)
         return FromTerminal(dialog);
     if (queue_.empty())

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ public:
 
     // Why dialogs had to be dismissed, oldest first.
     const std::vector<std::string>& Problems() const { return problems_; }
+    void AddProblem(const std::string& problem) { problems_.push_back(problem); }
+    // Asked with each dialog's name before it is answered: a non-empty answer is a problem of the host's
+    // (a dialog at a moment the host does not allow one).
+    void SetShowCheck(std::function<std::string(const std::string& dialog)> check) {
+        check_ = std::move(check);
+    }
 
     DG::Control::Action NextAction(const DG::Control::DialogView& dialog) override;
 
@@ -40,6 +47,7 @@ private:
     std::istream* in_ = nullptr;
     std::ostream* out_ = nullptr;
     std::vector<std::string> problems_;
+    std::function<std::string(const std::string&)> check_;
     int dismissAttempts_ = 0;
 };
 

@@ -53,6 +53,8 @@ std::string SlotName(std::size_t offset) {
             return "WriteReport (536)";
         case abi::kSlotEnvironment:
             return "Environment (624)";
+        case abi::kSlotInterface:
+            return "Interface (632)";
         case abi::kSlotAutomate:
             return "Automate (648)";
         default:
@@ -145,6 +147,11 @@ struct SlotServer {
         Host* host = Enter(abi::kSlotEnvironment, context, &early);
         return host != nullptr ? host->DoEnvironment(selector, p1, p2, p3) : early;
     }
+    static GSErrCode Interface(void* context, UInt32 selector, void* p1, void* p2, void* p3) {
+        GSErrCode early = NoError;
+        Host* host = Enter(abi::kSlotInterface, context, &early);
+        return host != nullptr ? host->DoInterface(selector, p1, p2, p3) : early;
+    }
     static GSErrCode Automate(void* context, UInt32 selector, void* p1, void* p2, void* p3) {
         GSErrCode early = NoError;
         Host* host = Enter(abi::kSlotAutomate, context, &early);
@@ -169,6 +176,8 @@ struct SlotServer {
                 return reinterpret_cast<const void*>(&WriteReport);
             case abi::kSlotEnvironment:
                 return reinterpret_cast<const void*>(&Environment);
+            case abi::kSlotInterface:
+                return reinterpret_cast<const void*>(&Interface);
             case abi::kSlotAutomate:
                 return reinterpret_cast<const void*>(&Automate);
             default:
@@ -187,6 +196,7 @@ constexpr std::size_t kServedSlots[] = {
     abi::kSlotUnregisterModelessWindow,
     abi::kSlotWriteReport,
     abi::kSlotEnvironment,
+    abi::kSlotInterface,
     abi::kSlotAutomate,
 };
 }  // namespace
@@ -195,7 +205,8 @@ Host::Host(Options options)
     : options_(std::move(options)),
       context_{kContextMagic, this},
       store_((std::filesystem::path(options_.dataDir) / "Preferences").string()),
-      browser_(options_.browser, options_.browserCommand, options_.log) {
+      browser_(options_.browser, options_.browserCommand, options_.log),
+      processWindow_([this](const std::string& line) { Note(line); }) {
     if (options_.dataDir.empty())
         throw std::invalid_argument("hostsim::Host needs a data directory");
     if (options_.windowWidth <= 0 || options_.windowHeight <= 0)
@@ -220,6 +231,10 @@ Host::Host(Options options)
     });
     Platform::Control::SetLauncher(
         [this](const Platform::Control::ShellRequest& request) { return browser_.Open(request); });
+    dialogUser_.SetShowCheck([this](const std::string& dialog) {
+        return processWindow_.IsOpen() ? dialog + " appeared while the process window was open"
+                                       : std::string();
+    });
     DG::Control::SetUserDriver(&dialogUser_);
 }
 
@@ -724,6 +739,8 @@ GSErrCode Host::DoWriteReport(const void* format, char alert, void* args) {
         Note("host: report not shown: " + error);
         return abi::APIERR_BADPARS;
     }
+    if (processWindow_.IsOpen())
+        dialogUser_.AddProblem("the report \"" + text + "\" appeared while the process window was open");
     reports_.push_back(Report{text, alert != 0});
     Note(std::string(alert != 0 ? "report (alert): " : "report: ") + text);
     return NoError;
@@ -771,6 +788,10 @@ GSErrCode Host::DoAutomate(UInt32 selector, void* p1, void* p2, void* /*p3*/) {
     Note("host: view saved to " + path + " (" + std::to_string(view.width) + "x" +
          std::to_string(view.height) + ", " + std::to_string(jpeg.size()) + " bytes)");
     return NoError;
+}
+
+GSErrCode Host::DoInterface(UInt32 selector, void* p1, void* p2, void* p3) {
+    return processWindow_.Serve(selector, p1, p2, p3);
 }
 
 }  // namespace hostsim

@@ -22,6 +22,7 @@
 #include "Menus.hpp"
 #include "ModuleImage.hpp"
 #include "PreferencesStore.hpp"
+#include "ProcessWindow.hpp"
 #include "RS.hpp"
 
 namespace hostsim {
@@ -161,6 +162,10 @@ public:
     // The folder of special-folder code 4.
     std::string ApplicationDataFolder() const;
 
+    // The process window (slot 632) and the person in front of it. A dialog or a report that appears
+    // while it is open is a problem (DialogProblems): the add-on must close it first.
+    ProcessWindow& Progress() { return processWindow_; }
+
     // The table's functions serve whenever this Host lives, loaded or not, so a test can call them
     // directly (SlotFunction in the tests); before any load the preferences key is 00000000-00000000.
     // Slot switches. Faults act at call time. ClearSlot empties the slot in the table the module gets at the
@@ -205,6 +210,7 @@ private:
     GSErrCode DoWriteReport(const void* format, char alert, void* args);
     GSErrCode DoEnvironment(UInt32 selector, void* p1, void* p2, void* p3);
     GSErrCode DoAutomate(UInt32 selector, void* p1, void* p2, void* p3);
+    GSErrCode DoInterface(UInt32 selector, void* p1, void* p2, void* p3);
 
     Options options_;
     ContextRecord context_;
@@ -214,6 +220,7 @@ private:
     PreferencesStore store_;
     BrowserLauncher browser_;
     DialogUser dialogUser_;
+    ProcessWindow processWindow_;
     std::array<unsigned char, abi::kDescriptorSize> descriptor_{};
     std::array<const void*, abi::kSlotCount> table_{};
     std::map<std::size_t, SlotFault> faults_;

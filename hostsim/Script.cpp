@@ -114,6 +114,7 @@ const std::map<std::string, Verb>& Verbs() {
         {"expect-prefs", {CommandKind::ExpectPrefs, Argument::Text}},
         {"fail-slot", {CommandKind::FailSlot, Argument::Text}},
         {"fail-allocation", {CommandKind::FailAllocation, Argument::Number}},
+        {"cancel-at", {CommandKind::CancelAt, Argument::Number}},
     };
     return verbs;
 }
@@ -170,6 +171,10 @@ bool Finish(const std::string& verb, const std::string& argument, Command* comma
     if (command->kind == CommandKind::ExpectPrefs && argument != "none" &&
         !ToInt(argument, &command->number)) {
         *error = "expect-prefs needs \"none\" or a size in bytes";
+        return false;
+    }
+    if (command->kind == CommandKind::CancelAt && (command->number < 0 || command->number > 100)) {
+        *error = "cancel-at needs a share of the bar from 0 to 100";
         return false;
     }
     return true;

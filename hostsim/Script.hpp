@@ -25,6 +25,8 @@
 //                               instead of doing its work, the next COUNT times (default 1; -1: always)
 //   fail-allocation N           the Nth memory-manager request from now on fails as the host's does: a
 //                               null for a nothrow request, std::bad_alloc from the module's operator new
+//   cancel-at PERCENT           the person presses the process window's Cancel once its bar reaches
+//                               PERCENT (0 to 100) in the next window
 //
 // Lines starting with '#' and blank lines are ignored. In a --commands list, commands are separated by
 // ';' and a ':' may stand for the first space ("menu:Export from current view; answer:1").
@@ -57,6 +59,7 @@ enum class CommandKind {
     ExpectPrefs,
     FailSlot,
     FailAllocation,
+    CancelAt,
 };
 
 enum class AnswerKind { Click, Close, Escape };

@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 
+#include "TerminalKey.hpp"
 #include "Text.hpp"
 
 namespace hostsim {
@@ -221,6 +222,11 @@ bool Session::Execute(const Command& command) {
         case CommandKind::FailAllocation:
             GS::Control::FailAllocations(1, command.number - 1);
             return true;
+        case CommandKind::CancelAt:
+            host_.Progress().CancelAt(command.number);
+            out_ << "queued: the person presses Cancel at " << command.number
+                 << "% of the next process window\n";
+            return true;
     }
     return false;
 }
@@ -230,6 +236,12 @@ void Session::Interactive(std::istream& in) {
             "command,"
             " \"help\", \"quit\".\n";
     ListMenus();
+    // While the add-on works with the process window open, Enter at the terminal cancels.
+    host_.Progress().SetKeyPoll(&TerminalKeyWaiting);
+    struct KeyPollCleared {
+        Host& host;
+        ~KeyPollCleared() { host.Progress().SetKeyPoll(nullptr); }
+    } keyPollCleared{host_};
     for (;;) {
         if (const auto window = host_.PaletteWindow())
             DG::Control::DrawPalette(window->guid, out_);
@@ -245,7 +257,8 @@ void Session::Interactive(std::istream& in) {
         if (line == "help") {
             out_ << "menu TEXT|ID, answer click N|close|esc, palette-message N, palette-visible, "
                     "palette-click N,\n"
-                    "palette-close, palette, menus, collect, browser, capture [PATH], expect-...\n"
+                    "palette-close, palette, menus, collect, browser, capture [PATH], cancel-at PERCENT, "
+                    "expect-...\n"
                     "fail-slot OFFSET CODE [COUNT], fail-allocation N\n";
             ListMenus();
             continue;

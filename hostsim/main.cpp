@@ -21,7 +21,7 @@ constexpr const char* kUsage =
     "               [--script FILE | --commands \"menu:Export from current view; answer:1; ...\"]\n"
     "               [--interactive] [--route HOST:PORT=ADDR:PORT]... [--trust CA.pem]...\n"
     "               [--browser confirm-login|chromium|xdg-open|none|COMMAND] [--screenshots DIR]\n"
-    "               [--hide-debug] [--no-release]\n";
+    "               [--hide-debug] [--no-release] [--empty-slot OFFSET]...\n";
 
 using Route = hostsim::BrowserRoute;
 
@@ -34,6 +34,7 @@ struct Arguments {
     bool release = true;
     std::vector<Route> routes;
     std::vector<std::string> trust;
+    std::vector<std::size_t> emptySlots;
 };
 
 bool SplitHostPort(const std::string& text, std::string* host, std::uint16_t* port) {
@@ -122,6 +123,16 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
         } else if (flag == "--screenshots") {
             if (!value(&args->options.screenshotDir))
                 return false;
+        } else if (flag == "--empty-slot") {
+            if (!value(&text))
+                return false;
+            char* end = nullptr;
+            const unsigned long offset = std::strtoul(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || offset % 8 != 0 || offset >= 5144) {
+                *error = "--empty-slot needs a slot's byte offset in the table, e.g. 632";
+                return false;
+            }
+            args->emptySlots.push_back(offset);
         } else if (flag == "--help" || flag == "-h") {
             std::cout << kUsage;
             std::exit(0);
@@ -219,6 +230,11 @@ int main(int argc, char** argv) {
     if (!host.Load(args.module, &error)) {
         std::cerr << "hostsim: " << error << "\n";
         return 1;
+    }
+    // A host without these services: the module gets a table whose slots there are empty.
+    for (std::size_t offset : args.emptySlots) {
+        host.ClearSlot(offset);
+        std::cout << "host: slot at byte offset " << offset << " left empty\n";
     }
     const GSErrCode started = host.Start();
     if (started != NoError)

@@ -97,7 +97,7 @@ if [ "$interactive" = 1 ]; then
 else
   # The full account (debug lines included) goes to a log; the readable part is shown here.
   "${hostsim[@]}" "${args[@]}" >"$data/hostsim.log" 2>&1 || status=$?
-  grep -E '^(menu: [^h]|dialog |  (buttons|user):|browser: (open|login)|host: (view saved|unloaded)|debug: ImageID|summary:|EXPECTATION FAILED|error:)' \
+  grep -E '^(menu: [^h]|dialog |process window: |  (buttons|user):|browser: (open|login)|host: (view saved|unloaded)|debug: ImageID|summary:|EXPECTATION FAILED|error:)' \
     "$data/hostsim.log" | sed -e 's/^/  /'
   echo "  (everything hostsim printed, debug lines included: $data/hostsim.log)"
 fi

@@ -33,6 +33,11 @@ void RequestLog::CountHandshake(bool completed) {
     }
 }
 
+void RequestLog::CountRequestBytes(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    counts_.requestBytes += bytes;
+}
+
 ConnectionCounts RequestLog::Connections() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return counts_;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ struct ConnectionCounts {
     std::size_t accepted = 0;             // TCP connections accepted
     std::size_t handshakesCompleted = 0;  // TLS handshakes that succeeded
     std::size_t handshakesFailed = 0;     // connections closed or refused before the handshake completed
+    std::uint64_t requestBytes = 0;       // bytes of requests read (heads and bodies), complete or not
 };
 
 // Safe to use from several threads.
@@ -33,6 +35,7 @@ public:
 
     void CountAccepted();
     void CountHandshake(bool completed);
+    void CountRequestBytes(std::size_t bytes);
     ConnectionCounts Connections() const;
 
 private:

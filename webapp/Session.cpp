@@ -68,7 +68,8 @@ void Session::ReadHeader() {
                             boost::beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
 }
 
-void Session::OnHeader(error_code ec, std::size_t) {
+void Session::OnHeader(error_code ec, std::size_t bytes) {
+    context_.log.CountRequestBytes(bytes);
     if (ec) {
         OnReadError(ec);
         return;
@@ -99,7 +100,9 @@ void Session::ReadBody() {
                      boost::beast::bind_front_handler(&Session::OnBody, shared_from_this()));
 }
 
-void Session::OnBody(error_code ec, std::size_t) {
+void Session::OnBody(error_code ec, std::size_t bytes) {
+    // Also the part of a body whose sender broke off.
+    context_.log.CountRequestBytes(bytes);
     if (ec) {
         OnReadError(ec);
         return;

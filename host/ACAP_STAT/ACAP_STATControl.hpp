@@ -33,6 +33,7 @@ constexpr std::size_t kRegisterModelessWindowSlot = 480;
 constexpr std::size_t kUnregisterModelessWindowSlot = 488;
 constexpr std::size_t kWriteReportSlot = 536;
 constexpr std::size_t kEnvironmentSlot = 624;
+constexpr std::size_t kInterfaceSlot = 632;
 constexpr std::size_t kAutomateSlot = 648;
 
 // Filled by SetImportedFuncAddrs; zero (every slot empty) at load.

@@ -16,6 +16,12 @@ constexpr UInt32 FourCharCode(const char (&code)[5]) {
 }
 constexpr UInt32 kSpecialFolderSelector = FourCharCode("GSPF");
 constexpr UInt32 kSaveSelector = FourCharCode("SAVE");
+constexpr UInt32 kInitProcessWindowSelector = FourCharCode("IPWD");
+constexpr UInt32 kCloseProcessWindowSelector = FourCharCode("CPWD");
+constexpr UInt32 kNextProcessPhaseSelector = FourCharCode("SPRP");
+constexpr UInt32 kSetProcessValueSelector = FourCharCode("SPRV");
+constexpr UInt32 kIncProcessValueSelector = FourCharCode("IPRV");
+constexpr UInt32 kIsProcessCanceledSelector = FourCharCode("CANC");
 
 using RegisterMenuFn = GSErrCode (*)(const MenuRecord*);
 using InstallMenuHandlerFn = GSErrCode (*)(void*, Int32, HostMenuCommandFn);
@@ -75,6 +81,14 @@ GSErrCode MenuCommand(const HostMenuParams* params) {
     menuParams.menuItemRef.menuResID = params->menuResID;
     menuParams.menuItemRef.itemIndex = params->itemIndex;
     return handler(&menuParams);
+}
+
+// The process window's six functions share the host's Interface slot, told apart by their selector.
+GSErrCode CallInterface(UInt32 selector, void* p1 = nullptr, void* p2 = nullptr, void* p3 = nullptr) {
+    const auto fn = SlotAt<SelectorFn>(kInterfaceSlot);
+    if (fn == nullptr)
+        return APIERR_NOTSUPPORTED;
+    return fn(HostContext, selector, p1, p2, p3);
 }
 
 }  // namespace
@@ -160,4 +174,32 @@ GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* fileSavePars,
         return APIERR_NOTSUPPORTED;
     return fn(HostContext, kSaveSelector, const_cast<API_FileSavePars*>(fileSavePars),
               const_cast<API_SavePars_Picture*>(formatPars), nullptr);
+}
+
+GSErrCode ACAPI_ProcessWindow_InitProcessWindow(const GS::UniString* title, Int32* nPhase,
+                                                API_ProcessControlTypeID* processCntrolType) {
+    return CallInterface(kInitProcessWindowSelector, const_cast<GS::UniString*>(title), nPhase,
+                         processCntrolType);
+}
+
+GSErrCode ACAPI_ProcessWindow_SetNextProcessPhase(const GS::UniString* subtitle, Int32* maxval,
+                                                  bool* showPercent) {
+    return CallInterface(kNextProcessPhaseSelector, const_cast<GS::UniString*>(subtitle), maxval,
+                         showPercent);
+}
+
+GSErrCode ACAPI_ProcessWindow_SetProcessValue(Int32* newval) {
+    return CallInterface(kSetProcessValueSelector, newval);
+}
+
+GSErrCode ACAPI_ProcessWindow_IncProcessValue(Int32* incval) {
+    return CallInterface(kIncProcessValueSelector, incval);
+}
+
+GSErrCode ACAPI_ProcessWindow_IsProcessCanceled() {
+    return CallInterface(kIsProcessCanceledSelector);
+}
+
+GSErrCode ACAPI_ProcessWindow_CloseProcessWindow() {
+    return CallInterface(kCloseProcessWindowSelector);
 }

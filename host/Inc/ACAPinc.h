@@ -5,6 +5,7 @@
 
 #include "ACAPI_Automate.h"
 #include "ACAPI_Environment.h"
+#include "ACAPI_Interface.h"
 #include "APICalls.h"
 #include "API_Guid.hpp"
 #include "APIdefs.h"

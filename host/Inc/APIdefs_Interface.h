@@ -1,4 +1,5 @@
-// Records and codes of the add-on's user interface: menu items, palette messages and palette flags.
+// Records and codes of the add-on's user interface: menu items, palette messages, palette flags and the
+// process window's control type.
 #pragma once
 
 #include "Definitions.hpp"
@@ -32,3 +33,9 @@ typedef enum {
 #define API_PalEnabled_InteriorElevation 0x100
 #define API_PalEnabled_DocumentFrom3D 0x200
 #define API_PalEnabled_ModelCompare 0x400
+
+// Whether the host's menu commands stay enabled while the process window is open.
+typedef enum {
+    API_MenuCommandEnabled = 0,
+    API_MenuCommandDisabled = 1,
+} API_ProcessControlTypeID;

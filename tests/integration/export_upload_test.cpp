@@ -64,6 +64,10 @@ TEST_F(ExportFixture, TheRequestOnTheWireCarriesTheCaptureAndTheIdentifier) {
     EXPECT_EQ(request.requestLine, "POST /api/v1/images HTTP/1.1");
     EXPECT_EQ(Header(request, "X-Api-Key"), kLinkId);
     EXPECT_EQ(Header(request, "Content-Length"), std::to_string(request.body.size()));
+    // The head is the one the body sent in one piece had: these fields in this order, nothing chunked.
+    std::vector<std::string> names;
+    for (const auto& field : request.headers) names.push_back(field.first);
+    EXPECT_EQ(names, (std::vector<std::string>{"X-Api-Key", "Host", "Content-Length"}));
     const auto body = nlohmann::json::parse(request.body);
     EXPECT_EQ(body["name"], "Archicad export");
     EXPECT_EQ(body["source"], "archicad");

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "GSDebug.hpp"
 #include "GSSystem.h"
@@ -182,14 +183,67 @@ TEST(HostSlotsTest, FaultSwitchesFailCallsAndEmptySlots) {
     EXPECT_THROW(host.FailSlot(8, 1), std::out_of_range) << "hostsim serves no slot at 8";
 }
 
-TEST(HostSlotsTest, TableServesExactlyItsNineSlots) {
+TEST(HostSlotsTest, TableServesExactlyItsTenSlots) {
     TempDir dir;
     Host host(QuietOptions(dir.Path()));
     int served = 0;
     for (const void* slot : host.Table()) served += slot != nullptr;
-    EXPECT_EQ(served, 9);
-    for (std::size_t offset : {40, 200, 464, 472, 480, 488, 536, 624, 648})
+    EXPECT_EQ(served, 10);
+    for (std::size_t offset : {40, 200, 464, 472, 480, 488, 536, 624, 632, 648})
         EXPECT_NE(host.Table()[offset / 8], nullptr) << offset;
+}
+
+TEST(HostSlotsTest, TheProcessWindowShowsEveryTenthAndThePersonCancelsAtTheChosenShare) {
+    TempDir dir;
+    std::ostringstream account;
+    Options options = QuietOptions(dir.Path());
+    options.log = &account;
+    Host host(options);
+    const auto window = SlotFunction<SelectorFn>(host, abi::kSlotInterface);
+    const GS::UniString title("Export to KAVELO");
+    const GS::UniString phase("Uploading the view");
+    Int32 phases = 1;
+    Int32 maximum = 1000;
+    EXPECT_EQ(window(host.Context(), abi::kSelectorNextProcessPhase, (void*)&phase, &maximum, nullptr),
+              abi::APIERR_BADPARS)
+        << "no window is open";
+    EXPECT_EQ(window(host.Context(), abi::kSelectorInitProcessWindow, (void*)&title, nullptr, nullptr),
+              abi::APIERR_BADPARS)
+        << "the number of phases is required";
+    host.Progress().CancelAt(50);
+    ASSERT_EQ(window(host.Context(), abi::kSelectorInitProcessWindow, (void*)&title, &phases, nullptr),
+              NoError);
+    ASSERT_EQ(window(host.Context(), abi::kSelectorNextProcessPhase, (void*)&phase, &maximum, nullptr),
+              NoError);
+    for (Int32 value = 0; value <= 1000; value += 25) {
+        ASSERT_EQ(window(host.Context(), abi::kSelectorSetProcessValue, &value, nullptr, nullptr), NoError);
+        const GSErrCode canceled =
+            window(host.Context(), abi::kSelectorIsProcessCanceled, nullptr, nullptr, nullptr);
+        EXPECT_EQ(canceled, value >= 500 ? abi::APIERR_CANCEL : NoError) << value;
+    }
+    EXPECT_EQ(window(host.Context(), abi::kSelectorCloseProcessWindow, nullptr, nullptr, nullptr), NoError);
+    EXPECT_FALSE(host.Progress().IsOpen());
+    EXPECT_TRUE(host.Progress().Canceled());
+    ASSERT_TRUE(host.Progress().CancelReportedAt().has_value());
+
+    const std::string text = account.str();
+    EXPECT_NE(text.find("process window: opened \"Export to KAVELO\", 1 phase(s)"), std::string::npos);
+    EXPECT_NE(text.find("process window: phase 1 of 1 \"Uploading the view\", bar 0 to 1000"),
+              std::string::npos);
+    for (int tenth = 0; tenth <= 100; tenth += 10)
+        EXPECT_NE(text.find("process window: " + std::to_string(tenth) + "% ("), std::string::npos) << tenth;
+    EXPECT_NE(text.find("process window: the person presses Cancel at 50%"), std::string::npos);
+    EXPECT_NE(text.find("process window: closed at 100%"), std::string::npos);
+
+    // A report while a window is open is the add-on's fault; after the window, none.
+    ASSERT_EQ(window(host.Context(), abi::kSelectorInitProcessWindow, (void*)&title, &phases, nullptr),
+              NoError);
+    EXPECT_EQ(window(host.Context(), abi::kSelectorIsProcessCanceled, nullptr, nullptr, nullptr), NoError)
+        << "a new window starts uncanceled, and the chosen share was used once";
+    ASSERT_EQ(Report(host, GS::UniString(u"%s"), 0, "too early"), NoError);
+    ASSERT_EQ(host.DialogProblems().size(), 1u);
+    EXPECT_NE(host.DialogProblems()[0].find("while the process window was open"), std::string::npos);
+    EXPECT_EQ(window(host.Context(), 0x41424344, nullptr, nullptr, nullptr), abi::APIERR_BADPARS);
 }
 
 TEST(HostHooksTest, KeepsDebugLinesAndBeeps) {

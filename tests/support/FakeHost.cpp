@@ -28,8 +28,11 @@ namespace {
 
 FakeHost* current = nullptr;
 
-constexpr UInt32 kSpecialFolder = 0x47535046;  // 'GSPF'
-constexpr UInt32 kSave = 0x53415645;           // 'SAVE'
+constexpr UInt32 kSpecialFolder = 0x47535046;      // 'GSPF'
+constexpr UInt32 kSave = 0x53415645;               // 'SAVE'
+constexpr UInt32 kInitProcessWindow = 0x49505744;  // 'IPWD'
+constexpr UInt32 kNextPhase = 0x53505250;          // 'SPRP'
+constexpr UInt32 kIsCanceled = 0x43414E43;         // 'CANC'
 constexpr GSErrCode kBadPars = static_cast<GSErrCode>(0x81060068);
 
 template <class Fn>
@@ -159,6 +162,22 @@ GSErrCode Automate(void* context, UInt32 selector, void* p1, void* p2, void*) {
     return NoError;
 }
 
+GSErrCode Interface(void* context, UInt32 selector, void* p1, void* p2, void*) {
+    GSErrCode code;
+    if (Faulted(kInterfaceSlot, context, &code))
+        return code;
+    ProcessWindowCall call{selector, {}, std::nullopt};
+    const bool titled = selector == kInitProcessWindow || selector == kNextPhase;
+    if (titled && p1 != nullptr)
+        call.text = static_cast<const GS::UniString*>(p1)->ToCStr(0, MaxUSize, CC_UTF8).Get();
+    Int32* number = static_cast<Int32*>(titled ? p2 : p1);
+    if (number != nullptr && selector != kIsCanceled)
+        call.number = *number;
+    current->processWindowCalls.push_back(call);
+    return selector == kIsCanceled && current->processCanceled ? static_cast<GSErrCode>(APIERR_CANCEL)
+                                                               : NoError;
+}
+
 }  // namespace
 
 FakeHost::FakeHost() {
@@ -174,6 +193,7 @@ FakeHost::FakeHost() {
     SetSlot(kUnregisterModelessWindowSlot, &UnregisterModelessWindow);
     SetSlot(kWriteReportSlot, &WriteReport);
     SetSlot(kEnvironmentSlot, &Environment);
+    SetSlot(kInterfaceSlot, &Interface);
     SetSlot(kAutomateSlot, &Automate);
     HostContext = kContext;
     tempRoot_ = MakeTempFolder("kavelo-unit");

@@ -30,6 +30,14 @@ struct StoredPreferences {
     std::vector<unsigned char> bytes;
 };
 
+// One call of the process window through the Interface slot: its selector ('IPWD', 'SPRP', ...), the
+// text it passed (title or phase) and the number (phases, maximum, value) where it passed one.
+struct ProcessWindowCall {
+    UInt32 selector;
+    std::string text;
+    std::optional<Int32> number;
+};
+
 struct SlotCall {
     std::size_t slot;
     void* context;
@@ -70,6 +78,8 @@ public:
     std::vector<std::pair<Int32, void*>> menuHandlers;
     std::vector<std::vector<unsigned char>> windowRecords;
     std::vector<Int32> unregisteredWindows;
+    std::vector<ProcessWindowCall> processWindowCalls;
+    bool processCanceled = false;  // what 'CANC' answers: APIERR_CANCEL when set
     int saveRequests = 0;
     std::vector<std::string> savePaths;  // where each 'SAVE' request that reached the file asked to write
 

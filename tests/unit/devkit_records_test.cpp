@@ -115,6 +115,9 @@ constexpr Fact kFacts[] = {
     FACT(API_PalEnabled_InteriorElevation, 0x100),
     FACT(API_PalEnabled_DocumentFrom3D, 0x200),
     FACT(API_PalEnabled_ModelCompare, 0x400),
+    // The process window.
+    FACT(API_MenuCommandEnabled, 0),
+    FACT(API_MenuCommandDisabled, 1),
     // Special folders.
     FACT(API_ApplicationPrefsFolderID, 1),
     FACT(API_GraphisoftPrefsFolderID, 2),
@@ -256,6 +259,18 @@ static_assert(std::is_same_v<decltype(CheckEnvironment), API_AddonType(API_Envir
 static_assert(std::is_same_v<decltype(ACAPI_WriteReport), void(const GS::UniString&, bool, ...)>,
               "ACAPI_WriteReport returns nothing");
 static_assert(std::is_same_v<decltype(ACAPI_GetOwnResModule), GSResModule()>, "ACAPI_GetOwnResModule");
+static_assert(std::is_same_v<decltype(ACAPI_ProcessWindow_InitProcessWindow),
+                             GSErrCode(const GS::UniString*, Int32*, API_ProcessControlTypeID*)>,
+              "ACAPI_ProcessWindow_InitProcessWindow");
+static_assert(std::is_same_v<decltype(ACAPI_ProcessWindow_SetNextProcessPhase),
+                             GSErrCode(const GS::UniString*, Int32*, bool*)>,
+              "ACAPI_ProcessWindow_SetNextProcessPhase");
+static_assert(std::is_same_v<decltype(ACAPI_ProcessWindow_SetProcessValue), GSErrCode(Int32*)> &&
+                  std::is_same_v<decltype(ACAPI_ProcessWindow_IncProcessValue), GSErrCode(Int32*)>,
+              "ACAPI_ProcessWindow_SetProcessValue, IncProcessValue");
+static_assert(std::is_same_v<decltype(ACAPI_ProcessWindow_IsProcessCanceled), GSErrCode()> &&
+                  std::is_same_v<decltype(ACAPI_ProcessWindow_CloseProcessWindow), GSErrCode()>,
+              "ACAPI_ProcessWindow_IsProcessCanceled, CloseProcessWindow");
 
 TEST(DevKitRecords, EveryLayoutAndValueIsTheHosts) {
     for (const Fact& fact : kFacts) EXPECT_EQ(fact.actual, fact.expected) << fact.what;

@@ -69,3 +69,14 @@ TEST(ReportError, BeepsEvenWithoutReportOutput) {
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(host.Beeps(), 1);
 }
+
+TEST(ReportNote, ShowsTheTextAsItIsInTheReportWindowWithoutABeep) {
+    FakeHost host;
+    ReportNote("Export to KAVELO canceled.");
+    ReportNote("100% %s");
+    ASSERT_EQ(host.reports.size(), 2u);
+    EXPECT_EQ(host.reports[0], "Export to KAVELO canceled.");
+    EXPECT_EQ(host.reports[1], "100% %s");
+    EXPECT_FALSE(host.reportAlerts[0]);
+    EXPECT_EQ(host.Beeps(), 0);
+}

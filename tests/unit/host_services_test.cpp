@@ -31,9 +31,9 @@ GSErrCode Callback(Int32, API_PaletteMessageID, GS::IntPtr) {
 
 TEST(HostServices, EmptySlotsAnswerNotSupportedWithoutACall) {
     FakeHost host;
-    for (std::size_t slot :
-         {kRegisterMenuSlot, kInstallMenuHandlerSlot, kSetPreferencesSlot, kGetPreferencesSlot,
-          kRegisterModelessWindowSlot, kUnregisterModelessWindowSlot, kEnvironmentSlot, kAutomateSlot})
+    for (std::size_t slot : {kRegisterMenuSlot, kInstallMenuHandlerSlot, kSetPreferencesSlot,
+                             kGetPreferencesSlot, kRegisterModelessWindowSlot, kUnregisterModelessWindowSlot,
+                             kEnvironmentSlot, kInterfaceSlot, kAutomateSlot})
         host.EmptySlot(slot);
     Int32 version = 0;
     GSSize size = 0;
@@ -47,6 +47,14 @@ TEST(HostServices, EmptySlotsAnswerNotSupportedWithoutACall) {
     EXPECT_EQ(ACAPI_UnregisterModelessWindow(1), APIERR_NOTSUPPORTED);
     EXPECT_EQ(ACAPI_ProjectSettings_GetSpecFolder(&folder, &location), APIERR_NOTSUPPORTED);
     EXPECT_EQ(ACAPI_ProjectOperation_Save(nullptr, nullptr), APIERR_NOTSUPPORTED);
+    Int32 number = 1;
+    const GS::UniString title("Export");
+    EXPECT_EQ(ACAPI_ProcessWindow_InitProcessWindow(&title, &number), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProcessWindow_SetNextProcessPhase(&title, &number), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProcessWindow_SetProcessValue(&number), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProcessWindow_IncProcessValue(&number), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProcessWindow_IsProcessCanceled(), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_ProcessWindow_CloseProcessWindow(), APIERR_NOTSUPPORTED);
     EXPECT_TRUE(host.calls.empty());
 
     host.EmptySlot(kWriteReportSlot);
@@ -107,6 +115,38 @@ TEST(HostServices, SpecialFolderAndSaveUseTheirSelectors) {
     EXPECT_EQ(std::string(path.ToCStr().Get()), host.captureFolder);
     API_SpecFolderID data = API_DataFolderID;
     EXPECT_NE(ACAPI_ProjectSettings_GetSpecFolder(&data, &folder), NoError);
+}
+
+TEST(HostServices, TheProcessWindowGoesThroughTheInterfaceSlotWithItsSelectors) {
+    FakeHost host;
+    const GS::UniString title("Export to KAVELO");
+    const GS::UniString phase("Uploading the view");
+    Int32 phases = 1;
+    Int32 maximum = 2450000;
+    Int32 value = 1225000;
+    Int32 step = 5;
+    EXPECT_EQ(ACAPI_ProcessWindow_InitProcessWindow(&title, &phases), NoError);
+    EXPECT_EQ(ACAPI_ProcessWindow_SetNextProcessPhase(&phase, &maximum), NoError);
+    EXPECT_EQ(ACAPI_ProcessWindow_SetProcessValue(&value), NoError);
+    EXPECT_EQ(ACAPI_ProcessWindow_IncProcessValue(&step), NoError);
+    EXPECT_EQ(ACAPI_ProcessWindow_IsProcessCanceled(), NoError);
+    host.processCanceled = true;
+    EXPECT_EQ(ACAPI_ProcessWindow_IsProcessCanceled(), APIERR_CANCEL);
+    EXPECT_EQ(ACAPI_ProcessWindow_CloseProcessWindow(), NoError);
+
+    const auto& calls = host.processWindowCalls;
+    ASSERT_EQ(calls.size(), 7u);
+    const UInt32 selectors[] = {0x49505744, 0x53505250, 0x53505256, 0x49505256,
+                                0x43414E43, 0x43414E43, 0x43505744};
+    for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i].selector, selectors[i]) << i;
+    EXPECT_EQ(calls[0].text, "Export to KAVELO");
+    EXPECT_EQ(calls[0].number, 1);
+    EXPECT_EQ(calls[1].text, "Uploading the view");
+    EXPECT_EQ(calls[1].number, 2450000);
+    EXPECT_EQ(calls[2].number, 1225000);
+    EXPECT_EQ(calls[3].number, 5);
+    EXPECT_EQ(host.CallsTo(kInterfaceSlot), 7u);
+    EXPECT_EQ(host.calls.back().context, FakeHost::kContext);
 }
 
 TEST(HostServices, TheHostsMenuRecordReachesTheInstalledHandlerAsAnApiMenuRecord) {
