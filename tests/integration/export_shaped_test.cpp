@@ -1,7 +1,7 @@
 // A 4K export over a slow uplink (a network namespace whose loopback is shaped by a token bucket with a
-// queue of a second): the upload drains long after the add-on's last write and still ends in the success
-// dialog; a Cancel at half stops it. Needs root and iproute2's ip and tc; skipped, saying which is
-// missing, elsewhere.
+// queue of a second): the upload takes far longer than one time-out and still ends in the success dialog,
+// its writes (and so the bar) keeping pace with the link; a Cancel at half stops it. Needs root and
+// iproute2's ip and tc; skipped, saying which is missing, elsewhere.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -48,7 +48,7 @@ double Seconds(std::chrono::steady_clock::duration span) {
 
 }  // namespace
 
-TEST_F(ShapedExport, AnUploadThatDrainsPastTheTimeOutStillSucceeds) {
+TEST_F(ShapedExport, ASlowUploadSucceedsWithItsWritesKeepingPaceWithTheLink) {
     Link(kLinkId);
     host_->QueueDialogAnswers({Action::Click(2, kSuccessOpenLive)});
     ASSERT_EQ(Export(), NoError);
@@ -61,7 +61,9 @@ TEST_F(ShapedExport, AnUploadThatDrainsPastTheTimeOutStillSucceeds) {
     ASSERT_TRUE(host_->Progress().LastValueAt().has_value());
     const double drain = Seconds(requests[0].receivedAt - *host_->Progress().LastValueAt());
     RecordProperty("drain_after_last_write_ms", static_cast<int>(drain * 1000));
-    EXPECT_GT(drain, 8.0) << "the body kept draining for longer than one time-out after the last write";
+    // The system's buffers alone would take the whole body within seconds and leave the bar at its end
+    // for the twenty the link still needs.
+    EXPECT_LT(drain, 3.0) << "the last write returned long before the link had carried the body";
 }
 
 TEST_F(ShapedExport, ACancelAtHalfStopsTheSlowUpload) {

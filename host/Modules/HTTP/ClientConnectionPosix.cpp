@@ -58,6 +58,14 @@ constexpr std::size_t kMaxReadBuffer = kMaxHeaderSize + kRecordSize;
 constexpr long kWriteBuffer = 256 * 1024;
 // The whole answer must have arrived within this many time-outs after the request arrived.
 constexpr std::uint32_t kAnswerTimeouts = 4;
+// A streamed body's bytes in flight (written, not yet acknowledged) after each write: a second's worth at
+// the rate the body has been acknowledged at so far, and never less than the floor. The system alone
+// would take megabytes, and the caller's writes, its progress and its Cancel would run many seconds ahead
+// of a slow link; a second's worth keeps the link busy and the last byte about a second behind the last
+// write. It follows the rate rather than being fixed so that a fast link with a long round trip is not
+// held to a window of the cap's size; the floor carries the first writes, before any rate is known.
+constexpr long long kInFlightFloor = 64 * 1024;
+constexpr std::uint64_t kInFlightMilliseconds = 1000;
 using SteadyClock = std::chrono::steady_clock;
 
 using Detail::Fail;
@@ -120,6 +128,12 @@ int Unacknowledged(int socket) {
     return ::ioctl(socket, SIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
+// Whether `socket` reports an error or the end of the connection within `wait` ms.
+bool EndsWithin(int socket, int wait) {
+    pollfd ended{socket, 0, 0};  // no events asked: only POLLERR and POLLHUP come
+    return ::poll(&ended, 1, wait) > 0;
+}
+
 std::string Hex(std::size_t value) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text;
@@ -162,6 +176,10 @@ struct ClientConnection::Impl {
     // first ones, a chunk's closing CRLF after each chunk.
     Detail::StreamedBody streamed;
     std::string heldBack;
+    // When the streamed body's first bytes went out, and the bytes sent before them: the rate its bytes are
+    // acknowledged at sets how many may be in flight.
+    SteadyClock::time_point streamStart;
+    UInt64 sentBeforeStream = 0;
     // When the last request was written, and when it arrived; the answer's bounds count from the arrival.
     SteadyClock::time_point sentAt;
     SteadyClock::time_point arrivedAt;
@@ -230,11 +248,11 @@ struct ClientConnection::Impl {
 
     // Detail::AwaitWhileLeaving on this connection's socket; a stall breaks the connection.
     template <class Wait, class Stalled>
-    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled) {
+    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled, long long settled = 0) {
         const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
         try {
             return Detail::AwaitWhileLeaving(
-                timeout, [socket] { return Unacknowledged(socket); }, wait, stalled);
+                timeout, [socket] { return Unacknowledged(socket); }, wait, stalled, settled);
         } catch (const Exception&) {
             state = State::Broken;
             throw;
@@ -244,6 +262,9 @@ struct ClientConnection::Impl {
     void ConnectTcp();
     void Handshake();
     void WriteThroughSocket(const char* data, std::size_t size);
+    std::string WriteStalled() const;
+    // Waits while more of a streamed body is in flight than the link carries in about a second.
+    void PaceStreamed();
     // Writes `prefix` and `size` bytes of `data`, the prefix sharing a TLS record with the first of them.
     void Transmit(std::string prefix, const char* data, std::size_t size);
     std::string Head(const Request& request, const std::string& framing) const;
@@ -348,15 +369,11 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
         };
         if (writableWithin(0))
             return;
-        const auto stalled = [this](long long) {
-            return "writing the request to " + host + " made no progress for " + std::to_string(timeout) +
-                   " ms";
-        };
-        if (AwaitLeaving(writableWithin, stalled))
+        if (AwaitLeaving(writableWithin, [this](long long) { return WriteStalled(); }))
             return;
         // The system does not say what is left: the time-out bounds the wait alone.
         if (!writableWithin(timeout == 0 ? -1 : static_cast<int>(timeout)))
-            Broke(Kind::Timeout, stalled(0));
+            Broke(Kind::Timeout, WriteStalled());
     };
     std::size_t done = 0;
     while (done < size) {
@@ -379,6 +396,25 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
             Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
         awaitWritable();
     }
+}
+
+std::string ClientConnection::Impl::WriteStalled() const {
+    return "writing the request to " + host + " made no progress for " + std::to_string(timeout) + " ms";
+}
+
+void ClientConnection::Impl::PaceStreamed() {
+    const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+    const long long left = Unacknowledged(socket);
+    if (left <= kInFlightFloor)
+        return;
+    const UInt64 written = sentCount - sentBeforeStream;  // HTTP bytes; TLS adds a fraction of a percent
+    const UInt64 acknowledged = written > static_cast<UInt64>(left) ? written - left : 0;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - streamStart).count();
+    const UInt64 perSecond = acknowledged * kInFlightMilliseconds / std::max<UInt64>(elapsed, 1);
+    const long long cap = std::max(kInFlightFloor, static_cast<long long>(perSecond));
+    AwaitLeaving([socket](int wait) { return EndsWithin(socket, wait); },
+                 [this](long long) { return WriteStalled(); }, cap);
 }
 
 void ClientConnection::Impl::Transmit(std::string prefix, const char* data, std::size_t size) {
@@ -427,15 +463,12 @@ SteadyClock::time_point ClientConnection::Impl::AwaitArrival() {
         return sentAt;
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
     const SteadyClock::time_point start = SteadyClock::now();
-    const std::optional<UInt64> arrived = AwaitLeaving(
-        [socket](int wait) {
-            pollfd ended{socket, 0, 0};  // reports only an error or the end of the connection
-            return ::poll(&ended, 1, wait) > 0;
-        },
-        [this](long long left) {
-            return "the last " + std::to_string(left) + " bytes of the request to " + host +
-                   " were not taken for " + std::to_string(timeout) + " ms";
-        });
+    const std::optional<UInt64> arrived =
+        AwaitLeaving([socket](int wait) { return EndsWithin(socket, wait); },
+                     [this](long long left) {
+                         return "the last " + std::to_string(left) + " bytes of the request to " + host +
+                                " were not taken for " + std::to_string(timeout) + " ms";
+                     });
     return arrived ? start + std::chrono::milliseconds(*arrived) : sentAt;
 }
 
@@ -549,12 +582,17 @@ void ClientConnection::WriteBody(const char* source, USize count) {
     c.streamed.CheckWrite(c.state, source, count);
     if (count == 0)
         return;
+    if (c.streamed.written == 0) {
+        c.streamStart = SteadyClock::now();
+        c.sentBeforeStream = c.sentCount;
+    }
     std::string prefix = std::move(c.heldBack);
     c.heldBack.clear();
     if (!c.streamed.declared)
         prefix.append(Hex(count)).append("\r\n");
     c.Transmit(std::move(prefix), source, count);
     c.streamed.written += count;
+    c.PaceStreamed();
     if (!c.streamed.declared)
         c.heldBack = "\r\n";
 }

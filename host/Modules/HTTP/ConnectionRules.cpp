@@ -87,14 +87,15 @@ void StreamedBody::CheckEnd(ConnectionState state) const {
 
 std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long long()>& unacknowledged,
                                         const std::function<bool(int)>& wait,
-                                        const std::function<std::string(long long)>& stalled) {
+                                        const std::function<std::string(long long)>& stalled,
+                                        long long settled) {
     using Clock = std::chrono::steady_clock;
     // The counts come 2 ms apart at first, then ever further up to 100 ms: a short request is acknowledged
     // within a round trip, and its answer is read without a wait of its own.
     constexpr UInt64 kCountEvery = 100;
     UInt64 every = 2;
     long long left = unacknowledged();
-    if (left <= 0)
+    if (left <= std::max(settled, 0LL))
         return std::nullopt;
     const Clock::time_point start = Clock::now();
     const auto since = [](Clock::time_point then) {
@@ -110,7 +111,7 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
             wait(static_cast<int>(timeout == 0 ? every : std::min<UInt64>(every, timeout - still)));
         every = std::min(2 * every, kCountEvery);
         const long long now = unacknowledged();
-        if (over || now <= 0)
+        if (over || now <= std::max(settled, 0LL))
             return since(start);
         if (now < left)
             progress = Clock::now();

@@ -46,12 +46,13 @@ struct StreamedBody {
 // tells: `unacknowledged()` gives the bytes written that the server has not acknowledged (negative when the
 // system cannot say), and `wait(ms)` waits at most that long and says whether what is awaited happened.
 // Goes on as long as the count goes down, at most `timeout` ms (0: no bound) without it going down, until
-// `wait` says so or the count reaches zero. Returns how many ms after the call it ended; nothing when the
-// count was zero or unknown at the call. Throws HTTP::Exception (Timeout) with `stalled(count)` as its
-// message for a count that stops going down.
+// `wait` says so or the count is down to `settled` (zero: the whole request arrived). Returns how many ms
+// after the call it ended; nothing when the count was at most `settled` or unknown at the call. Throws
+// HTTP::Exception (Timeout) with `stalled(count)` as its message for a count that stops going down.
 std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long long()>& unacknowledged,
                                         const std::function<bool(int)>& wait,
-                                        const std::function<std::string(long long)>& stalled);
+                                        const std::function<std::string(long long)>& stalled,
+                                        long long settled = 0);
 
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.

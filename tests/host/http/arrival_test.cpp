@@ -1,6 +1,6 @@
 // The wait for a request still on its way to the server, on counts the test makes up: it goes on while
-// the count of unacknowledged bytes goes down, ends when it reaches zero or the awaited event comes, and
-// fails one time-out after the count last went down.
+// the count of unacknowledged bytes goes down, ends when it reaches zero (or what may stay in flight) or the
+// awaited event comes, and fails one time-out after the count last went down.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,6 +71,19 @@ TEST(AwaitWhileLeaving, EndsWhenTheAwaitedEventComesOrTheSystemCannotSay) {
                      .has_value());
     EXPECT_FALSE(HTTP::Detail::AwaitWhileLeaving(
                      100, [] { return 0LL; }, Sleep, Stalled)
+                     .has_value());
+}
+
+// A streamed body's write waits only until few enough bytes are left in flight.
+TEST(AwaitWhileLeaving, EndsWhenTheCountIsDownToWhatMayStayInFlight) {
+    const std::optional<UInt64> waited =
+        HTTP::Detail::AwaitWhileLeaving(100, Leaving(5000, 10000), Sleep, Stalled, 3000);
+    ASSERT_TRUE(waited.has_value());
+    EXPECT_GE(*waited, 190u) << "2000 bytes leave at 10 a millisecond";
+    EXPECT_LT(*waited, 450u) << "it went on towards zero";
+
+    EXPECT_FALSE(HTTP::Detail::AwaitWhileLeaving(
+                     100, [] { return 3000LL; }, Sleep, Stalled, 3000)
                      .has_value());
 }
 

@@ -65,9 +65,14 @@ public:
     // written in that place, and the connection's bytes are exactly those of Send with the same body;
     // without one it goes in chunks (HTTP/1.1 only), one per Write; on Windows the field is required. The
     // head goes out with the first bytes of the body (or on Flush; WinHTTP sends it at once, connecting
-    // first). Throws HTTP::Exception (Usage) when the connection is not ready for a request, the request
-    // names Host or Transfer-Encoding, or its Content-Length is missing where required or not a decimal
-    // number; on Windows also what Send throws for connecting.
+    // first). A body channel Write returns once its bytes are on their way and at most about a second's
+    // worth of the body (at the rate the server has acknowledged it so far, and at least 64 KiB) is still
+    // in flight: the caller's count of bytes written follows the link, and its last Write returns about a
+    // second before the server has the body, also where the system would buffer megabytes. On Windows a
+    // write returns once WinHTTP has sent it. A wait for bytes to leave that sees none leave for the
+    // time-out is a Timeout. Throws HTTP::Exception (Usage) when the connection is not ready for a request,
+    // the request names Host or Transfer-Encoding, or its Content-Length is missing where required or not a
+    // decimal number; on Windows also what Send throws for connecting.
     Encoding::BodyOBinaryChannel& BeginSend(Request& request);
     // Breaks off the exchange at once, in whatever state: nothing more is sent, the connection is dropped
     // without a TLS goodbye, and only Close (which then does nothing) is accepted.
