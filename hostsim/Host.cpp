@@ -763,6 +763,22 @@ GSErrCode Host::DoEnvironment(UInt32 selector, void* p1, void* p2, void* /*p3*/)
     return NoError;
 }
 
+// The view and the window never change while a host lives, and rendering is deterministic, so the JPEG of
+// the first save serves every later one: the same bytes, without rendering a 4K view again each time.
+bool Host::RenderSavedView(std::string* error) {
+    if (!renderedView_.jpeg.empty())
+        return true;
+    RgbImage view;
+    if (!RenderView(options_.viewFile, options_.windowWidth, options_.windowHeight, &view, error) ||
+        !EncodeJpeg(view, options_.jpegQuality, &renderedView_.jpeg, error)) {
+        renderedView_.jpeg.clear();
+        return false;
+    }
+    renderedView_.width = view.width;
+    renderedView_.height = view.height;
+    return true;
+}
+
 GSErrCode Host::DoAutomate(UInt32 selector, void* p1, void* p2, void* /*p3*/) {
     if (selector != abi::kSelectorSave || p1 == nullptr || p2 == nullptr)
         return abi::APIERR_BADPARS;
@@ -776,17 +792,15 @@ GSErrCode Host::DoAutomate(UInt32 selector, void* p1, void* p2, void* /*p3*/) {
         return abi::APIERR_BADPARS;
     const std::string path = ToUtf8(pathText);
 
-    RgbImage view;
-    std::vector<unsigned char> jpeg;
     std::string error;
-    if (!RenderView(options_.viewFile, options_.windowWidth, options_.windowHeight, &view, &error) ||
-        !EncodeJpeg(view, options_.jpegQuality, &jpeg, &error) || !WriteFileBytes(path, jpeg, &error)) {
+    if (!RenderSavedView(&error) || !WriteFileBytes(path, renderedView_.jpeg, &error)) {
         Note("host: view not saved: " + error);
         return abi::APIERR_GENERAL;
     }
-    savedViews_.push_back(SavedView{path, jpeg.size(), view.width, view.height});
+    const RenderedView& view = renderedView_;
+    savedViews_.push_back(SavedView{path, view.jpeg.size(), view.width, view.height});
     Note("host: view saved to " + path + " (" + std::to_string(view.width) + "x" +
-         std::to_string(view.height) + ", " + std::to_string(jpeg.size()) + " bytes)");
+         std::to_string(view.height) + ", " + std::to_string(view.jpeg.size()) + " bytes)");
     return NoError;
 }
 

@@ -210,6 +210,7 @@ private:
     GSErrCode DoWriteReport(const void* format, char alert, void* args);
     GSErrCode DoEnvironment(UInt32 selector, void* p1, void* p2, void* p3);
     GSErrCode DoAutomate(UInt32 selector, void* p1, void* p2, void* p3);
+    bool RenderSavedView(std::string* error);
     GSErrCode DoInterface(UInt32 selector, void* p1, void* p2, void* p3);
 
     Options options_;
@@ -236,6 +237,11 @@ private:
     std::vector<std::string> debugLines_;
     int beeps_ = 0;
     std::vector<SavedView> savedViews_;
+    struct RenderedView {
+        std::vector<unsigned char> jpeg;  // empty until the first save
+        int width = 0;
+        int height = 0;
+    } renderedView_;
     std::optional<GS::Control::MemoryStats> memoryBeforeLoad_;
     std::optional<GS::Control::MemoryStats> memoryAtUnload_;
 };
