@@ -312,6 +312,21 @@ TEST_F(WindowsHostsim, FaultSwitchesFailTheSaveAndAnAllocation) {
     EXPECT_EQ(server_.Images().size(), 1u);
 }
 
+// The Windows hostsim serves the process window too: the export's bar runs under the title and phase
+// from the module's resources, and a Cancel at half stops the upload with its one plain report line.
+TEST_F(WindowsHostsim, TheProcessWindowShowsTheUploadAndItsCancelStopsIt) {
+    Link(kLinkedId);
+    const WineRun run = Hostsim(
+        {"--commands", "cancel-at 50; menu Export from current view; expect-reports 1; expect-beeps 0"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_TRUE(Has(run.output, "process window: opened \"Export to KAVELO\"")) << run.output;
+    EXPECT_TRUE(Has(run.output, "\"Uploading the view\"")) << run.output;
+    EXPECT_TRUE(Has(run.output, "process window: the person presses Cancel at 5")) << run.output;
+    EXPECT_TRUE(Has(run.output, "Export to KAVELO canceled.")) << run.output;
+    EXPECT_TRUE(Has(run.output, "process window: closed at")) << run.output;
+    EXPECT_TRUE(server_.Images().empty());
+}
+
 // A person at a Windows console (lines end in CR LF): the link dialog drawn as text, Cancel first and
 // nothing opened, then OK and the login page handed to the shell and confirmed.
 TEST_F(WindowsHostsim, APersonAtTheConsoleCancelsThenLinks) {
