@@ -111,10 +111,10 @@ bool Exchange(const std::string& dataUrl, const char* linkId) {
     body.Add("source", "archicad");
     GS::UniString json;
     JSON::CreateFromObjectState(body, json, false);
-    UploadProgress progress(json.GetLength());
-
     // Every character of the body is ASCII, so its length in characters is its length in bytes.
     const USize length = json.GetLength();
+    UploadProgress progress(length);
+
     const auto bytes = json.ToCStr(0, MaxUSize, CC_Default);
     // The body goes with its length, as one piece would, not in chunks.
     request.GetRequestHeaderFieldCollection().Add("Content-Length",

@@ -94,8 +94,9 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
     // within a round trip, and its answer is read without a wait of its own.
     constexpr UInt64 kCountEvery = 100;
     UInt64 every = 2;
+    const long long floor = std::max(settled, 0LL);
     long long left = unacknowledged();
-    if (left <= std::max(settled, 0LL))
+    if (left <= floor)
         return std::nullopt;
     const Clock::time_point start = Clock::now();
     const auto since = [](Clock::time_point then) {
@@ -111,7 +112,7 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
             wait(static_cast<int>(timeout == 0 ? every : std::min<UInt64>(every, timeout - still)));
         every = std::min(2 * every, kCountEvery);
         const long long now = unacknowledged();
-        if (over || now <= std::max(settled, 0LL))
+        if (over || now <= floor)
             return since(start);
         if (now < left)
             progress = Clock::now();
