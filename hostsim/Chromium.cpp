@@ -93,8 +93,8 @@ std::uint16_t ReadDriverPort(int fd) {
         if (at != std::string::npos && printed.find('.', at + marker.size()) != std::string::npos)
             return static_cast<std::uint16_t>(std::stoul(printed.substr(at + marker.size())));
     }
-    throw std::runtime_error("chromedriver did not say which port it listens on" +
-                             (printed.empty() ? std::string() : ": " + printed));
+    throw BrowserStartError("chromedriver did not say which port it listens on" +
+                            (printed.empty() ? std::string() : ": " + printed));
 }
 
 // The process groups of the running browsers, for the signal handler: a fixed table of atomics, which a
@@ -150,11 +150,16 @@ Chromium::Chromium(ChromiumOptions options) : options_(std::move(options)) {
         StartDriver();
         nlohmann::json chromeOptions = {{"binary", options_.program}, {"args", BrowserArguments(pins)}};
         const auto timeout = options_.commandTimeout.count();
-        driver_->StartSession({{"browserName", "chrome"},
-                               {"acceptInsecureCerts", false},
-                               {"pageLoadStrategy", "normal"},
-                               {"timeouts", {{"pageLoad", timeout}, {"script", timeout}, {"implicit", 0}}},
-                               {"goog:chromeOptions", chromeOptions}});
+        try {
+            driver_->StartSession(
+                {{"browserName", "chrome"},
+                 {"acceptInsecureCerts", false},
+                 {"pageLoadStrategy", "normal"},
+                 {"timeouts", {{"pageLoad", timeout}, {"script", timeout}, {"implicit", 0}}},
+                 {"goog:chromeOptions", chromeOptions}});
+        } catch (const WebDriverError& e) {
+            throw BrowserStartError(e.what());
+        }
     } catch (...) {
         Stop();
         throw;
@@ -240,7 +245,7 @@ void Chromium::StartDriver() {
     const auto deadline = Clock::now() + kDriverStartTime;
     while (!driver_->Ready()) {
         if (Clock::now() >= deadline)
-            throw std::runtime_error("chromedriver on port " + std::to_string(port) + " never became ready");
+            throw BrowserStartError("chromedriver on port " + std::to_string(port) + " never became ready");
         std::this_thread::sleep_for(kPollInterval);
     }
 }

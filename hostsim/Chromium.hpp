@@ -35,10 +35,17 @@ struct ChromiumOptions {
     std::chrono::milliseconds commandTimeout{30000};
 };
 
+// chromedriver or the browser did not start (as opposed to a server whose certificate fails, which
+// fails the same way every time). Chromium sometimes exits at its start on a busy machine.
+class BrowserStartError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class Chromium {
 public:
-    // Starts chromedriver and, through it, the browser. Throws std::runtime_error saying what failed;
-    // nothing is left running then.
+    // Starts chromedriver and, through it, the browser. Throws std::runtime_error saying what failed,
+    // BrowserStartError when the driver or the browser did not start; nothing is left running then.
     explicit Chromium(ChromiumOptions options);
     Chromium(const Chromium&) = delete;
     Chromium& operator=(const Chromium&) = delete;

@@ -45,10 +45,17 @@ void ChromiumUser::Stop() {
 }
 
 Visit ChromiumUser::Open(const std::string& url, int number) {
+    std::string restarted;
+    Visit visit = Visiting(url, number, &restarted);
+    visit.outcome = restarted + visit.outcome;
+    return visit;
+}
+
+Visit ChromiumUser::Visiting(const std::string& url, int number, std::string* restarted) {
     Visit visit;
     try {
         if (!browser_)
-            browser_ = std::make_unique<Chromium>(options_);
+            browser_ = Start(restarted);
         visit.tab = browser_->Open(url);
         if (!browser_->WaitUntil(kLoaded, kPageTime)) {
             visit.outcome = "the page did not finish loading";
@@ -69,6 +76,16 @@ Visit ChromiumUser::Open(const std::string& url, int number) {
         visit.outcome = std::string("browser failed: ") + e.what();
     }
     return visit;
+}
+
+// A browser that exits at its start is started once more; `restarted` tells why, for the account.
+std::unique_ptr<Chromium> ChromiumUser::Start(std::string* restarted) {
+    try {
+        return std::make_unique<Chromium>(options_);
+    } catch (const BrowserStartError& e) {
+        *restarted = std::string("started the browser again after: ") + e.what() + "; ";
+    }
+    return std::make_unique<Chromium>(options_);
 }
 
 void ChromiumUser::ConfirmLogin(Visit* visit) {

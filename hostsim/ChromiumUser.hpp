@@ -33,6 +33,8 @@ public:
     Chromium* Browser() { return browser_.get(); }
 
 private:
+    Visit Visiting(const std::string& url, int number, std::string* restarted);
+    std::unique_ptr<Chromium> Start(std::string* restarted);
     void ConfirmLogin(Visit* visit);
     void SettleAndShoot(const std::string& kind, int number, Visit* visit);
 

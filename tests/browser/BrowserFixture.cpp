@@ -50,9 +50,13 @@ const hostsim::Launch& BrowserFixture::LaunchAt(std::size_t index) {
 
 hostsim::Chromium& BrowserFixture::Browser() {
     hostsim::Chromium* browser = host_->Browser().RealBrowser();
-    if (browser == nullptr)
-        throw std::runtime_error("the browser is not running");
-    return *browser;
+    if (browser != nullptr)
+        return *browser;
+    std::string outcomes;
+    for (const hostsim::Launch& launch : host_->Launches())
+        outcomes += "; " + launch.url + ": " + launch.outcome;
+    throw std::runtime_error("the browser is not running" +
+                             (outcomes.empty() ? "; nothing launched" : outcomes));
 }
 
 nlohmann::json BrowserFixture::InTab(const hostsim::Launch& launch, const std::string& script) {

@@ -144,6 +144,30 @@ TEST_F(BrowserFirstUse, TheBrowserEndsWithTheHostAndLeavesNothingBehind) {
     EXPECT_EQ(ProcessesNaming(profile), 0);
 }
 
+// A "browser" that exits as soon as it starts, as Chromium now and then does on a busy machine: hostsim
+// starts it once more, then says why both starts failed.
+class BrowserThatExitsAtItsStart : public BrowserFixture {
+protected:
+    void ChooseHostOptions(hostsim::Options* options) override {
+        BrowserFixture::ChooseHostOptions(options);
+        options->chromium.program = "/bin/false";
+    }
+};
+
+TEST_F(BrowserThatExitsAtItsStart, IsStartedTwiceAndTheAccountSaysWhy) {
+    ASSERT_EQ(host_->RunMenuCommandByText("Open live connection"), NoError);
+    LetTheBrowserWork();
+
+    const std::string& outcome = LaunchAt(0).outcome;
+    EXPECT_EQ(
+        outcome.rfind("started the browser again after: WebDriver POST /session: session not created", 0), 0u)
+        << outcome;
+    EXPECT_NE(outcome.find("; browser failed: WebDriver POST /session: session not created"),
+              std::string::npos)
+        << outcome;
+    EXPECT_EQ(host_->Browser().RealBrowser(), nullptr);
+}
+
 // hostsim trusts an authority other than the one that issued the web application's certificate.
 class BrowserUntrustedServer : public BrowserFixture {
 protected:
