@@ -1,12 +1,11 @@
 // UploadImage: the HTTPS exchange with the image endpoint and the outcome of each status. The body goes
 // in pieces under the host's process window, whose Cancel stops it. The whole exchange, dialogs and link
-// flow included, runs inside the export's guard.
+// flow included, runs inside the export's guard (ExportFromCurrentView).
 #include "Upload.hpp"
 
 #include "Array.hpp"
 #include "BrowserPages.hpp"
 #include "Dialogs.hpp"
-#include "EntryGuard.hpp"
 #include "ErrorReporting.hpp"
 #include "GSDebug.hpp"
 #include "HTTP/Client/ClientConnection.hpp"
@@ -146,10 +145,9 @@ bool Exchange(const std::string& dataUrl, const char* linkId) {
 }  // namespace
 
 void UploadImage(std::string dataUrl, const char* linkId) {
-    Guarded(ExportFailure, [&] {
-        // A canceled upload is no failure: nothing is retried, and the user is only told it stopped.
-        if (!Exchange(dataUrl, linkId))
-            ReportNote("Export to KAVELO canceled.");
-    });
+    const bool finished = Exchange(dataUrl, linkId);
     std::string().swap(dataUrl);
+    // A canceled upload is no failure: nothing is retried, and the user is only told it stopped.
+    if (!finished)
+        ReportNote("Export to KAVELO canceled.");
 }
