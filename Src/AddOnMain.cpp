@@ -5,6 +5,7 @@
 #include "BrowserPages.hpp"
 #include "Dialogs.hpp"
 #include "EntryGuard.hpp"
+#include "ErrorReporting.hpp"
 #include "ExportCommand.hpp"
 #include "GSDebug.hpp"
 #include "Location.hpp"
@@ -78,11 +79,16 @@ void RunMenuCommand(const API_MenuParams* menuParams) {
             ExportFromCurrentView();
             break;
         case KAVELO_MENU_UNLINK:
-            UnlinkAccount();
+            // The account stays linked when the record could not be deleted: no "unlinked" dialog then.
+            if (const GSErrCode err = UnlinkAccount(); err != NoError) {
+                ReportError("Error", err);
+                break;
+            }
             Dialog(KAVELO_DLG_UNLINKED).Invoke();
             break;
         case KAVELO_MENU_OPEN_LIVE:
-            OpenLivePage();
+            if (const GSErrCode err = OpenLivePage(); err != NoError)
+                ReportError("Error", err);
             break;
         case KAVELO_MENU_TOOLBAR_TOGGLE:
             if (IsPaletteOpen())

@@ -54,14 +54,14 @@ void OpenInBrowser(const std::string& url) {
                   SW_SHOWNORMAL);
 }
 
-void OpenLoginPage(const char* id) {
+GSErrCode OpenLoginPage(const char* id) {
     OpenInBrowser(std::string(WebAppOrigin) + "/login?eid=" + id);
-    TouchLiveTabTimestamp();
+    return TouchLiveTabTimestamp();
 }
 
-void OpenLivePage() {
+GSErrCode OpenLivePage() {
     OpenInBrowser(std::string(WebAppOrigin) + kLivePagePath);
-    TouchLiveTabTimestamp();
+    return TouchLiveTabTimestamp();
 }
 
 std::string LivePageUrl(const GS::UniString& imageId) {

@@ -11,10 +11,11 @@ extern const char* const WebAppOrigin;
 
 // Hands `url` (UTF-8) to the default browser as UTF-16 and returns at once; failures are not detected.
 void OpenInBrowser(const std::string& url);
-// Opens WebAppOrigin + "/login?eid=" + id (up to its NUL), then stamps the live-page time.
-void OpenLoginPage(const char* id);
-// Opens the live page, then stamps the live-page time.
-void OpenLivePage();
+// Opens WebAppOrigin + "/login?eid=" + id (up to its NUL), then stamps the live-page time; returns the
+// stamp's code (the caller reports it).
+GSErrCode OpenLoginPage(const char* id);
+// Opens the live page, then stamps the live-page time; returns the stamp's code (the caller reports it).
+GSErrCode OpenLivePage();
 // The live page, pointing at `imageId` when it is not empty. The id's UTF-8 bytes are appended as they
 // are, except blanks, control bytes, quotes, '<', '>' and bytes from 0x7F up, which are written as %XX:
 // the result is printable ASCII with no quote, and the page receives the id a browser would send.

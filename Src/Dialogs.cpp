@@ -5,6 +5,7 @@
 #include "ACAPinc.h"
 #include "BrowserPages.hpp"
 #include "EntryGuard.hpp"
+#include "ErrorReporting.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
 
@@ -46,7 +47,8 @@ void DialogRealtime::ButtonClicked(const DG::ButtonClickEvent& ev) {
     // does not start; the failure has been reported.
     Guarded(GeneralFailure, [this] {
         OpenInBrowser(LivePageUrl(imageId));
-        TouchLiveTabTimestamp();
+        if (const GSErrCode err = TouchLiveTabTimestamp(); err != NoError)
+            ReportError("Error", err);
     });
     Dialog::ButtonClicked(ev);
 }

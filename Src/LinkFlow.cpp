@@ -3,6 +3,7 @@
 
 #include "BrowserPages.hpp"
 #include "Dialogs.hpp"
+#include "ErrorReporting.hpp"
 #include "GSDebug.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
@@ -12,8 +13,12 @@ void LinkAccount() {
     if (!dialog.Invoke())
         return;
     char id[37] = {};
-    if (!CreateUserUniqueID(id))
+    // An identifier the add-on does not keep must not reach the web account: no login page then.
+    if (const GSErrCode err = CreateUserUniqueID(id); err != NoError) {
+        ReportError("Error", err);
         return;
-    OpenLoginPage(id);
+    }
+    if (const GSErrCode err = OpenLoginPage(id); err != NoError)
+        ReportError("Error", err);
     DBPrintf("Dialog true and id: %s\n", id);
 }

@@ -7,6 +7,7 @@
 
 #include "BrowserPages.hpp"
 #include "EntryGuard.hpp"
+#include "ErrorReporting.hpp"
 #include "ExportCommand.hpp"
 #include "ResourceIds.hpp"
 
@@ -53,7 +54,8 @@ void Palette::ButtonClicked(const DG::ButtonClickEvent& ev) {
             ExportFromCurrentView();
             return;
         }
-        OpenLivePage();
+        if (const GSErrCode err = OpenLivePage(); err != NoError)
+            ReportError("Error", err);
     });
 }
 

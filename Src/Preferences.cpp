@@ -43,25 +43,22 @@ KaveloPrefs GetPreferences() {
     return prefs;
 }
 
-void SetPreferences(KaveloPrefs prefs) {
+GSErrCode SetPreferences(KaveloPrefs prefs) {
     DBPrintf("Preferences::SetPreferences(KaveloPrefs prefs)\n");
     TraceRecord(prefs);
-    const GSErrCode result =
-        ACAPI_SetPreferences(PreferencesVersion, static_cast<GSSize>(sizeof prefs), &prefs);
-    if (result != NoError)
-        ReportError("Error", result);
+    return ACAPI_SetPreferences(PreferencesVersion, static_cast<GSSize>(sizeof prefs), &prefs);
 }
 
 }  // namespace Preferences
 
-void UnlinkAccount() {
+GSErrCode UnlinkAccount() {
     const GSErrCode result = ACAPI_SetPreferences(0, 0, nullptr);
     if (result == NoError) {
         DBPrintf("Preferences deleted successfully.\n");
-        return;
+        return NoError;
     }
     DBPrintf("Failed to delete preferences. Error code: %d\n", static_cast<int>(result));
-    ReportError("Error", result);
+    return result;
 }
 
 bool IsAccountLinked() {
@@ -78,23 +75,22 @@ bool IsLiveTabStale() {
     return IsTimestampStale(prefs.timestampLastRealtimeTab, NowInSeconds());
 }
 
-void TouchLiveTabTimestamp() {
+GSErrCode TouchLiveTabTimestamp() {
     KaveloPrefs prefs = Preferences::GetPreferences();
     prefs.timestampLastRealtimeTab = NowInSeconds();
-    Preferences::SetPreferences(prefs);
+    return Preferences::SetPreferences(prefs);
 }
 
-bool CreateUserUniqueID(char (&out)[37]) {
+GSErrCode CreateUserUniqueID(char (&out)[37]) {
     KaveloPrefs prefs = Preferences::GetPreferences();
     DBPrintf("ACAPI_SetPreferences\n");
     const std::string id = GenerateUuidV4();
-    if (id.empty()) {
-        ReportError("Error", APIERR_GENERAL);
-        return false;
-    }
+    if (id.empty())
+        return APIERR_GENERAL;
     std::strncpy(prefs.userUniqueID, id.c_str(), sizeof prefs.userUniqueID - 1);
     prefs.userUniqueID[sizeof prefs.userUniqueID - 1] = '\0';
-    Preferences::SetPreferences(prefs);
+    if (const GSErrCode err = Preferences::SetPreferences(prefs); err != NoError)
+        return err;
     std::memcpy(out, prefs.userUniqueID, sizeof out);
-    return true;
+    return NoError;
 }

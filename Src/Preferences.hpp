@@ -21,23 +21,23 @@ namespace Preferences {
 // The stored record, or the empty record (48 zero bytes) when nothing, version 0 or another size is
 // stored. A failed read is reported and yields what the host left in the buffer.
 KaveloPrefs GetPreferences();
-// Stores `prefs` as version 1; a failure is reported, not returned.
-void SetPreferences(KaveloPrefs prefs);
+// Stores `prefs` as version 1; returns the host's code, NoError when stored. Reports nothing.
+GSErrCode SetPreferences(KaveloPrefs prefs);
 }  // namespace Preferences
 
-// Deletes the stored record; a failure is traced and reported.
-void UnlinkAccount();
+// Deletes the stored record; returns the host's code (traced, not reported), NoError when deleted.
+GSErrCode UnlinkAccount();
 bool IsAccountLinked();
 // True when the live page was last opened more than LiveTabLifetimeSeconds ago, or never.
 bool IsLiveTabStale();
 // The staleness rule on its own: `now` strictly later than `stored` + LiveTabLifetimeSeconds.
 bool IsTimestampStale(Int64 stored, Int64 now);
-// Stores now as the live-page time, keeping the rest of the record.
-void TouchLiveTabTimestamp();
-// Makes and stores a new link identifier and copies its 37 bytes (36 characters and NUL) into `out`,
-// also when storing it failed. When the system's random source fails, that is reported, nothing is
-// stored, `out` is untouched and the answer is false.
-bool CreateUserUniqueID(char (&out)[37]);
+// Stores now as the live-page time, keeping the rest of the record; returns the store's code.
+GSErrCode TouchLiveTabTimestamp();
+// Makes and stores a new link identifier and copies its 37 bytes (36 characters and NUL) into `out`.
+// Returns NoError only when the identifier is stored; otherwise the store's code, or APIERR_GENERAL when
+// the system's random source failed (nothing stored). `out` is untouched on failure. Reports nothing.
+GSErrCode CreateUserUniqueID(char (&out)[37]);
 
 // The system clock in whole seconds since 1970-01-01 00:00 UTC.
 Int64 NowInSeconds();

@@ -65,7 +65,7 @@ TEST_F(MenuPaletteTest, OpenToolbarAndTheToggle) {
     EXPECT_FALSE(IsPaletteOpen());
 }
 
-TEST_F(MenuPaletteTest, UnlinkAlwaysShowsItsDialogAndUnknownIdsDoNothing) {
+TEST_F(MenuPaletteTest, UnlinkShowsItsDialogAndUnknownIdsDoNothing) {
     DG::Control::ScriptUserActions({Action::Click(1, 32534)});
     EXPECT_EQ(Menu(32513), NoError);
     const auto shown = DG::Control::GetShownDialogs();
@@ -78,6 +78,26 @@ TEST_F(MenuPaletteTest, UnlinkAlwaysShowsItsDialogAndUnknownIdsDoNothing) {
     EXPECT_EQ(Menu(12345), NoError);
     EXPECT_EQ(host.calls.size(), callsBefore);
     EXPECT_FALSE(IsPaletteOpen());
+}
+
+// A record that could not be deleted leaves the account linked: one report and no "unlinked" dialog.
+TEST_F(MenuPaletteTest, AFailedUnlinkIsReportedOnceAndShowsNoSuccess) {
+    host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x81060387));
+    EXPECT_EQ(Menu(32513), NoError);
+    EXPECT_TRUE(DG::Control::GetShownDialogs().empty());
+    EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_NOTSUPPORTED"});
+    EXPECT_EQ(host.Beeps(), 1);
+}
+
+// An identifier that could not be stored must not be linked to the web account: no login page.
+TEST_F(MenuPaletteTest, ALinkWhoseIdentifierCannotBeStoredOpensNoLoginPage) {
+    host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x810600DC));
+    DG::Control::ScriptUserActions({Action::Click(1, 32520)});
+    EXPECT_EQ(Menu(32512), NoError);
+    EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_NOUSERDATA"});
+    EXPECT_TRUE(host.launches.empty());
+    EXPECT_FALSE(host.preferences.has_value());
+    EXPECT_EQ(host.saveRequests, 0);
 }
 
 TEST_F(MenuPaletteTest, OpenLiveConnectionWhileUnlinkedStampsAnUnlinkedRecord) {
