@@ -35,25 +35,29 @@ bool SaveCurrentView(IO::Location& target) {
     return false;
 }
 
-// Returns a handle with the file's bytes, or nullptr when there is nothing to encode. The handle is
-// zero-filled, so after a short read the bytes the read did not reach are zeros, never stale memory.
+// Returns a handle holding every byte of the file, or nullptr after a failure, which is reported: a
+// length that cannot be had, a buffer that cannot be allocated, a short read.
+GSErrCode ReadWhole(IO::File& file, UInt32* length, OwnedHandle* handle) {
+    if (file.GetDataLength(length) != NoError)
+        return CaptureReadErrorCode;
+    handle->reset(BMAllocateHandle(static_cast<GSSize>(*length), ALLOCATE_CLEAR, 0));
+    if (*handle == nullptr)
+        return APIERR_MEMFULL;
+    USize read = 0;
+    file.ReadBin(**handle, *length, &read);
+    return read == *length ? NoError : CaptureReadErrorCode;
+}
+
 OwnedHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
     IO::File file(location, IO::File::Fail);
     file.Open(IO::File::ReadMode, IO::AccessDeniedIsAllowed);
     OwnedHandle handle;
-    if (file.GetDataLength(length) != NoError) {
-        ReportError("Error read", CaptureReadErrorCode);
-    } else {
-        handle.reset(BMAllocateHandle(static_cast<GSSize>(*length), ALLOCATE_CLEAR, 0));
-        USize read = 0;
-        if (handle != nullptr) {
-            file.ReadBin(*handle, *length, &read);
-            if (read != *length)
-                ReportError("Error read", CaptureReadErrorCode);
-        }
-    }
+    const GSErrCode failure = ReadWhole(file, length, &handle);
     file.Close();
-    return handle;
+    if (failure == NoError)
+        return handle;
+    ReportError("Error read", failure);
+    return nullptr;
 }
 
 }  // namespace
@@ -66,13 +70,14 @@ bool CaptureViewAsDataUrl(std::string& out) {
     IO::Location capture(folder, name);
 
     // A file left from an earlier export is never read after a failed save: it may show another view.
+    // Without the whole picture nothing is sent: an empty or partial image would still carry the key.
     if (!SaveCurrentView(capture))
         return false;
 
     UInt32 length = 0;
     OwnedHandle handle = ReadCaptureFile(capture, &length);
     if (handle == nullptr)
-        return true;
+        return false;
     std::string encoded;
     {
         const std::string bytes(*handle, length);

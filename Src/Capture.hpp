@@ -5,7 +5,7 @@
 #include <string>
 
 // Moves "data:image/jpeg;base64," + the Base64 text of the capture file into `out` (passed in empty).
-// Failures are reported to the user. Returns false when the host did not save the view: nothing is read
-// then and the export must stop. Otherwise true, also when the file could not be read (`out` then stays
-// as given). The capture file stays in the host's folder.
+// Returns true with the whole picture in `out`; false after any failure (the host did not save the view,
+// the file's length or bytes could not be read, no buffer could be had), which is reported once, with
+// `out` left as given: the export must then stop. The capture file stays in the host's folder.
 bool CaptureViewAsDataUrl(std::string& out);

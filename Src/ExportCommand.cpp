@@ -21,7 +21,7 @@ void Export() {
     std::string dataUrl;
     if (!CaptureViewAsDataUrl(dataUrl))
         return;
-    // An empty data URL (the capture has reported why) is uploaded all the same. The upload takes the
+    // A capture that failed has reported why; nothing is sent without the picture. The upload takes the
     // text over rather than a copy: the data URL is the largest thing an export holds.
     UploadImage(std::move(dataUrl), prefs.userUniqueID);
 }

@@ -9,6 +9,7 @@
 
 #include "DGControl.hpp"
 #include "ExportFixture.hpp"
+#include "GSRootControl.hpp"
 #include "HTTPControl.hpp"
 #include "IOControl.hpp"
 #include "LaunchRecord.hpp"
@@ -197,17 +198,18 @@ TEST_F(ExportFixture, FirstUseShowsTheLinkDialogAndNeitherCapturesNorSends) {
     EXPECT_EQ(StoredId().size(), 36u) << "OK linked the add-on for the next export";
 }
 
-TEST_F(ExportFixture, AnEmptyCaptureIsStillUploaded) {
+// No picture, no request: the key never goes out with an empty or partial image.
+TEST_F(ExportFixture, ACaptureThatCannotBeReadSendsNothing) {
     Link(kLinkId);
     IO::Control::FailNextGetDataLength(-39);
     Export();
-    const auto requests = server_->Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(nlohmann::json::parse(requests[0].body)["image"], "");
-    const auto reports = ReportTexts();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0], "Error read: Unknown Error");
-    EXPECT_EQ(reports[1], kExportError) << "the server refuses an empty image";
+    GS::Control::FailNextHandleAllocation();
+    Export();
+    EXPECT_TRUE(server_->Requests().empty());
+    EXPECT_EQ(ReportTexts(),
+              (std::vector<std::string>{"Error read: Unknown Error", "Error read: APIERR_MEMFULL"}));
+    EXPECT_EQ(host_->Beeps(), 2);
+    EXPECT_TRUE(Dialogs().empty());
 }
 
 // The view of an earlier export (perhaps of another project) stays in the folder; a failed save must not

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,33 +84,27 @@ TEST_F(CaptureTest, FailedSaveIsItsOneReportAndNothingIsRead) {
     EXPECT_TRUE(url.empty());
 }
 
-TEST_F(CaptureTest, LengthFailureIsAReadError) {
-    IO::Control::FailNextGetDataLength(-39);
-    std::string url;
-    EXPECT_TRUE(CaptureViewAsDataUrl(url)) << "the export goes on with an empty data URL";
-    ASSERT_EQ(host.reports.size(), 1u);
-    EXPECT_EQ(host.reports[0], "Error read: Unknown Error");
-    EXPECT_TRUE(url.empty());
-}
-
-TEST_F(CaptureTest, ShortReadIsReportedAndTheUnreadRestIsZeros) {
+// Without the whole picture the export stops: each read failure is its one report and gives no URL.
+TEST_F(CaptureTest, EveryReadFailureIsItsOneReportAndStopsTheExport) {
     host.viewJpeg = std::string(30, 'J');
-    IO::Control::ShortenNextRead(12);
-    std::string url;
-    CaptureViewAsDataUrl(url);
-    ASSERT_EQ(host.reports.size(), 1u);
-    EXPECT_EQ(host.reports[0], "Error read: Unknown Error");
-    EXPECT_EQ(url, kPrefix + Base64Encode(std::string(18, 'J') + std::string(12, '\0'), false))
-        << "bytes the read never filled must not carry stale memory";
-}
-
-TEST_F(CaptureTest, NoHandleMeansNoReportAndNoUrl) {
-    GS::Control::FailNextHandleAllocation();
-    std::string url;
-    CaptureViewAsDataUrl(url);
-    EXPECT_TRUE(host.reports.empty());
-    EXPECT_EQ(host.Beeps(), 0);
-    EXPECT_TRUE(url.empty());
+    const struct {
+        std::function<void()> fault;
+        std::string report;
+    } cases[] = {
+        {[] { IO::Control::FailNextGetDataLength(-39); }, "Error read: Unknown Error"},
+        {[] { IO::Control::ShortenNextRead(12); }, "Error read: Unknown Error"},
+        {[] { GS::Control::FailNextHandleAllocation(); }, "Error read: APIERR_MEMFULL"},
+    };
+    for (const auto& c : cases) {
+        host.reports.clear();
+        const int beeps = host.Beeps();
+        c.fault();
+        std::string url;
+        EXPECT_FALSE(CaptureViewAsDataUrl(url)) << c.report;
+        EXPECT_EQ(host.reports, std::vector<std::string>{c.report});
+        EXPECT_EQ(host.Beeps(), beeps + 1);
+        EXPECT_TRUE(url.empty()) << c.report;
+    }
 }
 
 TEST_F(CaptureTest, HandlesAreReturned) {
