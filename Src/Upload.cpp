@@ -83,43 +83,54 @@ bool SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Request&
         const USize piece = length - sent < kPieceBytes ? length - sent : kPieceBytes;
         channel.Write(body + sent, piece);
         sent += piece;
-        if (progress.AdvanceTo(sent)) {
-            connection.Abort();
+        if (progress.AdvanceTo(sent))
             return false;
-        }
     }
     connection.FinishSend();
-    return true;
+    return !progress.IsCanceled();
 }
 
-// The exchange and its outcome; false when the user canceled it.
-bool Exchange(const std::string& dataUrl, const char* linkId) {
-    IO::URI::URI uri(WebAppOrigin);
-    HTTP::Client::ClientConnection connection(uri);
-    connection.SetTimeout(kTimeoutMilliseconds);
-    connection.Connect();
-    DBPrintf("Connected to %s\n", uri.GetPath().ToCStr(0, MaxUSize, CC_UTF8).Get());
-
-    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, kImagesPath,
-                                  HTTP::MessageHeader::HTTPVersion::Version11);
-    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId, CC_Default));
-
+// The request with its body as JSON text: "image", "name", "source".
+GS::UniString RequestBody(const std::string& dataUrl) {
     GS::ObjectState body;
     body.Add("image", dataUrl.c_str());
     body.Add("name", "Archicad export");
     body.Add("source", "archicad");
     GS::UniString json;
     JSON::CreateFromObjectState(body, json, false);
+    return json;
+}
+
+// The exchange and its outcome; false when the user canceled it (the exchange is then broken off).
+bool Exchange(const std::string& dataUrl, const char* linkId) {
+    // The window opens before the connection is made, so that a slow connect shows and can be canceled.
+    UploadProgress progress;
+    IO::URI::URI uri(WebAppOrigin);
+    HTTP::Client::ClientConnection connection(uri);
+    connection.SetTimeout(kTimeoutMilliseconds);
+    connection.Connect();
+    DBPrintf("Connected to %s\n", uri.GetPath().ToCStr(0, MaxUSize, CC_UTF8).Get());
+    if (progress.IsCanceled()) {
+        connection.Abort();
+        return false;
+    }
+
+    HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, kImagesPath,
+                                  HTTP::MessageHeader::HTTPVersion::Version11);
+    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId, CC_Default));
+    const GS::UniString json = RequestBody(dataUrl);
     // Every character of the body is ASCII, so its length in characters is its length in bytes.
     const USize length = json.GetLength();
-    UploadProgress progress(length);
+    progress.StartUpload(length);
 
     const auto bytes = json.ToCStr(0, MaxUSize, CC_Default);
     // The body goes with its length, as one piece would, not in chunks.
     request.GetRequestHeaderFieldCollection().Add("Content-Length",
                                                   GS::UniString(std::to_string(length).c_str(), CC_Default));
-    if (!SendBody(connection, request, bytes.Get(), length, progress))
+    if (!SendBody(connection, request, bytes.Get(), length, progress)) {
+        connection.Abort();
         return false;
+    }
 
     HTTP::Client::Response response;
     HTTP::Encoding::BodyIBinaryChannel& bodyChannel = connection.BeginReceive(response);

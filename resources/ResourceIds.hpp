@@ -10,7 +10,7 @@
 #define KAVELO_MENU_OPEN_LIVE 32514            // "KAVELO", "Open live connection^32103^E3"
 #define KAVELO_MENU_OPEN_TOOLBAR_PROMPT 32530  // prompt strings of KAVELO_MENU_OPEN_TOOLBAR
 #define KAVELO_MENU_TOOLBAR_TOGGLE 32540       // "KAVELO toolbar^32101^E3"
-#define KAVELO_STRS_EXPORT_PROGRESS 32550      // the export's process window: 1 title, 2 upload phase
+#define KAVELO_STRS_EXPORT_PROGRESS 32550      // process window: 1 title, 2 upload, 3 connect phase
 
 // Add-on identifier ("MDID").
 #define KAVELO_ADDON_ID 32500

@@ -91,6 +91,9 @@ protected:
                           failureReports.end())
                     << report << ", failing request " << n;
             EXPECT_EQ(host_->Beeps(), static_cast<int>(reports.size()));
+            EXPECT_FALSE(host_->Progress().IsOpen())
+                << "the process window is left open, failing request " << n;
+            EXPECT_EQ(host_->Progress().Opened(), host_->Progress().Closed()) << "failing request " << n;
 
             Link(kLinkId, static_cast<Int64>(std::time(nullptr)));
             ExpectNormalExport(n);

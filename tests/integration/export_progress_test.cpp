@@ -56,10 +56,12 @@ TEST_F(ExportProgress, TheBarRunsOverTheBodyAndTheWindowClosesBeforeTheDialog) {
 
     const auto requests = server_->Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_TRUE(Shows("process window: opened \"Export to KAVELO\", 1 phase(s)"));
-    EXPECT_TRUE(Shows("process window: phase 1 of 1 \"Uploading the view\", bar 0 to " +
+    EXPECT_TRUE(
+        Shows("process window: opened \"Export to KAVELO\", 2 phase(s)\n"
+              "process window: phase 1 of 2 \"Connecting to KAVELO\", bar 0 to 0\n"));
+    EXPECT_TRUE(Shows("process window: phase 2 of 2 \"Uploading the view\", bar 0 to " +
                       std::to_string(requests[0].body.size()) + "\n"));
-    EXPECT_EQ(TenthsShown(), std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) << account_.str();
+    EXPECT_EQ(TenthsShown(), std::vector<int>({0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) << account_.str();
     EXPECT_TRUE(Shows("process window: closed at 100%"));
     EXPECT_EQ(host_->Progress().Opened(), 1);
     EXPECT_EQ(host_->Progress().Closed(), 1);
@@ -95,6 +97,21 @@ TEST_F(ExportProgress, ACancelAtHalfStopsTheUploadWithOneReportLineAndNoDialog) 
     EXPECT_TRUE(server_->Requests().empty());
     EXPECT_TRUE(server_->Images().empty());
     EXPECT_EQ(server_->Connections().accepted, 1u);
+}
+
+// The window is open while the connection is made: a Cancel then sends nothing of the request.
+TEST_F(ExportProgress, ACancelWhileConnectingSendsNothing) {
+    Link(kLinkId);
+    host_->Progress().CancelAt(0);
+    ASSERT_EQ(Export(), NoError);
+    EXPECT_TRUE(Shows("process window: phase 1 of 2 \"Connecting to KAVELO\""));
+    EXPECT_FALSE(Shows("Uploading the view"));
+    EXPECT_EQ(host_->Progress().Closed(), 1);
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{"Export to KAVELO canceled."});
+    EXPECT_TRUE(Dialogs().empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(server_->Connections().requestBytes, 0u);
+    EXPECT_TRUE(server_->Requests().empty());
 }
 
 TEST_F(ExportProgress, AHostWithoutAProcessWindowExportsAsBefore) {

@@ -47,7 +47,7 @@ inline std::vector<StringList> StringLists(const std::string& domain) {
         {32514, {"KAVELO", "Open live connection^32103^E3"}},
         {32530, {"KAVELO", "Open toolbar"}},
         {32540, {"KAVELO toolbar^32101^E3"}},
-        {32550, {"Export to KAVELO", "Uploading the view"}},
+        {32550, {"Export to KAVELO", "Uploading the view", "Connecting to KAVELO"}},
     };
 }
 

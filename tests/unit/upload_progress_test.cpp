@@ -25,29 +25,47 @@ std::vector<UInt32> Selectors(const FakeHost& host) {
 
 }  // namespace
 
-TEST(UploadProgress, OpensWithItsTextsRunsOverTheBytesAndClosesWhenItGoes) {
+TEST(UploadProgress, OpensOnTheConnectionThenRunsOverTheBytesAndClosesWhenItGoes) {
     ModuleResources resources;
     FakeHost host;
     {
-        UploadProgress progress(2450000);
+        UploadProgress progress;
+        EXPECT_FALSE(progress.IsCanceled());
+        progress.StartUpload(2450000);
         EXPECT_FALSE(progress.AdvanceTo(1225000));
         EXPECT_FALSE(progress.AdvanceTo(2450000));
     }
-    EXPECT_EQ(Selectors(host),
-              (std::vector<UInt32>{kInit, kPhase, kValue, kCanceled, kValue, kCanceled, kClose}));
+    EXPECT_EQ(Selectors(host), (std::vector<UInt32>{kInit, kPhase, kCanceled, kPhase, kValue, kCanceled,
+                                                    kValue, kCanceled, kClose}));
     const auto& calls = host.processWindowCalls;
     EXPECT_EQ(calls[0].text, "Export to KAVELO");
-    EXPECT_EQ(calls[0].number, 1) << "one phase";
-    EXPECT_EQ(calls[1].text, "Uploading the view");
-    EXPECT_EQ(calls[1].number, 2450000);
-    EXPECT_EQ(calls[2].number, 1225000);
-    EXPECT_EQ(calls[4].number, 2450000);
+    EXPECT_EQ(calls[0].number, 2) << "connecting, then uploading";
+    EXPECT_EQ(calls[1].text, "Connecting to KAVELO");
+    EXPECT_EQ(calls[1].number, 0) << "no bar while connecting";
+    EXPECT_EQ(calls[3].text, "Uploading the view");
+    EXPECT_EQ(calls[3].number, 2450000);
+    EXPECT_EQ(calls[4].number, 1225000);
+    EXPECT_EQ(calls[6].number, 2450000);
+}
+
+// The texts come before the window: without them nothing opens, so nothing is left open.
+TEST(UploadProgress, TextsThatCannotBeHadLeaveNoWindow) {
+    FakeHost host;
+    try {
+        UploadProgress progress;
+        progress.Close();
+    } catch (...) {
+    }
+    std::size_t inits = 0, closes = 0;
+    for (UInt32 selector : Selectors(host)) inits += selector == kInit, closes += selector == kClose;
+    EXPECT_EQ(inits, closes);
 }
 
 TEST(UploadProgress, TellsOfTheCancelAndClosesOnceEvenWhenClosedEarly) {
     ModuleResources resources;
     FakeHost host;
-    UploadProgress progress(1000);
+    UploadProgress progress;
+    progress.StartUpload(1000);
     EXPECT_FALSE(progress.AdvanceTo(400));
     host.processCanceled = true;
     EXPECT_TRUE(progress.AdvanceTo(500));
@@ -65,14 +83,15 @@ TEST(UploadProgress, ABodyBeyondThirtyTwoBitsIsShownInLargerUnits) {
     FakeHost host;
     const UInt64 total = 5000000000ull;
     {
-        UploadProgress progress(total);
+        UploadProgress progress;
+        progress.StartUpload(total);
         progress.AdvanceTo(total);
     }
     const auto& calls = host.processWindowCalls;
-    ASSERT_GE(calls.size(), 3u);
-    ASSERT_TRUE(calls[1].number.has_value());
-    EXPECT_GT(*calls[1].number, 1 << 30) << "the bar keeps a fine scale";
-    EXPECT_EQ(calls[2].number, calls[1].number) << "the whole body is the whole bar";
+    ASSERT_GE(calls.size(), 4u);
+    ASSERT_TRUE(calls[2].number.has_value());
+    EXPECT_GT(*calls[2].number, 1 << 30) << "the bar keeps a fine scale";
+    EXPECT_EQ(calls[3].number, calls[2].number) << "the whole body is the whole bar";
 }
 
 TEST(UploadProgress, AHostWithoutAProcessWindowIsAskedNothingMoreAndNeverCancels) {
@@ -81,7 +100,9 @@ TEST(UploadProgress, AHostWithoutAProcessWindowIsAskedNothingMoreAndNeverCancels
     host.EmptySlot(kInterfaceSlot);
     host.processCanceled = true;
     {
-        UploadProgress progress(1000);
+        UploadProgress progress;
+        progress.StartUpload(1000);
+        EXPECT_FALSE(progress.IsCanceled());
         EXPECT_FALSE(progress.AdvanceTo(500));
         EXPECT_FALSE(progress.AdvanceTo(1000));
     }
@@ -93,7 +114,8 @@ TEST(UploadProgress, AWindowTheHostRefusedToOpenIsNeitherAskedNorClosed) {
     FakeHost host;
     host.FailSlot(kInterfaceSlot, APIERR_GENERAL, 1);
     {
-        UploadProgress progress(1000);
+        UploadProgress progress;
+        progress.StartUpload(1000);
         EXPECT_FALSE(progress.AdvanceTo(1000));
     }
     EXPECT_EQ(host.CallsTo(kInterfaceSlot), 1u);
