@@ -72,6 +72,21 @@ void Faults::Drip(std::chrono::milliseconds every, FaultScope scope) {
     drips_.push_back({every, std::move(scope)});
 }
 
+void Faults::AnswerEarly(int status, FaultScope scope) {
+    CheckScope(scope);
+    if (status < 400 || status > 599) {
+        throw std::invalid_argument("webapp: an early answer is a status from 400 to 599, not " +
+                                    std::to_string(status));
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    earlyAnswers_.push_back({status, std::move(scope)});
+}
+
+std::optional<int> Faults::TakeEarlyAnswer(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return TakeFrom(earlyAnswers_, path);
+}
+
 void Faults::DropMidBody(FaultScope scope) {
     CheckScope(scope);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -113,6 +128,7 @@ void Faults::Clear() {
     interims_.clear();
     drips_.clear();
     drops_.clear();
+    earlyAnswers_.clear();
     pacings_.clear();
     floods_.clear();
 }

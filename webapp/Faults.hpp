@@ -67,6 +67,9 @@ public:
     // Throws std::invalid_argument for a negative or zero interval.
     void Drip(std::chrono::milliseconds every, FaultScope scope);
     void DropMidBody(FaultScope scope);
+    // Answers `status` as soon as the request's head is read, before any of its body, and closes without
+    // reading the rest: a client still writing then meets a reset. Refuses a status outside 400-599.
+    void AnswerEarly(int status, FaultScope scope);
     // Refuses fewer than 2 pieces or a negative interval.
     void Pace(Pacing pacing, FaultScope scope);
     // Refuses a flood of no bytes.
@@ -79,6 +82,8 @@ public:
 
     // Uses up one application of each kind of switch that matches path.
     FaultPlan Take(const std::string& path);
+    // Uses up the next early answer that matches path, if any (taken when the head has been read).
+    std::optional<int> TakeEarlyAnswer(const std::string& path);
 
 private:
     template <typename T>
@@ -97,6 +102,7 @@ private:
     std::deque<Entry<InterimAnswers>> interims_;
     std::deque<Entry<std::chrono::milliseconds>> drips_;
     std::deque<Entry<Drop>> drops_;
+    std::deque<Entry<int>> earlyAnswers_;
     std::deque<Entry<Pacing>> pacings_;
     std::deque<Entry<FloodAnswer>> floods_;
     std::uint64_t flooded_ = 0;

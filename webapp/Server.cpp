@@ -240,6 +240,10 @@ std::uint64_t Server::FloodedBytes() const {
     return faults_.FloodedBytes();
 }
 
+void Server::AnswerEarlyNext(int status, FaultScope scope) {
+    faults_.AnswerEarly(status, std::move(scope));
+}
+
 void Server::DropNextMidBody(FaultScope scope) {
     faults_.DropMidBody(std::move(scope));
 }

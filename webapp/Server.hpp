@@ -93,6 +93,8 @@ public:
     void SendInterimAnswersNext(std::chrono::milliseconds every, std::size_t count, FaultScope scope = {});
     void DripNext(std::chrono::milliseconds every, FaultScope scope = {});
     void DropNextMidBody(FaultScope scope = {});
+    // The next request gets `status` as soon as its head is read and the connection closes (see Faults).
+    void AnswerEarlyNext(int status, FaultScope scope = {});
     // The answer goes out in pieces with a pause between them (see Pacing); combines with the others.
     void PaceNext(Pacing pacing, FaultScope scope = {});
     // The answer's head (chunked), then a framing that never ends (see FloodAnswer), after the request was

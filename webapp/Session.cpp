@@ -74,6 +74,12 @@ void Session::OnHeader(error_code ec, std::size_t bytes) {
         OnReadError(ec);
         return;
     }
+    if (const std::optional<int> early = context_.faults.TakeEarlyAnswer(parser_->Get().Path())) {
+        const Request& request = parser_->Get();
+        context_.log.Record(RecordedRequest{request.RequestLine(), request.headers, "", {}});
+        Write(ToWire(PlainError(*early, "answered before the body"), false), After::Cut);
+        return;
+    }
     if (parser_->is_done()) {
         Answer();
         return;

@@ -198,6 +198,26 @@ TEST_F(ExportFixture, FirstUseShowsTheLinkDialogAndNeitherCapturesNorSends) {
     EXPECT_EQ(StoredId().size(), 36u) << "OK linked the add-on for the next export";
 }
 
+// A server that answers before it has read the body and closes: the answer it gave decides, not the
+// broken write.
+TEST_F(ExportFixture, AnAnswerGivenBeforeTheBodyIsThroughIsActedOn) {
+    Link(kLinkId);
+    server_->AnswerEarlyNext(413);
+    Export();
+    EXPECT_EQ(ReportTexts(),
+              std::vector<std::string>{"The image sent to KAVELO is too big. Try reducing the window size of "
+                                       "Archicad.: Unknown Error"});
+    EXPECT_TRUE(Dialogs().empty());
+
+    host_->ClearRecords();
+    server_->AnswerEarlyNext(401);
+    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(2, 32520)});
+    Export();
+    EXPECT_EQ(ShownIds(Dialogs()), (std::vector<GSResID>{32533, 32520})) << "the link flow, not an error";
+    EXPECT_TRUE(ReportTexts().empty());
+    EXPECT_TRUE(server_->Images().empty());
+}
+
 // No picture, no request: the key never goes out with an empty or partial image.
 TEST_F(ExportFixture, ACaptureThatCannotBeReadSendsNothing) {
     Link(kLinkId);

@@ -21,6 +21,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/ioctl.h>
 #include <boost/asio/connect.hpp>
@@ -134,6 +136,42 @@ bool EndsWithin(int socket, int wait) {
     return ::poll(&ended, 1, wait) > 0;
 }
 
+// While it lives, a write to a connection the peer has ended fails with EPIPE instead of raising SIGPIPE
+// in the host's process (OpenSSL writes with write(), which has no MSG_NOSIGNAL); a SIGPIPE that this
+// thread's writes raised is taken back before the signal mask is restored.
+class SigpipeHeld {
+public:
+    SigpipeHeld() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    }
+    ~SigpipeHeld() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!pendingBefore_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{0, 0};
+            sigtimedwait(&pipe_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t previous_;
+    bool pendingBefore_ = false;
+};
+
+// Whether a failed write met a peer that closed or reset the connection.
+bool PeerEnded(int error) {
+    return error == EPIPE || error == ECONNRESET;
+}
+
 std::string Hex(std::size_t value) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text;
@@ -185,6 +223,9 @@ struct ClientConnection::Impl {
     SteadyClock::time_point arrivedAt;
     UInt64 sentCount = 0;
     UInt64 receivedCount = 0;
+    // The server closed or reset the connection while the request was being written: the rest of the
+    // request is dropped, and the answer it may have sent before is read as the answer.
+    bool peerEnded = false;
     // The bound of the part of the answer being read, when there is one (none with a time-out of 0).
     std::optional<SteadyClock::time_point> answerBound;
 
@@ -261,7 +302,9 @@ struct ClientConnection::Impl {
 
     void ConnectTcp();
     void Handshake();
-    void WriteThroughSocket(const char* data, std::size_t size);
+    // Writes through the socket; returns false, with peerEnded set, when the server has ended the
+    // connection (nothing more is written then).
+    bool WriteThroughSocket(const char* data, std::size_t size);
     std::string WriteStalled() const;
     // Waits while more of a streamed body is in flight than the link carries in about a second.
     void PaceStreamed();
@@ -329,7 +372,10 @@ void ClientConnection::Impl::Handshake() {
 // copy, a timer and a round through the io_context for each: each system call then carries many records,
 // and a large body goes out at several times the speed. Each wait for the socket to take more is bounded
 // by the time-out.
-void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t size) {
+bool ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t size) {
+    if (peerEnded)
+        return false;
+    const SigpipeHeld sigpipeHeld;
     SSL* session = stream->native_handle();
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
     BIO* const pair = SSL_get_wbio(session);
@@ -386,16 +432,27 @@ void ClientConnection::Impl::WriteThroughSocket(const char* data, std::size_t si
             continue;
         }
         if (SSL_get_error(session, result) != SSL_ERROR_WANT_WRITE) {
+            const int error = errno;
             ERR_clear_error();
-            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+            if (PeerEnded(error)) {
+                peerEnded = true;
+                return false;
+            }
+            Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(error));
         }
         awaitWritable();
     }
     while (BIO_flush(gather) != 1) {
-        if (!BIO_should_retry(gather))
+        if (!BIO_should_retry(gather)) {
+            if (PeerEnded(errno)) {
+                peerEnded = true;
+                return false;
+            }
             Broke(Kind::Send, "cannot write the request to " + host + ": " + std::strerror(errno));
+        }
         awaitWritable();
     }
+    return true;
 }
 
 std::string ClientConnection::Impl::WriteStalled() const {
@@ -403,6 +460,8 @@ std::string ClientConnection::Impl::WriteStalled() const {
 }
 
 void ClientConnection::Impl::PaceStreamed() {
+    if (peerEnded)
+        return;
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
     const long long left = Unacknowledged(socket);
     if (left <= kInFlightFloor)
@@ -459,6 +518,8 @@ void ClientConnection::Impl::Sent(MessageHeader::Method::Id method) {
 // server's session tickets may come at any time), so only the end of the connection cuts the wait short;
 // a server that answers before it has read the whole request still takes the rest, or ends the connection.
 SteadyClock::time_point ClientConnection::Impl::AwaitArrival() {
+    if (peerEnded)
+        return SteadyClock::now();
     if (buffer.size() > 0 || SSL_pending(stream->native_handle()) > 0)
         return sentAt;
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();

@@ -632,6 +632,31 @@ TEST_F(FloodTest, AStreamedBodyWithoutALengthGoesInChunksOnePerWrite) {
         << "a chunk per non-empty write, then the last chunk";
 }
 
+// A server that answers at the head and closes while the body is still being written: the writes after
+// the reset go nowhere without a failure, and the answer it gave is read (a 413 or 401 the user must see).
+TEST_F(FloodTest, AnAnswerGivenBeforeTheBodyIsReadAfterTheServerResets) {
+    for (const int status : {413, 401}) {
+        server_.AnswerEarlyNext(status);
+        const std::string piece(16 * 1024, 'x');
+        const std::size_t pieces = 1024;  // 16 MiB: far more than the socket buffers take before the reset
+        HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+        connection.SetTimeout(8000);
+        connection.Connect();
+        HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
+                                      HTTP::MessageHeader::HTTPVersion::Version11);
+        request.GetRequestHeaderFieldCollection().Add(
+            GS::UniString("Content-Length"), GS::UniString(std::to_string(piece.size() * pieces).c_str()));
+        HTTP::Encoding::BodyOBinaryChannel& out = connection.BeginSend(request);
+        for (std::size_t i = 0; i < pieces; ++i) out.Write(piece.data(), static_cast<USize>(piece.size()));
+        connection.FinishSend();
+        HTTP::Client::Response response;
+        connection.BeginReceive(response);
+        EXPECT_EQ(static_cast<UInt32>(status), response.GetStatusCode());
+        connection.Close(true);
+        EXPECT_LT(server_.Connections().requestBytes, piece.size() * pieces) << "the server read it all";
+    }
+}
+
 class WrongNameTest : public ConnectionTest {
 protected:
     WrongNameTest() : ConnectionTest("elsewhere.example") {}

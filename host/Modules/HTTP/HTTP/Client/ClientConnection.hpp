@@ -18,7 +18,11 @@ namespace HTTP::Client {
 // stall, and a Timeout). The answer has two bounds besides, counted from the request's arrival: its
 // status line and header fields must arrive within one time-out, interim 1xx answers included, and the
 // whole answer within four. Where the system cannot tell what the server has taken (Windows), the request
-// counts as arrived when its last byte was handed to the system. Failures throw HTTP::Exception (Timeout
+// counts as arrived when its last byte was handed to the system. A server that closes or resets the
+// connection while the request is being written may have answered already (a 413 or 401 before the whole
+// body): the rest of the request is then dropped without a failure (writes and FinishSend return as if
+// sent), and BeginReceive reads that answer, under the same bounds, or fails as a broken reception when
+// there is none. Failures throw HTTP::Exception (Timeout
 // for any of these); after one, the connection only accepts Abort and Close. A time-out of 0 removes
 // every bound.
 //
