@@ -1,6 +1,6 @@
 // UploadImage: the HTTPS exchange with the image endpoint and the outcome of each status. The body goes
-// in pieces under the host's process window, whose Cancel stops it. The whole exchange, dialogs and link
-// flow included, runs inside the export's guard (ExportFromCurrentView).
+// in pieces under the host's process window, whose Cancel stops it, within bounds on how slow it may go. The
+// whole exchange, dialogs and link flow included, runs inside the export's guard (ExportFromCurrentView).
 #include "Upload.hpp"
 
 #include "Array.hpp"
@@ -22,6 +22,7 @@
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
 #include "URI.hpp"
+#include "UploadPace.hpp"
 #include "UploadProgress.hpp"
 
 namespace {
@@ -31,10 +32,10 @@ constexpr UInt32 kTimeoutMilliseconds = 8000;
 constexpr UInt32 kCreated = 201;
 constexpr UInt32 kUnauthorized = 401;
 constexpr UInt32 kPayloadTooLarge = 413;
-// Small enough that the bar moves and a Cancel is seen within a fraction of a second on a slow uplink
-// (16 KiB leave a 512 kbit/s link in a quarter of a second), large enough that a fast link pays nothing
-// for the host's calls between pieces; it is also the largest TLS record.
-constexpr USize kPieceBytes = 16 * 1024;
+constexpr const char* kTooSlowText = "The connection to KAVELO is too slow. Please try again later";
+
+// How an exchange ended short of an answer, or that it got one.
+enum class Outcome { Answered, Canceled, TooSlow };
 
 GS::UniString ImageIdFromFirstLine(const GS::Array<GS::UniString>& lines) {
     GS::UniString imageId;
@@ -74,20 +75,31 @@ void ActOnStatus(UInt32 status, const GS::Array<GS::UniString>& lines) {
     }
 }
 
-// Writes the body piece by piece, showing each on the bar. False when the user canceled: the exchange is
-// then broken off at once, and nothing more is sent.
-bool SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Request& request, const char* body,
-              USize length, UploadProgress& progress) {
-    HTTP::Encoding::BodyOBinaryChannel& channel = connection.BeginSend(request);
-    for (USize sent = 0; sent < length;) {
-        const USize piece = length - sent < kPieceBytes ? length - sent : kPieceBytes;
-        channel.Write(body + sent, piece);
-        sent += piece;
-        if (progress.AdvanceTo(sent))
-            return false;
+// Writes the body piece by piece, showing each on the bar and asking for a Cancel after each, within the
+// pace's bounds. A Cancel or a link too slow breaks the exchange off at once: nothing more is sent. What
+// the connection throws while the link is too slow is that too, and otherwise goes on up.
+Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Request& request, const char* body,
+                 USize length, UploadProgress& progress) {
+    UploadPace pace(length);
+    try {
+        HTTP::Encoding::BodyOBinaryChannel& channel = connection.BeginSend(request);
+        for (USize sent = 0; sent < length;) {
+            const USize piece = length - sent < pace.NextPiece() ? length - sent : pace.NextPiece();
+            channel.Write(body + sent, piece);
+            sent += piece;
+            pace.Wrote(sent);
+            if (progress.AdvanceTo(sent))
+                return Outcome::Canceled;
+            if (pace.TooSlow())
+                return Outcome::TooSlow;
+        }
+        connection.FinishSend();
+    } catch (...) {
+        if (!pace.TooSlow())
+            throw;
+        return Outcome::TooSlow;
     }
-    connection.FinishSend();
-    return !progress.IsCanceled();
+    return progress.IsCanceled() ? Outcome::Canceled : Outcome::Answered;
 }
 
 // The request with its body as JSON text: "image", "name", "source".
@@ -101,8 +113,8 @@ GS::UniString RequestBody(const std::string& dataUrl) {
     return json;
 }
 
-// The exchange and its outcome; false when the user canceled it (the exchange is then broken off).
-bool Exchange(const std::string& dataUrl, const char* linkId) {
+// The exchange and, when there was an answer, what it shows.
+Outcome Exchange(const std::string& dataUrl, const char* linkId) {
     // The window opens before the connection is made, so that a slow connect shows and can be canceled.
     UploadProgress progress;
     IO::URI::URI uri(WebAppOrigin);
@@ -112,7 +124,7 @@ bool Exchange(const std::string& dataUrl, const char* linkId) {
     DBPrintf("Connected to %s\n", uri.GetPath().ToCStr(0, MaxUSize, CC_UTF8).Get());
     if (progress.IsCanceled()) {
         connection.Abort();
-        return false;
+        return Outcome::Canceled;
     }
 
     HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, kImagesPath,
@@ -127,9 +139,10 @@ bool Exchange(const std::string& dataUrl, const char* linkId) {
     // The body goes with its length, as one piece would, not in chunks.
     request.GetRequestHeaderFieldCollection().Add("Content-Length",
                                                   GS::UniString(std::to_string(length).c_str(), CC_Default));
-    if (!SendBody(connection, request, bytes.Get(), length, progress)) {
+    if (const Outcome sent = SendBody(connection, request, bytes.Get(), length, progress);
+        sent != Outcome::Answered) {
         connection.Abort();
-        return false;
+        return sent;
     }
 
     HTTP::Client::Response response;
@@ -150,15 +163,17 @@ bool Exchange(const std::string& dataUrl, const char* linkId) {
     connection.Close(false);
     progress.Close();
     ActOnStatus(status, lines);
-    return true;
+    return Outcome::Answered;
 }
 
 }  // namespace
 
 void UploadImage(std::string dataUrl, const char* linkId) {
-    const bool finished = Exchange(dataUrl, linkId);
+    const Outcome outcome = Exchange(dataUrl, linkId);
     std::string().swap(dataUrl);
     // A canceled upload is no failure: nothing is retried, and the user is only told it stopped.
-    if (!finished)
+    if (outcome == Outcome::Canceled)
         ReportNote("Export to KAVELO canceled.");
+    if (outcome == Outcome::TooSlow)
+        ReportError(kTooSlowText, ExportErrorCode);
 }

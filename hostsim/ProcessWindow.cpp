@@ -46,6 +46,10 @@ void ProcessWindow::CancelAt(int percent) {
     cancelAt_ = std::clamp(percent, 0, 100);
 }
 
+void ProcessWindow::CancelAfter(int seconds) {
+    cancelAfter_ = std::max(seconds, 0);
+}
+
 GSErrCode ProcessWindow::Open(const void* title, const Int32* phases) {
     if (phases == nullptr)
         return abi::APIERR_BADPARS;
@@ -60,6 +64,8 @@ GSErrCode ProcessWindow::Open(const void* title, const Int32* phases) {
     shownTenth_ = -1;
     canceled_ = false;
     cancelReportedAt_.reset();
+    pressedAt_.reset();
+    openedAt_ = Clock::now();
     note_("process window: opened " + Quoted(title) + ", " + std::to_string(phases_) + " phase(s)" +
           (keyPoll_ ? " (press Enter to cancel)" : ""));
     return NoError;
@@ -115,6 +121,13 @@ GSErrCode ProcessWindow::AskCanceled() {
         cancelAt_.reset();
         note_("process window: the person presses Cancel");
     }
+    if (!canceled_ && cancelAfter_ && Clock::now() >= openedAt_ + std::chrono::seconds(*cancelAfter_)) {
+        canceled_ = true;
+        pressedAt_ = openedAt_ + std::chrono::seconds(*cancelAfter_);
+        note_("process window: the person presses Cancel " + std::to_string(*cancelAfter_) +
+              " s after the window opened, at " + std::to_string(Percent()) + "%");
+        cancelAfter_.reset();
+    }
     if (!canceled_ && keyPoll_ && keyPoll_()) {
         canceled_ = true;
         note_("process window: the person cancels with a key");
@@ -123,7 +136,14 @@ GSErrCode ProcessWindow::AskCanceled() {
         return NoError;
     if (!cancelReportedAt_) {
         cancelReportedAt_ = Clock::now();
-        note_("process window: the add-on is told of the cancel");
+        const std::string after =
+            pressedAt_ ? " " +
+                             std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                *cancelReportedAt_ - *pressedAt_)
+                                                .count()) +
+                             " ms after the press"
+                       : "";
+        note_("process window: the add-on is told of the cancel" + after);
     }
     return abi::APIERR_CANCEL;
 }

@@ -27,6 +27,9 @@ public:
     // The person presses Cancel once the bar of the next window reaches `percent` (0 to 100) of its
     // phase's maximum, or at the first question whether it was canceled for 0. Once only.
     void CancelAt(int percent);
+    // The person presses Cancel `seconds` after the next window opened; the add-on is told at its first
+    // question from then on, and the account says how long after the press that was. Once only.
+    void CancelAfter(int seconds);
     // While a window is open and a key poll is set, every 'CANC' asks it; true cancels (a person at the
     // terminal). nullptr: no person at the keyboard.
     void SetKeyPoll(std::function<bool()> poll) { keyPoll_ = std::move(poll); }
@@ -36,6 +39,8 @@ public:
     int Opened() const { return opened_; }
     int Closed() const { return closed_; }
     bool Canceled() const { return canceled_; }
+    // When the person pressed Cancel in the current or last window (cancel-after), if they did.
+    std::optional<Clock::time_point> CancelPressedAt() const { return pressedAt_; }
     // When 'CANC' first answered APIERR_CANCEL for the current or last window.
     std::optional<Clock::time_point> CancelReportedAt() const { return cancelReportedAt_; }
     // When the bar last moved (the add-on's last piece handed on).
@@ -52,6 +57,9 @@ private:
     std::function<void(const std::string&)> note_;
     std::function<bool()> keyPoll_;
     std::optional<int> cancelAt_;
+    std::optional<int> cancelAfter_;
+    Clock::time_point openedAt_;
+    std::optional<Clock::time_point> pressedAt_;
     bool open_ = false;
     int opened_ = 0;
     int closed_ = 0;

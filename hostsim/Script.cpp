@@ -115,6 +115,7 @@ const std::map<std::string, Verb>& Verbs() {
         {"fail-slot", {CommandKind::FailSlot, Argument::Text}},
         {"fail-allocation", {CommandKind::FailAllocation, Argument::Number}},
         {"cancel-at", {CommandKind::CancelAt, Argument::Number}},
+        {"cancel-after", {CommandKind::CancelAfter, Argument::Number}},
     };
     return verbs;
 }
@@ -175,6 +176,10 @@ bool Finish(const std::string& verb, const std::string& argument, Command* comma
     }
     if (command->kind == CommandKind::CancelAt && (command->number < 0 || command->number > 100)) {
         *error = "cancel-at needs a share of the bar from 0 to 100";
+        return false;
+    }
+    if (command->kind == CommandKind::CancelAfter && command->number < 0) {
+        *error = "cancel-after needs a number of seconds from 0 up";
         return false;
     }
     return true;

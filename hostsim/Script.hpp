@@ -27,6 +27,7 @@
 //                               null for a nothrow request, std::bad_alloc from the module's operator new
 //   cancel-at PERCENT           the person presses the process window's Cancel once its bar reaches
 //                               PERCENT (0 to 100) in the next window
+//   cancel-after SECONDS        the person presses it SECONDS after the next window opened
 //
 // Lines starting with '#' and blank lines are ignored. In a --commands list, commands are separated by
 // ';' and a ':' may stand for the first space ("menu:Export from current view; answer:1").
@@ -60,6 +61,7 @@ enum class CommandKind {
     FailSlot,
     FailAllocation,
     CancelAt,
+    CancelAfter,
 };
 
 enum class AnswerKind { Click, Close, Escape };

@@ -227,6 +227,11 @@ bool Session::Execute(const Command& command) {
             out_ << "queued: the person presses Cancel at " << command.number
                  << "% of the next process window\n";
             return true;
+        case CommandKind::CancelAfter:
+            host_.Progress().CancelAfter(command.number);
+            out_ << "queued: the person presses Cancel " << command.number
+                 << " s after the next process window opens\n";
+            return true;
     }
     return false;
 }

@@ -61,13 +61,13 @@ constexpr long kWriteBuffer = 256 * 1024;
 // The whole answer must have arrived within this many time-outs after the request arrived.
 constexpr std::uint32_t kAnswerTimeouts = 4;
 // A streamed body's bytes in flight (written, not yet acknowledged) after each write: a second's worth at
-// the rate the body has been acknowledged at so far, and never less than the floor. The system alone
-// would take megabytes, and the caller's writes, its progress and its Cancel would run many seconds ahead
-// of a slow link; a second's worth keeps the link busy and the last byte about a second behind the last
-// write. It follows the rate rather than being fixed so that a fast link with a long round trip is not
-// held to a window of the cap's size; the floor carries the first writes, before any rate is known.
+// the rate the body has been acknowledged at so far, once that rate has been measured over a second, and
+// never less than one record. The system alone would take megabytes, and the caller's writes, its progress
+// and its Cancel would run many seconds ahead of a slow link; a second's worth keeps the link busy and the
+// last byte about a second behind the last write. It follows the rate rather than being fixed so that a
+// fast link with a long round trip is not held to a window of the cap's size. In the first second the
+// floor carries the writes: a rate over the first burst's few milliseconds would say nothing.
 constexpr long long kInFlightFloor = 64 * 1024;
-constexpr std::uint64_t kInFlightMilliseconds = 1000;
 using SteadyClock = std::chrono::steady_clock;
 
 using Detail::Fail;
@@ -226,6 +226,8 @@ struct ClientConnection::Impl {
     // The server closed or reset the connection while the request was being written: the rest of the
     // request is dropped, and the answer it may have sent before is read as the answer.
     bool peerEnded = false;
+    // The rate the server takes the request at, from its first byte on: too slow a request fails.
+    Detail::LowSpeedLimit lowSpeed;
     // The bound of the part of the answer being read, when there is one (none with a time-out of 0).
     std::optional<SteadyClock::time_point> answerBound;
 
@@ -247,6 +249,12 @@ struct ClientConnection::Impl {
         io.run();
         receivedCount += count;
         return error;
+    }
+
+    static UInt64 Milliseconds() {
+        return static_cast<UInt64>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch())
+                .count());
     }
 
     [[noreturn]] void Broke(Kind kind, const std::string& message) {
@@ -288,12 +296,22 @@ struct ClientConnection::Impl {
     }
 
     // Detail::AwaitWhileLeaving on this connection's socket; a stall breaks the connection.
+    // The request is also held to the low-speed limit while it waits.
     template <class Wait, class Stalled>
     std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled, long long settled = 0) {
         const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
+        const auto waitAtSpeed = [&](int ms) {
+            const long long left = Unacknowledged(socket);
+            if (timeout != 0 && left >= 0 && lowSpeed.TooSlow(Milliseconds(), sentCount - left))
+                Fail(Kind::Timeout, "the server took less than " +
+                                        std::to_string(Detail::LowSpeedLimit::DefaultBytesPerSecond) +
+                                        " bytes a second of the request to " + host + " over " +
+                                        std::to_string(Detail::LowSpeedLimit::DefaultWindow) + " ms");
+            return wait(ms);
+        };
         try {
             return Detail::AwaitWhileLeaving(
-                timeout, [socket] { return Unacknowledged(socket); }, wait, stalled, settled);
+                timeout, [socket] { return Unacknowledged(socket); }, waitAtSpeed, stalled, settled);
         } catch (const Exception&) {
             state = State::Broken;
             throw;
@@ -464,14 +482,14 @@ void ClientConnection::Impl::PaceStreamed() {
         return;
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
     const long long left = Unacknowledged(socket);
-    if (left <= kInFlightFloor)
-        return;
     const UInt64 written = sentCount - sentBeforeStream;  // HTTP bytes; TLS adds a fraction of a percent
-    const UInt64 acknowledged = written > static_cast<UInt64>(left) ? written - left : 0;
+    const UInt64 acknowledged = left >= 0 && written > static_cast<UInt64>(left) ? written - left : 0;
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - streamStart).count();
-    const UInt64 perSecond = acknowledged * kInFlightMilliseconds / std::max<UInt64>(elapsed, 1);
-    const long long cap = std::max(kInFlightFloor, static_cast<long long>(perSecond));
+    const long long cap = Detail::InFlightCap(acknowledged, static_cast<UInt64>(elapsed), kInFlightFloor,
+                                              static_cast<long long>(kRecordSize));
+    if (left <= cap)
+        return;
     AwaitLeaving([socket](int wait) { return EndsWithin(socket, wait); },
                  [this](long long) { return WriteStalled(); }, cap);
 }
@@ -620,6 +638,7 @@ void ClientConnection::FinishSend() {
 void ClientConnection::Send(const Request& request, const char* body, USize length) {
     Detail::CheckSend(impl_->state, request, body, length);
     const bool lengthField = length > 0 || Detail::CarriesBody(request.GetMethod());
+    impl_->lowSpeed.Start(Impl::Milliseconds());
     // The head shares the first TLS record with the start of the body; the rest of the body goes out from
     // the caller's buffer as it is.
     impl_->Transmit(impl_->Head(request, lengthField ? "Content-Length: " + std::to_string(length) : ""),
@@ -634,6 +653,7 @@ Encoding::BodyOBinaryChannel& ClientConnection::BeginSend(Request& request) {
                                           : std::string("Transfer-Encoding: chunked"));
     c.streamed = Detail::StreamedBody{declared, 0, false};
     c.lastMethod = request.GetMethod();
+    c.lowSpeed.Start(Impl::Milliseconds());
     c.state = State::Sending;
     return *c.requestBody;
 }

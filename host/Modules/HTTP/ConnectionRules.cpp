@@ -120,6 +120,28 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
     }
 }
 
+void LowSpeedLimit::Start(UInt64 now) {
+    start_ = now;
+    samples_.clear();
+}
+
+bool LowSpeedLimit::TooSlow(UInt64 now, UInt64 taken) {
+    if (samples_.empty() || now - samples_.back().first >= window_ / 10)
+        samples_.emplace_back(now, taken);
+    // Keep the newest sample at least a window old, and none older.
+    while (samples_.size() > 1 && now - samples_[1].first >= window_) samples_.erase(samples_.begin());
+    if (now - start_ < window_ || now - samples_.front().first < window_)
+        return false;
+    const UInt64 span = now - samples_.front().first;
+    return (taken - samples_.front().second) * 1000 < bytesPerSecond_ * span;
+}
+
+long long InFlightCap(UInt64 taken, UInt64 elapsedMs, long long floor, long long least, UInt64 measureMs) {
+    if (elapsedMs < measureMs)
+        return floor;
+    return std::max(least, static_cast<long long>(taken * 1000 / elapsedMs));
+}
+
 const char* MethodName(MessageHeader::Method::Id method) {
     static const char* const kNames[] = {"OPTIONS", "GET",   "HEAD",    "POST", "PUT",
                                          "DELETE",  "TRACE", "CONNECT", "PATCH"};

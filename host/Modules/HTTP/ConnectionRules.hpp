@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Definitions.hpp"
 #include "HTTP/Client/Request.hpp"
@@ -53,6 +55,36 @@ std::optional<UInt64> AwaitWhileLeaving(UInt32 timeout, const std::function<long
                                         const std::function<bool(int)>& wait,
                                         const std::function<std::string(long long)>& stalled,
                                         long long settled = 0);
+
+// The lowest rate a request may go at, as curl's low-speed limit: once a request has been on its way for
+// `window` ms, the bytes the server took over the last `window` ms must average `bytesPerSecond`, or the
+// request is too slow. A server that takes a byte now and then cannot hold the caller past that.
+class LowSpeedLimit {
+public:
+    static constexpr UInt64 DefaultBytesPerSecond = 1024;
+    static constexpr UInt64 DefaultWindow = 30000;
+
+    explicit LowSpeedLimit(UInt64 bytesPerSecond = DefaultBytesPerSecond, UInt64 window = DefaultWindow)
+        : bytesPerSecond_(bytesPerSecond), window_(window) {}
+    // A new request starts at `now` ms (any steady scale).
+    void Start(UInt64 now);
+    // Notes that `taken` bytes of the request (a count that only grows) had been taken at `now`; true when
+    // the rate over the last window is below the limit.
+    bool TooSlow(UInt64 now, UInt64 taken);
+
+private:
+    UInt64 bytesPerSecond_;
+    UInt64 window_;
+    UInt64 start_ = 0;
+    // (time, taken) about every tenth of the window, oldest first, spanning at least the window.
+    std::vector<std::pair<UInt64, UInt64>> samples_;
+};
+
+// The bytes of a streamed body that may be in flight after a write: before a rate has been measured over
+// at least `measureMs` (the first second), `floor`; after, a second's worth at the rate the server took the
+// body at so far, and at least `least`.
+long long InFlightCap(UInt64 taken, UInt64 elapsedMs, long long floor, long long least,
+                      UInt64 measureMs = 1000);
 
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.

@@ -88,3 +88,35 @@ TEST(AwaitWhileLeaving, EndsWhenTheCountIsDownToWhatMayStayInFlight) {
 }
 
 }  // namespace
+
+// The low-speed limit on made-up counts (ms, bytes): a server that takes a trickle is too slow once the
+// request has been on its way a whole window; one that took enough within the window is not.
+TEST(LowSpeedLimit, ATrickleIsTooSlowOnlyAfterAWholeWindow) {
+    HTTP::Detail::LowSpeedLimit limit(1024, 30000);
+    limit.Start(1000);
+    UInt64 taken = 0;
+    for (UInt64 now = 1000; now < 31000; now += 100) {
+        taken += 90;  // 900 bytes a second
+        ASSERT_FALSE(limit.TooSlow(now, taken)) << now;
+    }
+    EXPECT_TRUE(limit.TooSlow(31100, taken + 90));
+
+    limit.Start(0);
+    taken = 0;
+    for (UInt64 now = 0; now <= 120000; now += 100) {
+        taken += 120;  // 1200 bytes a second, also long after the first window
+        ASSERT_FALSE(limit.TooSlow(now, taken)) << now;
+    }
+    // When the server stops taking, the window's average falls below the limit within seconds, as it
+    // counts the last window only.
+    for (UInt64 now = 120100; now < 122000; now += 100) ASSERT_FALSE(limit.TooSlow(now, taken)) << now;
+    EXPECT_TRUE(limit.TooSlow(130000, taken));
+}
+
+// In the first second the floor holds whatever the first burst's rate; after, a second's worth, at least
+// the least.
+TEST(InFlightCap, TheFloorUntilASecondIsMeasuredThenASecondsWorth) {
+    EXPECT_EQ(HTTP::Detail::InFlightCap(78000, 43, 65536, 16384), 65536) << "a rate over 43 ms says nothing";
+    EXPECT_EQ(HTTP::Detail::InFlightCap(900, 1000, 65536, 16384), 16384);
+    EXPECT_EQ(HTTP::Detail::InFlightCap(2000000, 2000, 65536, 16384), 1000000);
+}

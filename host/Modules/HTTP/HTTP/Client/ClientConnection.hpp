@@ -70,9 +70,12 @@ public:
     // without one it goes in chunks (HTTP/1.1 only), one per Write; on Windows the field is required. The
     // head goes out with the first bytes of the body (or on Flush; WinHTTP sends it at once, connecting
     // first). A body channel Write returns once its bytes are on their way and at most about a second's
-    // worth of the body (at the rate the server has acknowledged it so far, and at least 64 KiB) is still
-    // in flight: the caller's count of bytes written follows the link, and its last Write returns about a
-    // second before the server has the body, also where the system would buffer megabytes. On Windows a
+    // worth of the body is still in flight (at the rate the server has acknowledged it so far, measured
+    // over at least a second, and at least 16 KiB; 64 KiB in the first second): the caller's count of
+    // bytes written follows the link, and its last Write returns about a second before the server has the
+    // body, also where the system would buffer megabytes. While a request's bytes wait to leave, the server
+    // must take them at 1 KiB/s on average over the last 30 s once the request has been on its way 30 s, or
+    // the wait is a Timeout (with a time-out of 0, it is not). On Windows a
     // write returns once WinHTTP has sent it. A wait for bytes to leave that sees none leave for the
     // time-out is a Timeout. Throws HTTP::Exception (Usage) when the connection is not ready for a request,
     // the request names Host or Transfer-Encoding, or its Content-Length is missing where required or not a

@@ -1,0 +1,38 @@
+// How fast an upload's body goes, and how long the add-on lets it take: the size of the next piece, the
+// bound on the whole exchange, and the lowest rate at which the body may go.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <utility>
+
+#include "Definitions.hpp"
+
+// Started when the body starts; told of the bytes written after each piece. Keeps time with the steady
+// clock; reports, never throws.
+class UploadPace {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The exchange may take 60 s and the body's time at 16 kbit/s besides, from `start` on.
+    UploadPace(UInt64 bodyBytes, Clock::time_point start = Clock::now());
+
+    // Notes that `written` bytes of the body have been written by `now`; the next piece then takes about
+    // a fraction of a second on the link as seen so far (between 1 and 16 KiB), so that the bar moves and
+    // a Cancel is asked at least about once a second also on the slowest link.
+    void Wrote(UInt64 written, Clock::time_point now = Clock::now());
+    USize NextPiece() const { return piece_; }
+
+    // True when the exchange has outlasted its bound, or when, once the body has been going 30 s, fewer
+    // than 1 KiB a second went over the last 30 s: the connection is then too slow to go on with.
+    bool TooSlow(Clock::time_point now = Clock::now()) const;
+
+private:
+    Clock::time_point start_;
+    Clock::time_point bound_;
+    Clock::time_point last_;
+    USize piece_;
+    // (time, written) after the pieces of about the last 30 s, oldest first, the first at least 30 s old
+    // when there is one.
+    std::deque<std::pair<Clock::time_point, UInt64>> written_;
+};
