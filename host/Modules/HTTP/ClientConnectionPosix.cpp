@@ -17,6 +17,8 @@
 #include <vector>
 
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -61,13 +63,14 @@ constexpr long kWriteBuffer = 256 * 1024;
 // The whole answer must have arrived within this many time-outs after the request arrived.
 constexpr std::uint32_t kAnswerTimeouts = 4;
 // A streamed body's bytes in flight (written, not yet acknowledged) after each write: a second's worth at
-// the rate the body has been acknowledged at so far, once that rate has been measured over a second, and
-// never less than one record. The system alone would take megabytes, and the caller's writes, its progress
-// and its Cancel would run many seconds ahead of a slow link; a second's worth keeps the link busy and the
-// last byte about a second behind the last write. It follows the rate rather than being fixed so that a
-// fast link with a long round trip is not held to a window of the cap's size. In the first second the
-// floor carries the writes: a rate over the first burst's few milliseconds would say nothing.
+// the rate the server took the body at over about the last second, and never less than a few KiB; the
+// floor until that rate is known (see Detail::InFlightRule). The system alone would take megabytes, and
+// the caller's writes, its progress and its Cancel would run many seconds ahead of a slow link; a second's
+// worth keeps the link busy and the last byte about a second behind the last write. It follows the rate
+// rather than being fixed so that a fast link with a long round trip is not held to a window of the cap's
+// size.
 constexpr long long kInFlightFloor = 64 * 1024;
+constexpr long long kInFlightLeast = 4 * 1024;
 using SteadyClock = std::chrono::steady_clock;
 
 using Detail::Fail;
@@ -128,6 +131,13 @@ std::vector<tcp::endpoint> Resolve(const std::string& host, std::uint16_t port, 
 int Unacknowledged(int socket) {
     int queued = 0;
     return ::ioctl(socket, SIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+// The system's estimate of the connection's round trip in µs; 0 when it has none.
+UInt64 RoundTrip(int socket) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    return ::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 ? info.tcpi_rtt : 0;
 }
 
 // Whether `socket` reports an error or the end of the connection within `wait` ms.
@@ -214,10 +224,10 @@ struct ClientConnection::Impl {
     // first ones, a chunk's closing CRLF after each chunk.
     Detail::StreamedBody streamed;
     std::string heldBack;
-    // When the streamed body's first bytes went out, and the bytes sent before them: the rate its bytes are
-    // acknowledged at sets how many may be in flight.
-    SteadyClock::time_point streamStart;
+    // The bytes sent before the streamed body's first ones, and the rule the rate its bytes are
+    // acknowledged at sets for how many may be in flight.
     UInt64 sentBeforeStream = 0;
+    Detail::InFlightRule inFlight{kInFlightFloor, kInFlightLeast};
     // When the last request was written, and when it arrived; the answer's bounds count from the arrival.
     SteadyClock::time_point sentAt;
     SteadyClock::time_point arrivedAt;
@@ -251,11 +261,12 @@ struct ClientConnection::Impl {
         return error;
     }
 
-    static UInt64 Milliseconds() {
+    static UInt64 Microseconds() {
         return static_cast<UInt64>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch())
+            std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now().time_since_epoch())
                 .count());
     }
+    static UInt64 Milliseconds() { return Microseconds() / 1000; }
 
     [[noreturn]] void Broke(Kind kind, const std::string& message) {
         state = State::Broken;
@@ -484,10 +495,7 @@ void ClientConnection::Impl::PaceStreamed() {
     const long long left = Unacknowledged(socket);
     const UInt64 written = sentCount - sentBeforeStream;  // HTTP bytes; TLS adds a fraction of a percent
     const UInt64 acknowledged = left >= 0 && written > static_cast<UInt64>(left) ? written - left : 0;
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - streamStart).count();
-    const long long cap = Detail::InFlightCap(acknowledged, static_cast<UInt64>(elapsed), kInFlightFloor,
-                                              static_cast<long long>(kRecordSize));
+    const long long cap = inFlight.Cap(Microseconds(), acknowledged, RoundTrip(socket));
     if (left <= cap)
         return;
     AwaitLeaving([socket](int wait) { return EndsWithin(socket, wait); },
@@ -664,7 +672,7 @@ void ClientConnection::WriteBody(const char* source, USize count) {
     if (count == 0)
         return;
     if (c.streamed.written == 0) {
-        c.streamStart = SteadyClock::now();
+        c.inFlight.Start(Impl::Microseconds());
         c.sentBeforeStream = c.sentCount;
     }
     std::string prefix = std::move(c.heldBack);

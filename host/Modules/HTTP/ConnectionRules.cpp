@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <initializer_list>
 
 #include "UniString.hpp"
@@ -136,10 +137,25 @@ bool LowSpeedLimit::TooSlow(UInt64 now, UInt64 taken) {
     return (taken - samples_.front().second) * 1000 < bytesPerSecond_ * span;
 }
 
-long long InFlightCap(UInt64 taken, UInt64 elapsedMs, long long floor, long long least, UInt64 measureMs) {
-    if (elapsedMs < measureMs)
-        return floor;
-    return std::max(least, static_cast<long long>(taken * 1000 / elapsedMs));
+void InFlightRule::Start(UInt64 now) {
+    start_ = now;
+    samples_.assign(1, {now, 0});
+}
+
+long long InFlightRule::Cap(UInt64 now, UInt64 taken, UInt64 roundTrip) {
+    constexpr UInt64 kSecond = 1000000;
+    constexpr UInt64 kRoundTrips = 4;
+    // Below this (a loopback's round trips are some tens of µs) the link cannot run ahead by much, and a
+    // wait for the measure would cost more than the body: the rate counts from the start.
+    constexpr UInt64 kShortest = 1000;
+    samples_.emplace_back(now, taken);
+    while (samples_.size() > 2 && now - samples_[1].first >= kSecond) samples_.erase(samples_.begin());
+    const UInt64 measure = std::min(kSecond, kRoundTrips * roundTrip);
+    if (measure >= kShortest && now - start_ < measure)
+        return floor_;
+    const UInt64 span = std::max<UInt64>(now - samples_.front().first, 1);
+    const UInt64 perSecond = (taken - samples_.front().second) * kSecond / span;
+    return std::max(least_, static_cast<long long>(std::min<UInt64>(perSecond, LLONG_MAX)));
 }
 
 const char* MethodName(MessageHeader::Method::Id method) {

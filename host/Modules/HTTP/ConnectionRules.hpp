@@ -80,11 +80,26 @@ private:
     std::vector<std::pair<UInt64, UInt64>> samples_;
 };
 
-// The bytes of a streamed body that may be in flight after a write: before a rate has been measured over
-// at least `measureMs` (the first second), `floor`; after, a second's worth at the rate the server took the
-// body at so far, and at least `least`.
-long long InFlightCap(UInt64 taken, UInt64 elapsedMs, long long floor, long long least,
-                      UInt64 measureMs = 1000);
+// The bytes of a streamed body that may be in flight after a write: a second's worth at the rate the
+// server took the body at over about the last second, and at least `least`. Until that rate has been seen
+// over a second or four round trips, whichever is shorter (when that is a ms or more), `floor`: a rate over
+// the first burst, which the server's buffers take at once, would say nothing of the link.
+class InFlightRule {
+public:
+    InFlightRule(long long floor, long long least) : floor_(floor), least_(least) {}
+    // The body starts at `now` microseconds (any steady scale).
+    void Start(UInt64 now);
+    // The cap when `taken` bytes of the body (a count that only grows) have been taken by `now` (µs), with
+    // a round trip of `roundTrip` µs (0 when unknown).
+    long long Cap(UInt64 now, UInt64 taken, UInt64 roundTrip);
+
+private:
+    long long floor_;
+    long long least_;
+    UInt64 start_ = 0;
+    // (time, taken) spanning about the last second, oldest first.
+    std::vector<std::pair<UInt64, UInt64>> samples_;
+};
 
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.

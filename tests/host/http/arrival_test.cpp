@@ -113,10 +113,19 @@ TEST(LowSpeedLimit, ATrickleIsTooSlowOnlyAfterAWholeWindow) {
     EXPECT_TRUE(limit.TooSlow(130000, taken));
 }
 
-// In the first second the floor holds whatever the first burst's rate; after, a second's worth, at least
-// the least.
-TEST(InFlightCap, TheFloorUntilASecondIsMeasuredThenASecondsWorth) {
-    EXPECT_EQ(HTTP::Detail::InFlightCap(78000, 43, 65536, 16384), 65536) << "a rate over 43 ms says nothing";
-    EXPECT_EQ(HTTP::Detail::InFlightCap(900, 1000, 65536, 16384), 16384);
-    EXPECT_EQ(HTTP::Detail::InFlightCap(2000000, 2000, 65536, 16384), 1000000);
+// Until a rate has been seen over a second (or four round trips), the floor holds, whatever the first burst
+// the server's buffers took; then a second's worth at the rate of about the last second, at least the least.
+TEST(InFlightRule, TheFloorUntilARateIsSeenThenASecondsWorthOfTheLastSecond) {
+    const UInt64 ms = 1000;  // the rule counts µs
+    HTTP::Detail::InFlightRule rule(65536, 4096);
+    rule.Start(0);
+    EXPECT_EQ(rule.Cap(43 * ms, 78000, 50 * ms), 65536) << "a rate over 43 ms says nothing";
+    // The server's buffers took 128 KB at once; from then on it takes 900 bytes a second.
+    UInt64 taken = 128000;
+    for (UInt64 now = 100 * ms; now < 3000 * ms; now += 100 * ms) rule.Cap(now, taken += 90, 50 * ms);
+    EXPECT_EQ(rule.Cap(3000 * ms, taken += 90, 50 * ms), 4096) << "the burst long ago does not count";
+
+    HTTP::Detail::InFlightRule fast(65536, 4096);
+    fast.Start(0);
+    EXPECT_EQ(fast.Cap(1 * ms, 1000000, 30), 1000000000) << "a loopback's round trip: measured at once";
 }

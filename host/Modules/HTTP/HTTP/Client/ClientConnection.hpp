@@ -70,8 +70,9 @@ public:
     // without one it goes in chunks (HTTP/1.1 only), one per Write; on Windows the field is required. The
     // head goes out with the first bytes of the body (or on Flush; WinHTTP sends it at once, connecting
     // first). A body channel Write returns once its bytes are on their way and at most about a second's
-    // worth of the body is still in flight (at the rate the server has acknowledged it so far, measured
-    // over at least a second, and at least 16 KiB; 64 KiB in the first second): the caller's count of
+    // worth of the body is still in flight (at the rate the server acknowledged it over about the last
+    // second, and at least 4 KiB; 64 KiB until that rate has been seen over a second or four round trips,
+    // whichever is shorter): the caller's count of
     // bytes written follows the link, and its last Write returns about a second before the server has the
     // body, also where the system would buffer megabytes. While a request's bytes wait to leave, the server
     // must take them at 1 KiB/s on average over the last 30 s once the request has been on its way 30 s, or
