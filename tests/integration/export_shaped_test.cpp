@@ -83,3 +83,20 @@ TEST_F(ShapedExport, ACancelAtHalfStopsTheSlowUpload) {
     EXPECT_LT(received, (CaptureFileBytes().size() + 2) / 3 * 4)
         << "fewer bytes than the body reached the server";
 }
+
+// The person presses Cancel a few seconds in, whatever the bar shows: the add-on learns of it within a
+// second, as it asks after every piece and the pieces follow the link.
+TEST_F(ShapedExport, ACancelAfterSomeSecondsIsActedOnWithinASecond) {
+    Link(kLinkId);
+    host_->Progress().CancelAfter(3);
+    ASSERT_EQ(Export(), NoError);
+
+    ASSERT_TRUE(host_->Progress().CancelPressedAt().has_value());
+    ASSERT_TRUE(host_->Progress().CancelReportedAt().has_value());
+    EXPECT_LT(*host_->Progress().CancelReportedAt() - *host_->Progress().CancelPressedAt(),
+              std::chrono::seconds(1));
+    EXPECT_TRUE(Dialogs().empty());
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{"Export to KAVELO canceled."});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(server_->Requests().empty());
+}
