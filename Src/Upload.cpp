@@ -3,6 +3,8 @@
 // whole exchange, dialogs and link flow included, runs inside the export's guard (ExportFromCurrentView).
 #include "Upload.hpp"
 
+#include <algorithm>
+
 #include "Array.hpp"
 #include "BrowserPages.hpp"
 #include "Dialogs.hpp"
@@ -13,9 +15,6 @@
 #include "HTTP/Client/Response.hpp"
 #include "HTTP/Encoding/BodyIBinaryChannel.hpp"
 #include "HTTP/Encoding/BodyOBinaryChannel.hpp"
-#include "IBinaryChannelUtilities.hpp"
-#include "IChannelX.hpp"
-#include "IOBinProtocolXs.hpp"
 #include "LinkFlow.hpp"
 #include "ObjectState.hpp"
 #include "ObjectStateJSONConversion.hpp"
@@ -32,6 +31,9 @@ constexpr UInt32 kTimeoutMilliseconds = 8000;
 constexpr UInt32 kCreated = 201;
 constexpr UInt32 kUnauthorized = 401;
 constexpr UInt32 kPayloadTooLarge = 413;
+// The most of an answer's body the add-on reads: the image id comes on the first line of a short JSON
+// text, and what a server sends beyond this is left unread, so an answer costs no more memory than this.
+constexpr USize kAnswerBytes = 64 * 1024;
 constexpr const char* kTooSlowText = "The connection to KAVELO is too slow. Please try again later";
 
 // How an exchange ended short of an answer, or that it got one.
@@ -102,6 +104,21 @@ Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Reque
     return progress.IsCanceled() ? Outcome::Canceled : Outcome::Answered;
 }
 
+// The answer's body, up to kAnswerBytes of it, as UTF-8 text.
+GS::UniString ReadAnswer(HTTP::Encoding::BodyIBinaryChannel& body) {
+    std::string text;
+    char piece[4096];
+    while (text.size() < kAnswerBytes) {
+        const USize wanted =
+            static_cast<USize>(std::min<std::size_t>(sizeof piece, kAnswerBytes - text.size()));
+        const USize read = body.Read(piece, wanted);
+        if (read == 0)
+            break;
+        text.append(piece, read);
+    }
+    return GS::UniString(text.c_str(), CC_UTF8);
+}
+
 // The request with its body as JSON text: "image", "name", "source".
 GS::UniString RequestBody(const std::string& dataUrl) {
     GS::ObjectState body;
@@ -120,6 +137,10 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
     IO::URI::URI uri(WebAppOrigin);
     HTTP::Client::ClientConnection connection(uri);
     connection.SetTimeout(kTimeoutMilliseconds);
+    // The key goes to the origin only: a redirect is an answer like any other, and the request's body is
+    // never sent again, so no copy of it is kept.
+    connection.SetFollowRedirect(false);
+    connection.SetBodyBufferSize(0);
     connection.Connect();
     DBPrintf("Connected to %s\n", uri.GetPath().ToCStr(0, MaxUSize, CC_UTF8).Get());
     if (progress.IsCanceled()) {
@@ -147,13 +168,11 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
 
     HTTP::Client::Response response;
     HTTP::Encoding::BodyIBinaryChannel& bodyChannel = connection.BeginReceive(response);
-    GS::IChannelX channel(bodyChannel, GS::GetNetworkByteOrderIProtocolX());
     const UInt32 status = response.GetStatusCode();
     DBPrintf("HTTP %u\n", static_cast<unsigned>(status));
     DBPrintf("Received data: \n");
 
-    const GS::UniString text =
-        GS::IBinaryChannelUtilities::ReadUniStringAsUTF8(channel, GS::IBinaryChannelUtilities::NotTerminated);
+    const GS::UniString text = ReadAnswer(bodyChannel);
     GS::Array<GS::UniString> lines;
     text.Split("\n", GS::UniString::KeepEmptyParts, &lines);
     for (const GS::UniString& line : lines) DBPrintf("%s\n", line.ToCStr(0, MaxUSize, CC_UTF8).Get());

@@ -100,6 +100,22 @@ TEST_F(ExportFixture, ARecentlyOpenedLivePageGetsThePlainSuccessDialog) {
     EXPECT_EQ(StoredLiveTabTime(), now - 60) << "the preferences are unchanged";
 }
 
+// A 201 whose body runs to 30 MiB: the add-on reads its first 64 KiB, enough for the id on the first line,
+// and leaves the rest unread, so the answer costs it no more memory than that.
+TEST_F(ExportFixture, AHugeAnswerIsReadOnlyAsFarAsTheAddOnNeeds) {
+    Link(kLinkId);
+    server_->ScriptResponse(201, "{\"id\":\"big\"}\n" + std::string(30 * 1024 * 1024, 'x'));
+    host_->QueueDialogAnswers({Action::Click(1, 32532)});
+    GS::Control::ResetPeak();
+    const auto before = GS::Control::GetMemoryStats();
+    Export();
+    EXPECT_EQ(host_->Launches().at(0).url, kLivePage + "&imageId=big");
+    EXPECT_TRUE(ReportTexts().empty());
+    EXPECT_LT(GS::Control::GetMemoryStats().peakBytes - before.liveBytes, 1024 * 1024)
+        << "the module's heap grew with the answer: "
+        << GS::Control::GetMemoryStats().peakBytes - before.liveBytes;
+}
+
 TEST_F(ExportFixture, TheImageIdComesFromTheFirstLineAndEveryLineIsTraced) {
     Link(kLinkId);
     server_->ScriptResponse(201, "{\"id\":\"abc123\"}\nsecond line\n{\"id\":\"not-this\"}");

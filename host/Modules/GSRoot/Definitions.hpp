@@ -54,6 +54,9 @@ typedef char* GSPtr;
 typedef GSPtr* GSHandle;
 typedef UInt32 USize;
 typedef UInt32 UIndex;
+namespace GS {
+using USize = ::USize;  // the kit names sizes both ways
+}
 typedef unsigned long ULong;
 
 constexpr USize MaxUSize = 4294967295u;

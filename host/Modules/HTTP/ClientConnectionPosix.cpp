@@ -204,6 +204,7 @@ bool IsClosedEarly(const beast::error_code& error) {
 namespace Client {
 
 struct ClientConnection::Impl {
+    Detail::ConnectionPolicy policy;
     std::string host;
     std::uint16_t port = 0;
     std::string hostField;
@@ -615,6 +616,10 @@ void ClientConnection::SetTimeout(UInt32 milliseconds) {
 
 UInt32 ClientConnection::GetTimeout() const {
     return impl_->timeout;
+}
+
+Detail::ConnectionPolicy& ClientConnection::Policy() const {
+    return impl_->policy;
 }
 
 void ClientConnection::Connect() {

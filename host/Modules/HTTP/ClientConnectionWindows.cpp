@@ -261,6 +261,7 @@ constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP
 namespace Client {
 
 struct ClientConnection::Impl {
+    Detail::ConnectionPolicy policy;
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -509,6 +510,10 @@ void ClientConnection::SetTimeout(UInt32 milliseconds) {
 
 UInt32 ClientConnection::GetTimeout() const {
     return impl_->timeout;
+}
+
+Detail::ConnectionPolicy& ClientConnection::Policy() const {
+    return impl_->policy;
 }
 
 void ClientConnection::Connect() {

@@ -16,6 +16,13 @@
 
 namespace HTTP::Detail {
 
+// What a connection's caller asked of it besides the time-out (ClientConnection::SetFollowRedirect,
+// SetBodyBufferSize).
+struct ConnectionPolicy {
+    bool followRedirect = false;
+    USize bodyBufferSize = 0;
+};
+
 // Sending: between BeginSend and the end of the streamed body.
 enum class ConnectionState { Fresh, Ready, Sending, Sent, Receiving, Spent, Broken, Closed };
 

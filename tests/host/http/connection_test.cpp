@@ -376,6 +376,16 @@ TEST_F(ConnectionTest, SendsALargeBodyIntact) {
 
 TEST_F(ConnectionTest, ARedirectIsAStatusNotAFollowedLink) {
     Answer("HTTP/1.1 302 Found\r\nLocation: https://elsewhere.example/\r\nContent-Length: 0\r\n\r\n");
+    {
+        // The policy calls: following is refused, not ignored; the body buffer's size is kept.
+        HTTP::Client::ClientConnection connection{IO::URI::URI(kOrigin)};
+        EXPECT_FALSE(connection.GetFollowRedirect());
+        connection.SetFollowRedirect(false);
+        EXPECT_THROW(connection.SetFollowRedirect(true), HTTP::Exception);
+        EXPECT_FALSE(connection.GetFollowRedirect());
+        connection.SetBodyBufferSize(4096);
+        EXPECT_EQ(4096u, connection.GetBodyBufferSize());
+    }
 
     EXPECT_EQ(302u, PostLikeTheAddOn("{}").status);
     EXPECT_EQ(1u, HTTP::Control::GetStats().connectionsOpened);

@@ -8,6 +8,10 @@
 #include "HTTP/Encoding/BodyOBinaryChannel.hpp"
 #include "URI.hpp"
 
+namespace HTTP::Detail {
+struct ConnectionPolicy;
+}
+
 namespace HTTP::Client {
 
 // Every call that waits (Connect, Send, the body channels, FinishSend, BeginReceive, an orderly Close) waits
@@ -46,6 +50,16 @@ public:
     // after the call.
     void SetTimeout(UInt32 milliseconds);
     UInt32 GetTimeout() const;
+
+    // Whether a 3xx answer is followed to where it points. The stand-in follows none: false is what it
+    // does, and true is refused with HTTP::Exception (Usage) rather than ignored. False until set.
+    void SetFollowRedirect(bool followRedirect);
+    bool GetFollowRedirect();
+    // The most of a request's body the connection keeps to send it again (after a redirect or an
+    // authentication challenge). The stand-in never sends a body again, as it follows no redirect and
+    // answers no challenge, so it keeps none whatever the size; the size is kept for GetBodyBufferSize.
+    void SetBodyBufferSize(GS::USize maxBodyBufferSize);
+    GS::USize GetBodyBufferSize() const;
 
     // Resolves the host (or takes the route HTTP::Control gives for it), connects and completes a verified
     // TLS handshake. Throws when any step fails or when the connection was connected before.
@@ -112,6 +126,8 @@ private:
     USize ReadBody(char* destination, USize count);
     void WriteBody(const char* source, USize count);
     void FlushBody();
+    // The policy the calls above set, kept by each platform's connection.
+    Detail::ConnectionPolicy& Policy() const;
 
     struct Impl;
     Impl* impl_;
