@@ -124,7 +124,8 @@ struct Outcome {
     DWORD status = 0;  // the WINHTTP_CALLBACK_STATUS_ of the completion
     DWORD error = 0;   // for WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
     DWORD bytes = 0;   // written, read or available
-    std::vector<char> buffer = std::vector<char>(64 * 1024);  // what a read writes into
+    // What a read writes into, and what a write is read from: one piece of either at a time.
+    std::vector<char> buffer = std::vector<char>(kWriteChunk);
     ~Outcome() {
         CloseHandle(done);
         CloseHandle(sent);
@@ -243,14 +244,30 @@ struct TcpStatistics {
 static_assert(sizeof(TcpStatistics) == 88, "the layout of TCP_INFO_v0");
 constexpr DWORD kConnectionStatistics = 141;  // WINHTTP_OPTION_CONNECTION_STATS_V0
 
-// Bytes of the request's connection sent and not yet acknowledged; -1 where WinHTTP does not say (before
-// Windows 10, and Wine's).
-long long Unacknowledged(HINTERNET request) {
-    TcpStatistics statistics{};
-    DWORD size = sizeof statistics;
-    if (!WinHttpQueryOption(request, kConnectionStatistics, &statistics, &size) || size < sizeof statistics)
+// The TCP statistics of a request's connection; false where WinHTTP does not give them (before Windows 10,
+// and Wine's).
+bool QueryStatistics(HINTERNET request, TcpStatistics* statistics) {
+    DWORD size = sizeof *statistics;
+    return WinHttpQueryOption(request, kConnectionStatistics, statistics, &size) &&
+           size >= sizeof *statistics;
+}
+
+// What TLS adds to each record of at most 16 KiB: at least TLS 1.3's header, content type and tag. Counting
+// the least keeps an estimate of bytes still queued from ever exceeding what is queued.
+constexpr UInt64 kRecordBytes = 16 * 1024;
+constexpr UInt64 kLeastRecordOverhead = 5 + 1 + 16;
+
+// Bytes of a request not yet acknowledged by the server: those sent and not acknowledged, and those
+// handed to the system and not yet sent (WinHTTP completes a write once the system has taken it). `handed`
+// are the request's HTTP bytes handed over since `before` was taken. -1 where WinHTTP does not say.
+long long Unacknowledged(HINTERNET request, const TcpStatistics& before, UInt64 handed) {
+    TcpStatistics now{};
+    if (!QueryStatistics(request, &now))
         return -1;
-    return statistics.bytesInFlight;
+    const UInt64 onWire = now.bytesOut - before.bytesOut;
+    const UInt64 tls = handed + (handed + kRecordBytes - 1) / kRecordBytes * kLeastRecordOverhead;
+    return static_cast<long long>(now.bytesInFlight) +
+           static_cast<long long>(tls > onWire ? tls - onWire : 0);
 }
 
 constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
@@ -262,6 +279,10 @@ namespace Client {
 
 struct ClientConnection::Impl {
     Detail::ConnectionPolicy policy;
+    // The connection's statistics and the HTTP bytes counted when the request's head had gone: what was
+    // handed over since then and not yet sent counts as not arrived.
+    TcpStatistics beforeBody{};
+    UInt64 sentBeforeBody = 0;
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -412,6 +433,8 @@ void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
     // took: the counts hold the fields given here and the body.
     Detail::CountBytesSent(fields.size());
     sentCount += fields.size();
+    QueryStatistics(request, &beforeBody);
+    sentBeforeBody = sentCount;
     method = message.GetMethod();
     state = State::Sending;
 }
@@ -421,7 +444,10 @@ void ClientConnection::Impl::WriteAll(const char* data, USize length) {
     HINTERNET handle = request;
     for (DWORD written = 0; written < length;) {
         const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
-        const char* from = data + written;
+        // WinHTTP may still read the piece after a wait for it ran out and the caller's buffer is gone: it
+        // writes from the outcome's buffer, which lives until WinHTTP closes the request handle.
+        std::memcpy(outcome->buffer.data(), data + written, piece);
+        const char* from = outcome->buffer.data();
         Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, Limit(0),
             Kind::Send, to);
         if (outcome->bytes == 0)
@@ -449,8 +475,10 @@ ULONGLONG ClientConnection::Impl::AwaitArrival() {
     HINTERNET handle = request;
     std::optional<UInt64> arrived;
     try {
+        const TcpStatistics before = beforeBody;
+        const UInt64 handed = sentCount - sentBeforeBody;
         arrived = Detail::AwaitWhileLeaving(
-            timeout, [handle] { return Unacknowledged(handle); },
+            timeout, [handle, before, handed] { return Unacknowledged(handle, before, handed); },
             [](int wait) {
                 Sleep(static_cast<DWORD>(wait));
                 return false;
