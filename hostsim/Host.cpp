@@ -278,6 +278,14 @@ void Host::ClearFaults() {
     faults_.clear();
 }
 
+std::vector<std::size_t> Host::UnfiredSlotFaults() const {
+    std::vector<std::size_t> unfired;
+    for (const auto& [offset, fault] : faults_)
+        if (!fault.fired)
+            unfired.push_back(offset);
+    return unfired;
+}
+
 int Host::SlotCalls(std::size_t offset) const {
     const auto found = slotCalls_.find(offset);
     return found != slotCalls_.end() ? found->second : 0;
@@ -288,6 +296,7 @@ GSErrCode Host::EnterSlot(std::size_t offset) {
     if (found == faults_.end() || found->second.remaining == 0)
         return NoError;
     const GSErrCode code = found->second.code;
+    found->second.fired = true;
     if (found->second.remaining > 0 && --found->second.remaining == 0)
         faults_.erase(found);
     Note("host: " + SlotName(offset) + " fails by request with " + Hex(static_cast<UInt32>(code)));

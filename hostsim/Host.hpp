@@ -64,6 +64,7 @@ struct SavedView {
 struct SlotFault {
     GSErrCode code = 0;
     int remaining = 0;
+    bool fired = false;
 };
 
 class Host {
@@ -172,6 +173,8 @@ public:
     // next ExchangeTables; RestoreSlot puts hostsim's function back.
     void FailSlot(std::size_t offset, GSErrCode code, int count = 1);
     void ClearFaults();
+    // The byte offsets of slot faults that have not fired once, in order.
+    std::vector<std::size_t> UnfiredSlotFaults() const;
     void ClearSlot(std::size_t offset);
     void RestoreSlot(std::size_t offset);
     // How often the module (or hostsim's own capture) called a slot since the load.

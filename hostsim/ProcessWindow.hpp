@@ -35,6 +35,8 @@ public:
     void SetKeyPoll(std::function<bool()> poll) { keyPoll_ = std::move(poll); }
 
     bool IsOpen() const { return open_; }
+    // Whether a cancel-at or cancel-after is still waiting for its window.
+    bool CancelPending() const { return cancelAt_.has_value() || cancelAfter_.has_value(); }
     // Windows opened and closed since the start, and whether the last one was canceled.
     int Opened() const { return opened_; }
     int Closed() const { return closed_; }

@@ -293,6 +293,13 @@ void Session::Finish() {
     const std::size_t unused = host_.PendingDialogAnswers();
     if (unused > 0)
         out_ << "note: " << unused << " queued dialog answer(s) were not used\n";
+    // A fault that never fired tested nothing: say so rather than leave it armed in silence.
+    if (const int pending = GS::Control::PendingAllocationFailures(); pending > 0)
+        out_ << "note: fail-allocation never fired (" << pending << " allocation failure(s) still armed)\n";
+    for (const std::size_t offset : host_.UnfiredSlotFaults())
+        out_ << "note: fail-slot " << offset << " never fired\n";
+    if (host_.Progress().CancelPending())
+        out_ << "note: the queued Cancel never came to a process window\n";
 }
 
 }  // namespace hostsim

@@ -24,7 +24,7 @@ public:
     // the palette window. Dialogs are answered by whoever the Host's dialog user is (see
     // Host::UseTerminalUser).
     void Interactive(std::istream& in);
-    // Says which queued dialog answers were never used.
+    // Says which queued dialog answers were never used, and which fault commands never fired.
     void Finish();
 
     int Failures() const { return failures_; }

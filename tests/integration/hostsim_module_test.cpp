@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "DGControl.hpp"
+#include "GSRootControl.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
 #include "Session.hpp"
@@ -217,6 +218,32 @@ TEST_F(ModuleTest, SessionRunsCommandsAndChecksExpectations) {
     ASSERT_TRUE(ParseCommandList("expect-beeps:3", &commands, &error));
     EXPECT_FALSE(session.Run(commands.back()));
     EXPECT_NE(out.str().find("EXPECTATION FAILED: 3 beep(s), got 0"), std::string::npos) << out.str();
+}
+
+// Fault commands that never fired tested nothing: the session's end names each of them.
+TEST_F(ModuleTest, FaultsThatNeverFiredAreNamedAtTheEnd) {
+    ASSERT_EQ(host_->Start(), NoError);
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(
+        ParseCommandList("fail-allocation:100000; fail-slot:464 0x81060387 -1; fail-slot:648 0x81060001; "
+                         "cancel-after:5; menu:Open live connection",
+                         &commands, &error))
+        << error;
+    std::ostringstream out;
+    Session session(*host_, out);
+    EXPECT_TRUE(session.RunAll(commands)) << out.str();
+    session.Finish();
+    GS::Control::FailAllocations(0);
+    host_->ClearFaults();
+    const std::string said = out.str();
+    EXPECT_NE(said.find("note: fail-allocation never fired (1 allocation failure(s) still armed)"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(said.find("note: fail-slot 464 never fired"), std::string::npos)
+        << "the live page stored its time";
+    EXPECT_NE(said.find("note: fail-slot 648 never fired"), std::string::npos) << said;
+    EXPECT_NE(said.find("note: the queued Cancel never came to a process window"), std::string::npos) << said;
 }
 
 // The palette's allocation is the first request of "KAVELO toolbar"; the live page's URL the first of the

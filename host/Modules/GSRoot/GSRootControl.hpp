@@ -22,6 +22,8 @@ void ResetPeak();
 
 // Makes the next `count` calls of GS::MemoryManager::Allocate fail after `skip` successful ones.
 void FailAllocations(int count, int skip = 0);
+// How many of the failures FailAllocations asked for have not happened yet.
+int PendingAllocationFailures();
 // Makes the next BMAllocateHandle fail (return nullptr).
 void FailNextHandleAllocation();
 

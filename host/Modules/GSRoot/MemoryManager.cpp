@@ -114,5 +114,9 @@ void FailAllocations(int count, int skip) {
     failCount = count;
 }
 
+int PendingAllocationFailures() {
+    return failCount.load() > 0 ? failCount.load() : 0;
+}
+
 }  // namespace Control
 }  // namespace GS
