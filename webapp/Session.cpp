@@ -293,6 +293,7 @@ void Session::Drain() {
 }
 
 void Session::OnDrained(error_code ec, std::size_t bytes) {
+    context_.log.CountRequestBytes(bytes);
     drained_ += bytes;
     if (ec || drained_ > kDrainLimit) {
         Close();
@@ -307,6 +308,10 @@ void Session::Shutdown() {
 }
 
 void Session::Close() {
+    // Bytes read but never parsed (a request broken off, or one refused before its end) are request
+    // bytes too; counted once, as they are dropped.
+    context_.log.CountRequestBytes(buffer_.size());
+    buffer_.consume(buffer_.size());
     error_code ignored;
     pauseTimer_.cancel();
     auto& socket = boost::beast::get_lowest_layer(stream_).socket();

@@ -1,9 +1,11 @@
 // The image endpoint: what is stored, what is answered, and what is refused.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "ImageUpload.hpp"
 #include "WebappTestSupport.hpp"
@@ -136,6 +138,9 @@ TEST_F(SmallLimitUpload, BodyAboveTheLimitIs413AndItsHeadIsRecordedWithoutTheBod
     EXPECT_EQ(requests[0].requestLine, "POST /api/v1/images HTTP/1.1");
     EXPECT_TRUE(requests[0].body.empty());
     EXPECT_TRUE(server_.Images().empty());
+    // The refused body is read all the same (so that the client hears the answer): its bytes count.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_GE(server_.Connections().requestBytes, atLimit.size() + aboveLimit.size());
 }
 
 TEST_F(ImageUploadTest, UploadAboveTheDefaultLimitOf20MiBIs413) {
