@@ -2,8 +2,8 @@
 // starts it with the URL a program opened; it keeps the URL, UTF-16 exactly as it arrived, in the launch
 // record that hostsim named in KAVELO_URL_RECORD, and opens nothing.
 //   kavelo-url-recorder URL            keeps URL (started by the shell)
-//   kavelo-url-recorder --register     makes this program the machine's https handler, keeping the
-//                                      handler it replaces
+//   kavelo-url-recorder --register     makes this program the machine's https handler (in a Wine prefix
+//                                      only), keeping the handler found before any copy of the recorder
 //   kavelo-url-recorder --unregister   puts that handler back (or none, if there was none)
 // Exit status 0 on success, 1 when the record or the registry cannot be written, 2 for misuse.
 #include <windows.h>
@@ -95,16 +95,37 @@ bool RegisteredIsThisProgram() {
                              hostsim::RecorderBesideThisProgram());
 }
 
+// Whether the registered https handler is a copy of the recorder, wherever it lies.
+bool RegisteredIsARecorder() {
+    const std::wstring program =
+        hostsim::ProgramOf(hostsim::RegisteredCommand(HKEY_LOCAL_MACHINE, kClassKey));
+    const std::size_t slash = program.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? program : program.substr(slash + 1);
+    return hostsim::SamePath(name, L"kavelo-url-recorder.exe");
+}
+
+// Wine's ntdll names its version; Windows' has no such export.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 int Register() {
+    // On a real Windows this would replace the machine's https handler for every user.
+    if (!UnderWine()) {
+        std::fputs("kavelo-url-recorder: --register works only in a Wine prefix\n", stderr);
+        return 1;
+    }
     const std::wstring self = hostsim::RecorderBesideThisProgram();
     if (self.empty()) {
         std::fputs("kavelo-url-recorder: cannot tell its own path\n", stderr);
         return 1;
     }
-    // Registered again: the class kept the first time is still the one to put back.
+    // The class to put back is the one found before any recorder came: a class kept already stays, and a
+    // recorder (this copy or another) is never kept as the original.
     if (!RegisteredIsThisProgram()) {
-        LSTATUS status = DeleteTree(kReplacedKey);
-        if (status == ERROR_SUCCESS && KeyExists(kClassKey))
+        LSTATUS status = ERROR_SUCCESS;
+        if (!KeyExists(kReplacedKey) && !RegisteredIsARecorder() && KeyExists(kClassKey))
             status = CopyTree(kClassKey, kReplacedKey);
         if (status == ERROR_SUCCESS)
             status = DeleteTree(kClassKey);

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -197,8 +199,9 @@ TEST_F(WindowsHostsim, LaunchesReachOnlyTheRecorderAndTheRecorderOnlyHostsim) {
     EXPECT_NE(misused.output.find("usage: kavelo-url-recorder URL"), std::string::npos) << misused.output;
 }
 
-// --register keeps the https class it replaces, whole, and --unregister puts it back; a program of the
-// recorder's name elsewhere is not the recorder to hostsim.
+// --register keeps the https class it replaces, whole, and --unregister puts it back, also after another
+// copy registered and unregistered in between; a program of the recorder's name elsewhere is not the
+// recorder to hostsim.
 TEST_F(WindowsHostsim, TheRecorderPutsBackTheHandlerItReplacedAndHostsimChecksItsFullPath) {
     const std::string folder = dataDir_.Path();
     const std::string saved = folder + "/https.reg";
@@ -219,14 +222,24 @@ TEST_F(WindowsHostsim, TheRecorderPutsBackTheHandlerItReplacedAndHostsimChecksIt
         << refused.output;
     EXPECT_EQ(LaunchRecord(1), "");
 
+    // Another copy of the recorder is never kept as the handler to put back; a browser is.
+    const std::string browser = "\"C:\\elsewhere\\browser.exe\" \"%1\"";
+    Registry({"add", kHttpsClass + "\\shell\\open\\command", "/ve", "/d", browser, "/f"});
     Recorder({"--register"}, folder);
     Recorder({"--register"}, folder);  // again: what it replaced the first time is still kept
     const std::string recorder = "\"" + WindowsPath(Environment("KAVELO_URL_RECORDER")) + "\" \"%1\"";
     EXPECT_NE(Registry({"query", kHttpsClass + "\\shell\\open\\command", "/ve"}).find(recorder),
               std::string::npos);
     EXPECT_EQ(Registry({"query", kHttpsClass + "\\DefaultIcon"}, false), "") << "the class is replaced whole";
-    Recorder({"--unregister"}, folder);
-    EXPECT_NE(Registry({"query", kHttpsClass + "\\shell\\open\\command", "/ve"}).find(other),
+    // A second copy registers over the first, then unregisters: the browser is back, not the first copy.
+    const std::string copy = folder + "/copy/kavelo-url-recorder.exe";
+    std::filesystem::create_directories(folder + "/copy");
+    std::filesystem::copy_file(Environment("KAVELO_URL_RECORDER"), copy);
+    ::setenv("KAVELO_URL_RECORDER_COPY", copy.c_str(), 1);
+    RunUnderWine("KAVELO_URL_RECORDER_COPY", {"--register"}, 0, folder + "/copy-output");
+    RunUnderWine("KAVELO_URL_RECORDER_COPY", {"--unregister"}, 0, folder + "/copy-output");
+    Recorder({"--unregister"}, folder);  // not the registered handler: leaves it
+    EXPECT_NE(Registry({"query", kHttpsClass + "\\shell\\open\\command", "/ve"}).find(browser),
               std::string::npos);
     EXPECT_NE(Registry({"query", kHttpsClass + "\\DefaultIcon", "/ve"}).find("C:\\elsewhere\\icon.ico"),
               std::string::npos);
