@@ -20,7 +20,11 @@ public:
     // Answers for the next dialogs, taken in order. An action whose expectedDialog is set is only taken by
     // that dialog; another dialog shown first is dismissed and the action waits.
     void Queue(const std::vector<DG::Control::Action>& actions);
-    void ClearQueue() { queue_.clear(); }
+    // Drops the answers not taken, and the count of tries to dismiss a dialog without one.
+    void ClearQueue() {
+        queue_.clear();
+        dismissAttempts_ = 0;
+    }
     std::size_t Pending() const { return queue_.size(); }
 
     // A person at a terminal answers instead of the queue (nullptr streams: the queue again). The streams

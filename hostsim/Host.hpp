@@ -126,6 +126,7 @@ public:
     // not consulted. Answers are queued here; a dialog without an answer is dismissed and the problem kept.
     void QueueDialogAnswers(const std::vector<DG::Control::Action>& actions);
     std::size_t PendingDialogAnswers() const { return dialogUser_.Pending(); }
+    void ClearDialogAnswers() { dialogUser_.ClearQueue(); }
     const std::vector<std::string>& DialogProblems() const { return dialogUser_.Problems(); }
     // A person at the terminal answers dialogs from now on (the streams must outlive the use); the other
     // switches back to the queued answers.
