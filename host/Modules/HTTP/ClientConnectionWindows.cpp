@@ -283,6 +283,9 @@ struct ClientConnection::Impl {
     // handed over since then and not yet sent counts as not arrived.
     TcpStatistics beforeBody{};
     UInt64 sentBeforeBody = 0;
+    // When the body's pieces were taken (tick, body bytes so far): where the statistics cannot be had,
+    // the rate at which WinHTTP took the last of them tells how long what the system still holds takes.
+    std::deque<std::pair<ULONGLONG, UInt64>> taken;
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -369,6 +372,10 @@ struct ClientConnection::Impl {
     // Opens the request and sends its head, announcing `total` body bytes.
     void StartRequest(const Request& request, DWORD total);
     void WriteAll(const char* data, USize length);
+    void NoteTaken();
+    // Where the statistics cannot be had: how long after the last write the system may still be sending
+    // the request, from the rate at which the body was taken over its last seconds.
+    ULONGLONG DrainAllowance() const;
     void Sent();
     ULONGLONG AwaitArrival();
     void CloseRequest();
@@ -435,6 +442,7 @@ void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
     sentCount += fields.size();
     QueryStatistics(request, &beforeBody);
     sentBeforeBody = sentCount;
+    taken.clear();
     method = message.GetMethod();
     state = State::Sending;
 }
@@ -455,7 +463,37 @@ void ClientConnection::Impl::WriteAll(const char* data, USize length) {
         written += outcome->bytes;
         sentCount += outcome->bytes;
         Detail::CountBytesSent(outcome->bytes);
+        NoteTaken();
     }
+}
+
+void ClientConnection::Impl::NoteTaken() {
+    constexpr ULONGLONG kRecent = 3000;
+    const ULONGLONG now = GetTickCount64();
+    if (taken.empty())
+        taken.emplace_back(now, 0);  // the first piece's start is not known: its end stands for it
+    taken.emplace_back(now, sentCount - sentBeforeBody);
+    // The first sample stays: the whole body's time is measured from it.
+    while (taken.size() > 3 && now - taken[2].first >= kRecent) taken.erase(taken.begin() + 1);
+}
+
+ULONGLONG ClientConnection::Impl::DrainAllowance() const {
+    if (taken.size() < 3 || timeout == 0)
+        return 0;
+    // The rate over the recent pieces is the link's once the system's buffer is full; what was taken
+    // beyond that rate over the whole body is still on its way. At most four time-outs.
+    const auto& [firstAt, firstBytes] = taken.front();
+    const auto& [recentAt, recentBytes] = taken[1];
+    const auto& [lastAt, lastBytes] = taken.back();
+    if (lastAt <= recentAt || lastBytes <= recentBytes)
+        return 0;
+    const double perMs =
+        static_cast<double>(lastBytes - recentBytes) / static_cast<double>(lastAt - recentAt);
+    const double carried = perMs * static_cast<double>(lastAt - firstAt);
+    const double held = static_cast<double>(lastBytes - firstBytes) - carried;
+    if (held <= 0)
+        return 0;
+    return std::min<ULONGLONG>(static_cast<ULONGLONG>(held / perMs), 4ull * timeout);
 }
 
 void ClientConnection::Impl::Sent() {
@@ -469,10 +507,14 @@ void ClientConnection::Impl::Sent() {
 }
 
 // Where the system tells how much of the request the server has not acknowledged, the wait goes on while
-// that goes down (see Detail::AwaitWhileLeaving); elsewhere the request counts as arrived when it was sent.
+// that goes down (see Detail::AwaitWhileLeaving); elsewhere the request counts as arrived when it was sent,
+// and a streamed body as arriving after what the system may still hold of it has gone (DrainAllowance).
 ULONGLONG ClientConnection::Impl::AwaitArrival() {
     const ULONGLONG start = GetTickCount64();
     HINTERNET handle = request;
+    TcpStatistics statistics{};
+    if (!QueryStatistics(handle, &statistics))
+        return sentAt + DrainAllowance();
     std::optional<UInt64> arrived;
     try {
         const TcpStatistics before = beforeBody;
@@ -634,8 +676,21 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     const std::string from = "reading the response header from " + c.hostText;
     c.arrivedAt = c.AwaitArrival();
     HINTERNET handle = c.request;
-    c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); },
-          c.Limit(c.arrivedAt + (c.timeout == 0 ? 0 : c.timeout)), Kind::Receive, from);
+    // The arrival may lie ahead (an estimate of what the system still sends): the head has one time-out
+    // after it.
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG headBound = c.arrivedAt + c.timeout;
+    const DWORD headLimit = c.timeout == 0    ? INFINITE
+                            : headBound > now ? static_cast<DWORD>(headBound - now)
+                                              : 0;
+    if (headLimit != INFINITE && headLimit > c.timeout) {
+        // WinHTTP's own waits for the head would end first.
+        DWORD longer = headLimit;
+        WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &longer, sizeof longer);
+        WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_TIMEOUT, &longer, sizeof longer);
+    }
+    c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); }, headLimit, Kind::Receive, from);
+    c.ApplyTimeouts();
 
     DWORD status = 0;
     DWORD size = sizeof status;
