@@ -3,9 +3,10 @@
 #   install-deps.sh [--browser] [--windows] [--fuzz] [--all]
 # With no option, the native build's (what configuring the release preset finds, and its compilers);
 # --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
-# GoogleTest's sources for it and Wine; --fuzz adds clang and its libFuzzer runtime; --all is everything
-# scripts/test.sh runs: the native build, --browser, --windows, clang-format and the command-line tools
-# the benchmarks time against (curl, openssl), and ip and tc (iproute2) for the shaped-link tests.
+# GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer; --fuzz adds clang and
+# its libFuzzer runtime; --all is everything scripts/test.sh runs: the native build, --browser, --windows,
+# clang-format and the command-line tools the benchmarks time against (curl, openssl), and ip and tc
+# (iproute2) for the shaped-link tests.
 set -euo pipefail
 
 usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--all]"
@@ -16,7 +17,7 @@ native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturb
 # Chromium's fonts come with it (fontconfig's own dependency).
 browser=(chromium chromium-driver)
 # googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
-windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode)
 fuzz=(clang libclang-rt-14-dev)
 tests=(clang-format curl openssl ca-certificates iproute2)
 

@@ -45,7 +45,7 @@ expect_installs() {
 expect_no_installs() {
   for package in "$@"; do ! installed | grep -qx -- "$package" || fail "$case: installs $package"; done
 }
-windows_packages=(wine wine64 g++-mingw-w64-x86-64-posix)
+windows_packages=(wine wine64 g++-mingw-w64-x86-64-posix nsis osslsigncode)
 browser_packages=(chromium chromium-driver)
 
 # Refused or answered before anything is installed or built.
