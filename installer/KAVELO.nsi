@@ -282,6 +282,11 @@ Function .onInit
   SetRegView 64
   !insertmacro RefuseWhileArchicadRuns ""
   InitPluginsDir
+  ; Begun in UTF-16: Windows writes a new INI file in the ANSI code page, where folder names beyond it
+  ; would lose characters.
+  FileOpen $0 "${TARGETS}" w
+  FileWriteUTF16LE /BOM $0 ""
+  FileClose $0
   StrCpy $TargetCount 0
   !insertmacro KaveloEachModule FindVersion
   ${If} $TargetCount = 0

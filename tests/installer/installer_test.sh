@@ -216,6 +216,24 @@ uninstall)
   check "the built-in add-on is untouched" same "$work/built-in.apx" "$home/Add-Ons/Built-In/Built-In.apx"
   ;;
 
+beyond-ascii)
+  # An Archicad folder named beyond ASCII and with spaces, as a user or IT may choose it.
+  new_prefix beyond-ascii
+  folder='C:\Program Files\GRAPHISOFT\Archicad 28 Zoë Müller 日本'
+  archicad 28 "$folder" "Archicad 28"
+  import_registry
+  before=$(listing)
+  check "the installer succeeds" test "$(install "$setup" /S)" = 0
+  check "the module arrives byte for byte" same "$module" "$(unix "$folder\Add-Ons\KAVELO\KAVELO.apx")"
+  # (reg.exe prints in the console's code page, so the path is read from the UTF-16 log.)
+  check "the log names its path" grep -qxF "Archicad 28: $folder\Add-Ons\KAVELO\KAVELO.apx" \
+    <(iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')" | tr -d '\r')
+  wr 'C:\Program Files\KAVELO\Uninstall.exe' /S
+  WINEPREFIX="$prefix" wineserver -w
+  check "the uninstaller takes it all away again" test "$(listing)" = "$before"
+  check "the entry is gone" entry_absent
+  ;;
+
 signing)
   # A throwaway authority and its code-signing certificate.
   pki="$work/signing-pki"
