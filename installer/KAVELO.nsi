@@ -6,7 +6,8 @@
 ; that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx". SIGN, when given, is a command
 ; that signs the file named by its last argument in place; it runs on the installer and the uninstaller.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
-; not be written, 3 Archicad is running, 4 no Archicad that this installer has a module for.
+; not be written, 3 Archicad is running, 4 no Archicad that this installer has a module for, 5 not run
+; with administrator rights.
 Target amd64-unicode
 RequestExecutionLevel admin
 ManifestSupportedOS all
@@ -22,6 +23,7 @@ AllowSkipFiles off
 !define ENTRY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KAVELO"
 !define EXIT_RUNNING 3
 !define EXIT_NO_ARCHICAD 4
+!define EXIT_NOT_ADMIN 5
 ; Where the installer keeps what it found while it runs (one section per add-ons folder it will serve).
 !define TARGETS "$PLUGINSDIR\targets.ini"
 
@@ -280,6 +282,16 @@ FunctionEnd
 
 Function .onInit
   SetRegView 64
+  ; Archicad's folders and the machine's programs list need an administrator (where UAC is off, the
+  ; manifest's request does not ensure one).
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_ICONSTOP "Installing ${PRODUCT} for every user needs administrator rights. Without them, \
+      add KAVELO.apx through Archicad's Add-On Manager (see the zip package)." /SD IDOK
+    SetErrorLevel ${EXIT_NOT_ADMIN}
+    Quit
+  ${EndIf}
   !insertmacro RefuseWhileArchicadRuns ""
   InitPluginsDir
   ; Begun in UTF-16: Windows writes a new INI file in the ANSI code page, where folder names beyond it
@@ -310,9 +322,11 @@ FunctionEnd
     ReadINIStr $R0 "${TARGETS}" $R7 version
     ${If} $R0 == "${N}"
       ReadINIStr $R2 "${TARGETS}" $R7 addons
+      ; Recorded before it is written, so that a failure leaves nothing unrecorded.
+      IntOp $R4 $R5 + $R7
+      WriteRegStr HKLM "${ENTRY}" "Module$R4" "$R2\${PRODUCT}\KAVELO.apx"
       SetOutPath "$R2\${PRODUCT}"
       File "/oname=KAVELO.apx" "${MODULE}"
-      WriteRegStr HKLM "${ENTRY}" "Module$R7" "$R2\${PRODUCT}\KAVELO.apx"
       ${GetSize} "$R2\${PRODUCT}" "/M=KAVELO.apx /S=0K /G=0" $0 $1 $2
       IntOp $R8 $R8 + $0
       !insertmacro Note "Archicad ${N}: $R2\${PRODUCT}\KAVELO.apx"
@@ -352,9 +366,24 @@ FunctionEnd
 
 Section "KAVELO"
   SetRegView 64
-  ; What an earlier install recorded, to take away what this one does not write again.
+  ; The uninstaller and its entry first: should a file fail below, what was written until then is
+  ; recorded and the uninstaller takes it away.
+  SetOutPath $INSTDIR
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  WriteRegStr HKLM "${ENTRY}" DisplayName "${PRODUCT}"
+  WriteRegStr HKLM "${ENTRY}" DisplayVersion "${VERSION}"
+  WriteRegStr HKLM "${ENTRY}" Publisher "${PRODUCT}"
+  WriteRegStr HKLM "${ENTRY}" InstallLocation "$INSTDIR"
+  WriteRegStr HKLM "${ENTRY}" UninstallString '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${ENTRY}" QuietUninstallString '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${ENTRY}" NoModify 1
+  WriteRegDWORD HKLM "${ENTRY}" NoRepair 1
+
+  ; What an earlier install recorded (values Module<n>), to take away what this one does not write again.
+  ; Its records stay until this install has written its own, numbered after them.
   StrCpy $1 0
   StrCpy $R6 0
+  StrCpy $R5 0
   ${Do}
     EnumRegValue $2 HKLM "${ENTRY}" $1
     ${If} $2 == ""
@@ -363,15 +392,18 @@ Section "KAVELO"
     StrCpy $3 $2 6
     ${If} $3 == "Module"
       ReadRegStr $3 HKLM "${ENTRY}" $2
-      WriteINIStr "${TARGETS}" earlier $R6 $3
+      WriteINIStr "${TARGETS}" earlier "path$R6" $3
+      WriteINIStr "${TARGETS}" earlier "name$R6" $2
       IntOp $R6 $R6 + 1
-      DeleteRegValue HKLM "${ENTRY}" $2
-    ${Else}
-      IntOp $1 $1 + 1
+      StrCpy $3 $2 "" 6
+      IntOp $3 $3 + 1
+      ${If} $3 > $R5
+        StrCpy $R5 $3
+      ${EndIf}
     ${EndIf}
+    IntOp $1 $1 + 1
   ${Loop}
 
-  SetOutPath $INSTDIR
   FileOpen $Log "$INSTDIR\install.log" w
   FileWriteUTF16LE /BOM $Log ""
   !insertmacro Note "${PRODUCT} ${VERSION}"
@@ -380,7 +412,7 @@ Section "KAVELO"
 
   StrCpy $1 0
   ${DoWhile} $1 < $R6
-    ReadINIStr $R9 "${TARGETS}" earlier $1
+    ReadINIStr $R9 "${TARGETS}" earlier "path$1"
     Call WrittenNow
     ${If} $0 = 0
     ${AndIf} ${FileExists} $R9
@@ -389,8 +421,11 @@ Section "KAVELO"
       RMDir $3
       !insertmacro Note "Removed the earlier install's $R9"
     ${EndIf}
+    ReadINIStr $2 "${TARGETS}" earlier "name$1"
+    DeleteRegValue HKLM "${ENTRY}" $2
     IntOp $1 $1 + 1
   ${Loop}
+  WriteRegDWORD HKLM "${ENTRY}" EstimatedSize $R8
 
   StrCpy $R7 0
   ${DoWhile} $R7 < $TargetCount
@@ -399,17 +434,6 @@ Section "KAVELO"
     IntOp $R7 $R7 + 1
   ${Loop}
   FileClose $Log
-
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
-  WriteRegStr HKLM "${ENTRY}" DisplayName "${PRODUCT}"
-  WriteRegStr HKLM "${ENTRY}" DisplayVersion "${VERSION}"
-  WriteRegStr HKLM "${ENTRY}" Publisher "${PRODUCT}"
-  WriteRegStr HKLM "${ENTRY}" InstallLocation "$INSTDIR"
-  WriteRegStr HKLM "${ENTRY}" UninstallString '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKLM "${ENTRY}" QuietUninstallString '"$INSTDIR\Uninstall.exe" /S'
-  WriteRegDWORD HKLM "${ENTRY}" EstimatedSize $R8
-  WriteRegDWORD HKLM "${ENTRY}" NoModify 1
-  WriteRegDWORD HKLM "${ENTRY}" NoRepair 1
 SectionEnd
 
 Function un.onInit

@@ -46,7 +46,9 @@ new_prefix() {
 stop_prefix() { [ ! -d "${prefix:-}" ] || WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; }
 registry() { printf '%s\r\n' "$@" >>"$prefix/setup.reg.txt"; }
 # archicad N FOLDER ENTRY_NAME [ADD_ONS]: an installation of Archicad N in FOLDER (a C:\ path written as
-# its Uninstall entry has it, trailing backslash and all), named ENTRY_NAME in its entry ("" for none).
+# its Uninstall entry has it, trailing backslash and all), named ENTRY_NAME in its entry ("" for none),
+# whose key is then archicad_key.
+entries=0
 archicad() {
   local folder
   folder=$(unix "$2")
@@ -55,7 +57,9 @@ archicad() {
   head -c 4096 /dev/urandom >"$folder/${4:-Add-Ons}/Built-In/Built-In.apx"
   cp "$prefix/drive_c/windows/system32/notepad.exe" "$folder/Archicad.exe"
   if [ -n "$3" ]; then
-    registry "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$RANDOM-$1}]" \
+    entries=$((entries + 1))
+    archicad_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$entries}"
+    registry "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$entries}]" \
       "\"DisplayName\"=\"$3\"" "\"InstallLocation\"=\"${2//\\/\\\\}\"" ""
   fi
 }
@@ -136,6 +140,15 @@ install)
     "$work/install-export/host/ApplicationData/KaveloArchiCapture.jpeg"
   check "hostsim loaded the installed module" grep -qF \
     'host: unloaded C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx;' "$work/install-export/hostsim.log"
+  # Archicad 28 removed (its uninstaller leaves the add-ons it did not install) and installed anew
+  # elsewhere: the next install moves the module there, one copy again.
+  rm "$home/Archicad.exe"
+  archicad 28 'C:\Archicad 28' ""
+  wr reg add "$archicad_key" /v InstallLocation /d 'C:\Archicad 28' /f >/dev/null 2>&1
+  check "an upgrade succeeds" test "$(install "$setup" /S)" = 0
+  check "an upgrade puts the module where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  check "an upgrade removes the earlier install's module and folder" test ! -e "$home/Add-Ons/KAVELO"
+  check "an upgrade records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
   ;;
 
 refusals)
@@ -160,6 +173,24 @@ refusals)
   check "refused without Archicad, exit 4" test "$(install "$setup" /S)" = 4
   check "nothing written without Archicad" test "$(listing)" = "$before"
   check "no entry without Archicad" entry_absent
+  stop_prefix
+
+  # A second Archicad 28 whose add-ons folder holds a file named KAVELO: the installer stops there, and
+  # the uninstaller still takes away what it wrote before.
+  new_prefix refusals-unwritable
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  archicad 28 'C:\Archicad 28 copy' ""
+  registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
+    '@="C:\\Archicad 28 copy\\Archicad.exe"'
+  echo "not a folder" >"$(unix 'C:\Archicad 28 copy\Add-Ons\KAVELO')"
+  import_registry
+  before=$(listing)
+  check "a file that cannot be written stops the install, exit 2" test "$(install "$setup" /S)" = 2
+  check "what was written before is there" test -f "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  wr 'C:\Program Files\KAVELO\Uninstall.exe' /S
+  WINEPREFIX="$prefix" wineserver -w
+  check "the uninstaller takes away what the stopped install wrote" test "$(listing)" = "$before"
+  check "the entry is gone after the stopped install" entry_absent
   ;;
 
 versions)
