@@ -235,11 +235,10 @@ uninstall)
   rm -r "$(unix 'C:\in-place')"
   check "the refused uninstaller leaves the module" same "$module" "$home/Add-Ons/KAVELO/KAVELO.apx"
   stop_archicad
-  quiet=$(value QuietUninstallString)
-  program="${quiet#\"}"
-  program="${program%%\"*}"
-  check "QuietUninstallString ends in /S" test "${quiet##*\" }" = /S
-  wr "$program" /S
+  # QuietUninstallString run as it stands, as deployment tools run it (a batch file: Wine would quote
+  # its quotes again as an argument of cmd /c).
+  printf '%s\r\n' "$(value QuietUninstallString)" >"$work/quiet-uninstall.bat"
+  wr cmd /c "Z:$(printf '%s' "$work/quiet-uninstall.bat" | tr / '\\')" >/dev/null
   # The uninstaller runs on from a copy of itself after the program started here has returned.
   WINEPREFIX="$prefix" wineserver -w
   check "everything the installer put is gone" test "$(listing)" = "$before"
