@@ -59,7 +59,6 @@ Var Log          ; handle of install.log while the installer writes it
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-
 ; Whether a process named Archicad.exe runs ($0 = 1) or not ($0 = 0). A running Archicad holds its add-ons
 ; open and loads a new one only at its next start.
 !macro ArchicadRunning un
@@ -302,8 +301,9 @@ Function .onInit
   StrCpy $TargetCount 0
   !insertmacro KaveloEachModule FindVersion
   ${If} $TargetCount = 0
-    MessageBox MB_ICONSTOP "No Archicad was found that this installer has the ${PRODUCT} add-on for.$\r$\n\
-      Archicad 28 and the Add-On Manager route are described in the zip package's text." /SD IDOK
+    MessageBox MB_ICONSTOP "No Archicad was found that this installer has the ${PRODUCT} add-on for: nothing was \
+      installed.$\r$\nAn Archicad that the installer does not find loads KAVELO.apx through its Add-On Manager \
+      (see the ${PRODUCT} zip package)." /SD IDOK
     SetErrorLevel ${EXIT_NO_ARCHICAD}
     Quit
   ${EndIf}

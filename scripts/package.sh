@@ -65,7 +65,7 @@ sed "s/@VERSION@/$version/g" installer/AddOnManager.txt >"$work/Adding KAVELO in
 
 setup="$out/KAVELO-$version-Setup.exe"
 nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh")
-[ "$sign" = 0 ] || nsis_args+=(-DSIGN="$sign_command")
+[ "$sign" = 0 ] || nsis_args+=(-DSIGN="\"$sign_command\"")
 makensis "${nsis_args[@]}" installer/KAVELO.nsi
 zip="$out/KAVELO-$version.zip"
 rm -f "$zip"

@@ -76,13 +76,14 @@ install() { local status=0; wr "$@" || status=$?; echo "$status"; }
 same() { cmp -s "$1" "$2"; }
 fails() { ! "$@"; }
 count() { find "$1" -name "$2" | wc -l; }
-# Starts a program named Archicad.exe and waits until Windows runs it; archicad_pid is its process.
+# Starts a program named Archicad.exe and waits until the prefix's process list (as winedbg reads it)
+# has it; archicad_pid is its process here.
 start_archicad() {
   tools/wine-run.sh "$prefix" "$1" >/dev/null 2>&1 &
   archicad_pid=$!
-  for _ in $(seq 100); do
-    ps -o args= -p "$archicad_pid" | grep -qi 'Archicad\.exe' && return 0
-    sleep 0.1
+  for _ in $(seq 50); do
+    wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'" && return 0
+    sleep 0.2
   done
   echo "Archicad.exe did not start" >&2
   return 1
