@@ -33,7 +33,8 @@ wr() { tools/wine-run.sh "$prefix" "$@"; }
 # The Unix path of a C:\ path in the prefix.
 unix() { local path="${1#C:\\}"; printf '%s/drive_c/%s' "$prefix" "${path//\\//}"; }
 
-# A fresh prefix from the base: the large system folders hard-linked, the registry copied.
+# A fresh prefix from the base: its files hard-linked (Windows' own folder is most of its 700 MB), the
+# registry files copied, as Wine replaces them.
 new_prefix() {
   prefix="$work/$1"
   stop_prefix
@@ -58,8 +59,8 @@ archicad() {
   cp "$prefix/drive_c/windows/system32/notepad.exe" "$folder/Archicad.exe"
   if [ -n "$3" ]; then
     entries=$((entries + 1))
-    archicad_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$entries}"
-    registry "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$entries}]" \
+    archicad_key="HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$entries}"
+    registry "[$archicad_key]" \
       "\"DisplayName\"=\"$3\"" "\"InstallLocation\"=\"${2//\\/\\\\}\"" ""
   fi
 }
@@ -72,7 +73,7 @@ value() { wr reg query "$entry" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *
 entry_absent() { ! wr reg query "$entry" >/dev/null 2>&1; }
 # What a program left in the prefix's C: drive, Windows' own folder and temporary files aside.
 listing() { (cd "$prefix/drive_c" && find . -path ./windows -prune -o -path '*/Temp' -prune -o -print | sort); }
-install() { local status=0; wr "$@" || status=$?; echo "$status"; }
+exit_code() { local status=0; wr "$@" || status=$?; echo "$status"; }
 same() { cmp -s "$1" "$2"; }
 fails() { ! "$@"; }
 count() { find "$1" -name "$2" | wc -l; }
@@ -115,7 +116,7 @@ install)
   mkdir -p "$home/Add-Ons/Legacy"
   cp "$module" "$home/Add-Ons/Legacy/KAVELO old.apx"
   import_registry
-  check "the installer succeeds" test "$(install "$setup" /S)" = 0
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
   check "the module arrives byte for byte" same "$module" "$home/Add-Ons/KAVELO/KAVELO.apx"
   check "DisplayName" test "$(value DisplayName)" = KAVELO
   check "DisplayVersion" test "$(value DisplayVersion)" = "$version"
@@ -129,7 +130,7 @@ install)
   check "the other copy with our identifier is named" grep -q "KAVELO old.apx" \
     <(iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')")
   check "the other copy is left where it is" same "$module" "$home/Add-Ons/Legacy/KAVELO old.apx"
-  check "a second install succeeds" test "$(install "$setup" /S)" = 0
+  check "a second install succeeds" test "$(exit_code "$setup" /S)" = 0
   check "a second install leaves one copy" test "$(count "$home" KAVELO.apx)" = 1
   check "a second install records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
   # hostsim loads the installed module from there and runs the main job against the stand-in.
@@ -146,7 +147,7 @@ install)
   rm "$home/Archicad.exe"
   archicad 28 'C:\Archicad 28' ""
   wr reg add "$archicad_key" /v InstallLocation /d 'C:\Archicad 28' /f >/dev/null 2>&1
-  check "an upgrade succeeds" test "$(install "$setup" /S)" = 0
+  check "an upgrade succeeds" test "$(exit_code "$setup" /S)" = 0
   check "an upgrade puts the module where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   check "an upgrade removes the earlier install's module and folder" test ! -e "$home/Add-Ons/KAVELO"
   check "an upgrade records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
@@ -158,7 +159,7 @@ refusals)
   import_registry
   start_archicad 'C:\Program Files\GRAPHISOFT\Archicad 28\Archicad.exe'
   before=$(listing)
-  check "refused while Archicad runs, exit 3" test "$(install "$setup" /S)" = 3
+  check "refused while Archicad runs, exit 3" test "$(exit_code "$setup" /S)" = 3
   check "nothing written while Archicad runs" test "$(listing)" = "$before"
   check "no entry while Archicad runs" entry_absent
   stop_archicad
@@ -171,7 +172,7 @@ refusals)
   rm "$(unix 'C:\Program Files\GRAPHISOFT\Hotfix Helper\Archicad.exe')"
   import_registry
   before=$(listing)
-  check "refused without Archicad, exit 4" test "$(install "$setup" /S)" = 4
+  check "refused without Archicad, exit 4" test "$(exit_code "$setup" /S)" = 4
   check "nothing written without Archicad" test "$(listing)" = "$before"
   check "no entry without Archicad" entry_absent
   stop_prefix
@@ -186,7 +187,7 @@ refusals)
   echo "not a folder" >"$(unix 'C:\Archicad 28 copy\Add-Ons\KAVELO')"
   import_registry
   before=$(listing)
-  check "a file that cannot be written stops the install, exit 2" test "$(install "$setup" /S)" = 2
+  check "a file that cannot be written stops the install, exit 2" test "$(exit_code "$setup" /S)" = 2
   check "what was written before is there" test -f "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   wr 'C:\Program Files\KAVELO\Uninstall.exe' /S
   WINEPREFIX="$prefix" wineserver -w
@@ -209,7 +210,7 @@ versions)
   registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
     '@="C:\\AC28 INT\\Archicad.exe"'
   import_registry
-  check "the installer succeeds" test "$(install "$setup" /S)" = 0
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
   check "the user's Archicad 28 gets the module" same "$module" "$(unix 'C:\AC28 INT\Add-Ons\KAVELO\KAVELO.apx')"
   check "Archicad 28 gets the module in its add-ons folder" same "$module" \
     "$(unix 'C:\Apps\AC 28\Zusatzprogramme\KAVELO\KAVELO.apx')"
@@ -225,14 +226,14 @@ uninstall)
   home=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28')
   cp "$home/Add-Ons/Built-In/Built-In.apx" "$work/built-in.apx"
   before=$(listing)
-  check "the installer succeeds" test "$(install "$setup" /S)" = 0
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
   # Run in place (_?=, which must name a folder without spaces: Wine quotes an argument with one), the
   # uninstaller reports its refusal in its exit code.
   mkdir -p "$(unix 'C:\in-place')"
   cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$(unix 'C:\in-place\Uninstall.exe')"
   start_archicad 'C:\Program Files\GRAPHISOFT\Archicad 28\Archicad.exe'
   check "the uninstaller refuses while Archicad runs" \
-    test "$(install 'C:\in-place\Uninstall.exe' /S '_?=C:\in-place')" = 3
+    test "$(exit_code 'C:\in-place\Uninstall.exe' /S '_?=C:\in-place')" = 3
   rm -r "$(unix 'C:\in-place')"
   check "the refused uninstaller leaves the module" same "$module" "$home/Add-Ons/KAVELO/KAVELO.apx"
   stop_archicad
@@ -254,7 +255,7 @@ beyond-ascii)
   archicad 28 "$folder" "Archicad 28"
   import_registry
   before=$(listing)
-  check "the installer succeeds" test "$(install "$setup" /S)" = 0
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
   check "the module arrives byte for byte" same "$module" "$(unix "$folder\Add-Ons\KAVELO\KAVELO.apx")"
   # (reg.exe prints in the console's code page, so the path is read from the UTF-16 log.)
   check "the log names its path" grep -qxF "Archicad 28: $folder\Add-Ons\KAVELO\KAVELO.apx" \
@@ -287,7 +288,7 @@ signing)
   new_prefix signing
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
   import_registry
-  check "the signed installer installs" test "$(install "$work/signed/KAVELO-$version-Setup.exe" /S)" = 0
+  check "the signed installer installs" test "$(exit_code "$work/signed/KAVELO-$version-Setup.exe" /S)" = 0
   check "the installed module is the signed one" same "$signed_module" \
     "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$work/signed/Uninstall.exe"
