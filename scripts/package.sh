@@ -32,7 +32,9 @@ if [ "$sign" = 1 ] && { [ ! -f "${KAVELO_SIGN_CERT:-}" ] || [ ! -f "${KAVELO_SIG
   echo "package.sh: --sign needs KAVELO_SIGN_CERT and KAVELO_SIGN_KEY naming a PEM certificate and key" >&2
   exit 2
 fi
-command -v makensis >/dev/null || scripts/install-deps.sh --windows
+if ! command -v makensis >/dev/null || { [ "$sign" = 1 ] && ! command -v osslsigncode >/dev/null; }; then
+  scripts/install-deps.sh --windows
+fi
 if [ "$build" = 1 ]; then
   scripts/build.sh release kavelo-rescomp >/dev/null
   scripts/build.sh windows KAVELO >/dev/null
