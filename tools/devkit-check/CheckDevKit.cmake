@@ -120,7 +120,9 @@ endforeach()
 # Microsoft mode with the kit version's compiler version and standard. MinGW's headers need clang to
 # present itself as GCC as well, ask for strict ANSI C++ (their 128-bit integer traits are for GNU mode
 # only), see __declspec as a macro (their import declarations test for it) and find the SAL annotations
-# that Microsoft's headers bring in everywhere.
+# that Microsoft's headers bring in everywhere. wchar_t stays a type of its own (the kits' builds make it
+# unsigned short, /Zc:wchar_t-): MinGW's C++ library cannot do without it, and no host function the
+# add-on calls takes one.
 set(flags --target=x86_64-pc-windows-msvc -fms-compatibility -fms-extensions
     -fms-compatibility-version=${KAVELO_DEVKIT_MSC_COMPAT} -std=c++${KAVELO_DEVKIT_CXX_STANDARD}
     -fgnuc-version=12 -D__STRICT_ANSI__ -D__declspec=__declspec -Wno-everything -ferror-limit=20
@@ -218,7 +220,10 @@ elseif(errors EQUAL 0)
   string(REPLACE ";" "\n" runtime_text "${runtime}")
   file(WRITE "${WORK_DIR}/runtime-symbols.txt" "${runtime_text}\n")
   message("  linked    ${resolved} host symbols resolved in ACAP_STAT.lib and the import libraries, ${missing_count} missing")
-  message("  runtime   ${runtime_count} symbols left to Microsoft's C++ runtime, listed in ${WORK_DIR}/runtime-symbols.txt")
+  message("  runtime   ${runtime_count} symbols left to Microsoft's C++ runtime (also in ${WORK_DIR}/runtime-symbols.txt):")
+  foreach(symbol ${runtime})
+    message("              ${symbol}")
+  endforeach()
   foreach(symbol ${missing})
     message("  MISSING   ${symbol}")
   endforeach()
