@@ -6,17 +6,24 @@
 # the Windows build runs ResConv under Wine with MinGW's preprocessor and windres standing in for them, and
 # compares what it yields with our own resource compiler's resources.
 
+set(KAVELO_RESCONV "" CACHE FILEPATH "The host vendor's ResConv.exe (empty: the one of a kit in KAVELO_CHECK_DEVKITS)")
+
 # kavelo_find_resconv(<variable>)
-# Sets <variable> to the path of the vendor's ResConv.exe: KAVELO_RESCONV when set (it must exist), else
-# Tools/Win/ResConv.exe of the first kit in KAVELO_CHECK_DEVKITS (a CMake list, or else the environment
-# variable of that name; each a kit's Support folder or the folder that holds it, relative ones from the
-# project's folder). Empty when no kit has one.
+# Sets <variable> to the path of the vendor's ResConv.exe: KAVELO_RESCONV (the cache variable, or else the
+# environment variable) when set, which must exist; else Tools/Win/ResConv.exe of the first kit in
+# KAVELO_CHECK_DEVKITS (a CMake list, or else the environment variable of that name; each a kit's Support
+# folder or the folder that holds it, relative ones from the project's folder). Empty when no kit has one.
 function(kavelo_find_resconv variable)
-  if(KAVELO_RESCONV)
-    if(NOT EXISTS "${KAVELO_RESCONV}")
-      message(FATAL_ERROR "KAVELO_RESCONV names ${KAVELO_RESCONV}, which does not exist")
+  set(resconv "${KAVELO_RESCONV}")
+  if(NOT resconv)
+    set(resconv "$ENV{KAVELO_RESCONV}")
+  endif()
+  if(resconv)
+    get_filename_component(resconv "${resconv}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+    if(NOT EXISTS "${resconv}")
+      message(FATAL_ERROR "KAVELO_RESCONV names ${resconv}, which does not exist")
     endif()
-    set(${variable} "${KAVELO_RESCONV}" PARENT_SCOPE)
+    set(${variable} "${resconv}" PARENT_SCOPE)
     return()
   endif()
   set(kits "${KAVELO_CHECK_DEVKITS}")
@@ -71,15 +78,15 @@ function(kavelo_devkit_resources)
   set(res_dir "${arg_RESOURCES}")
   set(out "${arg_BINARY_DIR}")
   file(MAKE_DIRECTORY "${out}")
-  file(GLOB grc_files "${res_dir}/RINT/*.grc" "${res_dir}/RFIX/*.grc")
-  file(GLOB top_files "${res_dir}/RFIX.win/*.rc2")
+  file(GLOB grc_files CONFIGURE_DEPENDS "${res_dir}/RINT/*.grc" "${res_dir}/RFIX/*.grc")
+  file(GLOB top_files CONFIGURE_DEPENDS "${res_dir}/RFIX.win/*.rc2")
   list(LENGTH top_files top_count)
   if(NOT top_count EQUAL 1)
     message(FATAL_ERROR "kavelo_devkit_resources: ${res_dir}/RFIX.win holds ${top_count} .rc2 files, not one")
   endif()
   get_filename_component(top_dir "${top_files}" DIRECTORY)
   get_filename_component(top_name "${top_files}" NAME_WE)
-  file(GLOB inputs "${res_dir}/*.hpp" "${res_dir}/RFIX/Images/*" "${res_dir}/RFIX.win/*")
+  file(GLOB inputs CONFIGURE_DEPENDS "${res_dir}/*.hpp" "${res_dir}/RFIX/Images/*" "${res_dir}/RFIX.win/*")
   set(domain_header "${out}/KaveloWebAppDomain.h")
   file(CONFIGURE OUTPUT "${domain_header}" CONTENT
     "// The web application's domain, from KAVELO_WEBAPP_ORIGIN; written by the build.\n#define KAVELO_WEBAPP_DOMAIN \"@arg_DOMAIN@\"\n"
