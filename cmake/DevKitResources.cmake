@@ -55,8 +55,8 @@ endfunction()
 #   [INCLUDES <folder>...]        more include folders for both compilations (the add-on's sources)
 #   [TARGET <target>])            a module target to link the .res into (link or lld-link: the .res on
 #                                 its command line, and no manifest of the linker's own beside ours)
-# The domain reaches the preprocessor in a header written to BINARY_DIR and included first, so that no
-# quoted text has to pass a command line. windres cannot read ResConv's icon lines
+# The domain reaches the preprocessor in the header that the GRC includes, written from
+# resources/WebAppDomain.h.in to BINARY_DIR, so that no quoted text has to pass a command line. windres cannot read ResConv's icon lines
 # (I32101&96<TAB>ICON "I32101&96.ico"), so in the GNU style ResConvForWindres.cmake rewrites them, with
 # the .ico files, into BINARY_DIR/windres, where windres runs.
 function(kavelo_devkit_resources)
@@ -86,27 +86,29 @@ function(kavelo_devkit_resources)
   endif()
   get_filename_component(top_dir "${top_files}" DIRECTORY)
   get_filename_component(top_name "${top_files}" NAME_WE)
-  file(GLOB inputs CONFIGURE_DEPENDS "${res_dir}/*.hpp" "${res_dir}/RFIX/Images/*" "${res_dir}/RFIX.win/*")
-  set(domain_header "${out}/KaveloWebAppDomain.h")
-  file(CONFIGURE OUTPUT "${domain_header}" CONTENT
-    "// The web application's domain, from KAVELO_WEBAPP_ORIGIN; written by the build.\n#define KAVELO_WEBAPP_DOMAIN \"@arg_DOMAIN@\"\n"
-    @ONLY)
+  file(GLOB inputs CONFIGURE_DEPENDS "${res_dir}/*.hpp" "${res_dir}/*.h.in" "${res_dir}/RFIX/Images/*" "${res_dir}/RFIX.win/*")
+  # The GRC includes the domain's header, which lies in the objects' folder as the template's include
+  # paths have it.
+  set(KAVELO_WEBAPP_DOMAIN "${arg_DOMAIN}")
+  set(domain_header "${out}/WebAppDomain.h")
+  configure_file("${res_dir}/WebAppDomain.h.in" "${domain_header}" @ONLY)
 
-  set(includes "${arg_SUPPORT}/Inc" "${arg_SUPPORT}/Modules/DGLib" ${arg_INCLUDES})
+  set(includes "${arg_SUPPORT}/Inc" "${arg_SUPPORT}/Modules/DGLib" ${arg_INCLUDES} "${out}")
   set(preprocess_options)
   set(rc_options)
   if(arg_STYLE STREQUAL "MSVC")
     foreach(dir ${includes})
       list(APPEND preprocess_options /I "${dir}")
     endforeach()
-    foreach(dir ${includes} "${top_dir}" "${out}")
+    foreach(dir ${includes} "${top_dir}")
       list(APPEND rc_options /i "${dir}")
     endforeach()
   else()
     foreach(dir ${includes})
       list(APPEND preprocess_options -I "${dir}")
     endforeach()
-    foreach(dir ${includes} "${top_dir}" "${out}/windres")
+    # The rewritten scripts first, before ResConv's own in BINARY_DIR.
+    foreach(dir "${out}/windres" ${includes} "${top_dir}")
       list(APPEND rc_options -I "${dir}")
     endforeach()
     file(MAKE_DIRECTORY "${out}/windres")
@@ -117,10 +119,10 @@ function(kavelo_devkit_resources)
     get_filename_component(name "${grc}" NAME)
     if(arg_STYLE STREQUAL "MSVC")
       set(preprocess ${arg_PREPROCESSOR} /nologo /X /EP /P ${preprocess_options} /DWINDOWS /utf-8
-        "/FI${domain_header}" "/Fi${out}/${name}.i" "${grc}")
+        "/Fi${out}/${name}.i" "${grc}")
     else()
-      set(preprocess ${arg_PREPROCESSOR} -E -P -x c ${preprocess_options} -DWINDOWS
-        -include "${domain_header}" "${grc}" -o "${out}/${name}.i")
+      set(preprocess ${arg_PREPROCESSOR} -E -P -x c ${preprocess_options} -DWINDOWS "${grc}"
+        -o "${out}/${name}.i")
     endif()
     add_custom_command(OUTPUT "${out}/${name}.i"
       COMMAND ${preprocess}
