@@ -56,9 +56,9 @@ endfunction()
 #   [TARGET <target>])            a module target to link the .res into (link or lld-link: the .res on
 #                                 its command line, and no manifest of the linker's own beside ours)
 # The domain reaches the preprocessor in the header that the GRC includes, written from
-# resources/WebAppDomain.h.in to BINARY_DIR, so that no quoted text has to pass a command line. windres cannot read ResConv's icon lines
-# (I32101&96<TAB>ICON "I32101&96.ico"), so in the GNU style ResConvForWindres.cmake rewrites them, with
-# the .ico files, into BINARY_DIR/windres, where windres runs.
+# resources/WebAppDomain.h.in to BINARY_DIR, so that no quoted text has to pass a command line. windres
+# cannot read ResConv's icon lines (I32101&96<TAB>ICON "I32101&96.ico"), so in the GNU style
+# ResConvForWindres.cmake rewrites them, with the .ico files, into BINARY_DIR/windres, where windres runs.
 function(kavelo_devkit_resources)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "OUTPUT_VARIABLE;SUPPORT;RESOURCES;BINARY_DIR;DOMAIN;STYLE;TARGET"
     "PREPROCESSOR;RESCONV;RC;INCLUDES")
@@ -86,7 +86,8 @@ function(kavelo_devkit_resources)
   endif()
   get_filename_component(top_dir "${top_files}" DIRECTORY)
   get_filename_component(top_name "${top_files}" NAME_WE)
-  file(GLOB inputs CONFIGURE_DEPENDS "${res_dir}/*.hpp" "${res_dir}/*.h.in" "${res_dir}/RFIX/Images/*" "${res_dir}/RFIX.win/*")
+  file(GLOB inputs CONFIGURE_DEPENDS
+    "${res_dir}/*.hpp" "${res_dir}/*.h.in" "${res_dir}/RFIX/Images/*" "${res_dir}/RFIX.win/*")
   # The GRC includes the domain's header, which lies in the objects' folder as the template's include
   # paths have it.
   set(KAVELO_WEBAPP_DOMAIN "${arg_DOMAIN}")
