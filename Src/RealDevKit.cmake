@@ -25,28 +25,13 @@ if(MSVC_VERSION LESS KAVELO_DEVKIT_MSC_MIN OR (KAVELO_DEVKIT_MSC_MAX AND MSVC_VE
   message(FATAL_ERROR "${toolset_needed}; this compiler is _MSC_VER ${MSVC_VERSION} (with Visual Studio's generator: -T ${KAVELO_DEVKIT_TOOLSET})")
 endif()
 
-# The resources: the DevKit's ResConv compiles each GRC file, and the .rc script includes the results.
-set(grc_out "${CMAKE_CURRENT_BINARY_DIR}/ResConv")
-file(MAKE_DIRECTORY "${grc_out}")
-file(GLOB grc_files "${PROJECT_SOURCE_DIR}/resources/RINT/*.grc" "${PROJECT_SOURCE_DIR}/resources/RFIX/*.grc")
-set(rc_inputs)
-foreach(grc ${grc_files})
-  get_filename_component(name "${grc}" NAME_WE)
-  add_custom_command(OUTPUT "${grc_out}/${name}.ro"
-    COMMAND "${support}/Tools/Win/ResConv.exe" -m r -D WINDOWS -T W -q utf8 1252 -i "${grc}"
-            -p "${PROJECT_SOURCE_DIR}/resources/RFIX/Images" -o "${grc_out}/${name}.ro"
-    DEPENDS "${grc}" VERBATIM)
-  list(APPEND rc_inputs "${grc_out}/${name}.ro")
-endforeach()
-set(rc_script "${grc_out}/KAVELO.rc")
-set(rc_text "")
-foreach(ro ${rc_inputs})
-  string(APPEND rc_text "#include \"${ro}\"\n")
-endforeach()
-file(GENERATE OUTPUT "${rc_script}" CONTENT "${rc_text}")
-
-add_library(KAVELO SHARED ${KAVELO_CORE_SOURCES} KAVELO.def "${rc_script}")
-set_source_files_properties("${rc_script}" PROPERTIES OBJECT_DEPENDS "${rc_inputs}")
+add_library(KAVELO SHARED ${KAVELO_CORE_SOURCES} KAVELO.def)
+# The resources as the DevKit's own CompileResources.py builds them (cmake/DevKitResources.cmake).
+include(${PROJECT_SOURCE_DIR}/cmake/DevKitResources.cmake)
+kavelo_devkit_resources(OUTPUT_VARIABLE devkit_res TARGET KAVELO
+  SUPPORT "${support}" RESOURCES "${PROJECT_SOURCE_DIR}/resources" BINARY_DIR "${CMAKE_CURRENT_BINARY_DIR}/ResConv"
+  DOMAIN "${KAVELO_WEBAPP_DOMAIN}" STYLE MSVC INCLUDES "${CMAKE_CURRENT_SOURCE_DIR}"
+  PREPROCESSOR "${CMAKE_C_COMPILER}" RESCONV "${support}/Tools/Win/ResConv.exe" RC "${CMAKE_RC_COMPILER}")
 set_target_properties(KAVELO PROPERTIES PREFIX "" SUFFIX ".apx" OUTPUT_NAME KAVELO
   MSVC_RUNTIME_LIBRARY "MultiThreadedDLL" CXX_STANDARD ${KAVELO_DEVKIT_CXX_STANDARD} CXX_STANDARD_REQUIRED ON
   CXX_EXTENSIONS OFF RUNTIME_OUTPUT_DIRECTORY "$<1:${CMAKE_BINARY_DIR}>")
