@@ -458,7 +458,7 @@ GSErrCode Host::RunMenuCommand(Int16 id) {
         }
         Note("menu: " + menu.Describe());
         abi::MenuParams params{};
-        params.menuStrId = id;
+        params.menuResID = id;
         params.itemIndex = 1;
         const GSErrCode result = menu.handler(&params);
         Note("menu: handler answered " + Hex(static_cast<UInt32>(result)));
