@@ -31,7 +31,7 @@ void TraceUnloadWithoutRelease() {
     DBPrintf("Abnormal add-on termination (\"%s\")\n", path.ToCStr(0, MaxUSize, CC_UTF8).Get());
 }
 
-void __ACENV_CALL TraceUnloadWithoutReleaseGuarded() {
+void TraceUnloadWithoutReleaseGuarded() {
     Guarded(GeneralFailure, TraceUnloadWithoutRelease);
 }
 
@@ -104,20 +104,20 @@ void RunMenuCommand(const API_MenuParams* menuParams) {
 }  // namespace
 
 // An add-on that cannot describe itself asks not to be registered.
-API_AddonType __ACDLL_CALL CheckEnvironment(API_EnvirParams* envirParams) {
+API_AddonType CheckEnvironment(API_EnvirParams* envirParams) {
     return Guarded(GeneralFailure, APIAddon_DontRegister,
                    [envirParams] { return DescribeAddOn(envirParams); });
 }
 
-GSErrCode __ACDLL_CALL RegisterInterface() {
+GSErrCode RegisterInterface() {
     return Guarded(GeneralFailure, static_cast<GSErrCode>(APIERR_GENERAL), RegisterMenus);
 }
 
-GSErrCode __ACDLL_CALL Initialize() {
+GSErrCode Initialize() {
     return Guarded(GeneralFailure, static_cast<GSErrCode>(APIERR_GENERAL), InstallHandlers);
 }
 
-GSErrCode __ACDLL_CALL FreeData() {
+GSErrCode FreeData() {
     Guarded(GeneralFailure, [] {
         ACAPI_UnregisterModelessWindow(PaletteReferenceId);
         Running = false;
@@ -125,7 +125,7 @@ GSErrCode __ACDLL_CALL FreeData() {
     return NoError;
 }
 
-GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams) {
+GSErrCode MenuCommandHandler(const API_MenuParams* menuParams) {
     Guarded(GeneralFailure, [menuParams] { RunMenuCommand(menuParams); });
     return NoError;
 }

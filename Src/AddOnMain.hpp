@@ -4,4 +4,4 @@
 #include "ACAPinc.h"
 
 // Dispatches the five menu commands by string-list id; always answers 0.
-GSErrCode __ACENV_CALL MenuCommandHandler(const API_MenuParams* menuParams);
+GSErrCode MenuCommandHandler(const API_MenuParams* menuParams);

@@ -151,8 +151,7 @@ void ActOnPaletteMessage(API_PaletteMessageID messageID, GS::IntPtr param) {
 
 }  // namespace
 
-GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID,
-                                             GS::IntPtr param) {
+GSErrCode PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID, GS::IntPtr param) {
     if (referenceID != PaletteReferenceId)
         return NoError;
     Guarded(GeneralFailure, [=] { ActOnPaletteMessage(messageID, param); });

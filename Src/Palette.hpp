@@ -56,8 +56,7 @@ bool IsPaletteOpen();
 
 // The host's palette messages for PaletteReferenceId; APIPalMsg_IsPaletteVisible writes the visibility
 // answer to the bool at `param`. Always answers 0.
-GSErrCode __ACENV_CALL PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID,
-                                             GS::IntPtr param);
+GSErrCode PaletteWindowCallback(Int32 referenceID, API_PaletteMessageID messageID, GS::IntPtr param);
 
 // Derives the reference id from a guid: the sum, modulo 2^32, of its four little-endian 32-bit words.
 Int32 ReferenceIdOf(const GS::Guid& guid);

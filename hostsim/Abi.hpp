@@ -93,12 +93,14 @@ struct MenuRecord {
 };
 static_assert(sizeof(MenuRecord) == 32, "MenuRecord is 32 bytes");
 
+// What the host hands the add-on's own menu handler: the menu's string-list id and the item's index.
 struct MenuParams {
-    Int16 menuStrId;
-    Int16 itemIndex;
-    UInt8 reserved[28];
+    Int16 menuResID;
+    Int16 filler1;
+    Int32 itemIndex;
+    Int32 filler2[2];
 };
-static_assert(sizeof(MenuParams) == 32, "MenuParams is 32 bytes");
+static_assert(sizeof(MenuParams) == 16 && offsetof(MenuParams, itemIndex) == 4, "MenuParams is 16 bytes");
 using MenuCommandHandler = GSErrCode (*)(const MenuParams* params);
 
 using ModelessWindowCallback = GSErrCode (*)(Int32 referenceId, Int32 messageId, std::intptr_t param);

@@ -104,7 +104,7 @@ bool BrowserLauncher::HandOver(Launch& launch, const Platform::Control::ShellReq
         if (!failure)
             std::filesystem::create_directories(recordFolder_, failure);
         if (failure) {
-            launch.outcome = "not opened: cannot make " + recordFolder_.string() + ": " + failure.message();
+            launch.outcome = "not opened: cannot make " + Utf8Of(recordFolder_) + ": " + failure.message();
             return false;
         }
         recordFolderReady_ = true;

@@ -204,7 +204,7 @@ constexpr std::size_t kServedSlots[] = {
 Host::Host(Options options)
     : options_(std::move(options)),
       context_{kContextMagic, this},
-      store_((std::filesystem::path(options_.dataDir) / "Preferences").string()),
+      store_(Utf8Of(PathOf(options_.dataDir) / "Preferences")),
       browser_(options_.browser, options_.browserCommand, options_.log),
       processWindow_([this](const std::string& line) { Note(line); }) {
     if (options_.dataDir.empty())
@@ -215,7 +215,7 @@ Host::Host(Options options)
         throw std::logic_error("only one hostsim::Host may exist at a time");
     liveHost = this;
     FillTable();
-    browser_.SetRecordFolder(std::filesystem::path(options_.dataDir) / "Launches");
+    browser_.SetRecordFolder(PathOf(options_.dataDir) / "Launches");
     browser_.SetLoginConfirmer(MakeHttpsLoginConfirmer());
     browser_.SetChromium(options_.chromium, options_.screenshotDir);
     GS::Control::SetDebugSink([this](const std::string& text) {
@@ -467,7 +467,7 @@ GSErrCode Host::RunMenuCommand(Int16 id) {
         }
         Note("menu: " + menu.Describe());
         abi::MenuParams params{};
-        params.menuStrId = id;
+        params.menuResID = id;
         params.itemIndex = 1;
         const GSErrCode result = menu.handler(&params);
         Note("menu: handler answered " + Hex(static_cast<UInt32>(result)));
@@ -576,15 +576,15 @@ void Host::ClearRecords() {
 }
 
 std::string Host::ApplicationDataFolder() const {
-    return (std::filesystem::path(options_.dataDir) / "ApplicationData").string();
+    return Utf8Of(PathOf(options_.dataDir) / "ApplicationData");
 }
 
 GSErrCode Host::CaptureView(const std::string& path, std::string* savedPath) {
     std::string target = path;
     if (target.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(ApplicationDataFolder(), ec);
-        target = (std::filesystem::path(ApplicationDataFolder()) / kCaptureFileName).string();
+        std::filesystem::create_directories(PathOf(ApplicationDataFolder()), ec);
+        target = Utf8Of(PathOf(ApplicationDataFolder()) / kCaptureFileName);
     }
     IO::Location location(target.c_str());
     abi::SaveFileRecord file{};
@@ -763,7 +763,7 @@ GSErrCode Host::DoEnvironment(UInt32 selector, void* p1, void* p2, void* /*p3*/)
         return abi::APIERR_BADPARS;
     const std::string folder = ApplicationDataFolder();
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    std::filesystem::create_directories(PathOf(folder), ec);
     if (ec) {
         Note("host: cannot create " + folder + ": " + ec.message());
         return abi::APIERR_GENERAL;

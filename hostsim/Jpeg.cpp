@@ -7,10 +7,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "Text.hpp"
+
 namespace hostsim {
 
 bool ReadJpegFile(const std::string& path, RgbImage* image, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     if (!in) {
         *error = "cannot open " + path;
         return false;
@@ -25,7 +27,7 @@ bool ReadJpegFile(const std::string& path, RgbImage* image, std::string* error) 
 }
 
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     if (!out) {
         *error = "cannot create " + path;
         return false;

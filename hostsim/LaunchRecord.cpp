@@ -30,15 +30,15 @@ bool WriteLaunchRecord(const fs::path& record, const std::u16string& url, std::s
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
-            *error = "cannot write " + part.string();
+            *error = "cannot write " + part.u8string();
             return false;
         }
     }
     std::error_code failure;
     fs::rename(part, record, failure);
     if (failure) {
-        *error =
-            "cannot rename " + part.string() + " to " + record.filename().string() + ": " + failure.message();
+        *error = "cannot rename " + part.u8string() + " to " + record.filename().u8string() + ": " +
+                 failure.message();
         fs::remove(part, failure);
         return false;
     }
@@ -48,12 +48,13 @@ bool WriteLaunchRecord(const fs::path& record, const std::u16string& url, std::s
 std::optional<std::u16string> ReadLaunchRecord(const fs::path& record, std::string* error) {
     std::ifstream in(record, std::ios::binary);
     if (!in) {
-        *error = "cannot read " + record.string();
+        *error = "cannot read " + record.u8string();
         return std::nullopt;
     }
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() % 2 != 0) {
-        *error = record.string() + " holds " + std::to_string(bytes.size()) + " bytes, not UTF-16 code units";
+        *error =
+            record.u8string() + " holds " + std::to_string(bytes.size()) + " bytes, not UTF-16 code units";
         return std::nullopt;
     }
     std::u16string url;

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "Text.hpp"
+
 namespace hostsim {
 
 namespace {
@@ -42,12 +44,12 @@ std::string AddOnKey::ToString() const {
 PreferencesStore::PreferencesStore(std::string folder) : folder_(std::move(folder)) {}
 
 std::string PreferencesStore::FileOf(const AddOnKey& key) const {
-    return (std::filesystem::path(folder_) / (key.ToString() + ".prefs")).string();
+    return Utf8Of(PathOf(folder_) / (key.ToString() + ".prefs"));
 }
 
 std::optional<StoredPreferences> PreferencesStore::Load(const AddOnKey& key, std::string* error) const {
     const std::string file = FileOf(key);
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(PathOf(file), std::ios::binary);
     if (!in)
         return std::nullopt;
     const std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
@@ -69,7 +71,7 @@ std::optional<StoredPreferences> PreferencesStore::Load(const AddOnKey& key, std
 
 bool PreferencesStore::Save(const AddOnKey& key, const StoredPreferences& record, std::string* error) {
     std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
+    std::filesystem::create_directories(PathOf(folder_), ec);
     if (ec) {
         SetError(error, "cannot create " + folder_ + ": " + ec.message());
         return false;
@@ -84,14 +86,14 @@ bool PreferencesStore::Save(const AddOnKey& key, const StoredPreferences& record
     const std::string file = FileOf(key);
     const std::string temporary = file + ".tmp";
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream out(PathOf(temporary), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
         if (!out.flush()) {
             SetError(error, "cannot write " + temporary);
             return false;
         }
     }
-    std::filesystem::rename(temporary, file, ec);
+    std::filesystem::rename(PathOf(temporary), PathOf(file), ec);
     if (ec) {
         SetError(error, "cannot replace " + file + ": " + ec.message());
         return false;
@@ -101,7 +103,7 @@ bool PreferencesStore::Save(const AddOnKey& key, const StoredPreferences& record
 
 bool PreferencesStore::Remove(const AddOnKey& key, std::string* error) {
     std::error_code ec;
-    std::filesystem::remove(FileOf(key), ec);
+    std::filesystem::remove(PathOf(FileOf(key)), ec);
     if (ec) {
         SetError(error, "cannot delete " + FileOf(key) + ": " + ec.message());
         return false;

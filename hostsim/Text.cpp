@@ -18,6 +18,14 @@ std::u16string ToUtf16(const std::string& text) {
     return std::u16string(reinterpret_cast<const char16_t*>(wide.ToUStr().Get()), wide.GetLength());
 }
 
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::u8path(utf8);
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+    return path.u8string();
+}
+
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos)

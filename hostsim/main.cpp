@@ -11,8 +11,10 @@
 
 #include "HTTPControl.hpp"
 #include "Host.hpp"
+#include "ProgramArguments.hpp"
 #include "Script.hpp"
 #include "Session.hpp"
+#include "Text.hpp"
 
 namespace {
 
@@ -53,9 +55,10 @@ bool SplitHostPort(const std::string& text, std::string* host, std::uint16_t* po
     return true;
 }
 
-bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string flag = argv[i];
+bool ParseArguments(const std::vector<std::string>& argv, Arguments* args, std::string* error) {
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 0; i < argc; ++i) {
+        const std::string& flag = argv[i];
         const auto value = [&](std::string* into) {
             if (i + 1 >= argc) {
                 *error = flag + " needs a value";
@@ -152,17 +155,18 @@ bool ParseArguments(int argc, char** argv, Arguments* args, std::string* error) 
     // The folders the host hands the module are whole paths in the system's own syntax, as the real
     // host's are (under Wine a Linux path becomes Z:\...).
     std::error_code failure;
-    std::filesystem::path dataDir = std::filesystem::absolute(args->options.dataDir, failure);
+    std::filesystem::path dataDir =
+        std::filesystem::absolute(hostsim::PathOf(args->options.dataDir), failure);
     if (failure) {
         *error = "--data-dir " + args->options.dataDir + ": " + failure.message();
         return false;
     }
-    args->options.dataDir = dataDir.make_preferred().string();
+    args->options.dataDir = hostsim::Utf8Of(dataDir.make_preferred());
     return true;
 }
 
 bool ReadText(const std::string& path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(hostsim::PathOf(path), std::ios::binary);
     if (!in)
         return false;
     std::ostringstream contents;
@@ -176,7 +180,7 @@ bool ReadText(const std::string& path, std::string* text) {
 int main(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, &args, &error)) {
+    if (!ParseArguments(hostsim::ProgramArguments(argc, argv), &args, &error)) {
         std::cerr << "hostsim: " << error << "\n" << kUsage;
         return 2;
     }

@@ -7,7 +7,9 @@ seconds="${1:-60}"
 scripts/install-deps.sh --fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --parallel "$(nproc)"
-image=$(find build/fuzz/resources -name KAVELO.rsrc | head -n 1)
+# The module's resource image (the fuzz preset builds it) seeds the resource reader.
+image=build/fuzz/resources/KAVELO.rsrc
+[ -f "$image" ] || { echo "fuzz.sh: no resource image at $image to seed the resource reader" >&2; exit 1; }
 for target in resource_image_fuzz json_fuzz channel_fuzz; do
   corpus="build/fuzz/corpus/$target"
   mkdir -p "$corpus"

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a piece of work needs and are missing, and says which:
-#   install-deps.sh [--browser] [--windows] [--fuzz] [--all]
+#   install-deps.sh [--browser] [--windows] [--fuzz] [--devkit] [--all]
 # With no option, the native build's (what configuring the release preset finds, and its compilers);
 # --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
-# GoogleTest's sources for it and Wine; --fuzz adds clang and its libFuzzer runtime; --all is everything
-# scripts/test.sh runs: the native build, --browser, --windows, clang-format and the command-line tools
-# the benchmarks time against (curl, openssl), and ip and tc (iproute2) for the shaped-link tests.
+# GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer; --fuzz adds clang and
+# its libFuzzer runtime; --devkit adds what checks the add-on against the real Archicad DevKits (clang,
+# lld-link, llvm-nm); --all is everything scripts/test.sh runs: the native build, --browser, --windows,
+# --fuzz, --devkit, clang-format and the command-line tools the benchmarks time against (curl, openssl),
+# and ip and tc (iproute2) for the shaped-link tests.
 set -euo pipefail
 
-usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--all]"
+usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--devkit] [--all]"
 # CMake, Ninja and g++; the libraries and GoogleTest that CMakeLists.txt requires, Google Benchmark that
 # bench/ requires (the release preset builds the benchmarks).
 native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturbojpeg0-dev libgtest-dev
@@ -16,8 +18,9 @@ native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturb
 # Chromium's fonts come with it (fontconfig's own dependency).
 browser=(chromium chromium-driver)
 # googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
-windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64)
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode)
 fuzz=(clang libclang-rt-14-dev)
+devkit=(clang lld llvm)
 tests=(clang-format curl openssl ca-certificates iproute2)
 
 packages=("${native[@]}")
@@ -26,7 +29,8 @@ for option in "$@"; do
     --browser) packages+=("${browser[@]}") ;;
     --windows) packages+=("${windows[@]}") ;;
     --fuzz) packages+=("${fuzz[@]}") ;;
-    --all) packages+=("${browser[@]}" "${windows[@]}" "${tests[@]}") ;;
+    --devkit) packages+=("${devkit[@]}") ;;
+    --all) packages+=("${browser[@]}" "${windows[@]}" "${fuzz[@]}" "${devkit[@]}" "${tests[@]}") ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done

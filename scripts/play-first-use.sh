@@ -8,6 +8,7 @@
 # runs the Windows hostsim and module of a windows-preset build under Wine (in the build's Wine prefix, or
 # KAVELO_WINEPREFIX): WinHTTP cannot route a name, so the stand-in (the native build's, build/release or
 # KAVELO_NATIVE_BUILD) also runs a CONNECT proxy, and hostsim reaches app.kavelo.io through it.
+# KAVELO_MODULE names another module file for the Windows hostsim (a Windows path: an installed module).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="$1"
@@ -78,7 +79,7 @@ if [ "$windows" = 1 ]; then
   if [ "$interactive" = 1 ]; then
     hostsim=(tools/wine-run.sh "$prefix" --keep-stdin "$build/bin/hostsim.exe")
   fi
-  args=(--module "$build/bin/KAVELO.apx" --data-dir "$data/host" --window 1280x720 --trust "$ca"
+  args=(--module "${KAVELO_MODULE:-$build/bin/KAVELO.apx}" --data-dir "$data/host" --window 1280x720 --trust "$ca"
         --browser "$browser")
 else
   echo "Web application stand-in: https://app.kavelo.io routed to 127.0.0.1:$port (CA $ca)"

@@ -47,15 +47,6 @@ extern GSResModule ResModule;
 // Full path of the module file, noted at attach; empty until then.
 extern WCHAR ModuleFilePath[MAX_PATH];
 
-// The menu record the host's table passes to an installed menu handler: the menu's string-list id and
-// the item's index, both 16-bit. The add-on library hands the add-on an API_MenuParams made from it.
-struct HostMenuParams {
-    Int16 menuResID;
-    Int16 itemIndex;
-    Int32 reserved[7];
-};
-using HostMenuCommandFn = GSErrCode (*)(const HostMenuParams* params);
-
 // The records of the menu registration (slot 40) and the modeless-window registration (slot 480).
 struct MenuRecord {
     Int16 menuResID;
@@ -74,7 +65,6 @@ struct ModelessWindowRecord {
     unsigned char reserved2[44];
 };
 
-static_assert(sizeof(HostMenuParams) == 32, "host record layout");
 static_assert(sizeof(MenuRecord) == 32, "host record layout");
 static_assert(sizeof(ModelessWindowRecord) == 80 && offsetof(ModelessWindowRecord, callback) == 8 &&
                   offsetof(ModelessWindowRecord, flags) == 16 && offsetof(ModelessWindowRecord, guid) == 20,

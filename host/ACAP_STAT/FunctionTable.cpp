@@ -24,7 +24,7 @@ constexpr UInt32 kIncProcessValueSelector = FourCharCode("IPRV");
 constexpr UInt32 kIsProcessCanceledSelector = FourCharCode("CANC");
 
 using RegisterMenuFn = GSErrCode (*)(const MenuRecord*);
-using InstallMenuHandlerFn = GSErrCode (*)(void*, Int32, HostMenuCommandFn);
+using InstallMenuHandlerFn = GSErrCode (*)(void*, Int32, APIMenuCommandProc*);
 using SetPreferencesFn = GSErrCode (*)(void*, Int32, Int32, const void*);
 using GetPreferencesFn = GSErrCode (*)(void*, Int32*, Int32*, void*);
 using RegisterModelessWindowFn = GSErrCode (*)(void*, const ModelessWindowRecord*);
@@ -37,50 +37,6 @@ Fn SlotAt(std::size_t offset) {
     Fn fn = nullptr;
     std::memcpy(&fn, HostFunctionTable + offset, sizeof fn);
     return fn;
-}
-
-// The host calls one function for every menu the add-on installed a handler for, with its own record;
-// the add-on's handler for that menu gets the API_MenuParams made from it.
-struct InstalledHandler {
-    short menuResID;
-    APIMenuCommandProc* handler;
-};
-constexpr std::size_t kMaxMenuHandlers = 64;
-InstalledHandler MenuHandlers[kMaxMenuHandlers] = {};
-std::size_t MenuHandlerCount = 0;
-
-APIMenuCommandProc* HandlerFor(short menuResID) {
-    for (std::size_t i = 0; i < MenuHandlerCount; ++i) {
-        if (MenuHandlers[i].menuResID == menuResID)
-            return MenuHandlers[i].handler;
-    }
-    return nullptr;
-}
-
-// Notes `handler` for `menuResID`, replacing an earlier one; false when no place is left.
-bool NoteHandler(short menuResID, APIMenuCommandProc* handler) {
-    for (std::size_t i = 0; i < MenuHandlerCount; ++i) {
-        if (MenuHandlers[i].menuResID == menuResID) {
-            MenuHandlers[i].handler = handler;
-            return true;
-        }
-    }
-    if (MenuHandlerCount == kMaxMenuHandlers)
-        return false;
-    MenuHandlers[MenuHandlerCount++] = InstalledHandler{menuResID, handler};
-    return true;
-}
-
-GSErrCode MenuCommand(const HostMenuParams* params) {
-    if (params == nullptr)
-        return APIERR_BADPARS;
-    APIMenuCommandProc* handler = HandlerFor(params->menuResID);
-    if (handler == nullptr)
-        return APIERR_BADID;
-    API_MenuParams menuParams{};
-    menuParams.menuItemRef.menuResID = params->menuResID;
-    menuParams.menuItemRef.itemIndex = params->itemIndex;
-    return handler(&menuParams);
 }
 
 // The process window's six functions share the host's Interface slot, told apart by their selector.
@@ -110,9 +66,8 @@ GSErrCode ACAPI_MenuItem_InstallMenuHandler(short menuStrResID, APIMenuCommandPr
     const auto fn = SlotAt<InstallMenuHandlerFn>(kInstallMenuHandlerSlot);
     if (fn == nullptr)
         return APIERR_NOTSUPPORTED;
-    if (!NoteHandler(menuStrResID, handlerProc))
-        return APIERR_MEMFULL;
-    return fn(HostContext, static_cast<Int32>(static_cast<UInt16>(menuStrResID)), MenuCommand);
+    // The host keeps the add-on's own handler and calls it with an API_MenuParams: no dispatcher between.
+    return fn(HostContext, static_cast<Int32>(static_cast<UInt16>(menuStrResID)), handlerProc);
 }
 
 GSErrCode ACAPI_SetPreferences(Int32 version, GSSize nByte, const void* data) {

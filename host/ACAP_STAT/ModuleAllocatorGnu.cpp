@@ -1,7 +1,7 @@
-// The module's allocation operators for the GNU toolchains (GCC, MinGW-w64): every heap allocation of the
-// module goes to the host's memory manager. The module links its own C++ runtime with hidden symbols, so
-// these operators serve the module alone, the runtime's own allocations on its behalf included. (With
-// Microsoft's compiler the host's GSRoot headers define the same operators inline.)
+// The module's allocation operators for GCC, MinGW-w64 and clang on GCC's C++ runtime: every heap
+// allocation of the module goes to the host's memory manager. The module links its own C++ runtime with
+// hidden symbols, so these operators serve the module alone, the runtime's own allocations on its behalf
+// included. (With Microsoft's compiler the host's GSRoot headers define the same operators inline.)
 #include <cstddef>
 #include <new>
 

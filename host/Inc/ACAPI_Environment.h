@@ -9,5 +9,4 @@ class Location;
 }
 
 // Stores the folder `specFolderID` names into *location. The host's code on failure.
-GSErrCode __ACENV_CALL ACAPI_ProjectSettings_GetSpecFolder(API_SpecFolderID* specFolderID,
-                                                           IO::Location* location);
+GSErrCode ACAPI_ProjectSettings_GetSpecFolder(API_SpecFolderID* specFolderID, IO::Location* location);

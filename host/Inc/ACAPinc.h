@@ -22,44 +22,43 @@ class Location;
 }
 
 #define ServerMainVers_2700 0x001B
+#define ServerMainVers_2800 0x001C
 
 // Defined by the add-on; the host calls them through the add-on library.
 extern "C" {
-API_AddonType __ACDLL_CALL CheckEnvironment(API_EnvirParams* envirParams);
-GSErrCode __ACDLL_CALL RegisterInterface(void);
-GSErrCode __ACDLL_CALL Initialize(void);
-GSErrCode __ACDLL_CALL FreeData(void);
+API_AddonType CheckEnvironment(API_EnvirParams* envirParams);
+GSErrCode RegisterInterface(void);
+GSErrCode Initialize(void);
+GSErrCode FreeData(void);
 }
 
 #if defined(ACExtension)
 
 // Each function answers APIERR_NOTSUPPORTED when the host does not serve it, otherwise the host's code.
 
-GSErrCode __ACENV_CALL ACAPI_MenuItem_RegisterMenu(short menuStrResID, short promptStrResID,
-                                                   APIMenuCodeID menuPosCode, GSFlags menuFlags);
-GSErrCode __ACENV_CALL ACAPI_MenuItem_InstallMenuHandler(short menuStrResID, APIMenuCommandProc* handlerProc);
+GSErrCode ACAPI_MenuItem_RegisterMenu(short menuStrResID, short promptStrResID, APIMenuCodeID menuPosCode,
+                                      GSFlags menuFlags);
+GSErrCode ACAPI_MenuItem_InstallMenuHandler(short menuStrResID, APIMenuCommandProc* handlerProc);
 
 // Stores `nByte` bytes at `data` as the add-on's preferences of `version`; (0, 0, nullptr) deletes them.
-GSErrCode __ACENV_CALL ACAPI_SetPreferences(Int32 version, GSSize nByte, const void* data);
+GSErrCode ACAPI_SetPreferences(Int32 version, GSSize nByte, const void* data);
 // With data null, reports the stored version (0 = nothing stored) and size; otherwise copies the bytes.
-GSErrCode __ACENV_CALL ACAPI_GetPreferences(Int32* version, GSSize* nByte, void* data);
+GSErrCode ACAPI_GetPreferences(Int32* version, GSSize* nByte, void* data);
 
-GSErrCode __ACENV_CALL ACAPI_RegisterModelessWindow(Int32 referenceID,
-                                                    APIPaletteControlCallBackProc* callBackProc,
-                                                    GSFlags controlFlags,
-                                                    const API_Guid& paletteGuid = APINULLGuid);
-GSErrCode __ACENV_CALL ACAPI_UnregisterModelessWindow(Int32 referenceID);
+GSErrCode ACAPI_RegisterModelessWindow(Int32 referenceID, APIPaletteControlCallBackProc* callBackProc,
+                                       GSFlags controlFlags, const API_Guid& paletteGuid = APINULLGuid);
+GSErrCode ACAPI_UnregisterModelessWindow(Int32 referenceID);
 
 // The host formats `format` printf-style with the further arguments and shows it: in an alert window with
 // withDial, in the Report window without. Nothing happens when the host offers no report output.
-void __ACENV_CALL ACAPI_WriteReport(const GS::UniString& format, bool withDial, ...);
+void ACAPI_WriteReport(const GS::UniString& format, bool withDial, ...);
 
 // The add-on's own resources, opened by the add-on library when the module was loaded.
-GSResModule __ACENV_CALL ACAPI_GetOwnResModule(void);
+GSResModule ACAPI_GetOwnResModule(void);
 // The add-on's own file. APIERR_NOTINIT while it is not known yet.
-GSErrCode __ACENV_CALL ACAPI_GetOwnLocation(IO::Location* ownFileLoc);
+GSErrCode ACAPI_GetOwnLocation(IO::Location* ownFileLoc);
 // `dllTermHookProc` is called when the module is unloaded, after its resources are closed.
-void __ACENV_CALL ACAPI_SetDllTermHookProc(APIDllTermHookProc* dllTermHookProc);
+void ACAPI_SetDllTermHookProc(APIDllTermHookProc* dllTermHookProc);
 
 #endif
 

@@ -1,10 +1,5 @@
-// Calling conventions of the add-on interface. On x64 Windows both are __cdecl; elsewhere they are empty.
+// Export decoration of the add-on interface. The calling-convention macros of older kits are gone: on x64
+// there is one convention, and declarations carry none.
 #pragma once
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define __ACENV_CALL __cdecl
-#else
-#define __ACENV_CALL
-#endif
-#define __ACDLL_CALL __ACENV_CALL
 #define __APIEXPORT

@@ -9,11 +9,10 @@ struct API_MenuParams {
     API_MenuItemRef menuItemRef;
 };
 
-typedef GSErrCode __ACENV_CALL APIMenuCommandProc(const API_MenuParams* menuParams);
+typedef GSErrCode APIMenuCommandProc(const API_MenuParams* menuParams);
 
 // For APIPalMsg_IsPaletteVisible, `param` is a bool* that the add-on sets.
-typedef GSErrCode __ACENV_CALL APIPaletteControlCallBackProc(Int32 referenceID,
-                                                             API_PaletteMessageID messageID,
-                                                             GS::IntPtr param);
+typedef GSErrCode APIPaletteControlCallBackProc(Int32 referenceID, API_PaletteMessageID messageID,
+                                                GS::IntPtr param);
 
-typedef void __ACENV_CALL APIDllTermHookProc(void);
+typedef void APIDllTermHookProc(void);

@@ -56,8 +56,8 @@ TEST(Preview, DrawsEveryLayoutOfTheModuleWithoutCutOffText) {
 TEST(Preview, DrawsEveryLayoutFromTheGrcSources) {
     const std::string ids = KAVELO_RESOURCE_IDS;
     const std::string resources = ids.substr(0, ids.rfind('/'));
-    ExpectEveryLayoutDrawn(std::string("-D 'KAVELO_WEBAPP_DOMAIN=\"") + KAVELO_WEBAPP_DOMAIN + "\"' -p " +
-                           resources + "/RFIX/Images " + resources + "/RINT/KAVELO.grc " + resources +
+    ExpectEveryLayoutDrawn(std::string("-I ") + KAVELO_RESOURCE_DOMAIN_DIR + " -p " + resources +
+                           "/RFIX/Images " + resources + "/RINT/KAVELO.grc " + resources +
                            "/RFIX/KAVELOFix.grc");
 }
 

@@ -248,6 +248,33 @@ TEST_F(Rescomp, HelpAnchorsIdentifierIconsAndNativeLines) {
     RSRemoveModuleImageCache(module);
 }
 
+// A top file includes ResConv's script of each GRC file it is compiled with, and no other; its native lines
+// are compiled as before.
+TEST_F(Rescomp, TopFileIncludesTheScriptOfEveryGrcFile) {
+    Source("app.manifest", "<assembly/>\n");
+    const std::string strings = Source("Strings.grc", "'STR#' 700 \"d\" {\n \"x\"\n}\n");
+    const std::string ids = Source("Ids.grc", "'MDID' 32500 \"id\" {\n 1\n 2\n}\n");
+    const std::string top = Source("Top.rc2",
+                                   "#include \"Ids.hpp\"\n#include \"Strings.grc.rc2\"\n"
+                                   "#include \"Ids.grc.rc2\"\n2 24 \"app.manifest\"\n");
+    ASSERT_EQ(Run(strings + " " + ids + " " + top), 0) << error_;
+    EXPECT_EQ(Resource("STRS", 700), Put().Text("x").WithLength());
+    EXPECT_NE(ResourceFiles::ReadText(RcDir() + "/KAVELO.rc").find("\n2 24 Manifest_2.xml\n"),
+              std::string::npos);
+
+    EXPECT_EQ(Run(strings + " " + top), 1);
+    EXPECT_NE(
+        error_.find(top + ":3: error: the top file includes Ids.grc.rc2, the script of Ids.grc, which is "
+                          "not among the resource sources"),
+        std::string::npos)
+        << error_;
+    const std::string partial = Source("Partial.rc2", "#include \"Strings.grc.rc2\"\n");
+    EXPECT_EQ(Run(strings + " " + ids + " " + partial), 1);
+    EXPECT_NE(error_.find(partial + ":1: error: the top file does not include Ids.grc.rc2"),
+              std::string::npos)
+        << error_;
+}
+
 // Each mistake stops the compiler with the file and line, what ResConv says and what was expected; nothing
 // is written.
 TEST_F(Rescomp, MistakesNameFileAndLineAndWriteNothing) {
@@ -277,6 +304,13 @@ TEST_F(Rescomp, MistakesNameFileAndLineAndWriteNothing) {
         {"'GDLG' 701 Modal 0 0 9 9 \"T\" {\n Button 0 0 9 9 \"OK\"\n}\n", 2,
          "An item is missing: Button needs a font word before its text (ExtraSmall, LargeBold"},
         {"'MDID' 32500 \"id\" {\n 1 2\n}\n", 2, "Extra character on line: 2"},
+        {"'STR#' 700 \"d\" {\n \"to \" DOMAIN \" x\"\n}\n", 2,
+         "Extra character on line: DOMAIN (expected one text; a name between texts is a macro that no "
+         "#define or -D gave"},
+        {"'STR#' 700 \"d\" \"e\" {\n}\n", 1,
+         "{ is expected after the description: \"de\" is written as 2 texts side by side"},
+        {"'GDLG' 701 Modal 0 0 9 9 \"T\" + \"U\" {\n}\n", 1,
+         "{ is expected after the title: \"TU\" is written as 2 texts side by side"},
         {"'GDLG' 701 Modal | hGrow | close 0 0 9 9 \"T\" {\n}\n", 1,
          "Illegal combination of styles: Modal | close"},
         {"'GDLG' 701 Modal | shiny 0 0 9 9 \"T\" {\n}\n", 1,

@@ -45,7 +45,7 @@ expect_installs() {
 expect_no_installs() {
   for package in "$@"; do ! installed | grep -qx -- "$package" || fail "$case: installs $package"; done
 }
-windows_packages=(wine wine64 g++-mingw-w64-x86-64-posix)
+windows_packages=(wine wine64 g++-mingw-w64-x86-64-posix nsis osslsigncode)
 browser_packages=(chromium chromium-driver)
 
 # Refused or answered before anything is installed or built.
@@ -85,7 +85,7 @@ expect_installs cmake "${windows_packages[@]}" googletest
 expect_no_installs "${browser_packages[@]}"
 case="install-deps.sh --all"
 run install-deps.sh --all
-expect_installs cmake clang-format "${windows_packages[@]}" "${browser_packages[@]}"
+expect_installs cmake clang-format lld llvm libclang-rt-14-dev "${windows_packages[@]}" "${browser_packages[@]}"
 grep -q "^Installing .*clang-format" "$work/out" || fail "$case: does not say what it installs"
 
 # What is there already is left alone, and with nothing missing apt-get is not run at all.

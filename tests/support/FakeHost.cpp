@@ -54,11 +54,11 @@ GSErrCode RegisterMenu(const MenuRecord* record) {
     return NoError;
 }
 
-GSErrCode InstallMenuHandler(void* context, Int32 menuId, HostMenuCommandFn handler) {
+GSErrCode InstallMenuHandler(void* context, Int32 menuId, APIMenuCommandProc* handler) {
     GSErrCode code;
     if (Faulted(kInstallMenuHandlerSlot, context, &code))
         return code;
-    current->menuHandlers.emplace_back(menuId, reinterpret_cast<void*>(handler));
+    current->menuHandlers.emplace_back(menuId, handler);
     return NoError;
 }
 

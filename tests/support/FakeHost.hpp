@@ -75,7 +75,7 @@ public:
     bool launchSucceeds = true;
     std::vector<SlotCall> calls;  // every served slot call, in order
     std::vector<std::vector<unsigned char>> menuRecords;
-    std::vector<std::pair<Int32, void*>> menuHandlers;
+    std::vector<std::pair<Int32, APIMenuCommandProc*>> menuHandlers;  // as the host keeps them
     std::vector<std::vector<unsigned char>> windowRecords;
     std::vector<Int32> unregisteredWindows;
     std::vector<ProcessWindowCall> processWindowCalls;

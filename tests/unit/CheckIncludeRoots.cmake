@@ -1,8 +1,12 @@
 # Checks that the add-on's own sources see the host only through the DevKit's include roots: in the build's
 # compile_commands.json every compilation of a file under Src/ may name, of host/, only host/Inc and
 # host/Modules/<Module> folders (plus, outside Windows, host/Platform/Win32 as a system folder in the place
-# of the Windows SDK's), and must define ACExtension.
-# Usage: cmake -DCOMMANDS=<compile_commands.json> -DSOURCE_DIR=<project> -DWINDOWS=<ON|OFF> -P this file
+# of the Windows SDK's), and must define ACExtension. Given real kits (KITS, a list of kit or Support
+# folders), every header in those roots must also be one a kit has, at the same path: what only the
+# stand-in has (controls, its own internals) lives outside them, so the add-on cannot include it.
+# Usage: cmake -DCOMMANDS=<compile_commands.json> -DSOURCE_DIR=<project> -DWINDOWS=<ON|OFF> [-DKITS=<list>]
+#        -P this file
+string(REPLACE "|" ";" KITS "${KITS}")
 file(READ "${COMMANDS}" json)
 string(JSON count LENGTH "${json}")
 math(EXPR last "${count} - 1")
@@ -51,7 +55,33 @@ endforeach()
 if(checked EQUAL 0)
   message(FATAL_ERROR "no compilation of a file under ${SOURCE_DIR}/Src/ in ${COMMANDS}")
 endif()
+set(headers_checked 0)
+if(KITS)
+  include("${SOURCE_DIR}/cmake/DevKitSettings.cmake")
+  set(supports)
+  foreach(kit ${KITS})
+    kavelo_devkit_support("${kit}" support)
+    list(APPEND supports "${support}")
+  endforeach()
+  file(GLOB_RECURSE headers RELATIVE "${host}" "${host}/Inc/*" "${host}/Modules/*")
+  list(FILTER headers INCLUDE REGEX "\\.(h|hpp)$")
+  foreach(header ${headers})
+    math(EXPR headers_checked "${headers_checked} + 1")
+    set(found FALSE)
+    foreach(support ${supports})
+      if(EXISTS "${support}/${header}")
+        set(found TRUE)
+      endif()
+    endforeach()
+    if(NOT found)
+      string(APPEND problems "host/${header} is in an include root of the add-on but in no kit of ${KITS}\n")
+    endif()
+  endforeach()
+endif()
 if(problems)
   message(FATAL_ERROR "${problems}")
 endif()
 message(STATUS "${checked} compilations of Src/ see only the DevKit's include roots")
+if(KITS)
+  message(STATUS "${headers_checked} headers in those roots, each one a kit has")
+endif()

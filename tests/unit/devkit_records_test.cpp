@@ -48,6 +48,7 @@ constexpr Fact kFacts[] = {
     FACT(offsetof(API_AddOnInfo, requiredSSALevel), 32),
     FACT(APIAppl_ArchiCADID, 1),
     FACT(ServerMainVers_2700, 0x001B),
+    FACT(ServerMainVers_2800, 0x001C),
     FACT(API_SSALevels::NoSSA, 0),
     FACT(API_SSALevels::SSA, 1),
     FACT(API_SSALevels::Forward, 2),

@@ -125,7 +125,7 @@ TEST(Lifecycle, OnlyTheLastHandlerInstallationFailureIsTracedAndPaletteFailureIs
     for (int i = 0; i < 4; ++i) host.FailSlot(kInstallMenuHandlerSlot, NoError, 0);
     // Fail only the fifth installation.
     struct Counter {
-        static GSErrCode Install(void*, Int32 id, HostMenuCommandFn) {
+        static GSErrCode Install(void*, Int32 id, APIMenuCommandProc*) {
             return id == 32540 ? static_cast<GSErrCode>(APIERR_GENERAL) : NoError;
         }
     };

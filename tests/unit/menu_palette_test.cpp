@@ -100,6 +100,18 @@ TEST_F(MenuPaletteTest, ALinkWhoseIdentifierCannotBeStoredOpensNoLoginPage) {
     EXPECT_EQ(host.saveRequests, 0);
 }
 
+TEST_F(MenuPaletteTest, TheHostCallsTheInstalledHandlerItselfAndAnUnknownIdAnswersZero) {
+    ASSERT_EQ(ACAPI_MenuItem_InstallMenuHandler(32513, MenuCommandHandler), NoError);
+    ASSERT_EQ(host.menuHandlers.size(), 1u);
+    ASSERT_EQ(host.menuHandlers[0].second, &MenuCommandHandler);
+    API_MenuParams params{};
+    params.menuItemRef.menuResID = 12345;
+    params.menuItemRef.itemIndex = 1;
+    EXPECT_EQ(host.menuHandlers[0].second(&params), NoError);
+    EXPECT_TRUE(DG::Control::GetShownDialogs().empty());
+    EXPECT_TRUE(host.reports.empty());
+}
+
 TEST_F(MenuPaletteTest, OpenLiveConnectionWhileUnlinkedStampsAnUnlinkedRecord) {
     EXPECT_EQ(Menu(32514), NoError);
     EXPECT_EQ(host.LaunchedUrls(),

@@ -73,10 +73,10 @@ int main(int argc, char** argv) {
     for (const auto& installed : host.menuHandlers) {
         if (installed.first != 32512)
             continue;
-        HostMenuParams params{};
-        params.menuResID = 32512;
-        params.itemIndex = 1;
-        reinterpret_cast<HostMenuCommandFn>(installed.second)(&params);
+        API_MenuParams params{};
+        params.menuItemRef.menuResID = 32512;
+        params.menuItemRef.itemIndex = 1;
+        installed.second(&params);
     }
     descriptor.freeData(nullptr);
     FreeLibrary(module);

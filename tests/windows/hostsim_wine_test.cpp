@@ -5,6 +5,7 @@
 // registers this program as a test and names hostsim, the module and Wine in the environment.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -84,16 +85,18 @@ protected:
     void SetUp() override {
         ProxiedWebappTest::SetUp();
         hostData_ = dataDir_.Path() + "/host";
+        module_ = Environment("KAVELO_MODULE");
     }
 
     // Runs hostsim.exe with the module, the stand-in's authority trusted and a person who confirms login
     // pages, then `arguments`.
     WineRun Hostsim(const std::vector<std::string>& arguments, const std::string& window = "320x200") {
-        std::vector<std::string> all = {"--module",   Environment("KAVELO_MODULE"),
-                                        "--data-dir", hostData_,
-                                        "--window",   window,
-                                        "--trust",    caPath_,
-                                        "--browser",  "confirm-login"};
+        std::vector<std::string> all = {
+            "--module",   module_,
+            "--data-dir", hostDataArgument_.empty() ? hostData_ : hostDataArgument_,
+            "--window",   window,
+            "--trust",    caPath_,
+            "--browser",  "confirm-login"};
         all.insert(all.end(), arguments.begin(), arguments.end());
         return RunUnderWine("KAVELO_HOSTSIM", all, proxy_.Port(), dataDir_.Path() + "/hostsim-output");
     }
@@ -111,7 +114,9 @@ protected:
         server_.LinkAccount(id);
     }
 
-    std::string hostData_;
+    std::string hostData_;          // where hostsim keeps its data, on this machine
+    std::string hostDataArgument_;  // the same folder as hostsim is told it, when not hostData_
+    std::string module_;            // the module hostsim loads, as it is told it
 };
 
 // The user's first use, as scripts/demo.sh --windows plays it: the export asks to link, the login page
@@ -365,6 +370,73 @@ TEST_F(WindowsHostsim, APersonAtTheConsoleCancelsThenLinks) {
         << run.output;
     EXPECT_EQ(LaunchRecord(1), Utf16Le(kLoginPage + eid));
     EXPECT_TRUE(server_.Images().empty()) << "no export without a linked account";
+}
+
+// Every folder the module meets named beyond ASCII and with spaces, as architects' user names often are:
+// the host's data folder (special folders, the capture file, preferences) under the user's profile, the
+// module in an add-ons folder of its own. The main job and an unload without release run there, and
+// nothing the module writes or reads lands at a mangled path.
+TEST_F(WindowsHostsim, TheMainJobRunsInFoldersNamedBeyondAscii) {
+    const std::string user = "Jos\u00e9 Zo\u00eb \u65e5\u672c";
+    const std::filesystem::path users =
+        std::filesystem::u8path(Environment("KAVELO_WINEPREFIX") + "/drive_c/users");
+    const std::filesystem::path profile = users / std::filesystem::u8path(user);
+    struct Removed {
+        std::filesystem::path folder;
+        ~Removed() { std::filesystem::remove_all(folder); }
+    } removed{profile};
+    const std::filesystem::path moduleFolder =
+        profile / std::filesystem::u8path("Add-Ons/KAVELO \u65e5\u672c");
+    std::filesystem::create_directories(moduleFolder);
+    std::filesystem::copy_file(Environment("KAVELO_MODULE"), moduleFolder / "KAVELO.apx");
+    const std::string windowsProfile = "C:\\users\\" + user;
+    module_ = windowsProfile + "\\Add-Ons\\KAVELO \u65e5\u672c\\KAVELO.apx";
+    hostDataArgument_ = windowsProfile + "\\AppData\\Roaming\\Archicad";
+    hostData_ = (profile / "AppData/Roaming/Archicad").u8string();
+
+    const WineRun run = Hostsim({"--commands",
+                                 "answer click 1 for 32520; menu Export from current view; browser; "
+                                 "answer click 1 for 32531; menu Export from current view; "
+                                 "expect-dialog Export to KAVELO succeeded; menu Open live connection; "
+                                 "expect-launches 2; expect-prefs 48; answer click 1 for 32534; "
+                                 "menu Unlink account; expect-prefs none; expect-reports 0"});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    ASSERT_EQ(server_.Images().size(), 1u) << run.output;
+    const std::string written = ReadFile(hostData_ + "/ApplicationData/KaveloArchiCapture.jpeg");
+    ASSERT_GT(written.size(), 1000u);
+    EXPECT_EQ(ReadFile(server_.Images()[0].path), written)
+        << "the server keeps the exact bytes hostsim wrote";
+    EXPECT_TRUE(Has(run.output, "host: view saved to " + hostDataArgument_ +
+                                    "\\ApplicationData\\KaveloArchiCapture.jpeg (320x200, " +
+                                    std::to_string(written.size()) + " bytes)"))
+        << run.output;
+    EXPECT_EQ(LaunchRecord(2), Utf16Le(kLivePage));
+    EXPECT_TRUE(Has(run.output, "host: unloaded " + module_ +
+                                    "; memory manager: 0 live blocks (0 before the load), 0 bytes"))
+        << run.output;
+
+    // What the run left in the user's folder, and no folder or file beside it that a narrow
+    // conversion would have made ("Jos?", "Jos\u00c3\u00a9").
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(profile))
+        left.push_back(std::filesystem::relative(entry.path(), profile).generic_u8string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(
+        left,
+        (std::vector<std::string>{
+            "Add-Ons", "Add-Ons/KAVELO \u65e5\u672c", "Add-Ons/KAVELO \u65e5\u672c/KAVELO.apx", "AppData",
+            "AppData/Roaming", "AppData/Roaming/Archicad", "AppData/Roaming/Archicad/ApplicationData",
+            "AppData/Roaming/Archicad/ApplicationData/KaveloArchiCapture.jpeg",
+            "AppData/Roaming/Archicad/Launches", "AppData/Roaming/Archicad/Launches/01.utf16le",
+            "AppData/Roaming/Archicad/Launches/02.utf16le", "AppData/Roaming/Archicad/Preferences"}));
+    for (const auto& entry : std::filesystem::directory_iterator(users)) {
+        const std::string name = entry.path().filename().u8string();
+        EXPECT_TRUE(name.rfind("Jos", 0) != 0 || name == user) << name;
+    }
+
+    const WineRun unreleased = Hostsim({"--no-release", "--commands", "expect-prefs none"});
+    EXPECT_TRUE(Has(unreleased.output, "debug: Abnormal add-on termination (\"" + module_ + "\")"))
+        << unreleased.output;
 }
 
 // What the Windows hostsim cannot do is refused before anything is loaded, naming the option.

@@ -263,14 +263,14 @@ TEST_F(ModuleProbe, OpenLiveConnectionHandsTheShellTheExactUtf16Url) {
     const AddOnDescriptor descriptor = module.Descriptor();
     ASSERT_EQ(module.SetImported()(table.data()), NoError);
     ASSERT_EQ(descriptor.initialize(FakeHost::kContext), NoError);
-    HostMenuCommandFn handler = nullptr;
+    APIMenuCommandProc* handler = nullptr;
     for (const auto& installed : host.menuHandlers)
         if (installed.first == 32514)
-            handler = reinterpret_cast<HostMenuCommandFn>(installed.second);
+            handler = installed.second;
     ASSERT_NE(handler, nullptr);
-    HostMenuParams params{};
-    params.menuResID = 32514;
-    params.itemIndex = 1;
+    API_MenuParams params{};
+    params.menuItemRef.menuResID = 32514;
+    params.menuItemRef.itemIndex = 1;
     EXPECT_EQ(handler(&params), NoError);
     testsupport::StopCatchingShell();
 

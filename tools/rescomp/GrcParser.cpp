@@ -115,6 +115,17 @@ public:
         return token->text;
     }
 
+    // The text of a resource header (a description, a dialog's title). ResConv joins literals side by
+    // side in the body's texts but not in a header, where it stops at the second one.
+    std::string HeaderText(const std::string& what) {
+        const Token* token = Peek();
+        if (token != nullptr && token->kind == TokenKind::Text && token->pieces > 1)
+            throw SourceError(token->pos, "{ is expected after " + what + ": " + Shown(*token) +
+                                              " is written as " + std::to_string(token->pieces) +
+                                              " texts side by side (expected one text in a header)");
+        return Text(what, kMaxTextLength);
+    }
+
     // A bare name: a help anchor.
     std::string Name(const std::string& what) {
         const Token& token = Take(what);
@@ -253,8 +264,8 @@ private:
     // the resource.
     template <class Resource>
     Resource DescribedHeader(const Token& type) {
-        return ReadHeader<Resource>(
-            type, [](Cursor& cursor, Resource*) { cursor.Text("the description", kMaxTextLength); });
+        return ReadHeader<Resource>(type,
+                                    [](Cursor& cursor, Resource*) { cursor.HeaderText("the description"); });
     }
 
     void StringList(const Token& type) {
@@ -263,6 +274,11 @@ private:
             Cursor entry(line, line.front()->pos);
             list.strings.push_back(entry.Text("the string", kMaxTextLength));
             list.stringPos.push_back(entry.Pos());
+            const Token* extra = entry.Peek();
+            if (extra != nullptr && extra->kind == TokenKind::Word)
+                throw SourceError(extra->pos, "Extra character on line: " + extra->text +
+                                                  " (expected one text; a name between texts is a macro that "
+                                                  "no #define or -D gave)");
             entry.ExpectEnd();
         }
         set_->stringLists.push_back(list);
@@ -273,7 +289,7 @@ private:
             ReadHeader<Rescomp::Dialog>(type, [](Cursor& cursor, Rescomp::Dialog* header) {
                 DialogKindAndStyles(cursor, header);
                 header->window = cursor.ReadRect();
-                header->title = cursor.Text("the title", kMaxTextLength);
+                header->title = cursor.HeaderText("the title");
             });
         for (const TokenLine& line : Body(type)) dialog.items.push_back(Item(line));
         set_->dialogs.push_back(dialog);

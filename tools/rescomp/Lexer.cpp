@@ -77,12 +77,14 @@ void TokenizeLine(const LogicalLine& line, std::size_t index, std::vector<Token>
             const std::size_t count = tokens->size() - first;
             if (count >= 1 && tokens->back().kind == TokenKind::Text) {
                 tokens->back().text += token.text;
+                ++tokens->back().pieces;
                 continue;
             }
             if (count >= 2 && tokens->back().kind == TokenKind::Word && tokens->back().text == "+" &&
                 (*tokens)[tokens->size() - 2].kind == TokenKind::Text) {
                 tokens->pop_back();
                 tokens->back().text += token.text;
+                ++tokens->back().pieces;
                 continue;
             }
         } else if (c == '\'') {

@@ -103,6 +103,12 @@ struct Manifest {
     std::string file;
 };
 
+// An #include in a native top file of the script that ResConv writes from a GRC file ("<name>.grc.rc2").
+struct GrcScriptInclude {
+    SourcePos pos;
+    std::string name;
+};
+
 struct ResourceSet {
     std::vector<StringList> stringLists;
     std::vector<Dialog> dialogs;
@@ -111,6 +117,7 @@ struct ResourceSet {
     std::vector<Icon> icons;
     std::vector<ModuleIcon> moduleIcons;
     std::vector<Manifest> manifests;
+    std::vector<GrcScriptInclude> grcScripts;
 };
 
 }  // namespace Rescomp

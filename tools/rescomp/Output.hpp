@@ -8,7 +8,7 @@
 
 namespace Rescomp {
 
-// The image in the layout of host/Modules/RS/ResourceImageFormat.hpp, every resource in language 1033.
+// The image in the layout of host/Control/ResourceImageFormat.hpp, every resource in language 1033.
 Bytes BuildImage(const std::vector<BinaryResource>& resources);
 
 // Writes `bytes` to `path` through a temporary file, so that a failed run leaves no half-written

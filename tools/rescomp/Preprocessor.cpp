@@ -54,7 +54,8 @@ struct Conditional {
 
 class Preprocessor {
 public:
-    explicit Preprocessor(const PreprocessorOptions& options) : includeDirs_(options.includeDirs) {
+    explicit Preprocessor(const PreprocessorOptions& options)
+        : includeDirs_(options.includeDirs), keptIncludeSuffix_(options.keptIncludeSuffix) {
         for (const auto& define : options.defines)
             macros_[define.first] = Macro{define.second, SourcePos{"<command line>", 0}};
     }
@@ -269,6 +270,12 @@ private:
         if (rest.empty() || (!local && rest[0] != '<') || close == std::string::npos)
             throw SourceError(pos, "#include expects \"FILE\" or <FILE>");
         const std::string name = rest.substr(1, close - 1);
+        if (!keptIncludeSuffix_.empty() && name.size() > keptIncludeSuffix_.size() &&
+            name.compare(name.size() - keptIncludeSuffix_.size(), std::string::npos, keptIncludeSuffix_) ==
+                0) {
+            out_.push_back({pos, "#include \"" + name + "\""});
+            return;
+        }
         std::vector<std::string> dirs;
         if (local)
             dirs.push_back(std::filesystem::path(pos.file).parent_path().string());
@@ -289,6 +296,7 @@ private:
     }
 
     std::vector<std::string> includeDirs_;
+    std::string keptIncludeSuffix_;
     std::map<std::string, Macro> macros_;
     std::set<std::string> onceFiles_;
     std::vector<Conditional> conditionals_;

@@ -1,6 +1,7 @@
 // Reading the resource sources (see Sources.hpp).
 #include "Sources.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "GrcParser.hpp"
@@ -9,6 +10,8 @@
 namespace Rescomp {
 
 namespace {
+
+const char kGrcScriptSuffix[] = ".grc.rc2";
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -51,7 +54,16 @@ bool ParseSourceOption(int argc, char** argv, int* i, SourceOptions* options, st
 }
 
 void ParseRc2(const std::vector<LogicalLine>& lines, ResourceSet* set) {
-    const std::vector<Token> tokens = Tokenize(lines);
+    std::vector<LogicalLine> native;
+    for (const LogicalLine& line : lines) {
+        const std::string include = "#include \"";
+        if (line.text.compare(0, include.size(), include) == 0)
+            set->grcScripts.push_back(
+                {line.pos, line.text.substr(include.size(), line.text.size() - include.size() - 1)});
+        else
+            native.push_back(line);
+    }
+    const std::vector<Token> tokens = Tokenize(native);
     for (std::size_t i = 0; i < tokens.size();) {
         const std::size_t line = tokens[i].line;
         std::vector<const Token*> words;
@@ -73,19 +85,52 @@ void ParseRc2(const std::vector<LogicalLine>& lines, ResourceSet* set) {
     }
 }
 
+namespace {
+
+// Checks that the top files' includes of ResConv's scripts name exactly the GRC sources.
+void CheckGrcScripts(const ResourceSet& set, const std::vector<std::string>& sources) {
+    if (set.grcScripts.empty())
+        return;
+    std::vector<std::string> grcNames;
+    for (const std::string& source : sources) {
+        if (EndsWith(source, ".grc"))
+            grcNames.push_back(std::filesystem::path(source).filename().string());
+    }
+    for (const GrcScriptInclude& include : set.grcScripts) {
+        const std::string grc = include.name.substr(0, include.name.size() - 4);
+        if (std::find(grcNames.begin(), grcNames.end(), grc) == grcNames.end())
+            throw SourceError(include.pos, "the top file includes " + include.name + ", the script of " +
+                                               grc + ", which is not among the resource sources");
+    }
+    for (const std::string& grc : grcNames) {
+        const auto included =
+            std::find_if(set.grcScripts.begin(), set.grcScripts.end(),
+                         [&](const GrcScriptInclude& include) { return include.name == grc + ".rc2"; });
+        if (included == set.grcScripts.end())
+            throw SourceError(set.grcScripts.front().pos,
+                              "the top file does not include " + grc +
+                                  ".rc2: the host's build would leave the resources of " + grc +
+                                  " out of the module");
+    }
+}
+
+}  // namespace
+
 ResourceSet ReadSources(const SourceOptions& options) {
     ResourceSet set;
+    PreprocessorOptions topFile = options.preprocessor;
+    topFile.keptIncludeSuffix = kGrcScriptSuffix;
     for (const std::string& source : options.sources) {
-        const std::vector<LogicalLine> lines = Preprocess(source, options.preprocessor);
         if (EndsWith(source, ".rc2")) {
-            ParseRc2(lines, &set);
+            ParseRc2(Preprocess(source, topFile), &set);
         } else if (EndsWith(source, ".grc")) {
-            ParseGrc(Tokenize(lines), options.imageFolders,
+            ParseGrc(Tokenize(Preprocess(source, options.preprocessor)), options.imageFolders,
                      std::filesystem::path(source).parent_path().string(), &set);
         } else {
             throw SourceError(SourcePos{source, 0}, "a resource source is a .grc or an .rc2 file");
         }
     }
+    CheckGrcScripts(set, options.sources);
     return set;
 }
 

@@ -20,12 +20,14 @@ struct SourceOptions {
 // advancing *i past its value. Returns false if argv[*i] is none of them; sets *problem on a bad value.
 bool ParseSourceOption(int argc, char** argv, int* i, SourceOptions* options, std::string* problem);
 
-// Reads every source into one set. Throws SourceError naming file and line of the first mistake.
+// Reads every source into one set. A top file (.rc2) that includes ResConv's scripts must include the
+// script of every GRC source and of nothing else, as the host's own build compiles exactly what it
+// includes. Throws SourceError naming file and line of the first mistake.
 ResourceSet ReadSources(const SourceOptions& options);
 
 // Appends the native resources of a preprocessed .rc2 source: lines "<id> ICON "<file>.ico"" (the module
-// file's icon) and "<id> 24 "<file>"" or "<id> RT_MANIFEST "<file>"" (the manifest). Files are named
-// relative to the .rc2's folder.
+// file's icon) and "<id> 24 "<file>"" or "<id> RT_MANIFEST "<file>"" (the manifest), named relative to the
+// .rc2's folder, and its #include lines of "<name>.grc.rc2", the scripts that ResConv makes of the GRC files.
 void ParseRc2(const std::vector<LogicalLine>& lines, ResourceSet* set);
 
 }  // namespace Rescomp

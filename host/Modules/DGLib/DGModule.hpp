@@ -3,6 +3,5 @@
 
 #include "DGButton.hpp"
 #include "DGDialog.hpp"
-#include "DGException.hpp"
 #include "DGItem.hpp"
 #include "DGPanel.hpp"

@@ -95,7 +95,7 @@ private:
     struct Impl;
     Impl* impl_;
     // The host's string is 16 bytes, and host records that embed strings (API_EnvirParams) rely on it.
-    UInt64 spare_ = 0;
+    [[maybe_unused]] UInt64 spare_ = 0;
 };
 
 static_assert(sizeof(UniString) == 16, "GS::UniString is 16 bytes, as the host's");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DGControl.hpp"
+#include "DGException.hpp"
 #include "DGModule.hpp"
 #include "DisposableControl.hpp"
 #include "DisposableObject.hpp"

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "DGControl.hpp"
+#include "DGException.hpp"
 #include "DGModule.hpp"
 #include "RSControl.hpp"
 

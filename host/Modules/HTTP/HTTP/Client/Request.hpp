@@ -2,8 +2,9 @@
 #pragma once
 
 #include "Definitions.hpp"
-#include "HTTP/MessageHeader/MessageHeader.hpp"
+#include "HTTP/MessageHeader/HeaderFieldCollection.hpp"
 #include "HTTP/MessageHeader/Method.hpp"
+#include "HTTP/MessageHeader/StartLine.hpp"
 #include "UniString.hpp"
 
 namespace HTTP::Client {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Definitions.hpp"
-#include "HTTP/MessageHeader/MessageHeader.hpp"
+#include "HTTP/MessageHeader/HeaderFieldCollection.hpp"
 #include "UniString.hpp"
 
 namespace HTTP {

@@ -1,4 +1,4 @@
-// Parts of an HTTP message header: version identifiers and a collection of header fields.
+// HTTP::MessageHeader::HeaderFieldCollection: the header fields of a message.
 #pragma once
 
 #include "Definitions.hpp"
@@ -11,10 +11,6 @@ struct MessageAccess;
 }
 
 namespace MessageHeader {
-
-namespace HTTPVersion {
-enum Id : Int32 { Version10 = 0, Version11 = 1 };
-}
 
 // Header fields in the order they were added; names compare without regard to case.
 class HeaderFieldCollection {

@@ -1,0 +1,313 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, as an IT administrator runs it: installer_test.sh BUILD WORK CASE
+#   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe; its version)
+#   WORK   this suite's folder in the build; CASE package makes the package and the base prefix there,
+#          every other case runs in a throwaway prefix of its own made from that base
+# Archicad installations are made in the prefix as their installer leaves them: an Uninstall entry, a
+# folder with an add-ons folder holding a built-in add-on. The export runs against the web application
+# stand-in of the native build (KAVELO_NATIVE_BUILD).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=$(cd "$1" && pwd)
+mkdir -p "$2"
+work=$(cd "$2" && pwd)
+case_name="$3"
+base="$work/base-prefix"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+setup="$work/package/KAVELO-$version-Setup.exe"
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KAVELO'
+passed=0
+failed=0
+
+check() {  # check DESCRIPTION COMMAND...: one observation, counted
+  local what="$1"
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $what" >&2
+  fi
+}
+wr() { tools/wine-run.sh "$prefix" "$@"; }
+# The Unix path of a C:\ path in the prefix.
+unix() { local path="${1#C:\\}"; printf '%s/drive_c/%s' "$prefix" "${path//\\//}"; }
+
+# A fresh prefix from the base: its files hard-linked (Windows' own folder is most of its 700 MB), the
+# registry files copied, as Wine replaces them.
+new_prefix() {
+  prefix="$work/$1"
+  stop_prefix
+  rm -rf "$prefix"
+  cp -al "$base" "$prefix"
+  rm -f "$prefix"/*.reg
+  cp -p "$base"/*.reg "$prefix"/
+  : >"$prefix/setup.reg.txt"
+}
+stop_prefix() { [ ! -d "${prefix:-}" ] || WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; }
+registry() { printf '%s\r\n' "$@" >>"$prefix/setup.reg.txt"; }
+# archicad N FOLDER ENTRY_NAME [ADD_ONS]: an installation of Archicad N in FOLDER (a C:\ path written as
+# its Uninstall entry has it, trailing backslash and all), named ENTRY_NAME in its entry ("" for none),
+# whose key is then archicad_key.
+entries=0
+archicad() {
+  local folder
+  folder=$(unix "$2")
+  folder="${folder%/}"
+  mkdir -p "$folder/${4:-Add-Ons}/Built-In"
+  head -c 4096 /dev/urandom >"$folder/${4:-Add-Ons}/Built-In/Built-In.apx"
+  cp "$prefix/drive_c/windows/system32/notepad.exe" "$folder/Archicad.exe"
+  if [ -n "$3" ]; then
+    entries=$((entries + 1))
+    archicad_key="HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$entries}"
+    registry "[$archicad_key]" \
+      "\"DisplayName\"=\"$3\"" "\"InstallLocation\"=\"${2//\\/\\\\}\"" ""
+  fi
+}
+import_registry() {
+  { printf '\xff\xfe'; { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; cat "$prefix/setup.reg.txt"; } |
+      iconv -f UTF-8 -t UTF-16LE; } >"$prefix/setup.reg"
+  wr reg import 'Z:'"$(printf '%s' "$prefix/setup.reg" | tr / '\\')" >/dev/null 2>&1
+}
+value() { wr reg query "$entry" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+entry_absent() { ! wr reg query "$entry" >/dev/null 2>&1; }
+# What a program left in the prefix's C: drive, Windows' own folder and temporary files aside.
+listing() { (cd "$prefix/drive_c" && find . -path ./windows -prune -o -path '*/Temp' -prune -o -print | sort); }
+exit_code() { local status=0; wr "$@" || status=$?; echo "$status"; }
+same() { cmp -s "$1" "$2"; }
+fails() { ! "$@"; }
+count() { find "$1" -name "$2" | wc -l; }
+# Starts a program named Archicad.exe and waits until the prefix's process list (as winedbg reads it)
+# has it; archicad_pid is its process here.
+start_archicad() {
+  tools/wine-run.sh "$prefix" "$1" >/dev/null 2>&1 &
+  archicad_pid=$!
+  for _ in $(seq 50); do
+    wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'" && return 0
+    sleep 0.2
+  done
+  echo "Archicad.exe did not start" >&2
+  return 1
+}
+stop_archicad() { kill "$archicad_pid" 2>/dev/null || true; wait "$archicad_pid" 2>/dev/null || true; }
+module="$build/bin/KAVELO.apx"
+trap stop_prefix EXIT
+
+case "$case_name" in
+package)
+  find "$work" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
+  scripts/package.sh --no-build --build-dir "$build" --out "$work/package" >/dev/null
+  check "the installer is written" test -s "$setup"
+  check "the zip holds the module" test "$(cd "$work" && cmake -E tar tf "package/KAVELO-$version.zip" |
+    grep -c "^KAVELO-$version/Archicad 28/KAVELO.apx$")" = 1
+  prefix="$base"
+  tools/wine-run.sh "$base" --start
+  tools/wine-run.sh "$base" --stop
+  # The registry files appear once the prefix's wineserver has ended and saved them.
+  WINEPREFIX="$base" wineserver -w
+  check "the base prefix is made" test -f "$base/system.reg"
+  prefix=""
+  ;;
+
+install)
+  new_prefix install
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  home=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28')
+  mkdir -p "$home/Add-Ons/Legacy"
+  cp "$module" "$home/Add-Ons/Legacy/KAVELO old.apx"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "the module arrives byte for byte" same "$module" "$home/Add-Ons/KAVELO/KAVELO.apx"
+  check "DisplayName" test "$(value DisplayName)" = KAVELO
+  check "DisplayVersion" test "$(value DisplayVersion)" = "$version"
+  check "Publisher" test "$(value Publisher)" = KAVELO
+  check "InstallLocation" test "$(value InstallLocation)" = 'C:\Program Files\KAVELO'
+  check "UninstallString" test "$(value UninstallString)" = '"C:\Program Files\KAVELO\Uninstall.exe"'
+  check "QuietUninstallString" test "$(value QuietUninstallString)" = '"C:\Program Files\KAVELO\Uninstall.exe" /S'
+  size_kb=$(( $(printf '%d' "$(value EstimatedSize)") ))
+  check "EstimatedSize is the module's in KB" test "$size_kb" -ge $(( $(stat -c %s "$module") / 1024 ))
+  check "the uninstaller is written" test -f "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')"
+  check "the other copy with our identifier is named" grep -q "KAVELO old.apx" \
+    <(iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')")
+  check "the other copy is left where it is" same "$module" "$home/Add-Ons/Legacy/KAVELO old.apx"
+  check "a second install succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "a second install leaves one copy" test "$(count "$home" KAVELO.apx)" = 1
+  check "a second install records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
+  # hostsim loads the installed module from there and runs the main job against the stand-in.
+  status=0
+  KAVELO_MODULE='C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx' KAVELO_WINEPREFIX="$prefix" \
+    KAVELO_DEMO_DIR="$work/install-export" scripts/play-first-use.sh "$build" --windows >/dev/null || status=$?
+  check "hostsim runs the main job with the installed module" test "$status" = 0
+  check "the stored image is the JPEG hostsim wrote" same "$(find "$work/install-export/webapp/images" -type f | head -1)" \
+    "$work/install-export/host/ApplicationData/KaveloArchiCapture.jpeg"
+  check "hostsim loaded the installed module" grep -qF \
+    'host: unloaded C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx;' "$work/install-export/hostsim.log"
+  # Archicad 28 removed (its uninstaller leaves the add-ons it did not install) and installed anew
+  # elsewhere: the next install moves the module there, one copy again.
+  rm "$home/Archicad.exe"
+  archicad 28 'C:\Archicad 28' ""
+  wr reg add "$archicad_key" /v InstallLocation /d 'C:\Archicad 28' /f >/dev/null 2>&1
+  check "an upgrade succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "an upgrade puts the module where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  check "an upgrade removes the earlier install's module and folder" test ! -e "$home/Add-Ons/KAVELO"
+  check "an upgrade records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
+  ;;
+
+refusals)
+  new_prefix refusals-running
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  start_archicad 'C:\Program Files\GRAPHISOFT\Archicad 28\Archicad.exe'
+  before=$(listing)
+  check "refused while Archicad runs, exit 3" test "$(exit_code "$setup" /S)" = 3
+  check "nothing written while Archicad runs" test "$(listing)" = "$before"
+  check "no entry while Archicad runs" entry_absent
+  stop_archicad
+  stop_prefix
+
+  new_prefix refusals-none
+  # A folder named as Archicad's, without its program, and an entry that is no Archicad.
+  mkdir -p "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons')"
+  archicad 28 'C:\Program Files\GRAPHISOFT\Hotfix Helper' "Archicad 28 Hotfix Helper"
+  rm "$(unix 'C:\Program Files\GRAPHISOFT\Hotfix Helper\Archicad.exe')"
+  import_registry
+  before=$(listing)
+  check "refused without Archicad, exit 4" test "$(exit_code "$setup" /S)" = 4
+  check "nothing written without Archicad" test "$(listing)" = "$before"
+  check "no entry without Archicad" entry_absent
+  stop_prefix
+
+  # A second Archicad 28 whose add-ons folder holds a file named KAVELO: the installer stops there, and
+  # the uninstaller still takes away what it wrote before.
+  new_prefix refusals-unwritable
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  archicad 28 'C:\Archicad 28 copy' ""
+  registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
+    '@="C:\\Archicad 28 copy\\Archicad.exe"'
+  echo "not a folder" >"$(unix 'C:\Archicad 28 copy\Add-Ons\KAVELO')"
+  import_registry
+  before=$(listing)
+  check "a file that cannot be written stops the install, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "what was written before is there" test -f "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  wr 'C:\Program Files\KAVELO\Uninstall.exe' /S
+  WINEPREFIX="$prefix" wineserver -w
+  check "the uninstaller takes away what the stopped install wrote" test "$(listing)" = "$before"
+  check "the entry is gone after the stopped install" entry_absent
+  ;;
+
+versions)
+  new_prefix versions
+  # Archicad 27 (which this package has no module for), Archicad 28 elsewhere with its add-ons folder
+  # named in another language, written with a trailing backslash and in capitals, and started by the
+  # user (the per-user key names the same program), and a decoy entry.
+  archicad 27 'C:\Program Files\GRAPHISOFT\Archicad 27' "ARCHICAD 27"
+  archicad 28 'C:\Apps\AC 28\' "ARCHICAD 28" Zusatzprogramme
+  registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 GER R1]' \
+    '@="C:\\APPS\\AC 28\\Archicad.exe"'
+  archicad 28 'C:\Program Files\GRAPHISOFT\Hotfix Helper' "Archicad 28 Hotfix Helper"
+  # A second Archicad 28, known only from the key of the user who started it.
+  archicad 28 'C:\AC28 INT' ""
+  registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
+    '@="C:\\AC28 INT\\Archicad.exe"'
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "the user's Archicad 28 gets the module" same "$module" "$(unix 'C:\AC28 INT\Add-Ons\KAVELO\KAVELO.apx')"
+  check "Archicad 28 gets the module in its add-ons folder" same "$module" \
+    "$(unix 'C:\Apps\AC 28\Zusatzprogramme\KAVELO\KAVELO.apx')"
+  check "Archicad 28 gets one copy" test "$(count "$(unix 'C:\Apps')" KAVELO.apx)" = 1
+  check "Archicad 27 gets none" test "$(count "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 27')" KAVELO.apx)" = 0
+  check "the decoy gets none" test "$(count "$(unix 'C:\Program Files\GRAPHISOFT\Hotfix Helper')" KAVELO.apx)" = 0
+  ;;
+
+uninstall)
+  new_prefix uninstall
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  home=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28')
+  cp "$home/Add-Ons/Built-In/Built-In.apx" "$work/built-in.apx"
+  before=$(listing)
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  # Run in place (_?=, which must name a folder without spaces: Wine quotes an argument with one), the
+  # uninstaller reports its refusal in its exit code.
+  mkdir -p "$(unix 'C:\in-place')"
+  cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$(unix 'C:\in-place\Uninstall.exe')"
+  start_archicad 'C:\Program Files\GRAPHISOFT\Archicad 28\Archicad.exe'
+  check "the uninstaller refuses while Archicad runs" \
+    test "$(exit_code 'C:\in-place\Uninstall.exe' /S '_?=C:\in-place')" = 3
+  rm -r "$(unix 'C:\in-place')"
+  check "the refused uninstaller leaves the module" same "$module" "$home/Add-Ons/KAVELO/KAVELO.apx"
+  stop_archicad
+  # QuietUninstallString run as it stands, as deployment tools run it (a batch file: Wine would quote
+  # its quotes again as an argument of cmd /c).
+  printf '%s\r\n' "$(value QuietUninstallString)" >"$work/quiet-uninstall.bat"
+  wr cmd /c "Z:$(printf '%s' "$work/quiet-uninstall.bat" | tr / '\\')" >/dev/null
+  # The uninstaller runs on from a copy of itself after the program started here has returned.
+  WINEPREFIX="$prefix" wineserver -w
+  check "everything the installer put is gone" test "$(listing)" = "$before"
+  check "the entry is gone" entry_absent
+  check "the built-in add-on is untouched" same "$work/built-in.apx" "$home/Add-Ons/Built-In/Built-In.apx"
+  ;;
+
+beyond-ascii)
+  # An Archicad folder named beyond ASCII and with spaces, as a user or IT may choose it.
+  new_prefix beyond-ascii
+  folder='C:\Program Files\GRAPHISOFT\Archicad 28 Zoë Müller 日本'
+  archicad 28 "$folder" "Archicad 28"
+  import_registry
+  before=$(listing)
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "the module arrives byte for byte" same "$module" "$(unix "$folder\Add-Ons\KAVELO\KAVELO.apx")"
+  # (reg.exe prints in the console's code page, so the path is read from the UTF-16 log.)
+  check "the log names its path" grep -qxF "Archicad 28: $folder\Add-Ons\KAVELO\KAVELO.apx" \
+    <(iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')" | tr -d '\r')
+  wr 'C:\Program Files\KAVELO\Uninstall.exe' /S
+  WINEPREFIX="$prefix" wineserver -w
+  check "the uninstaller takes it all away again" test "$(listing)" = "$before"
+  check "the entry is gone" entry_absent
+  ;;
+
+signing)
+  # A throwaway authority and its code-signing certificate.
+  pki="$work/signing-pki"
+  rm -rf "$pki" "$work/signed"
+  mkdir -p "$pki"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 2 \
+    -subj "/CN=KAVELO test authority" -addext basicConstraints=critical,CA:TRUE 2>/dev/null
+  openssl req -newkey rsa:2048 -nodes -keyout "$pki/sign.key" -out "$pki/sign.csr" \
+    -subj "/CN=KAVELO test signer" 2>/dev/null
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=digitalSignature\nextendedKeyUsage=codeSigning\n' >"$pki/ext"
+  openssl x509 -req -in "$pki/sign.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
+    -days 2 -extfile "$pki/ext" -out "$pki/sign.pem" 2>/dev/null
+  KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_KEY="$pki/sign.key" \
+    scripts/package.sh --sign --no-build --build-dir "$build" --out "$work/signed" >/dev/null
+  (cd "$work/signed" && cmake -E tar xf "KAVELO-$version.zip")
+  signed_module="$work/signed/KAVELO-$version/Archicad 28/KAVELO.apx"
+  verify() { osslsigncode verify -CAfile "$pki/ca.pem" -in "$1" >"$1.verify" 2>&1; }
+  check "the packed module verifies" verify "$signed_module"
+  check "the installer verifies" verify "$work/signed/KAVELO-$version-Setup.exe"
+  new_prefix signing
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  check "the signed installer installs" test "$(exit_code "$work/signed/KAVELO-$version-Setup.exe" /S)" = 0
+  check "the installed module is the signed one" same "$signed_module" \
+    "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$work/signed/Uninstall.exe"
+  check "the uninstaller verifies" verify "$work/signed/Uninstall.exe"
+  for file in "$signed_module" "$work/signed/KAVELO-$version-Setup.exe" "$work/signed/Uninstall.exe"; do
+    # One byte changed in the middle of the file.
+    tampered="$work/signed/tampered-$(basename "$file")"
+    cp "$file" "$tampered"
+    offset=$(( $(stat -c %s "$file") / 2 ))
+    byte=$(od -An -tu1 -j "$offset" -N1 "$file" | tr -d ' ')
+    printf "\\$(printf '%03o' $(( (byte + 1) % 256 )))" | dd of="$tampered" bs=1 seek="$offset" conv=notrunc 2>/dev/null
+    check "a changed $(basename "$file") fails verification" fails verify "$tampered"
+  done
+  ;;
+
+*)
+  echo "installer_test.sh: no case $case_name" >&2
+  exit 2
+  ;;
+esac
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
