@@ -21,8 +21,14 @@
 namespace bench {
 namespace {
 
-constexpr char kAnswer[] =
-    "HTTP/1.1 201 Created\r\nContent-Type: application/json\r\nContent-Length: 13\r\n\r\n{\"id\":\"sink\"}";
+// 201 with the id on the first line of the body, followed by `padding` bytes.
+std::string Answer(std::size_t padding) {
+    std::string body = "{\"id\":\"sink\"}";
+    if (padding > 0)
+        body += "\n" + std::string(padding - 1, 'x');
+    return "HTTP/1.1 201 Created\r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
 
 SSL_CTX* ServerContext(const webapp::ServerCertificate& certificate) {
     SSL_CTX* context = SSL_CTX_new(TLS_server_method());
@@ -59,7 +65,7 @@ std::size_t ContentLength(const char* head, std::size_t size) {
 }
 
 // Reads requests and answers each until the client closes or fails.
-void Serve(SSL* ssl) {
+void Serve(SSL* ssl, const std::string& answer) {
     std::vector<char> buffer(256 * 1024);
     std::size_t held = 0;  // bytes of the current request's head kept in the buffer
     for (;;) {
@@ -84,13 +90,15 @@ void Serve(SSL* ssl) {
             missing -= static_cast<std::size_t>(read);
         }
         held = 0;
-        if (SSL_write(ssl, kAnswer, sizeof kAnswer - 1) <= 0)
+        if (SSL_write(ssl, answer.data(), static_cast<int>(answer.size())) <= 0)
             return;
     }
 }
 
-[[noreturn]] void RunChild(const webapp::ServerCertificate& certificate, int control, int report) {
+[[noreturn]] void RunChild(const webapp::ServerCertificate& certificate, std::size_t padding, int control,
+                           int report) {
     SSL_CTX* context = ServerContext(certificate);
+    const std::string answer = Answer(padding);
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -118,7 +126,7 @@ void Serve(SSL* ssl) {
         SSL* ssl = SSL_new(context);
         SSL_set_fd(ssl, client);
         if (SSL_accept(ssl) == 1) {
-            Serve(ssl);
+            Serve(ssl, answer);
             SSL_shutdown(ssl);
         }
         SSL_free(ssl);
@@ -135,7 +143,7 @@ TlsSink::~TlsSink() {
         ::waitpid(pid_, nullptr, 0);
 }
 
-bool TlsSink::Start(const webapp::ServerCertificate& certificate, std::string* error) {
+bool TlsSink::Start(const webapp::ServerCertificate& certificate, std::string* error, std::size_t padding) {
     int control[2], report[2];
     if (::pipe(control) != 0 || ::pipe(report) != 0) {
         *error = "cannot make the sink's pipes";
@@ -149,7 +157,7 @@ bool TlsSink::Start(const webapp::ServerCertificate& certificate, std::string* e
     if (pid_ == 0) {
         ::close(control[1]);
         ::close(report[0]);
-        RunChild(certificate, control[0], report[1]);
+        RunChild(certificate, padding, control[0], report[1]);
     }
     ::close(control[0]);
     ::close(report[1]);

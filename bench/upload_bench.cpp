@@ -2,7 +2,7 @@
 // process, on loopback), beside curl posting the same JSON body to the same endpoint with the same TLS
 // set-up; the export's peak memory beside the JPEG's size; and the same uploads to a sink that does no
 // work on the body, with the module's steps timed one by one and the machine's TLS cipher throughput as
-// the limit. Prints figures only.
+// the limit; last, the memory of an export whose answer runs to 30 MiB. Prints figures only.
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <spawn.h>
@@ -335,7 +335,12 @@ int main() {
     const webapp::CertificateAuthority sinkAuthority = webapp::MakeAuthority("KAVELO sink authority");
     bench::TlsSink sink;
     std::string sinkError;
-    if (!sink.Start(webapp::IssueServerCertificate(sinkAuthority, {"app.kavelo.io"}), &sinkError)) {
+    // And one whose 201 runs to 30 MiB after the id's line: what reading a large answer costs the module.
+    constexpr std::size_t kLargeAnswer = 30u * 1024 * 1024;
+    bench::TlsSink largeSink;
+    if (!sink.Start(webapp::IssueServerCertificate(sinkAuthority, {"app.kavelo.io"}), &sinkError) ||
+        !largeSink.Start(webapp::IssueServerCertificate(sinkAuthority, {"app.kavelo.io"}), &sinkError,
+                         kLargeAnswer)) {
         std::fprintf(stderr, "%s\n", sinkError.c_str());
         return 1;
     }
@@ -476,6 +481,22 @@ int main() {
     } else {
         std::printf("  TLS limit: no openssl speed figure for %s\n", cipher.c_str());
     }
+
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", largeSink.Port());
+    host.QueueDialogAnswers({DG::Control::Action::Click(1)});
+    GS::Control::ResetPeak();
+    const auto beforeLarge = GS::Control::GetMemoryStats();
+    ResetPeakResident();
+    const long residentBeforeLarge = StatusKiB("VmRSS:");
+    host.RunMenuCommandByText("Export from current view");
+    const double largePeak =
+        static_cast<double>(GS::Control::GetMemoryStats().peakBytes - beforeLarge.liveBytes);
+    const long largeResident = StatusKiB("VmHWM:") - residentBeforeLarge;
+    std::printf(
+        "an export whose 201 answer is %zu bytes: module heap peak %.0f bytes (the export's own included) = "
+        "%.3f x the answer; process resident growth %ld KiB = %.3f x the answer\n",
+        kLargeAnswer, largePeak, largePeak / static_cast<double>(kLargeAnswer), largeResident,
+        static_cast<double>(largeResident) * 1024.0 / static_cast<double>(kLargeAnswer));
 
     host.Unload();
     std::filesystem::remove_all(root);

@@ -16,6 +16,11 @@
 
 namespace HTTP::Detail {
 
+// The size above which a response body is refused with HTTP::Exception (BodyTooLarge), and the time-out a
+// connection starts with. The host's library has bounds of its own that it does not publish.
+constexpr UInt64 MaxBodySize = 32ull * 1024 * 1024;
+constexpr UInt32 DefaultTimeout = 30000;
+
 // What a connection's caller asked of it besides the time-out (ClientConnection::SetFollowRedirect,
 // SetBodyBufferSize).
 struct ConnectionPolicy {
@@ -30,8 +35,6 @@ enum class ConnectionState { Fresh, Ready, Sending, Sent, Receiving, Spent, Brok
 // Throws HTTP::Exception (Usage) naming the connection's `call` and `why` unless `allowed`.
 void Require(bool allowed, const char* call, const char* why);
 
-// Connected and not yet failed or closed.
-bool IsOpen(ConnectionState state);
 // The checks FinishSend and Send make before anything goes out; each throws HTTP::Exception (Usage).
 void CheckFinishSend(ConnectionState state);
 void CheckSend(ConnectionState state, const Client::Request& request, const char* body, USize length);

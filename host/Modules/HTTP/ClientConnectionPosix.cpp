@@ -209,7 +209,7 @@ struct ClientConnection::Impl {
     std::uint16_t port = 0;
     std::string hostField;
     bool hostIsAddress = false;
-    std::uint32_t timeout = DefaultTimeout;
+    std::uint32_t timeout = Detail::DefaultTimeout;
     State state = State::Fresh;
     bool secured = false;
     MessageHeader::Method::Id lastMethod = MessageHeader::Method::Get;
@@ -296,7 +296,7 @@ struct ClientConnection::Impl {
             Broke(Kind::Timeout, "no data for " + std::to_string(timeout) + " ms" + where);
         if (error == http::error::body_limit)
             Broke(Kind::BodyTooLarge,
-                  "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+                  "the response body is larger than " + std::to_string(Detail::MaxBodySize) + " bytes");
         if (IsClosedEarly(error))
             Broke(Kind::Receive, "the connection closed before the response was complete" + where);
         if (error == http::error::buffer_overflow)
@@ -567,7 +567,7 @@ void ClientConnection::Impl::ReadHeader(Response& response) {
     BoundAnswer(1);
     for (;;) {
         parser = std::make_unique<Parser>();
-        parser->body_limit(MaxBodySize);
+        parser->body_limit(Detail::MaxBodySize);
         parser->header_limit(kMaxHeaderSize);
         if (lastMethod == MessageHeader::Method::Head)
             parser->skip(true);
@@ -627,10 +627,6 @@ void ClientConnection::Connect() {
     impl_->ConnectTcp();
     impl_->Handshake();
     impl_->state = State::Ready;
-}
-
-bool ClientConnection::IsConnected() const {
-    return Detail::IsOpen(impl_->state);
 }
 
 void ClientConnection::FinishSend() {

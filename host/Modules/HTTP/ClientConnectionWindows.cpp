@@ -289,7 +289,7 @@ struct ClientConnection::Impl {
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
-    UInt32 timeout = DefaultTimeout;
+    UInt32 timeout = Detail::DefaultTimeout;
     State state = State::Fresh;
     bool counted = false;  // the connection and its handshake are counted once
 
@@ -605,10 +605,6 @@ void ClientConnection::Connect() {
     impl_->state = State::Ready;
 }
 
-bool ClientConnection::IsConnected() const {
-    return Detail::IsOpen(impl_->state);
-}
-
 void ClientConnection::FinishSend() {
     Impl& c = *impl_;
     if (c.state != State::Sending) {
@@ -727,9 +723,9 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
         Detail::MessageAccess::AddReceived(Detail::MessageAccess::ReceivedFields(response),
                                            line.substr(0, colon), text);
         if (_stricmp(line.substr(0, colon).c_str(), "Content-Length") == 0 &&
-            std::strtoull(text.c_str(), nullptr, 10) > MaxBodySize)
+            std::strtoull(text.c_str(), nullptr, 10) > Detail::MaxBodySize)
             c.Broke(Kind::BodyTooLarge,
-                    "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+                    "the response body is larger than " + std::to_string(Detail::MaxBodySize) + " bytes");
     }
     c.state = State::Receiving;
     return *c.body;
@@ -772,9 +768,9 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     std::memcpy(destination, c.outcome->buffer.data(), arrived);
     c.bodyRead += arrived;
     c.receivedCount += arrived;
-    if (c.bodyRead > MaxBodySize)
+    if (c.bodyRead > Detail::MaxBodySize)
         c.Broke(Kind::BodyTooLarge,
-                "the response body is larger than " + std::to_string(MaxBodySize) + " bytes");
+                "the response body is larger than " + std::to_string(Detail::MaxBodySize) + " bytes");
     return arrived;
 }
 

@@ -19,12 +19,6 @@ void Require(bool allowed, const char* call, const char* why) {
         Fail(Exception::Kind::Usage, std::string("HTTP::Client::ClientConnection::") + call + ": " + why);
 }
 
-bool IsOpen(ConnectionState state) {
-    return state == ConnectionState::Ready || state == ConnectionState::Sending ||
-           state == ConnectionState::Sent || state == ConnectionState::Receiving ||
-           state == ConnectionState::Spent;
-}
-
 void CheckFinishSend(ConnectionState state) {
     Require(state == ConnectionState::Ready || state == ConnectionState::Sending ||
                 state == ConnectionState::Sent,

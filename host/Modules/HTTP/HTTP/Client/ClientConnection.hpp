@@ -37,10 +37,6 @@ namespace HTTP::Client {
 // Redirects are not followed: a 3xx answer is a response like any other.
 class ClientConnection {
 public:
-    // The size above which a response body is refused with HTTP::Exception (BodyTooLarge).
-    static constexpr UInt64 MaxBodySize = 32ull * 1024 * 1024;
-    static constexpr UInt32 DefaultTimeout = 30000;
-
     // Throws HTTP::Exception (Usage) unless `uri` is a valid https URI with a host.
     explicit ClientConnection(const IO::URI::URI& uri);
     ClientConnection(const ClientConnection&) = delete;
@@ -66,7 +62,6 @@ public:
     // Resolves the host (or takes the route HTTP::Control gives for it), connects and completes a verified
     // TLS handshake. Throws when any step fails or when the connection was connected before.
     void Connect();
-    bool IsConnected() const;
 
     // Ends a body streamed since BeginSend (as the body channel's Close does): sends what is held back and,
     // for a chunked body, the last chunk. Throws HTTP::Exception (Usage), with nothing sent, when fewer bytes
@@ -111,7 +106,7 @@ public:
 
     // Reads the response's status line and header fields into `response` and returns the channel of its
     // body. Throws when no request was sent, on a time-out, a broken connection, a malformed header, or a
-    // declared body length over MaxBodySize.
+    // declared body length over the stand-in's cap (HTTP::Detail::MaxBodySize, 32 MiB).
     Encoding::BodyIBinaryChannel& BeginReceive(Response& response);
     // Ends the reception. A body not read to its end is left unread, and the connection then carries no
     // further request.
