@@ -140,7 +140,9 @@ long long InFlightRule::Cap(UInt64 now, UInt64 taken, UInt64 roundTrip) {
     constexpr UInt64 kSecond = 1000000;
     constexpr UInt64 kRoundTrips = 4;
     // Below this (a loopback's round trips are some tens of µs) the link cannot run ahead by much, and a
-    // wait for the measure would cost more than the body: the rate counts from the start.
+    // wait for the measure would cost more than the body: the rate counts from the start, and the floor
+    // stays the least. A server that pauses for a moment would otherwise drop the cap to `least`, and each
+    // write would wait for it to take nearly everything.
     constexpr UInt64 kShortest = 1000;
     samples_.emplace_back(now, taken);
     while (samples_.size() > 2 && now - samples_[1].first >= kSecond) samples_.erase(samples_.begin());
@@ -149,7 +151,8 @@ long long InFlightRule::Cap(UInt64 now, UInt64 taken, UInt64 roundTrip) {
         return floor_;
     const UInt64 span = std::max<UInt64>(now - samples_.front().first, 1);
     const UInt64 perSecond = (taken - samples_.front().second) * kSecond / span;
-    return std::max(least_, static_cast<long long>(std::min<UInt64>(perSecond, LLONG_MAX)));
+    const long long least = measure < kShortest ? floor_ : least_;
+    return std::max(least, static_cast<long long>(std::min<UInt64>(perSecond, LLONG_MAX)));
 }
 
 const char* MethodName(MessageHeader::Method::Id method) {

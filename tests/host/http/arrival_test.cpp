@@ -128,4 +128,5 @@ TEST(InFlightRule, TheFloorUntilARateIsSeenThenASecondsWorthOfTheLastSecond) {
     HTTP::Detail::InFlightRule fast(65536, 4096);
     fast.Start(0);
     EXPECT_EQ(fast.Cap(1 * ms, 1000000, 30), 1000000000) << "a loopback's round trip: measured at once";
+    EXPECT_EQ(fast.Cap(2000 * ms, 1000000, 30), 65536) << "a loopback server that paused keeps the floor";
 }
