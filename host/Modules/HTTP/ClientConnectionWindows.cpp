@@ -283,9 +283,8 @@ struct ClientConnection::Impl {
     // handed over since then and not yet sent counts as not arrived.
     TcpStatistics beforeBody{};
     UInt64 sentBeforeBody = 0;
-    // When the body's pieces were taken (tick, body bytes so far): where the statistics cannot be had,
-    // the rate at which WinHTTP took the last of them tells how long what the system still holds takes.
-    std::deque<std::pair<ULONGLONG, UInt64>> taken;
+    // The body went through BeginSend (the caller's pieces), not Send.
+    bool bodyStreamed = false;
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -372,9 +371,8 @@ struct ClientConnection::Impl {
     // Opens the request and sends its head, announcing `total` body bytes.
     void StartRequest(const Request& request, DWORD total);
     void WriteAll(const char* data, USize length);
-    void NoteTaken();
     // Where the statistics cannot be had: how long after the last write the system may still be sending
-    // the request, from the rate at which the body was taken over its last seconds.
+    // the request.
     ULONGLONG DrainAllowance() const;
     void Sent();
     ULONGLONG AwaitArrival();
@@ -442,7 +440,6 @@ void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
     sentCount += fields.size();
     QueryStatistics(request, &beforeBody);
     sentBeforeBody = sentCount;
-    taken.clear();
     method = message.GetMethod();
     state = State::Sending;
 }
@@ -463,37 +460,18 @@ void ClientConnection::Impl::WriteAll(const char* data, USize length) {
         written += outcome->bytes;
         sentCount += outcome->bytes;
         Detail::CountBytesSent(outcome->bytes);
-        NoteTaken();
     }
 }
 
-void ClientConnection::Impl::NoteTaken() {
-    constexpr ULONGLONG kRecent = 3000;
-    const ULONGLONG now = GetTickCount64();
-    if (taken.empty())
-        taken.emplace_back(now, 0);  // the first piece's start is not known: its end stands for it
-    taken.emplace_back(now, sentCount - sentBeforeBody);
-    // The first sample stays: the whole body's time is measured from it.
-    while (taken.size() > 3 && now - taken[2].first >= kRecent) taken.erase(taken.begin() + 1);
-}
-
+// A streamed body's writes complete once the system has taken them, and the system may hold seconds of a
+// slow link's bytes; without its statistics nothing tells when they have gone. An estimate from the rate
+// the last pieces were taken at fell short on a shaped link under Wine, and the answer's head then timed
+// out while the body was still on its way; so such a body counts as arriving up to the answer's whole bound
+// after the last write, and a server that stays silent is found then.
 ULONGLONG ClientConnection::Impl::DrainAllowance() const {
-    if (taken.size() < 3 || timeout == 0)
+    if (!bodyStreamed || streamed.written == 0 || timeout == 0)
         return 0;
-    // The rate over the recent pieces is the link's once the system's buffer is full; what was taken
-    // beyond that rate over the whole body is still on its way. At most four time-outs.
-    const auto& [firstAt, firstBytes] = taken.front();
-    const auto& [recentAt, recentBytes] = taken[1];
-    const auto& [lastAt, lastBytes] = taken.back();
-    if (lastAt <= recentAt || lastBytes <= recentBytes)
-        return 0;
-    const double perMs =
-        static_cast<double>(lastBytes - recentBytes) / static_cast<double>(lastAt - recentAt);
-    const double carried = perMs * static_cast<double>(lastAt - firstAt);
-    const double held = static_cast<double>(lastBytes - firstBytes) - carried;
-    if (held <= 0)
-        return 0;
-    return std::min<ULONGLONG>(static_cast<ULONGLONG>(held / perMs), 4ull * timeout);
+    return 4ull * timeout;
 }
 
 void ClientConnection::Impl::Sent() {
@@ -620,6 +598,7 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     Detail::CheckSend(impl_->state, request, body, length);
     Impl& c = *impl_;
     c.streamed = Detail::StreamedBody{length, 0, false};
+    c.bodyStreamed = false;
     c.StartRequest(request, length > 0 || Detail::CarriesBody(request.GetMethod()) ? length : 0);
     c.WriteAll(body, length);
     c.streamed.written = length;
@@ -634,6 +613,7 @@ Encoding::BodyOBinaryChannel& ClientConnection::BeginSend(Request& request) {
     Detail::Require(declared.has_value() && *declared <= 0xFFFFFFFFull, "BeginSend",
                     "a streamed body needs the request's Content-Length (up to 4 GiB) on this system");
     c.streamed = Detail::StreamedBody{declared, 0, false};
+    c.bodyStreamed = true;
     c.StartRequest(request, static_cast<DWORD>(*declared));
     return *c.requestBody;
 }

@@ -23,8 +23,8 @@ namespace HTTP::Client {
 // status line and header fields must arrive within one time-out, interim 1xx answers included, and the
 // whole answer within four. Where the system cannot tell what the server has taken (Windows without TCP
 // statistics, Wine), the request counts as arrived when its last byte was handed to the system, a streamed
-// body once what the system may still hold of it has gone at the rate the last pieces were taken at (at
-// most four time-outs later). A server that closes or resets the
+// body four time-outs after that (the system may hold seconds of a slow link's bytes, and nothing says when
+// they have gone). A server that closes or resets the
 // connection while the request is being written may have answered already (a 413 or 401 before the whole
 // body): the rest of the request is then dropped without a failure (writes and FinishSend return as if
 // sent), and BeginReceive reads that answer, under the same bounds, or fails as a broken reception when
