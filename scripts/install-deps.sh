@@ -4,8 +4,8 @@
 # With no option, the native build's (what configuring the release preset finds, and its compilers);
 # --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
 # GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer; --fuzz adds clang and
-# its libFuzzer runtime; --devkit adds what checks the add-on against the real Archicad DevKits (clang,
-# lld-link, llvm-nm); --all is everything scripts/test.sh runs: the native build, --browser, --windows,
+# its libFuzzer runtime; --devkit adds what builds the add-on against the real Archicad DevKits and checks
+# modules (clang-cl, lld-link, llvm-rc, llvm-nm, llvm-readobj); --all is everything scripts/test.sh runs: the native build, --browser, --windows,
 # --fuzz, --devkit, clang-format and the command-line tools the benchmarks time against (curl, openssl),
 # and ip and tc (iproute2) for the shaped-link tests.
 set -euo pipefail
