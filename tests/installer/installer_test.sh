@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, as an IT administrator runs it: installer_test.sh BUILD WORK CASE
-#   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe; its version)
+#   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe)
 #   WORK   this suite's folder in the build; CASE package makes the package and the base prefix there,
 #          every other case runs in a throwaway prefix of its own made from that base
 # Archicad installations are made in the prefix as their installer leaves them: an Uninstall entry, a
 # folder with an add-ons folder holding a built-in add-on. The export runs against the web application
-# stand-in of the native build (KAVELO_NATIVE_BUILD).
+# stand-in of the native build (KAVELO_NATIVE_BUILD). With KAVELO_INSTALLER_SETUP and KAVELO_INSTALLER_MODULE
+# (an installer made elsewhere and the Archicad 28 module it carries), the cases test that installer, and
+# the case package only makes the base prefix (scripts/release-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(cd "$1" && pwd)
@@ -13,9 +15,9 @@ mkdir -p "$2"
 work=$(cd "$2" && pwd)
 case_name="$3"
 base="$work/base-prefix"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+version=$(sed -n 's/^project(KAVELO VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # The stand-in's module is packed as a test build, named as one.
-setup="$work/package/KAVELO-$version-TEST-Setup.exe"
+setup="${KAVELO_INSTALLER_SETUP:-$work/package/KAVELO-$version-TEST-Setup.exe}"
 entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KAVELO'
 passed=0
 failed=0
@@ -91,14 +93,12 @@ start_archicad() {
   return 1
 }
 stop_archicad() { kill "$archicad_pid" 2>/dev/null || true; wait "$archicad_pid" 2>/dev/null || true; }
-module="$build/bin/KAVELO.apx"
+module="${KAVELO_INSTALLER_MODULE:-$build/bin/KAVELO.apx}"
 trap stop_prefix EXIT
 
-case "$case_name" in
-package)
-  find "$work" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
-  # Without --test-build the stand-in's module is refused, and nothing is written.
-  status=0
+# Packs the stand-in's module as a test build, after showing that a release refuses it and writes nothing.
+package_stand_in() {
+  local status=0
   scripts/package.sh --no-build --module 28="$module" --out "$work/package" 2>"$work/refused.txt" || status=$?
   check "a release refuses the stand-in's module, exit 2" test "$status" = 2
   check "the refusal names the module and why" grep -qF "$module: imports kavelohost.dll" "$work/refused.txt"
@@ -111,6 +111,12 @@ package)
   check "the installer is written" test -s "$setup"
   check "the zip holds the module" test "$(cd "$work" && cmake -E tar tf "package/KAVELO-$version-TEST.zip" |
     grep -c "^KAVELO-$version-TEST/Archicad 28/KAVELO.apx$")" = 1
+}
+
+case "$case_name" in
+package)
+  find "$work" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
+  [ -n "${KAVELO_INSTALLER_SETUP:-}" ] || package_stand_in
   prefix="$base"
   tools/wine-run.sh "$base" --start
   tools/wine-run.sh "$base" --stop

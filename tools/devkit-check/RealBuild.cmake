@@ -223,10 +223,8 @@ elseif(errors EQUAL 0)
   # The module as the release checks it, but for being marked not for distribution.
   set(module_errors 0)
   if(NOT link_errors)
-    file(STRINGS "${SOURCE_DIR}/CMakeLists.txt" project_line REGEX "^project\\(KAVELO VERSION ")
-    string(REGEX REPLACE "^project\\(KAVELO VERSION ([0-9.]+).*" "\\1" project_version "${project_line}")
     execute_process(COMMAND "${CMAKE_COMMAND}" "-DMODULE=${BINARY_DIR}/KAVELO.apx" "-DAC_VERSION=${version}"
-                            "-DVERSION=${project_version}" -DTOLERATE=private
+                            -DTOLERATE=private
                             -P "${project_dir}/tools/module-check/CheckModule.cmake"
                     RESULT_VARIABLE check_result OUTPUT_VARIABLE check_output ERROR_VARIABLE check_output)
     string(REGEX REPLACE "\nCMake Error.*" "" check_output "${check_output}")

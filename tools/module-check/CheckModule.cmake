@@ -1,17 +1,22 @@
 # Checks a built KAVELO.apx as a release manager must before it reaches users, reading the file only (no
 # code of it runs), with llvm-readobj:
-#   cmake -D MODULE=<file> -D AC_VERSION=<N> -D VERSION=<x.y.z> [-D TOLERATE=<keys>] [-D READOBJ=<llvm-readobj>]
+#   cmake -D MODULE=<file> -D AC_VERSION=<N> [-D VERSION=<x.y.z>] [-D TOLERATE=<keys>] [-D READOBJ=<llvm-readobj>]
 #         -P CheckModule.cmake
 # It must be a 64-bit Windows DLL that exports exactly GetExportedFuncAddrs at ordinal 1 and
 # SetImportedFuncAddrs at ordinal 2; import the kit's GSRoot.dll and not the stand-in's host library
 # (kavelohost.dll); carry a version resource whose file version is VERSION and whose product version names
-# Archicad AC_VERSION; and not be marked "Not for distribution". The first finding that is not tolerated
+# Archicad AC_VERSION (VERSION is by default the project's, project(VERSION) in CMakeLists.txt); and not be
+# marked "Not for distribution". The first finding that is not tolerated
 # is printed as one line "<file>: <reason>" on stderr and the check fails; tolerated ones are printed as
 # notes. TOLERATE (keys separated by "," or "|") names what a caller lets pass: "private" (marked not for
 # distribution: a build made here with LLVM's tools), "stand-in" (built against the stand-in of the host's
 # libraries), "version" (another add-on or Archicad version). Prints "<file>: ..." with what it found when
 # the module passes.
 cmake_minimum_required(VERSION 3.22)
+if(NOT VERSION)
+  file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/../../CMakeLists.txt" project_line REGEX "^project\\(KAVELO VERSION ")
+  string(REGEX REPLACE "^project\\(KAVELO VERSION ([0-9.]+).*" "\\1" VERSION "${project_line}")
+endif()
 foreach(required MODULE AC_VERSION VERSION)
   if(NOT ${required})
     message(FATAL_ERROR "CheckModule.cmake needs -D ${required}=...")
