@@ -80,10 +80,3 @@ function(kavelo_mingw_header_links work_dir support fallbacks mingw_dirs)
     endforeach()
   endforeach()
 endfunction()
-
-# The options that make MinGW's headers work in Microsoft mode: clang presents itself as GCC as well, asks
-# for strict ANSI C++ (their 128-bit integer traits are for GNU mode only), sees __declspec as a macro
-# (their import declarations test for it) and finds the SAL annotations that Microsoft's headers bring in
-# everywhere. wchar_t stays a type of its own (the kits' builds make it unsigned short, /Zc:wchar_t-):
-# MinGW's C++ library cannot do without it, and no host function the add-on calls takes one.
-set(KAVELO_MINGW_MS_MODE_OPTIONS -fgnuc-version=12 -D__STRICT_ANSI__ -D__declspec=__declspec -include sal.h)

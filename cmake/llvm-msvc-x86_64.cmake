@@ -17,7 +17,7 @@ find_program(CMAKE_AR llvm-lib PATHS ${llvm_dirs} REQUIRED)
 find_program(CMAKE_MT llvm-mt PATHS ${llvm_dirs} REQUIRED)
 # Nothing can be linked into a program without Microsoft's runtime: the compiler checks make libraries.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES AC_API_DEVKIT_DIR KAVELO_FALLBACK_KITS)
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES AC_API_DEVKIT_DIR KAVELO_FALLBACK_KITS KAVELO_MSC_COMPAT)
 
 include("${CMAKE_CURRENT_LIST_DIR}/DevKitSettings.cmake")
 include("${CMAKE_CURRENT_LIST_DIR}/MinGWHeaders.cmake")
@@ -68,8 +68,16 @@ set(CMAKE_LINKER "${links}/bin/lld-link")
 
 # The compiler version goes with the compiler itself, so that CMake's identification (MSVC_VERSION, which
 # RealDevKit.cmake checks) sees it too.
+# KAVELO_MSC_COMPAT presents another version instead (a test shows RealDevKit.cmake refusing it).
+if(KAVELO_MSC_COMPAT)
+  set(KAVELO_DEVKIT_MSC_COMPAT "${KAVELO_MSC_COMPAT}")
+endif()
 set(CMAKE_C_COMPILER_ARG1 "-fms-compatibility-version=${KAVELO_DEVKIT_MSC_COMPAT}")
 set(CMAKE_CXX_COMPILER_ARG1 "-fms-compatibility-version=${KAVELO_DEVKIT_MSC_COMPAT}")
+# MinGW's headers in Microsoft mode need clang to present itself as GCC as well, to ask for strict ANSI C++
+# (their 128-bit integer traits are for GNU mode only), to see __declspec as a macro (their import
+# declarations test for it) and to find the SAL annotations that Microsoft's headers bring in everywhere.
+# The kits' headers are not warning-free under clang; their warnings are not the add-on's.
 set(flags "--target=x86_64-pc-windows-msvc -Wno-everything")
 foreach(option -fgnuc-version=12 -nostdinc++)
   string(APPEND flags " /clang:${option}")
@@ -83,5 +91,6 @@ set(CMAKE_C_FLAGS_INIT "${flags}")
 set(CMAKE_CXX_FLAGS_INIT "${flags}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "/nodefaultlib /force:unresolved \"/libpath:${links}/lib\" \"${links}/runtime.obj\"")
 # The kits' builds make wchar_t unsigned short (/Zc:wchar_t-); MinGW's C++ library cannot do without the
-# type, so the last word is /Zc:wchar_t (see MinGWHeaders.cmake).
+# type (its <string> does not compile without it), and no host function the add-on calls takes one, so the
+# last word is /Zc:wchar_t.
 set(CMAKE_USER_MAKE_RULES_OVERRIDE_CXX "${CMAKE_CURRENT_LIST_DIR}/llvm-msvc-rules.cmake")

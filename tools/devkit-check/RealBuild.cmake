@@ -4,7 +4,7 @@
 #   cmake -D KIT=<kit or its Support folder> -D BINARY_DIR=<build folder> | -D BUILD_ROOT=<folder>
 #         [-D SOURCE_DIR=<project or a copy>]
 #         [-D FALLBACK_KITS=<kits>] [-D COMPILE_ONLY=ON] [-D SOURCES=<file names>] [-D WINE_PREFIX=<folder>]
-#         -P RealBuild.cmake
+#         [-D CONFIGURE_OPTIONS=<-D options for the build, "|" between them>] -P RealBuild.cmake
 # The build sees the kit through a folder of links (BINARY_DIR/devkit) whose Tools/Win/ResConv.exe runs
 # the kit's own under Wine; for a kit without Windows libraries or ResConv (the Archicad 29 kit here is the
 # macOS one), they are lent by a Windows kit of FALLBACK_KITS, which also lends the Windows-only headers
@@ -18,7 +18,7 @@
 # real-devkit).
 cmake_minimum_required(VERSION 3.22)
 get_filename_component(project_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
-foreach(list_var FALLBACK_KITS SOURCES)
+foreach(list_var FALLBACK_KITS SOURCES CONFIGURE_OPTIONS)
   string(REPLACE "|" ";" ${list_var} "${${list_var}}")
 endforeach()
 if(NOT KIT OR NOT BINARY_DIR AND NOT BUILD_ROOT)
@@ -88,7 +88,7 @@ file(CREATE_LINK "${view}/ResConv.sh" "${view}/Tools/Win/ResConv.exe" SYMBOLIC)
 string(REPLACE ";" "|" fallback_list "${FALLBACK_KITS}")
 execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${BINARY_DIR}" -G Ninja -DCMAKE_BUILD_TYPE=Release
                         "-DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/llvm-msvc-x86_64.cmake" "-DAC_API_DEVKIT_DIR=${view}"
-                        "-DKAVELO_FALLBACK_KITS=${FALLBACK_KITS}"
+                        "-DKAVELO_FALLBACK_KITS=${FALLBACK_KITS}" ${CONFIGURE_OPTIONS}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "real build: configuring against ${support} failed:\n${output}")

@@ -2,7 +2,7 @@
 # build (CMakeLists.txt, cmake/, Src/, resources/) into WORK_DIR, plants one fault in the copy's Src/, runs
 # the real build of the copy against KIT (a kit with libraries) and fails unless that build fails and says
 # why.
-#   cmake -D FAULT=<misspelled-name|wrong-argument|duplicate-symbol> -D KIT=<kit> -D WORK_DIR=<folder>
+#   cmake -D FAULT=<misspelled-name|wrong-argument|duplicate-symbol|wrong-toolset> -D KIT=<kit> -D WORK_DIR=<folder>
 #         [-D WINE_PREFIX=<folder>] -P SeedFault.cmake
 cmake_minimum_required(VERSION 3.22)
 get_filename_component(project_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
@@ -24,8 +24,16 @@ elseif(FAULT STREQUAL "duplicate-symbol")
   set(from "GSErrCode MenuCommandHandler(const API_MenuParams* menuParams) {")
   set(to "void ACAPI_WriteReport(const GS::UniString&, bool, ...) {}\n\n${from}")
   set(expected "LINK      duplicate symbol: .*ACAPI_WriteReport")
+elseif(FAULT STREQUAL "wrong-toolset")
+  # No change to the sources: the compiler presents itself as Visual Studio 2022's (v143), which the 27 and
+  # 28 kits do not take.
+  set(source AddOnMain.cpp)
+  set(from "")
+  set(options "-DCONFIGURE_OPTIONS=-DKAVELO_MSC_COMPAT=19.38")
+  # (CMake's message folds the long line: a space may have become a line break.)
+  set(expected "needs Microsoft's C\\+\\+ compiler for x64 with the v142[ \n]+toolset.*this compiler is[ \n]+_MSC_VER[ \n]+1938")
 else()
-  message(FATAL_ERROR "FAULT must be misspelled-name, wrong-argument or duplicate-symbol, not '${FAULT}'")
+  message(FATAL_ERROR "FAULT must be misspelled-name, wrong-argument, duplicate-symbol or wrong-toolset, not '${FAULT}'")
 endif()
 
 set(copy "${WORK_DIR}/project")
@@ -34,17 +42,19 @@ file(MAKE_DIRECTORY "${copy}")
 foreach(part CMakeLists.txt cmake Src resources)
   file(COPY "${project_dir}/${part}" DESTINATION "${copy}")
 endforeach()
-file(READ "${copy}/Src/${source}" text)
-string(FIND "${text}" "${from}" at)
-if(at EQUAL -1)
-  message(FATAL_ERROR "${source} no longer holds '${from}': move the planted fault to what it holds now")
+if(from)
+  file(READ "${copy}/Src/${source}" text)
+  string(FIND "${text}" "${from}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${source} no longer holds '${from}': move the planted fault to what it holds now")
+  endif()
+  string(REPLACE "${from}" "${to}" text "${text}")
+  file(WRITE "${copy}/Src/${source}" "${text}")
 endif()
-string(REPLACE "${from}" "${to}" text "${text}")
-file(WRITE "${copy}/Src/${source}" "${text}")
 
 # A fault the compiler catches needs only its source compiled; one the linker catches needs the module.
 set(only)
-if(NOT FAULT STREQUAL "duplicate-symbol")
+if(NOT FAULT STREQUAL "duplicate-symbol" AND NOT FAULT STREQUAL "wrong-toolset")
   set(only "-DSOURCES=${source}")
 endif()
 set(prefix)
@@ -52,7 +62,7 @@ if(WINE_PREFIX)
   set(prefix "-DWINE_PREFIX=${WINE_PREFIX}")
 endif()
 execute_process(COMMAND "${CMAKE_COMMAND}" "-DKIT=${KIT}" "-DBINARY_DIR=${WORK_DIR}/build" "-DSOURCE_DIR=${copy}"
-                        ${only} ${prefix} -P "${CMAKE_CURRENT_LIST_DIR}/RealBuild.cmake"
+                        ${only} ${prefix} ${options} -P "${CMAKE_CURRENT_LIST_DIR}/RealBuild.cmake"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(result EQUAL 0)
   message(FATAL_ERROR "The real build passed a source tree with a ${FAULT}:\n${output}")
@@ -60,4 +70,4 @@ endif()
 if(NOT output MATCHES "${expected}")
   message(FATAL_ERROR "The real build failed on the ${FAULT}, but not saying /${expected}/:\n${output}")
 endif()
-message("caught the ${FAULT} in ${source}")
+message("caught the ${FAULT}")
