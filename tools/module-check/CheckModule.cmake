@@ -4,13 +4,14 @@
 #         -P CheckModule.cmake
 # It must be a 64-bit Windows DLL that exports exactly GetExportedFuncAddrs at ordinal 1 and
 # SetImportedFuncAddrs at ordinal 2; import the kit's GSRoot.dll and not the stand-in's host library
-# (kavelohost.dll); carry a version resource whose file version is VERSION and whose product version names
+# (kavelohost.dll), and Microsoft's C++ runtime (VCRUNTIME140.dll); carry a version resource whose file version is VERSION and whose product version names
 # Archicad AC_VERSION (VERSION is by default the project's, project(VERSION) in CMakeLists.txt); and not be
 # marked "Not for distribution". The first finding that is not tolerated
 # is printed as one line "<file>: <reason>" on stderr and the check fails; tolerated ones are printed as
 # notes. TOLERATE (keys separated by "," or "|") names what a caller lets pass: "private" (marked not for
-# distribution: a build made here with LLVM's tools), "stand-in" (built against the stand-in of the host's
-# libraries), "version" (another add-on or Archicad version). Prints "<file>: ..." with what it found when
+# distribution), "runtime" (no import of Microsoft's C++ runtime: a build made here with LLVM's tools),
+# "stand-in" (built against the stand-in of the host's libraries), "version" (another add-on or Archicad
+# version). Prints "<file>: ..." with what it found when
 # the module passes.
 cmake_minimum_required(VERSION 3.22)
 if(NOT VERSION)
@@ -77,6 +78,11 @@ if("kavelohost.dll" IN_LIST imports)
 endif()
 if(NOT "gsroot.dll" IN_LIST imports)
   finding(stand-in "does not import GSRoot.dll: not built against an Archicad DevKit")
+endif()
+# Built with Microsoft's compiler and /MD, the module imports Microsoft's C++ runtime; built here with
+# LLVM's tools, that runtime's names are left unresolved and the module cannot load.
+if(NOT "vcruntime140.dll" IN_LIST imports)
+  finding(runtime "does not import VCRUNTIME140.dll, Microsoft's C++ runtime: not built by Microsoft's toolchain")
 endif()
 
 # The version resource: its data bytes as llvm-readobj dumps them ("0000: 80033400 ...  |..4...|").
