@@ -52,16 +52,27 @@ endfunction()
 #   PREPROCESSOR <command>...     cl, or a C preprocessor that takes -E -P -x c (cpp, gcc)
 #   RESCONV <command>...          ResConv.exe, or the command that runs it (under Wine)
 #   RC <command>...               rc, or windres
+#   [AC_VERSION <n>]              the Archicad version the version resource names (default: AC_VERSION)
+#   [FOR_DISTRIBUTION <bool>]     whether the module is made for distribution (default:
+#                                 AC_ADDON_FOR_DISTRIBUTION); if not, its version resource says so
 #   [INCLUDES <folder>...]        more include folders for both compilations (the add-on's sources)
 #   [TARGET <target>])            a module target to link the .res into (link or lld-link: the .res on
 #                                 its command line, and no manifest of the linker's own beside ours)
 # The domain reaches the preprocessor in the header that the GRC includes, written from
-# resources/WebAppDomain.h.in to BINARY_DIR, so that no quoted text has to pass a command line. windres
+# resources/WebAppDomain.h.in to BINARY_DIR, so that no quoted text has to pass a command line; the version
+# resource's values in AddOnVersion.h beside it. windres
 # cannot read ResConv's icon lines (I32101&96<TAB>ICON "I32101&96.ico"), so in the GNU style
 # ResConvForWindres.cmake rewrites them, with the .ico files, into BINARY_DIR/windres, where windres runs.
 function(kavelo_devkit_resources)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "OUTPUT_VARIABLE;SUPPORT;RESOURCES;BINARY_DIR;DOMAIN;STYLE;TARGET"
+  cmake_parse_arguments(PARSE_ARGV 0 arg ""
+    "OUTPUT_VARIABLE;SUPPORT;RESOURCES;BINARY_DIR;DOMAIN;STYLE;TARGET;AC_VERSION;FOR_DISTRIBUTION"
     "PREPROCESSOR;RESCONV;RC;INCLUDES")
+  if(NOT DEFINED arg_AC_VERSION)
+    set(arg_AC_VERSION "${AC_VERSION}")
+  endif()
+  if(NOT DEFINED arg_FOR_DISTRIBUTION)
+    set(arg_FOR_DISTRIBUTION "${AC_ADDON_FOR_DISTRIBUTION}")
+  endif()
   foreach(required OUTPUT_VARIABLE SUPPORT RESOURCES BINARY_DIR DOMAIN STYLE PREPROCESSOR RESCONV RC)
     if(NOT arg_${required})
       message(FATAL_ERROR "kavelo_devkit_resources: ${required} is required")
@@ -93,6 +104,8 @@ function(kavelo_devkit_resources)
   set(KAVELO_WEBAPP_DOMAIN "${arg_DOMAIN}")
   set(domain_header "${out}/WebAppDomain.h")
   configure_file("${res_dir}/WebAppDomain.h.in" "${domain_header}" @ONLY)
+  include("${CMAKE_CURRENT_FUNCTION_LIST_DIR}/VersionResource.cmake")
+  kavelo_version_header("${out}/AddOnVersion.h" "${arg_AC_VERSION}" "${arg_FOR_DISTRIBUTION}")
 
   set(includes "${arg_SUPPORT}/Inc" "${arg_SUPPORT}/Modules/DGLib" ${arg_INCLUDES} "${out}")
   set(preprocess_options)
@@ -119,8 +132,10 @@ function(kavelo_devkit_resources)
   foreach(grc ${grc_files})
     get_filename_component(name "${grc}" NAME)
     if(arg_STYLE STREQUAL "MSVC")
+      # /Tc names the GRC file as C: cl takes it so, clang-cl would take a file it does not know for
+      # the linker.
       set(preprocess ${arg_PREPROCESSOR} /nologo /X /EP /P ${preprocess_options} /DWINDOWS /utf-8
-        "/Fi${out}/${name}.i" "${grc}")
+        "/Fi${out}/${name}.i" "/Tc${grc}")
     else()
       set(preprocess ${arg_PREPROCESSOR} -E -P -x c ${preprocess_options} -DWINDOWS "${grc}"
         -o "${out}/${name}.i")
@@ -160,7 +175,7 @@ function(kavelo_devkit_resources)
   endif()
   add_custom_command(OUTPUT "${res}"
     COMMAND ${compile}
-    DEPENDS ${scripts} ${inputs}
+    DEPENDS ${scripts} ${inputs} "${out}/AddOnVersion.h"
     WORKING_DIRECTORY "${rc_dir}"
     COMMENT "Compiling the native top file ${top_name}.rc2 with ResConv's scripts"
     VERBATIM)

@@ -1,10 +1,11 @@
 ; The KAVELO add-on's Windows installer: puts KAVELO.apx into the add-ons folder of every installed Archicad
 ; it carries a module for, records what it put, and writes the uninstaller that takes exactly that away.
 ; Built by scripts/package.sh:
-;   makensis -DVERSION=1.2.3 -DOUTFILE=Setup.exe -DMODULES=modules.nsh [-DSIGN=command] KAVELO.nsi
+;   makensis -DVERSION=1.2.3 -DOUTFILE=Setup.exe -DMODULES=modules.nsh [-DSIGN=command] [-DTEST_BUILD] KAVELO.nsi
 ; MODULES defines the macro KaveloEachModule, which inserts its argument once per Archicad version with
 ; that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx". SIGN, when given, is a command
 ; that signs the file named by its last argument in place; it runs on the installer and the uninstaller.
+; TEST_BUILD marks a package of modules not for distribution in its title and its Add/Remove entry.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
 ; not be written, 3 Archicad is running, 4 no Archicad that this installer has a module for, 5 not run
 ; with administrator rights.
@@ -27,7 +28,13 @@ AllowSkipFiles off
 ; Where the installer keeps what it found while it runs (one section per add-ons folder it will serve).
 !define TARGETS "$PLUGINSDIR\targets.ini"
 
-Name "${PRODUCT} ${VERSION}"
+!ifdef TEST_BUILD
+  !define DISPLAY_NAME "${PRODUCT} (test build, not for distribution)"
+  Name "${PRODUCT} ${VERSION} (test build, not for distribution)"
+!else
+  !define DISPLAY_NAME "${PRODUCT}"
+  Name "${PRODUCT} ${VERSION}"
+!endif
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -370,7 +377,7 @@ Section "KAVELO"
   ; recorded and the uninstaller takes it away.
   SetOutPath $INSTDIR
   WriteUninstaller "$INSTDIR\Uninstall.exe"
-  WriteRegStr HKLM "${ENTRY}" DisplayName "${PRODUCT}"
+  WriteRegStr HKLM "${ENTRY}" DisplayName "${DISPLAY_NAME}"
   WriteRegStr HKLM "${ENTRY}" DisplayVersion "${VERSION}"
   WriteRegStr HKLM "${ENTRY}" Publisher "${PRODUCT}"
   WriteRegStr HKLM "${ENTRY}" InstallLocation "$INSTDIR"

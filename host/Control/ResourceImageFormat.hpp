@@ -8,7 +8,7 @@
 //   data       each resource's bytes, starting on a 4-byte boundary, zero padding between them
 //
 // All numbers are little-endian. A resource has a type text ("STRS", "GSDG", "DLGH", "MDID",
-// "RT_ICON", "RT_GROUP_ICON", "RT_MANIFEST") and either a numeric id or a name ("I32105&96").
+// "RT_ICON", "RT_GROUP_ICON", "RT_MANIFEST", "RT_VERSION") and either a numeric id or a name ("I32105&96").
 #pragma once
 
 #include <cstdint>
@@ -45,5 +45,6 @@ constexpr std::uint32_t kEntryDataSize = 20;    // u32
 constexpr char kTypeIcon[] = "RT_ICON";
 constexpr char kTypeGroupIcon[] = "RT_GROUP_ICON";
 constexpr char kTypeManifest[] = "RT_MANIFEST";
+constexpr char kTypeVersion[] = "RT_VERSION";
 
 }  // namespace RS::ImageFormat

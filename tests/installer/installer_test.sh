@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, as an IT administrator runs it: installer_test.sh BUILD WORK CASE
-#   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe; its version)
+#   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe)
 #   WORK   this suite's folder in the build; CASE package makes the package and the base prefix there,
 #          every other case runs in a throwaway prefix of its own made from that base
 # Archicad installations are made in the prefix as their installer leaves them: an Uninstall entry, a
 # folder with an add-ons folder holding a built-in add-on. The export runs against the web application
-# stand-in of the native build (KAVELO_NATIVE_BUILD).
+# stand-in of the native build (KAVELO_NATIVE_BUILD). With KAVELO_INSTALLER_SETUP and KAVELO_INSTALLER_MODULE
+# (an installer made elsewhere and the Archicad 28 module it carries), the cases test that installer, and
+# the case package only makes the base prefix (scripts/release-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=$(cd "$1" && pwd)
@@ -13,8 +15,9 @@ mkdir -p "$2"
 work=$(cd "$2" && pwd)
 case_name="$3"
 base="$work/base-prefix"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-setup="$work/package/KAVELO-$version-Setup.exe"
+version=$(sed -n 's/^project(KAVELO VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The stand-in's module is packed as a test build, named as one.
+setup="${KAVELO_INSTALLER_SETUP:-$work/package/KAVELO-$version-TEST-Setup.exe}"
 entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KAVELO'
 passed=0
 failed=0
@@ -90,16 +93,30 @@ start_archicad() {
   return 1
 }
 stop_archicad() { kill "$archicad_pid" 2>/dev/null || true; wait "$archicad_pid" 2>/dev/null || true; }
-module="$build/bin/KAVELO.apx"
+module="${KAVELO_INSTALLER_MODULE:-$build/bin/KAVELO.apx}"
 trap stop_prefix EXIT
+
+# Packs the stand-in's module as a test build, after showing that a release refuses it and writes nothing.
+package_stand_in() {
+  local status=0
+  scripts/package.sh --no-build --module 28="$module" --out "$work/package" 2>"$work/refused.txt" || status=$?
+  check "a release refuses the stand-in's module, exit 2" test "$status" = 2
+  check "the refusal names the module and why" grep -qF "$module: imports kavelohost.dll" "$work/refused.txt"
+  check "a refused release writes nothing" test ! -e "$work/package"
+  status=0
+  scripts/package.sh --no-build --out "$work/package" 2>"$work/refused.txt" || status=$?
+  check "a release without modules says where they come from, exit 2" test "$status" = 2
+  check "and names the release workflow" grep -qF ".github/workflows/release.yml" "$work/refused.txt"
+  scripts/package.sh --test-build --no-build --build-dir "$build" --out "$work/package" >/dev/null
+  check "the installer is written" test -s "$setup"
+  check "the zip holds the module" test "$(cd "$work" && cmake -E tar tf "package/KAVELO-$version-TEST.zip" |
+    grep -c "^KAVELO-$version-TEST/Archicad 28/KAVELO.apx$")" = 1
+}
 
 case "$case_name" in
 package)
   find "$work" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
-  scripts/package.sh --no-build --build-dir "$build" --out "$work/package" >/dev/null
-  check "the installer is written" test -s "$setup"
-  check "the zip holds the module" test "$(cd "$work" && cmake -E tar tf "package/KAVELO-$version.zip" |
-    grep -c "^KAVELO-$version/Archicad 28/KAVELO.apx$")" = 1
+  [ -n "${KAVELO_INSTALLER_SETUP:-}" ] || package_stand_in
   prefix="$base"
   tools/wine-run.sh "$base" --start
   tools/wine-run.sh "$base" --stop
@@ -118,7 +135,7 @@ install)
   import_registry
   check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
   check "the module arrives byte for byte" same "$module" "$home/Add-Ons/KAVELO/KAVELO.apx"
-  check "DisplayName" test "$(value DisplayName)" = KAVELO
+  check "DisplayName" test "$(value DisplayName)" = "KAVELO (test build, not for distribution)"
   check "DisplayVersion" test "$(value DisplayVersion)" = "$version"
   check "Publisher" test "$(value Publisher)" = KAVELO
   check "InstallLocation" test "$(value InstallLocation)" = 'C:\Program Files\KAVELO'
@@ -279,21 +296,21 @@ signing)
   openssl x509 -req -in "$pki/sign.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
     -days 2 -extfile "$pki/ext" -out "$pki/sign.pem" 2>/dev/null
   KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_KEY="$pki/sign.key" \
-    scripts/package.sh --sign --no-build --build-dir "$build" --out "$work/signed" >/dev/null
-  (cd "$work/signed" && cmake -E tar xf "KAVELO-$version.zip")
-  signed_module="$work/signed/KAVELO-$version/Archicad 28/KAVELO.apx"
+    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed" >/dev/null
+  (cd "$work/signed" && cmake -E tar xf "KAVELO-$version-TEST.zip")
+  signed_module="$work/signed/KAVELO-$version-TEST/Archicad 28/KAVELO.apx"
   verify() { osslsigncode verify -CAfile "$pki/ca.pem" -in "$1" >"$1.verify" 2>&1; }
   check "the packed module verifies" verify "$signed_module"
-  check "the installer verifies" verify "$work/signed/KAVELO-$version-Setup.exe"
+  check "the installer verifies" verify "$work/signed/KAVELO-$version-TEST-Setup.exe"
   new_prefix signing
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
   import_registry
-  check "the signed installer installs" test "$(exit_code "$work/signed/KAVELO-$version-Setup.exe" /S)" = 0
+  check "the signed installer installs" test "$(exit_code "$work/signed/KAVELO-$version-TEST-Setup.exe" /S)" = 0
   check "the installed module is the signed one" same "$signed_module" \
     "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$work/signed/Uninstall.exe"
   check "the uninstaller verifies" verify "$work/signed/Uninstall.exe"
-  for file in "$signed_module" "$work/signed/KAVELO-$version-Setup.exe" "$work/signed/Uninstall.exe"; do
+  for file in "$signed_module" "$work/signed/KAVELO-$version-TEST-Setup.exe" "$work/signed/Uninstall.exe"; do
     # One byte changed in the middle of the file.
     tampered="$work/signed/tampered-$(basename "$file")"
     cp "$file" "$tampered"

@@ -248,6 +248,57 @@ TEST_F(Rescomp, HelpAnchorsIdentifierIconsAndNativeLines) {
     RSRemoveModuleImageCache(module);
 }
 
+// Bytes from their hexadecimal digits.
+Bytes Hex(const std::string& digits) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+// A version resource gives the bytes that windres and llvm-rc give for the same lines (taken from both).
+TEST_F(Rescomp, VersionResourceIsWhatRcWrites) {
+    const std::string rc2 = Source("v.rc2",
+                                   "#define FLAGS 0xAL\n"
+                                   "1 VERSIONINFO\n"
+                                   "FILEVERSION 1,0,0,0\n"
+                                   "PRODUCTVERSION 0,28,0,0\n"
+                                   "FILEFLAGSMASK 0x3F\n"
+                                   "FILEFLAGS FLAGS\n"
+                                   "FILEOS 0x40004\n"
+                                   "FILETYPE 0x2\n"
+                                   "FILESUBTYPE 0x0\n"
+                                   "BEGIN\n"
+                                   "  BLOCK \"StringFileInfo\"\n"
+                                   "  BEGIN\n"
+                                   "    BLOCK \"040904b0\"\n"
+                                   "    {\n"
+                                   "      VALUE \"CompanyName\", \"KAVELO\"\n"
+                                   "      VALUE \"FileVersion\", \"1.0.0\"\n"
+                                   "      VALUE \"PrivateBuild\", \"Not for distribution\"\n"
+                                   "    }\n"
+                                   "  END\n"
+                                   "  BLOCK \"VarFileInfo\"\n"
+                                   "  BEGIN\n"
+                                   "    VALUE \"Translation\", 0x409, 1200\n"
+                                   "  END\n"
+                                   "END\n");
+    ASSERT_EQ(Run(rc2), 0) << error_;
+    EXPECT_EQ(
+        ResourceFiles::Read(RcDir() + "/VersionInfo_1.bin"),
+        Hex("840134000000560053005f00560045005200530049004f004e005f0049004e0046004f0000000000bd04effe00000100"
+            "00000100000000001c000000000000003f0000000a0000000400040002000000000000000000000000000000e2000000"
+            "010053007400720069006e006700460069006c00650049006e0066006f000000be000000010030003400300039003000"
+            "34006200300000002e000700010043006f006d00700061006e0079004e0061006d006500000000004b00410056004500"
+            "4c004f00000000002c0006000100460069006c006500560065007200730069006f006e000000000031002e0030002e00"
+            "300000004a001500010050007200690076006100740065004200750069006c00640000004e006f007400200066006f00"
+            "7200200064006900730074007200690062007500740069006f006e000000000044000000010056006100720046006900"
+            "6c00650049006e0066006f00000000002400040000005400720061006e0073006c006100740069006f006e0000000000"
+            "0904b004"));
+    EXPECT_NE(ResourceFiles::ReadText(RcDir() + "/KAVELO.rc").find("\n1 16 VersionInfo_1.bin\n"),
+              std::string::npos);
+}
+
 // A top file includes ResConv's script of each GRC file it is compiled with, and no other; its native lines
 // are compiled as before.
 TEST_F(Rescomp, TopFileIncludesTheScriptOfEveryGrcFile) {
@@ -282,6 +333,7 @@ TEST_F(Rescomp, MistakesNameFileAndLineAndWriteNothing) {
         const char* text;
         int line;
         const char* message;
+        const char* file = "case.grc";
     };
     const char* dialog = "'GDLG' 701 Modal 0 0 9 9 \"T\" {\n";
     const Case cases[] = {
@@ -322,9 +374,25 @@ TEST_F(Rescomp, MistakesNameFileAndLineAndWriteNothing) {
         {"'DLGH' 705 DLG_X {\n}\n", 1, "help anchors of dialog 705, which no 'GDLG' defines"},
         {"'STR#' 700 \"d\" {\n \"Menu^32199^E3\"\n}\n", 2, "menu text \"Menu^32199^E3\" names icon 32199"},
         {"'STR#' 700 \"d\" {\n}\n\n'STR#' 700 \"e\" {\n}\n", 4, "duplicate 'STR#' id 700 (first defined at "},
+        // A version resource in a top file, read as rc reads it.
+        {"1 VERSIONINFO\nFILEVERSION 1,0,0\nBEGIN\nEND\n", 2, "FILEVERSION takes 4 numbers, not 3",
+         "case.rc2"},
+        {"1 VERSIONINFO\nFILEVERSION 1,0,0,70000\nBEGIN\nEND\n", 2,
+         "Illegal decimal integer value or undefined constant: 70000 (expected a number up to 65535)",
+         "case.rc2"},
+        {"1 VERSIONINFO\nFILEFLAGS VS_FF_DEBUG\nBEGIN\nEND\n", 2,
+         "Illegal decimal integer value or undefined constant: VS_FF_DEBUG", "case.rc2"},
+        {"1 VERSIONINFO\nFILEDATE 0\nBEGIN\nEND\n", 2, "unknown version statement FILEDATE", "case.rc2"},
+        {"1 VERSIONINFO\nBEGIN\n BLOCK \"StringFileInfo\"\n BEGIN\n  VALUE \"A\" \"b\"\n END\nEND\n", 5,
+         "expected BLOCK \"key\"", "case.rc2"},
+        {"1 VERSIONINFO\nBEGIN\n VALUE \"A\", \"b\"\n", 2, "BEGIN without its END", "case.rc2"},
+        {"1 VERSIONINFO\nBEGIN\n VALUE \"A\", \"caf\xc3\xa9\"\nEND\n", 3, "a version text holds ASCII",
+         "case.rc2"},
+        {"1 VERSIONINFO\nBEGIN\nEND\n1 VERSIONINFO\nBEGIN\nEND\n", 4, "duplicate version resource id 1",
+         "case.rc2"},
     };
     for (const Case& c : cases) {
-        const std::string source = Source("case.grc", c.text);
+        const std::string source = Source(c.file, c.text);
         EXPECT_EQ(Run(source), 1) << c.text;
         EXPECT_NE(error_.find(source + ":" + std::to_string(c.line) + ": error: " + c.message),
                   std::string::npos)
@@ -350,10 +418,10 @@ TEST(WindowsScript, NamesEveryResourceWithTheImagesBytes) {
     const std::string dir =
         std::string(KAVELO_RESOURCE_RC).substr(0, std::string(KAVELO_RESOURCE_RC).rfind('/'));
     EXPECT_NE(script.find("LANGUAGE 9, 1"), std::string::npos);
-    for (const char* line :
-         {"32000 STRS STRS_32000.bin", "32590 GSDG GSDG_32590.bin", "32590 DLGH DLGH_32590.bin",
-          "32500 MDID MDID_32500.bin", "\"I32105&96\" ICON I32105_96.ico",
-          "\"I10001&192\" ICON I10001_192.ico", "1 ICON Module_1.ico", "2 24 Manifest_2.xml"})
+    for (const char* line : {"32000 STRS STRS_32000.bin", "32590 GSDG GSDG_32590.bin",
+                             "32590 DLGH DLGH_32590.bin", "32500 MDID MDID_32500.bin",
+                             "\"I32105&96\" ICON I32105_96.ico", "\"I10001&192\" ICON I10001_192.ico",
+                             "1 ICON Module_1.ico", "2 24 Manifest_2.xml", "1 16 VersionInfo_1.bin"})
         EXPECT_NE(script.find(std::string("\n") + line + "\n"), std::string::npos) << line;
 
     const GSResModule module = RS::Control::OpenResourceFile(ResourceFiles::ResourceImage());

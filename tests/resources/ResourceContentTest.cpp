@@ -1,9 +1,10 @@
 // The resources in the built module file, read through the RS stand-in: every string list, layout,
-// help-anchor list, the add-on identifier, the icons and the manifest, byte for byte where the host
-// reads bytes.
+// help-anchor list, the add-on identifier, the icons, the manifest and the version resource, byte for
+// byte where the host reads bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "ExpectedResources.hpp"
@@ -193,6 +194,67 @@ TEST_F(ModuleResources, ManifestAsksForAsInvokerOnly) {
                                                "requestedExecutionLevel"}));
 }
 
+// The fixed part and the texts of a VS_VERSIONINFO: every node is its length, its value's length, its type
+// and its UTF-16 key, then its value and its children, each on a 4-byte boundary.
+struct VersionResource {
+    std::vector<std::uint32_t> fixed;  // VS_FIXEDFILEINFO's 13 fields
+    std::map<std::string, std::string> texts;
+};
+
+unsigned Word(const Expected::Bytes& b, std::size_t at) {
+    return at + 2 <= b.size() ? b[at] | b[at + 1] << 8 : 0;
+}
+
+void ReadVersionNode(const Expected::Bytes& b, std::size_t at, std::size_t end, VersionResource* out) {
+    while (at + 6 <= end) {
+        const std::size_t length = Word(b, at);
+        const std::size_t valueLength = Word(b, at + 2);
+        const bool text = Word(b, at + 4) == 1;
+        if (length < 6 || at + length > end)
+            return;
+        std::string key;
+        std::size_t p = at + 6;
+        for (; p + 2 <= at + length && Word(b, p) != 0; p += 2) key += static_cast<char>(Word(b, p));
+        p = (p + 2 + 3) & ~std::size_t{3};
+        if (key == "VS_VERSION_INFO") {
+            for (std::size_t i = 0; i < 13; ++i)
+                out->fixed.push_back(Word(b, p + 4 * i) | Word(b, p + 4 * i + 2) << 16);
+            ReadVersionNode(b, (p + valueLength + 3) & ~std::size_t{3}, at + length, out);
+        } else if (text && valueLength > 0) {
+            std::string value;
+            for (std::size_t i = 0; i + 1 < valueLength; ++i) value += static_cast<char>(Word(b, p + 2 * i));
+            out->texts[key] = value;
+        } else if (valueLength == 0) {
+            ReadVersionNode(b, p, at + length, out);
+        }
+        at = (at + length + 3) & ~std::size_t{3};
+    }
+}
+
+// The stand-in's module says which version it is, for which Archicad, and that it is not for distribution.
+TEST_F(ModuleResources, VersionResourceNamesTheBuild) {
+    const Expected::Bytes bytes = Bytes("RT_VERSION", 1);
+    VersionResource version;
+    ReadVersionNode(bytes, 0, bytes.size(), &version);
+    ASSERT_EQ(version.fixed.size(), 13u);
+    EXPECT_EQ(version.fixed[0], 0xFEEF04BDu);
+    const std::string projectVersion = KAVELO_VERSION;
+    const std::string fileVersion = std::to_string(version.fixed[2] >> 16) + "." +
+                                    std::to_string(version.fixed[2] & 0xFFFF) + "." +
+                                    std::to_string(version.fixed[3] >> 16);
+    EXPECT_EQ(fileVersion, projectVersion);
+    EXPECT_EQ(version.fixed[4], 28u) << "PRODUCTVERSION 0,28,...: the stand-in is Archicad 28";
+    EXPECT_EQ(version.fixed[7], 0xAu) << "VS_FF_PRIVATEBUILD | VS_FF_PRERELEASE";
+    EXPECT_EQ(version.fixed[9], 2u) << "VFT_DLL";
+    EXPECT_EQ(version.texts["FileVersion"], projectVersion);
+    EXPECT_EQ(version.texts["OriginalFilename"], "KAVELO.apx");
+    EXPECT_EQ(version.texts["ProductVersion"].compare(0, 5, "0.28."), 0) << version.texts["ProductVersion"];
+    EXPECT_EQ(version.texts["FileDescription"], "KAVELO add-on for Archicad 28");
+    EXPECT_EQ(version.texts["PrivateBuild"], "Not for distribution");
+    for (const char* key : {"CompanyName", "InternalName", "LegalCopyright", "ProductName"})
+        EXPECT_FALSE(version.texts[key].empty()) << key;
+}
+
 TEST_F(ModuleResources, NothingBeyondTheListedResources) {
     std::multiset<std::string> kinds;
     for (const RS::ResourceInfo& info : RS::ListResources(module_))
@@ -211,6 +273,7 @@ TEST_F(ModuleResources, NothingBeyondTheListedResources) {
     }
     expected.insert("RT_GROUP_ICON #1");
     expected.insert("RT_MANIFEST #2");
+    expected.insert("RT_VERSION #1");
     for (int i = 1; i <= 12 + 8; ++i) expected.insert("RT_ICON #" + std::to_string(i));
     EXPECT_EQ(kinds, expected);
 }

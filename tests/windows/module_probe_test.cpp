@@ -101,6 +101,7 @@ std::wstring WindowsType(const std::string& type, LPCWSTR* standard) {
     *standard = type == "RT_ICON"         ? RT_ICON
                 : type == "RT_GROUP_ICON" ? RT_GROUP_ICON
                 : type == "RT_MANIFEST"   ? RT_MANIFEST
+                : type == "RT_VERSION"    ? RT_VERSION
                                           : nullptr;
     return Wide(type);
 }
@@ -239,7 +240,7 @@ TEST_F(ModuleProbe, ResourcesAreByteForByteThoseOfTheElfBuild) {
     }
     RSRemoveModuleImageCache(elf);
     EXPECT_EQ(types, (std::set<std::string>{"DLGH", "GSDG", "MDID", "RT_GROUP_ICON", "RT_ICON", "RT_MANIFEST",
-                                            "STRS"}));
+                                            "RT_VERSION", "STRS"}));
 
     // And the DLL holds no resource the ELF build does not.
     const GSResModule windows = RS::Control::OpenResourceFile(module.Path());

@@ -1,16 +1,13 @@
-# Proves that the DevKit check catches what it is for: copies Src/ into WORK_DIR, plants one fault in the
-# copy, runs CheckDevKit.cmake on it against KIT (a kit with libraries) and fails unless the check fails
-# and says why.
-#   cmake -D FAULT=<misspelled-name|wrong-argument|duplicate-symbol> -D KIT=<kit> -D WORK_DIR=<folder>
-#         -D MINGW_INCLUDE_DIRS=<list> -D MINGW_LIB_DIRS=<list> [-D KAVELO_WEBAPP_ORIGIN=..] -P SeedFault.cmake
+# Proves that the real build against a kit (RealBuild.cmake) catches what it is for: copies the project's
+# build (CMakeLists.txt, cmake/, Src/, resources/) into WORK_DIR, plants one fault in the copy's Src/, runs
+# the real build of the copy against KIT (a kit with libraries) and fails unless that build fails and says
+# why.
+#   cmake -D FAULT=<misspelled-name|wrong-argument|duplicate-symbol|wrong-toolset> -D KIT=<kit> -D WORK_DIR=<folder>
+#         [-D WINE_PREFIX=<folder>] -P SeedFault.cmake
 cmake_minimum_required(VERSION 3.22)
 get_filename_component(project_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
-# Lists may come with "|" between their items, where a test's command line cannot carry ";".
-foreach(list_var MINGW_INCLUDE_DIRS MINGW_LIB_DIRS FALLBACK_KITS)
-  string(REPLACE "|" ";" ${list_var} "${${list_var}}")
-endforeach()
 
-# Each fault: the source it goes into, the text replaced and its replacement, and what the check must say.
+# Each fault: the source it goes into, the text replaced and its replacement, and what the build must say.
 if(FAULT STREQUAL "misspelled-name")
   set(source Preferences.cpp)
   set(from "ACAPI_GetPreferences(&version, &size, nullptr)")
@@ -27,35 +24,50 @@ elseif(FAULT STREQUAL "duplicate-symbol")
   set(from "GSErrCode MenuCommandHandler(const API_MenuParams* menuParams) {")
   set(to "void ACAPI_WriteReport(const GS::UniString&, bool, ...) {}\n\n${from}")
   set(expected "LINK      duplicate symbol: .*ACAPI_WriteReport")
+elseif(FAULT STREQUAL "wrong-toolset")
+  # No change to the sources: the compiler presents itself as Visual Studio 2022's (v143), which the 27 and
+  # 28 kits do not take.
+  set(source AddOnMain.cpp)
+  set(from "")
+  set(options "-DCONFIGURE_OPTIONS=-DKAVELO_MSC_COMPAT=19.38")
+  # (CMake's message folds the long line: a space may have become a line break.)
+  set(expected "needs Microsoft's C\\+\\+ compiler for x64 with the v142[ \n]+toolset.*this compiler is[ \n]+_MSC_VER[ \n]+1938")
 else()
-  message(FATAL_ERROR "FAULT must be misspelled-name, wrong-argument or duplicate-symbol, not '${FAULT}'")
+  message(FATAL_ERROR "FAULT must be misspelled-name, wrong-argument, duplicate-symbol or wrong-toolset, not '${FAULT}'")
 endif()
 
-set(copy "${WORK_DIR}/Src")
-file(REMOVE_RECURSE "${WORK_DIR}")
-file(COPY "${project_dir}/Src/" DESTINATION "${copy}")
-file(READ "${copy}/${source}" text)
-string(FIND "${text}" "${from}" at)
-if(at EQUAL -1)
-  message(FATAL_ERROR "${source} no longer holds '${from}': move the planted fault to what it holds now")
+set(copy "${WORK_DIR}/project")
+file(REMOVE_RECURSE "${copy}")
+file(MAKE_DIRECTORY "${copy}")
+foreach(part CMakeLists.txt cmake Src resources)
+  file(COPY "${project_dir}/${part}" DESTINATION "${copy}")
+endforeach()
+if(from)
+  file(READ "${copy}/Src/${source}" text)
+  string(FIND "${text}" "${from}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${source} no longer holds '${from}': move the planted fault to what it holds now")
+  endif()
+  string(REPLACE "${from}" "${to}" text "${text}")
+  file(WRITE "${copy}/Src/${source}" "${text}")
 endif()
-string(REPLACE "${from}" "${to}" text "${text}")
-file(WRITE "${copy}/${source}" "${text}")
 
-# A fault the compiler catches needs only its source compiled; one the linker catches needs them all.
+# A fault the compiler catches needs only its source compiled; one the linker catches needs the module.
 set(only)
-if(NOT FAULT STREQUAL "duplicate-symbol")
+if(NOT FAULT STREQUAL "duplicate-symbol" AND NOT FAULT STREQUAL "wrong-toolset")
   set(only "-DSOURCES=${source}")
 endif()
-execute_process(COMMAND "${CMAKE_COMMAND}" "-DKIT=${KIT}" "-DWORK_DIR=${WORK_DIR}/check" "-DSOURCE_DIR=${copy}"
-                        "-DMINGW_INCLUDE_DIRS=${MINGW_INCLUDE_DIRS}" "-DMINGW_LIB_DIRS=${MINGW_LIB_DIRS}"
-                        "-DKAVELO_WEBAPP_ORIGIN=${KAVELO_WEBAPP_ORIGIN}" ${only}
-                        -P "${CMAKE_CURRENT_LIST_DIR}/CheckDevKit.cmake"
+set(prefix)
+if(WINE_PREFIX)
+  set(prefix "-DWINE_PREFIX=${WINE_PREFIX}")
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" "-DKIT=${KIT}" "-DBINARY_DIR=${WORK_DIR}/build" "-DSOURCE_DIR=${copy}"
+                        ${only} ${prefix} ${options} -P "${CMAKE_CURRENT_LIST_DIR}/RealBuild.cmake"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(result EQUAL 0)
-  message(FATAL_ERROR "The check passed a source tree with a ${FAULT}:\n${output}")
+  message(FATAL_ERROR "The real build passed a source tree with a ${FAULT}:\n${output}")
 endif()
 if(NOT output MATCHES "${expected}")
-  message(FATAL_ERROR "The check failed on the ${FAULT}, but not saying /${expected}/:\n${output}")
+  message(FATAL_ERROR "The real build failed on the ${FAULT}, but not saying /${expected}/:\n${output}")
 endif()
-message("caught the ${FAULT} in ${source}")
+message("caught the ${FAULT}")

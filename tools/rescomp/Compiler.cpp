@@ -7,6 +7,8 @@
 #include <map>
 #include <set>
 
+#include "VersionInfo.hpp"
+
 namespace Rescomp {
 
 namespace {
@@ -158,6 +160,7 @@ public:
         for (const ModuleIcon& icon : set_.moduleIcons) ModuleIconResources(icon);
         for (const Icon& icon : set_.icons) IconResources(icon);
         for (const Manifest& manifest : set_.manifests) ManifestResource(manifest);
+        for (const VersionInfo& version : set_.versions) VersionResource(version);
         return out_;
     }
 
@@ -183,6 +186,7 @@ private:
         CheckUnique(set_.icons, "'GICN'");
         CheckUnique(set_.moduleIcons, "module icon");
         CheckUnique(set_.manifests, "manifest");
+        CheckUnique(set_.versions, "version resource");
         for (const HelpAnchors& anchors : set_.helpAnchors) {
             if (FindDialog(anchors.id) == nullptr)
                 throw SourceError(anchors.pos, "help anchors of dialog " + std::to_string(anchors.id) +
@@ -357,6 +361,16 @@ private:
         out_.image.push_back({"RT_MANIFEST", false, manifest.id, "", text});
         out_.rc.push_back({"Manifest", std::to_string(manifest.id), "24",
                            "Manifest_" + std::to_string(manifest.id) + ".xml", text});
+    }
+
+    void VersionResource(const VersionInfo& version) {
+        const Bytes bytes = EncodeVersionInfo(version);
+        out_.image.push_back({"RT_VERSION", false, version.id, "", bytes});
+        out_.rc.push_back(
+            {"Version " + std::to_string(version.fileVersion[0]) + "." +
+                 std::to_string(version.fileVersion[1]) + "." + std::to_string(version.fileVersion[2]) + "." +
+                 std::to_string(version.fileVersion[3]),
+             std::to_string(version.id), "16", "VersionInfo_" + std::to_string(version.id) + ".bin", bytes});
     }
 
     const ResourceSet& set_;

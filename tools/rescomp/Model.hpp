@@ -103,6 +103,32 @@ struct Manifest {
     std::string file;
 };
 
+// A node of a version resource: a key with a text value, a value of 16-bit words, or blocks of further nodes
+// (BLOCK "StringFileInfo", VALUE "FileVersion", "1.0.0", VALUE "Translation", 0x409, 1200).
+struct VersionNode {
+    SourcePos pos;
+    std::string key;
+    bool isText = true;
+    std::string text;                  // text values and blocks (empty)
+    std::vector<std::uint16_t> words;  // word values
+    bool isBlock = false;
+    std::vector<VersionNode> children;
+};
+
+// A native VERSIONINFO resource: the fixed part (VS_FIXEDFILEINFO) and its blocks.
+struct VersionInfo {
+    SourcePos pos;
+    int id = 0;
+    std::uint16_t fileVersion[4] = {0, 0, 0, 0};
+    std::uint16_t productVersion[4] = {0, 0, 0, 0};
+    std::uint32_t flagsMask = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t os = 0;
+    std::uint32_t fileType = 0;
+    std::uint32_t fileSubtype = 0;
+    std::vector<VersionNode> children;
+};
+
 // An #include in a native top file of the script that ResConv writes from a GRC file ("<name>.grc.rc2").
 struct GrcScriptInclude {
     SourcePos pos;
@@ -117,6 +143,7 @@ struct ResourceSet {
     std::vector<Icon> icons;
     std::vector<ModuleIcon> moduleIcons;
     std::vector<Manifest> manifests;
+    std::vector<VersionInfo> versions;
     std::vector<GrcScriptInclude> grcScripts;
 };
 

@@ -6,6 +6,7 @@
 
 #include "GrcParser.hpp"
 #include "Lexer.hpp"
+#include "VersionInfo.hpp"
 
 namespace Rescomp {
 
@@ -55,13 +56,19 @@ bool ParseSourceOption(int argc, char** argv, int* i, SourceOptions* options, st
 
 void ParseRc2(const std::vector<LogicalLine>& lines, ResourceSet* set) {
     std::vector<LogicalLine> native;
-    for (const LogicalLine& line : lines) {
-        const std::string include = "#include \"";
-        if (line.text.compare(0, include.size(), include) == 0)
+    const std::string include = "#include \"";
+    for (std::size_t i = 0; i < lines.size();) {
+        const LogicalLine& line = lines[i];
+        if (line.text.compare(0, include.size(), include) == 0) {
             set->grcScripts.push_back(
                 {line.pos, line.text.substr(include.size(), line.text.size() - include.size() - 1)});
-        else
+            ++i;
+        } else if (IsVersionInfoStart(line)) {
+            set->versions.push_back(ParseVersionInfo(lines, &i));
+        } else {
             native.push_back(line);
+            ++i;
+        }
     }
     const std::vector<Token> tokens = Tokenize(native);
     for (std::size_t i = 0; i < tokens.size();) {
@@ -71,7 +78,8 @@ void ParseRc2(const std::vector<LogicalLine>& lines, ResourceSet* set) {
         const SourcePos& pos = words.front()->pos;
         if (words.size() != 3 || words[2]->kind != TokenKind::Text)
             throw SourceError(pos,
-                              "expected a native resource line: <id> ICON \"file.ico\" or <id> 24 \"file\"");
+                              "expected a native resource line: <id> ICON \"file.ico\", <id> 24 \"file\" or "
+                              "<id> VERSIONINFO");
         const int id = NativeId(*words[0]);
         const std::string folder = std::filesystem::path(pos.file).parent_path().string();
         const std::string file = (std::filesystem::path(folder) / words[2]->text).string();

@@ -26,8 +26,9 @@ bool ParseSourceOption(int argc, char** argv, int* i, SourceOptions* options, st
 ResourceSet ReadSources(const SourceOptions& options);
 
 // Appends the native resources of a preprocessed .rc2 source: lines "<id> ICON "<file>.ico"" (the module
-// file's icon) and "<id> 24 "<file>"" or "<id> RT_MANIFEST "<file>"" (the manifest), named relative to the
-// .rc2's folder, and its #include lines of "<name>.grc.rc2", the scripts that ResConv makes of the GRC files.
+// file's icon), "<id> 24 "<file>"" or "<id> RT_MANIFEST "<file>"" (the manifest), named relative to the
+// .rc2's folder, "<id> VERSIONINFO" blocks (the version resource), and its #include lines of
+// "<name>.grc.rc2", the scripts that ResConv makes of the GRC files.
 void ParseRc2(const std::vector<LogicalLine>& lines, ResourceSet* set);
 
 }  // namespace Rescomp

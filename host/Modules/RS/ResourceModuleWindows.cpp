@@ -23,6 +23,8 @@ std::string TypeText(LPCWSTR type) {
             return ImageFormat::kTypeIcon;
         case 14:
             return ImageFormat::kTypeGroupIcon;
+        case 16:
+            return ImageFormat::kTypeVersion;
         case 24:
             return ImageFormat::kTypeManifest;
         default:
