@@ -37,7 +37,7 @@ if ! command -v makensis >/dev/null || { [ "$sign" = 1 ] && ! command -v osslsig
 fi
 if [ "$build" = 1 ]; then
   scripts/build.sh release kavelo-rescomp >/dev/null
-  scripts/build.sh windows KAVELO >/dev/null
+  scripts/build.sh windows KAVELO kavelo-setup-helper >/dev/null
 fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt" 2>/dev/null || true)
 if [ -z "$version" ]; then
@@ -63,16 +63,20 @@ for n in $(printf '%s\n' "${!modules[@]}" | sort -n); do
   echo "  !insertmacro \${ACTION} $n \"$work/Archicad $n/KAVELO.apx\"" >>"$work.nsh"
 done
 echo '!macroend' >>"$work.nsh"
+# The installer's helper program (installer/helper), signed as the modules are.
+helper="$work.helper.exe"
+cp "$build_dir/bin/kavelo-setup-helper.exe" "$helper"
+[ "$sign" = 0 ] || "$sign_command" "$helper"
 sed "s/@VERSION@/$version/g" installer/AddOnManager.txt >"$work/Adding KAVELO in the Add-On Manager.txt"
 
 setup="$out/KAVELO-$version-Setup.exe"
-nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh")
+nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh" -DHELPER_FILE="$helper")
 [ "$sign" = 0 ] || nsis_args+=(-DSIGN="\"$sign_command\"")
 makensis "${nsis_args[@]}" installer/KAVELO.nsi
 zip="$out/KAVELO-$version.zip"
 rm -f "$zip"
 (cd "$out" && cmake -E tar cf "$zip" --format=zip "KAVELO-$version")
-rm -rf "$work" "$work.nsh"
+rm -rf "$work" "$work.nsh" "$helper"
 if [ "$sign" = 0 ]; then
   echo "Packed unsigned (package.sh --sign signs the module, the installer and the uninstaller):"
 else

@@ -77,19 +77,48 @@ exit_code() { local status=0; wr "$@" || status=$?; echo "$status"; }
 same() { cmp -s "$1" "$2"; }
 fails() { ! "$@"; }
 count() { find "$1" -name "$2" | wc -l; }
+# Waits up to 10 s until a command succeeds.
+wait_until() {
+  for _ in $(seq 50); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+ends() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 # Starts a program named Archicad.exe and waits until the prefix's process list (as winedbg reads it)
 # has it; archicad_pid is its process here.
+archicad_listed() { wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'"; }
 start_archicad() {
   tools/wine-run.sh "$prefix" "$1" >/dev/null 2>&1 &
   archicad_pid=$!
-  for _ in $(seq 50); do
-    wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'" && return 0
-    sleep 0.2
-  done
-  echo "Archicad.exe did not start" >&2
-  return 1
+  wait_until archicad_listed || { echo "Archicad.exe did not start" >&2; return 1; }
 }
-stop_archicad() { kill "$archicad_pid" 2>/dev/null || true; wait "$archicad_pid" 2>/dev/null || true; }
+stop_archicad() { ends "$archicad_pid"; }
+# hold C:\PATH: a program holds the file open as a running Archicad holds its add-ons, until release.
+hold() {
+  : >"$work/hold.out"
+  tools/wine-run.sh "$prefix" "$KAVELO_HOLD_FILE" "$1" 90 >"$work/hold.out" 2>&1 &
+  hold_pid=$!
+  wait_until grep -q held "$work/hold.out" || { echo "hold_file.exe did not hold $1" >&2; return 1; }
+}
+release() { ends "$hold_pid"; }
+# The uninstaller run in place (_?=, a folder without spaces: Wine quotes an argument with one) from a
+# copy, so that its exit code is seen; it stays behind there.
+uninstall_in_place() {
+  mkdir -p "$(unix 'C:\in-place')"
+  cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$(unix 'C:\in-place\Uninstall.exe')"
+  exit_code 'C:\in-place\Uninstall.exe' /S '_?=C:\in-place'
+}
+# QuietUninstallString run as it stands, as deployment tools run it (a batch file: Wine would quote its
+# quotes again as an argument of cmd /c); the uninstaller runs on from a copy of itself after that.
+quiet_uninstall() {
+  printf '%s\r\n' "$(value QuietUninstallString)" >"$work/quiet-uninstall.bat"
+  wr cmd /c "Z:$(printf '%s' "$work/quiet-uninstall.bat" | tr / '\\')" >/dev/null
+  WINEPREFIX="$prefix" wineserver -w
+}
+records() { wr reg query "$entry" 2>/dev/null | grep -cE '^ *Module[0-9]+ +REG_' || true; }
+log_text() { iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')" | tr -d '\r'; }
 module="$build/bin/KAVELO.apx"
 trap stop_prefix EXIT
 
@@ -132,7 +161,7 @@ install)
   check "the other copy is left where it is" same "$module" "$home/Add-Ons/Legacy/KAVELO old.apx"
   check "a second install succeeds" test "$(exit_code "$setup" /S)" = 0
   check "a second install leaves one copy" test "$(count "$home" KAVELO.apx)" = 1
-  check "a second install records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
+  check "a second install records one module" test "$(records)" = 1
   # hostsim loads the installed module from there and runs the main job against the stand-in.
   status=0
   KAVELO_MODULE='C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx' KAVELO_WINEPREFIX="$prefix" \
@@ -150,7 +179,7 @@ install)
   check "an upgrade succeeds" test "$(exit_code "$setup" /S)" = 0
   check "an upgrade puts the module where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   check "an upgrade removes the earlier install's module and folder" test ! -e "$home/Add-Ons/KAVELO"
-  check "an upgrade records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
+  check "an upgrade records one module" test "$(records)" = 1
   ;;
 
 refusals)
@@ -181,9 +210,7 @@ refusals)
   # the uninstaller still takes away what it wrote before.
   new_prefix refusals-unwritable
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
-  archicad 28 'C:\Archicad 28 copy' ""
-  registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
-    '@="C:\\Archicad 28 copy\\Archicad.exe"'
+  archicad 28 'C:\Archicad 28 copy' "Archicad 28"
   echo "not a folder" >"$(unix 'C:\Archicad 28 copy\Add-Ons\KAVELO')"
   import_registry
   before=$(listing)
@@ -205,13 +232,14 @@ versions)
   registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 GER R1]' \
     '@="C:\\APPS\\AC 28\\Archicad.exe"'
   archicad 28 'C:\Program Files\GRAPHISOFT\Hotfix Helper' "Archicad 28 Hotfix Helper"
-  # A second Archicad 28, known only from the key of the user who started it.
+  # A folder named only by a per-user key, which any program the user runs can write: the elevated
+  # installer does not read it.
   archicad 28 'C:\AC28 INT' ""
   registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
     '@="C:\\AC28 INT\\Archicad.exe"'
   import_registry
   check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
-  check "the user's Archicad 28 gets the module" same "$module" "$(unix 'C:\AC28 INT\Add-Ons\KAVELO\KAVELO.apx')"
+  check "a per-user key alone names no Archicad" test "$(count "$(unix 'C:\AC28 INT')" KAVELO.apx)" = 0
   check "Archicad 28 gets the module in its add-ons folder" same "$module" \
     "$(unix 'C:\Apps\AC 28\Zusatzprogramme\KAVELO\KAVELO.apx')"
   check "Archicad 28 gets one copy" test "$(count "$(unix 'C:\Apps')" KAVELO.apx)" = 1
@@ -264,6 +292,136 @@ beyond-ascii)
   WINEPREFIX="$prefix" wineserver -w
   check "the uninstaller takes it all away again" test "$(listing)" = "$before"
   check "the entry is gone" entry_absent
+  ;;
+
+plug-ins)
+  # Another user plants DLLs named as NSIS's plug-ins in the temporary folders an elevated installer may
+  # use (the user's and Windows' own), and in every folder that appears there while it runs.
+  new_prefix plug-ins
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  mark=$(unix 'C:\planted-dll-loaded.txt')
+  cp "$KAVELO_PLANTED_DLL" "$(unix 'C:\planted.dll')"
+  wr rundll32 'C:\planted.dll,Entry' >/dev/null 2>&1 || true
+  check "a planted DLL leaves its mark when it is loaded" test -f "$mark"
+  rm -f "$mark"
+  temps=("$(unix 'C:\windows\temp')" "$(find "$prefix/drive_c/users" -maxdepth 4 -iname temp -type d | head -1)")
+  plant() { for dll in System UserInfo nsDialogs StartMenu LangDLL; do cp "$KAVELO_PLANTED_DLL" "$1/$dll.dll"; done; }
+  for temp in "${temps[@]}"; do
+    mkdir -p "$temp"
+    plant "$temp"
+    for n in 0 1 2 3 4 5 6 7 8 9 a b c d e f; do mkdir -p "$temp/ns${n}000.tmp" "$temp/nsa${n}00.tmp"; done
+  done
+  folders() { find "${temps[@]}" -mindepth 1 -maxdepth 1 -type d | sort; }
+  before_folders=$(folders)
+  (while :; do for dir in $(folders | grep -v '~'); do plant "$dir" 2>/dev/null; done; sleep 0.02; done) &
+  planter=$!
+  check "the installer succeeds among planted plug-ins" test "$(exit_code "$setup" /S)" = 0
+  after_install=$(folders)
+  quiet_uninstall
+  kill "$planter"
+  wait "$planter" 2>/dev/null || true
+  check "the uninstaller runs among planted plug-ins" entry_absent
+  check "no planted DLL was loaded" test ! -e "$mark"
+  check "the installer makes no folder in a temporary folder" test "$after_install" = "$before_folders"
+  ;;
+
+links)
+  # An Archicad outside Program Files, whose folder its users can write: its Add-Ons is a link to Windows'
+  # system folder.
+  new_prefix links
+  archicad 28 'C:\AC linked' "Archicad 28"
+  rm -r "$(unix 'C:\AC linked\Add-Ons')"
+  ln -s "$(unix 'C:\windows\system32')" "$(unix 'C:\AC linked\Add-Ons')"
+  import_registry
+  before=$(listing)
+  check "a linked add-ons folder is refused, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "nothing written through the link" test ! -e "$(unix 'C:\windows\system32\KAVELO')"
+  check "nothing written at all" test "$(listing)" = "$before"
+  check "no entry for a linked add-ons folder" entry_absent
+  stop_prefix
+
+  # Installed into such an Archicad; then its Add-Ons is made a link to another folder that holds a
+  # KAVELO.apx, byte for byte ours: the uninstaller deletes nothing there and keeps its entry.
+  new_prefix links-uninstall
+  archicad 28 'C:\AC' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  home=$(unix 'C:\AC')
+  mkdir -p "$(unix 'C:\victim\KAVELO')"
+  cp "$module" "$(unix 'C:\victim\KAVELO\KAVELO.apx')"
+  mv "$home/Add-Ons" "$home/Add-Ons moved"
+  ln -s "$(unix 'C:\victim')" "$home/Add-Ons"
+  check "the uninstaller refuses the re-pointed link, exit 2" test "$(uninstall_in_place)" = 2
+  check "the other folder's KAVELO.apx stays" same "$module" "$(unix 'C:\victim\KAVELO\KAVELO.apx')"
+  check "the entry stays" test "$(records)" = 1
+  ;;
+
+held)
+  # The installed module held open (a running program) while an upgrade moves it and while it is
+  # uninstalled: its record stays and the exit code says so.
+  new_prefix held
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  first='C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx'
+  rm "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Archicad.exe')"
+  archicad 28 'C:\Archicad 28' ""
+  wr reg add "$archicad_key" /v InstallLocation /d 'C:\Archicad 28' /f >/dev/null 2>&1
+  hold "$first"
+  check "an upgrade that cannot remove the earlier module exits 2" test "$(exit_code "$setup" /S)" = 2
+  check "the module is put where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  check "the held module stays on record" test "$(records)" = 2
+  check "the log says it could not be removed" grep -qF "Could not remove $first" <(log_text)
+  check "the log does not say it was removed" fails grep -qF "Removed $first" <(log_text)
+  check "an uninstall with the module held exits 2" test "$(uninstall_in_place)" = 2
+  check "the held module stays" same "$module" "$(unix "$first")"
+  check "the other module is removed" test ! -e "$(unix 'C:\Archicad 28\Add-Ons\KAVELO')"
+  check "the entry stays with the held module's record" test "$(records)" = 1
+  release
+  quiet_uninstall
+  check "once released, the uninstaller removes it" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
+  check "and its entry" entry_absent
+  ;;
+
+short-names)
+  # The same folder written in 8.3 short names in Archicad's entry, after an install under its long name.
+  new_prefix short-names
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  printf '@for %%%%I in ("C:\\Program Files\\GRAPHISOFT\\Archicad 28") do @echo %%%%~sI\r\n' >"$work/short.bat"
+  short=$(wr cmd /c "Z:$(printf '%s' "$work/short.bat" | tr / '\\')" | tr -d '\r')
+  check "Windows gives the folder a short name" test "${short#*~}" != "$short"
+  wr reg add "$archicad_key" /v InstallLocation /d "$short" /f >/dev/null 2>&1
+  check "an install through the short name succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "the module stays" same "$module" "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  check "one record, in the long form" test "$(records)" = 1 -a "$(value Module1)" = 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx'
+  ;;
+
+records)
+  # Records changed after the install: a wildcard, a path of another form, another file in the place of
+  # a module. The uninstaller deletes none of them; the refused records keep the entry.
+  new_prefix records
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  victim=$(unix 'C:\victim')
+  mkdir -p "$victim/KAVELO" "$victim/other"
+  head -c 2048 /dev/urandom >"$victim/KAVELO/KAVELO.apx"
+  cp "$victim/KAVELO/KAVELO.apx" "$work/victim.apx"
+  echo keep >"$victim/keep.txt"
+  cp "$module" "$victim/other/KAVELO.apx"
+  for record in 'Module7=C:\victim\*' 'Module8=C:\victim\KAVELO\*.apx' 'Module9=C:\victim\KAVELO\KAVELO.apx' \
+      'Module10=C:\victim\other\..\KAVELO\KAVELO.apx' 'Module11=C:\victim\other\KAVELO.apx'; do
+    wr reg add "$entry" /v "${record%%=*}" /d "${record#*=}" /f >/dev/null 2>&1
+  done
+  wr reg add "$entry" /v Module9.sha256 /d 0000 /f >/dev/null 2>&1
+  check "the uninstaller refuses changed records, exit 2" test "$(uninstall_in_place)" = 2
+  check "no file of the other folder is deleted" test "$(find "$victim" -type f | wc -l)" = 3
+  check "the other KAVELO.apx is untouched" same "$work/victim.apx" "$victim/KAVELO/KAVELO.apx"
+  check "our module is removed" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
+  check "the refused records stay" test "$(records)" = 4
   ;;
 
 signing)
