@@ -3,7 +3,8 @@
 #   install-deps.sh [--browser] [--windows] [--fuzz] [--devkit] [--all]
 # With no option, the native build's (what configuring the release preset finds, and its compilers);
 # --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
-# GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer; --fuzz adds clang and
+# GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer (and what its signing
+# tests need); --fuzz adds clang and
 # its libFuzzer runtime; --devkit adds what checks the add-on against the real Archicad DevKits (clang,
 # lld-link, llvm-nm); --all is everything scripts/test.sh runs: the native build, --browser, --windows,
 # --fuzz, --devkit, clang-format and the command-line tools the benchmarks time against (curl, openssl),
@@ -18,7 +19,10 @@ native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturb
 # Chromium's fonts come with it (fontconfig's own dependency).
 browser=(chromium chromium-driver)
 # googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
-windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode)
+# OpenSSL's PKCS#11 engine lets osslsigncode sign with a key in a token; the signing tests make a software
+# token (softhsm2) and run a time-stamp authority (python3, openssl).
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode
+  libengine-pkcs11-openssl softhsm2 python3 openssl)
 fuzz=(clang libclang-rt-14-dev)
 devkit=(clang lld llvm)
 tests=(clang-format curl openssl ca-certificates iproute2)

@@ -6,8 +6,12 @@
 # Add-On Manager route). OUT is build/package by default; the version is the project's (CMakeLists.txt),
 # read from the Windows build's cache. --module N=PATH adds or replaces the module for Archicad N; by
 # default the installer carries the Windows build's KAVELO.apx for Archicad 28.
-# --sign signs the modules before they are packed, the installer and its uninstaller (Authenticode,
-# SHA-256) with the PEM certificate (chain) in KAVELO_SIGN_CERT and the PEM key in KAVELO_SIGN_KEY.
+# --sign signs the modules and the installer's helper before they are packed, the installer and its
+# uninstaller (Authenticode, SHA-256, time-stamped; installer/sign.sh says how): with the PEM certificate
+# (chain) in KAVELO_SIGN_CERT, the key in KAVELO_SIGN_KEY (a PEM file, or a PKCS#11 URI of a key in a
+# token whose module is KAVELO_SIGN_PKCS11_MODULE and PIN KAVELO_SIGN_PIN) and the RFC 3161 time-stamp
+# authority KAVELO_SIGN_TIMESTAMP_URL. Every signature is verified before it says "signed"; a signer that
+# fails leaves no package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 usage="usage: package.sh [--sign] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]"
@@ -28,9 +32,17 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-if [ "$sign" = 1 ] && { [ ! -f "${KAVELO_SIGN_CERT:-}" ] || [ ! -f "${KAVELO_SIGN_KEY:-}" ]; }; then
-  echo "package.sh: --sign needs KAVELO_SIGN_CERT and KAVELO_SIGN_KEY naming a PEM certificate and key" >&2
-  exit 2
+if [ "$sign" = 1 ]; then
+  if [ ! -f "${KAVELO_SIGN_CERT:-}" ] || [ -z "${KAVELO_SIGN_TIMESTAMP_URL:-}" ] ||
+     { [[ "${KAVELO_SIGN_KEY:-}" != pkcs11:* ]] && [ ! -f "${KAVELO_SIGN_KEY:-}" ]; } ||
+     { [[ "${KAVELO_SIGN_KEY:-}" == pkcs11:* ]] && [ ! -f "${KAVELO_SIGN_PKCS11_MODULE:-}" ]; }; then
+    echo "package.sh: --sign needs KAVELO_SIGN_CERT (a PEM certificate), KAVELO_SIGN_KEY (a PEM key, or a pkcs11:" \
+      "URI with KAVELO_SIGN_PKCS11_MODULE naming the token's module) and KAVELO_SIGN_TIMESTAMP_URL (an RFC 3161" \
+      "time-stamp authority)" >&2
+    exit 2
+  fi
+  # A signer that fails (makensis fails with it) leaves no package behind, nor what was being packed.
+  trap 'rm -rf "${setup:-}" "${zip:-}" "${helper:-}" ${work:+"$work" "$work.nsh"}' ERR
 fi
 if ! command -v makensis >/dev/null || { [ "$sign" = 1 ] && ! command -v osslsigncode >/dev/null; }; then
   scripts/install-deps.sh --windows
@@ -76,11 +88,17 @@ makensis "${nsis_args[@]}" installer/KAVELO.nsi
 zip="$out/KAVELO-$version.zip"
 rm -f "$zip"
 (cd "$out" && cmake -E tar cf "$zip" --format=zip "KAVELO-$version")
+if [ "$sign" = 1 ]; then
+  # Every signature made, verified again as packed (the uninstaller's as makensis signed it).
+  for file in "$setup" "$helper" "$work"/*/KAVELO.apx; do
+    "$sign_command" --verify "$file"
+  done
+fi
 rm -rf "$work" "$work.nsh" "$helper"
 if [ "$sign" = 0 ]; then
   echo "Packed unsigned (package.sh --sign signs the module, the installer and the uninstaller):"
 else
-  echo "Packed and signed with $KAVELO_SIGN_CERT:"
+  echo "Packed and signed with $KAVELO_SIGN_CERT, each signature verified and time-stamped:"
 fi
 echo "  $setup"
 echo "  $zip"

@@ -439,24 +439,46 @@ records)
   ;;
 
 signing)
-  # A throwaway authority and its code-signing certificate.
+  # A throwaway authority, its code-signing certificate, and a time-stamp authority (RFC 3161) of its own
+  # on loopback.
   pki="$work/signing-pki"
-  rm -rf "$pki" "$work/signed"
-  mkdir -p "$pki"
+  rm -rf "$pki" "$work/signed" "$work/signed-token" "$work/signed-failing"
+  mkdir -p "$pki/tokens"
   openssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 2 \
     -subj "/CN=KAVELO test authority" -addext basicConstraints=critical,CA:TRUE 2>/dev/null
-  openssl req -newkey rsa:2048 -nodes -keyout "$pki/sign.key" -out "$pki/sign.csr" \
-    -subj "/CN=KAVELO test signer" 2>/dev/null
-  printf 'basicConstraints=CA:FALSE\nkeyUsage=digitalSignature\nextendedKeyUsage=codeSigning\n' >"$pki/ext"
-  openssl x509 -req -in "$pki/sign.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
-    -days 2 -extfile "$pki/ext" -out "$pki/sign.pem" 2>/dev/null
-  KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_KEY="$pki/sign.key" \
-    scripts/package.sh --sign --no-build --build-dir "$build" --out "$work/signed" >/dev/null
+  issue() {  # issue NAME SUBJECT EXTENSIONS
+    openssl req -newkey rsa:2048 -nodes -keyout "$pki/$1.key" -out "$pki/$1.csr" -subj "$2" 2>/dev/null
+    printf "basicConstraints=CA:FALSE\n%s\n" "$3" >"$pki/$1.ext"
+    openssl x509 -req -in "$pki/$1.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
+      -days 2 -extfile "$pki/$1.ext" -out "$pki/$1.pem" 2>/dev/null
+  }
+  issue sign "/CN=KAVELO test signer" $'keyUsage=digitalSignature\nextendedKeyUsage=codeSigning'
+  issue tsa "/CN=KAVELO test time stamps" $'keyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping'
+  printf '%s\n' '[ tsa ]' 'default_tsa = kavelo' '[ kavelo ]' "serial = $pki/tsa-serial" \
+    'default_policy = 1.2.3.4.1' 'digests = sha256' 'signer_digest = sha256' 'accuracy = secs:1' \
+    'ess_cert_id_alg = sha256' >"$pki/tsa.cnf"
+  echo 01 >"$pki/tsa-serial"
+  start_tsa() {  # start_tsa [--fail-after N]: tsa_url, tsa_pid
+    python3 tests/installer/tsa.py "$pki/tsa.pem" "$pki/tsa.key" "$pki/tsa.cnf" "$@" >"$pki/tsa.port" &
+    tsa_pid=$!
+    wait_until test -s "$pki/tsa.port"
+    tsa_url="http://127.0.0.1:$(head -1 "$pki/tsa.port")"
+  }
+  export KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_CA_FILE="$pki/ca.pem"
+  # As package.sh verifies, and time-stamped by the loopback authority.
+  verify() {
+    installer/sign.sh --verify "$1" 2>"$1.verify" &&
+      osslsigncode verify -in "$1" -CAfile "$pki/ca.pem" 2>&1 | grep -q 'Subject: /CN=KAVELO test time stamps'
+  }
+  start_tsa
+  status=0
+  KAVELO_SIGN_KEY="$pki/sign.key" KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
+    scripts/package.sh --sign --no-build --build-dir "$build" --out "$work/signed" >/dev/null || status=$?
+  check "a package signed with a key file is written" test "$status" = 0
   (cd "$work/signed" && cmake -E tar xf "KAVELO-$version.zip")
   signed_module="$work/signed/KAVELO-$version/Archicad 28/KAVELO.apx"
-  verify() { osslsigncode verify -CAfile "$pki/ca.pem" -in "$1" >"$1.verify" 2>&1; }
-  check "the packed module verifies" verify "$signed_module"
-  check "the installer verifies" verify "$work/signed/KAVELO-$version-Setup.exe"
+  check "the packed module verifies, time-stamped" verify "$signed_module"
+  check "the installer verifies, time-stamped" verify "$work/signed/KAVELO-$version-Setup.exe"
   new_prefix signing
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
   import_registry
@@ -464,7 +486,9 @@ signing)
   check "the installed module is the signed one" same "$signed_module" \
     "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$work/signed/Uninstall.exe"
-  check "the uninstaller verifies" verify "$work/signed/Uninstall.exe"
+  cp "$(unix 'C:\Program Files\KAVELO\kavelo-setup-helper.exe')" "$work/signed/kavelo-setup-helper.exe"
+  check "the uninstaller verifies, time-stamped" verify "$work/signed/Uninstall.exe"
+  check "the installer's helper verifies, time-stamped" verify "$work/signed/kavelo-setup-helper.exe"
   for file in "$signed_module" "$work/signed/KAVELO-$version-Setup.exe" "$work/signed/Uninstall.exe"; do
     # One byte changed in the middle of the file.
     tampered="$work/signed/tampered-$(basename "$file")"
@@ -474,6 +498,33 @@ signing)
     printf "\\$(printf '%03o' $(( (byte + 1) % 256 )))" | dd of="$tampered" bs=1 seek="$offset" conv=notrunc 2>/dev/null
     check "a changed $(basename "$file") fails verification" fails verify "$tampered"
   done
+
+  # The key held in a token (softhsm2's software token), reached through PKCS#11.
+  export SOFTHSM2_CONF="$pki/softhsm2.conf"
+  printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' "$pki/tokens" >"$SOFTHSM2_CONF"
+  softhsm2-util --init-token --free --label kavelo --pin 2718 --so-pin 3141 >/dev/null
+  openssl pkcs8 -topk8 -nocrypt -in "$pki/sign.key" -out "$pki/sign.p8"
+  softhsm2-util --import "$pki/sign.p8" --token kavelo --label signer --id 01 --pin 2718 >/dev/null
+  rm "$pki/sign.key" "$pki/sign.p8"
+  status=0
+  KAVELO_SIGN_KEY='pkcs11:token=kavelo;object=signer;type=private' KAVELO_SIGN_PIN=2718 \
+    KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
+    scripts/package.sh --sign --no-build --build-dir "$build" --out "$work/signed-token" >/dev/null || status=$?
+  check "a package signed with a key in a token is written" test "$status" = 0
+  check "its installer verifies, time-stamped" verify "$work/signed-token/KAVELO-$version-Setup.exe"
+  ends "$tsa_pid"
+
+  # A time-stamp authority that answers the module's and the helper's requests, then fails: the
+  # uninstaller's signing inside makensis fails, and so does the build, leaving no package.
+  start_tsa --fail-after 2
+  status=0
+  KAVELO_SIGN_KEY='pkcs11:token=kavelo;object=signer;type=private' KAVELO_SIGN_PIN=2718 \
+    KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
+    scripts/package.sh --sign --no-build --build-dir "$build" --out "$work/signed-failing" >"$work/signed-failing.log" 2>&1 ||
+    status=$?
+  ends "$tsa_pid"
+  check "a failing signer fails the build" test "$status" != 0
+  check "a failing signer leaves no package" test -z "$(ls -A "$work/signed-failing" 2>/dev/null)"
   ;;
 
 *)
