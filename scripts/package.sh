@@ -82,7 +82,8 @@ cp "$build_dir/bin/kavelo-setup-helper.exe" "$helper"
 sed "s/@VERSION@/$version/g" installer/AddOnManager.txt >"$work/Adding KAVELO in the Add-On Manager.txt"
 
 setup="$out/KAVELO-$version-Setup.exe"
-nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh" -DHELPER_FILE="$helper")
+nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh")
+nsis_args+=(-DHELPER_FILE="$helper")
 [ "$sign" = 0 ] || nsis_args+=(-DSIGN="\"$sign_command\"")
 makensis "${nsis_args[@]}" installer/KAVELO.nsi
 zip="$out/KAVELO-$version.zip"
@@ -94,7 +95,8 @@ if [ "$sign" = 1 ]; then
     "$sign_command" --verify "$file"
   done
 fi
-rm -rf "$work" "$work.nsh" "$helper"
+rm -rf "$work" "$work.nsh"
+rm -f "$helper"
 if [ "$sign" = 0 ]; then
   echo "Packed unsigned (package.sh --sign signs the module, the installer and the uninstaller):"
 else

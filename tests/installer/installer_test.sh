@@ -354,6 +354,22 @@ links)
   check "no entry for a linked add-ons folder" entry_absent
   stop_prefix
 
+  # The same made one step further down: a KAVELO folder that is a link, and a KAVELO.apx that is a
+  # second name of a file of Windows' (a write to it would change that file).
+  new_prefix links-below
+  archicad 28 'C:\AC folder link' "Archicad 28"
+  ln -s "$(unix 'C:\windows\system32')" "$(unix 'C:\AC folder link\Add-Ons\KAVELO')"
+  archicad 28 'C:\AC file link' "Archicad 28"
+  mkdir -p "$(unix 'C:\AC file link\Add-Ons\KAVELO')"
+  ln "$(unix 'C:\windows\win.ini')" "$(unix 'C:\AC file link\Add-Ons\KAVELO\KAVELO.apx')"
+  cp "$(unix 'C:\windows\win.ini')" "$work/win.ini"
+  import_registry
+  check "linked KAVELO folders and files are refused, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "nothing written through the folder link" test ! -e "$(unix 'C:\windows\system32\KAVELO.apx')"
+  check "nothing written through the second name" same "$work/win.ini" "$(unix 'C:\windows\win.ini')"
+  check "no entry for linked KAVELO folders and files" entry_absent
+  stop_prefix
+
   # Installed into such an Archicad; then its Add-Ons is made a link to another folder that holds a
   # KAVELO.apx, byte for byte ours: the uninstaller deletes nothing there and keeps its entry.
   new_prefix links-uninstall
