@@ -460,16 +460,20 @@ signing)
   pki="$work/signing-pki"
   rm -rf "$pki" "$work/signed" "$work/signed-token" "$work/signed-failing"
   mkdir -p "$pki/tokens"
-  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 2 \
-    -subj "/CN=KAVELO test authority" -addext basicConstraints=critical,CA:TRUE 2>/dev/null
-  issue() {  # issue NAME SUBJECT EXTENSIONS
-    openssl req -newkey rsa:2048 -nodes -keyout "$pki/$1.key" -out "$pki/$1.csr" -subj "$2" 2>/dev/null
-    printf "basicConstraints=CA:FALSE\n%s\n" "$3" >"$pki/$1.ext"
-    openssl x509 -req -in "$pki/$1.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
-      -days 2 -extfile "$pki/$1.ext" -out "$pki/$1.pem" 2>/dev/null
+  # The time-stamp authority's root is another: a time stamp that verifies is the loopback authority's.
+  for root in ca tsa-ca; do
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/$root.key" -out "$pki/$root.pem" -days 2 \
+      -subj "/CN=KAVELO test $root" -addext basicConstraints=critical,CA:TRUE 2>/dev/null
+  done
+  issue() {  # issue ROOT NAME SUBJECT EXTENSIONS
+    openssl req -newkey rsa:2048 -nodes -keyout "$pki/$2.key" -out "$pki/$2.csr" -subj "$3" 2>/dev/null
+    printf "basicConstraints=CA:FALSE\n%s\n" "$4" >"$pki/$2.ext"
+    openssl x509 -req -in "$pki/$2.csr" -CA "$pki/$1.pem" -CAkey "$pki/$1.key" -CAcreateserial \
+      -days 2 -extfile "$pki/$2.ext" -out "$pki/$2.pem" 2>/dev/null
   }
-  issue sign "/CN=KAVELO test signer" $'keyUsage=digitalSignature\nextendedKeyUsage=codeSigning'
-  issue tsa "/CN=KAVELO test time stamps" $'keyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping'
+  issue ca sign "/CN=KAVELO test signer" $'keyUsage=digitalSignature\nextendedKeyUsage=codeSigning'
+  issue tsa-ca tsa "/CN=KAVELO test time stamps" \
+    $'keyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping'
   printf '%s\n' '[ tsa ]' 'default_tsa = kavelo' '[ kavelo ]' "serial = $pki/tsa-serial" \
     'default_policy = 1.2.3.4.1' 'digests = sha256' 'signer_digest = sha256' 'accuracy = secs:1' \
     'ess_cert_id_alg = sha256' >"$pki/tsa.cnf"
@@ -480,12 +484,9 @@ signing)
     wait_until test -s "$pki/tsa.port"
     tsa_url="http://127.0.0.1:$(head -1 "$pki/tsa.port")"
   }
-  export KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_CA_FILE="$pki/ca.pem"
-  # As package.sh verifies, and time-stamped by the loopback authority.
-  verify() {
-    installer/sign.sh --verify "$1" 2>"$1.verify" &&
-      osslsigncode verify -in "$1" -CAfile "$pki/ca.pem" 2>&1 | grep -q 'Subject: /CN=KAVELO test time stamps'
-  }
+  export KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_CA_FILE="$pki/ca.pem" KAVELO_SIGN_TSA_CA_FILE="$pki/tsa-ca.pem"
+  # As package.sh verifies: the signature and its time stamp, from the loopback authority.
+  verify() { installer/sign.sh --verify "$1" 2>"$1.verify"; }
   start_tsa
   status=0
   KAVELO_SIGN_KEY="$pki/sign.key" KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
@@ -514,6 +515,9 @@ signing)
     printf "\\$(printf '%03o' $(( (byte + 1) % 256 )))" | dd of="$tampered" bs=1 seek="$offset" conv=notrunc 2>/dev/null
     check "a changed $(basename "$file") fails verification" fails verify "$tampered"
   done
+  osslsigncode sign -certs "$pki/sign.pem" -key "$pki/sign.key" -h sha256 -in "$module" \
+    -out "$work/signed/untimed.apx" >/dev/null
+  check "a signature without a time stamp fails verification" fails verify "$work/signed/untimed.apx"
 
   # The key held in a token (softhsm2's software token), reached through PKCS#11.
   export SOFTHSM2_CONF="$pki/softhsm2.conf"
