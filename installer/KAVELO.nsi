@@ -16,7 +16,8 @@
 ;   NSIS has no instruction for (links on a path, a path's final form, a file's SHA-256, the add-on
 ;   identifier, the administrator check, the process list) is kavelo-setup-helper.exe, written into the
 ;   installer's own folder under Program Files (administrators only) and run from there; nothing is kept in
-;   a temporary folder and read back;
+;   a temporary folder and read back; the helper also writes and deletes the module files, with every
+;   folder on their path held open meanwhile, so that none can turn into a link between check and use;
 ; - no per-user registry key: only the machine's Uninstall entries and the default folder name Archicad;
 ; - a target path with a link on it is refused, at install and at uninstall;
 ; - a recorded module is deleted only when the record is a module path of this installer's form and the
@@ -40,6 +41,8 @@ AllowSkipFiles off
 !define EXIT_NOT_ADMIN 5
 !define HELPER "$INSTDIR\kavelo-setup-helper.exe"
 !define ANSWER "$INSTDIR\kavelo-setup-helper.txt"
+; Each module on its way to its add-ons folder: the helper copies it from here.
+!define STAGED "$INSTDIR\kavelo-module.apx"
 ; A module's path ends so; every record must.
 !define MODULE_TAIL "\${PRODUCT}\KAVELO.apx"
 !define MODULE_TAIL_LENGTH 18
@@ -225,9 +228,17 @@ Function ${un}RemoveRecorded
     StrCpy $Removal foreign
     Return
   ${EndIf}
-  ClearErrors
-  Delete $HFinal
-  ${If} ${FileExists} $HFinal
+  ; The helper deletes it with its folders held, only when it is still that file, and checks it is gone.
+  ExecWait '"${HELPER}" remove "$HFinal" "$0"' $1
+  ${If} $1 = 3
+    !insertmacro Note "Left $R9: it is not the file this installer put there."
+    StrCpy $Removal foreign
+    Return
+  ${ElseIf} $1 = 1
+    !insertmacro Note "Left $R9: a link on its path."
+    StrCpy $Failed 1
+    Return
+  ${ElseIf} $1 <> 0
     !insertmacro Note "Could not remove $R9 (is it in use?): it stays on record."
     StrCpy $Failed 1
     Return
@@ -494,9 +505,16 @@ FunctionEnd
       StrCpy $R9 $R4
       ; Recorded before it is written, so that a failure leaves nothing unrecorded.
       WriteRegStr HKLM "${ENTRY}" "Module$R5" $R9
-      ${GetParent} $R9 $0
-      SetOutPath $0
-      File "/oname=$R9" "${MODULE}"
+      ; Written by the helper, with the folders on its path held so that none turns into a link meanwhile.
+      File "/oname=${STAGED}" "${MODULE}"
+      ExecWait '"${HELPER}" place "${STAGED}" "$R9"' $0
+      Delete "${STAGED}"
+      ${If} $0 <> 0
+        !insertmacro Note "Archicad ${N}: $R9 could not be written (is it in use?)."
+        FileClose $Log
+        StrCpy $Log ""
+        Abort
+      ${EndIf}
       Call InspectPath
       ; Checked again as written: a link made meanwhile would have taken the file elsewhere.
       ${If} $HStatus <> 0
@@ -667,6 +685,7 @@ Section "Uninstall"
     Return
   ${EndIf}
   Delete "$INSTDIR\install.log"
+  Delete "${STAGED}"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir $INSTDIR
   DeleteRegKey HKLM "${ENTRY}"

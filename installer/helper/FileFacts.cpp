@@ -45,6 +45,16 @@ std::wstring Sha256Hex(const std::wstring& path) {
     if (file == INVALID_HANDLE_VALUE) {
         return L"";
     }
+    const std::wstring hex = Sha256Hex(file);
+    CloseHandle(file);
+    return hex;
+}
+
+std::wstring Sha256Hex(HANDLE file) {
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        return L"";
+    }
     BCRYPT_ALG_HANDLE algorithm = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
     unsigned char digest[32] = {};
@@ -57,7 +67,6 @@ std::wstring Sha256Hex(const std::wstring& path) {
     if (algorithm) {
         BCryptCloseAlgorithmProvider(algorithm, 0);
     }
-    CloseHandle(file);
     return ok ? Hex(digest, sizeof(digest)) : L"";
 }
 

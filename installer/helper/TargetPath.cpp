@@ -12,8 +12,54 @@ bool IsDriveLetter(wchar_t c) {
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
-// The parts of a full drive path after "X:\", or false when path is not one (or names a stream, a
-// wildcard, an empty part, "." or "..").
+std::wstring WithoutLongPrefix(std::wstring path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\\\" + path.substr(8);
+    }
+    if (path.rfind(L"\\\\?\\", 0) == 0) {
+        return path.substr(4);
+    }
+    return path;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+    std::wstring result(32768, L'\0');
+    const DWORD length = GetLongPathNameW(path.c_str(), result.data(), static_cast<DWORD>(result.size()));
+    if (length == 0 || length >= result.size()) {
+        return L"";
+    }
+    result.resize(length);
+    return result;
+}
+
+PathFacts Linked(const std::wstring& culprit) {
+    PathFacts facts;
+    facts.verdict = PathVerdict::Link;
+    facts.culprit = culprit;
+    return facts;
+}
+
+}  // namespace
+
+std::wstring FinalPathOf(HANDLE handle) {
+    std::wstring result(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(handle, result.data(), static_cast<DWORD>(result.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= result.size()) {
+        return L"";
+    }
+    result.resize(length);
+    return WithoutLongPrefix(result);
+}
+
+bool ReachedAsNamed(HANDLE handle, const std::wstring& path) {
+    const std::wstring final = FinalPathOf(handle);
+    const std::wstring named = LongPath(path);
+    return !final.empty() &&
+           CompareStringOrdinal(final.c_str(), static_cast<int>(final.size()), named.c_str(),
+                                static_cast<int>(named.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool SplitPath(const std::wstring& path, std::vector<std::wstring>& parts) {
     if (path.size() < 4 || !IsDriveLetter(path[0]) || path[1] != L':' || path[2] != L'\\') {
         return false;
@@ -37,61 +83,6 @@ bool SplitPath(const std::wstring& path, std::vector<std::wstring>& parts) {
     return true;
 }
 
-std::wstring WithoutLongPrefix(std::wstring path) {
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        return L"\\\\" + path.substr(8);
-    }
-    if (path.rfind(L"\\\\?\\", 0) == 0) {
-        return path.substr(4);
-    }
-    return path;
-}
-
-// The form Windows reaches the existing file or folder under, links followed; empty on failure.
-std::wstring FinalPath(const std::wstring& path, DWORD* links) {
-    HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return L"";
-    }
-    std::wstring result(32768, L'\0');
-    const DWORD length = GetFinalPathNameByHandleW(handle, result.data(), static_cast<DWORD>(result.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    BY_HANDLE_FILE_INFORMATION information = {};
-    *links = GetFileInformationByHandle(handle, &information) ? information.nNumberOfLinks : 0;
-    CloseHandle(handle);
-    if (length == 0 || length >= result.size()) {
-        return L"";
-    }
-    result.resize(length);
-    return WithoutLongPrefix(result);
-}
-
-std::wstring LongPath(const std::wstring& path) {
-    std::wstring result(32768, L'\0');
-    const DWORD length = GetLongPathNameW(path.c_str(), result.data(), static_cast<DWORD>(result.size()));
-    if (length == 0 || length >= result.size()) {
-        return L"";
-    }
-    result.resize(length);
-    return result;
-}
-
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
-PathFacts Linked(const std::wstring& culprit) {
-    PathFacts facts;
-    facts.verdict = PathVerdict::Link;
-    facts.culprit = culprit;
-    return facts;
-}
-
-}  // namespace
-
 PathFacts InspectPath(const std::wstring& path) {
     std::vector<std::wstring> parts;
     if (!SplitPath(path, parts)) {
@@ -112,11 +103,18 @@ PathFacts InspectPath(const std::wstring& path) {
         existing = next;
         attributes = nextAttributes;
     }
-    DWORD links = 0;
-    const std::wstring final = FinalPath(existing, &links);
-    // Where Windows reports no reparse point but still reaches the file elsewhere (a Unix symbolic link
-    // under Wine, say), the final form differs from the long one.
-    if (final.empty() || !SameIgnoringCase(final, LongPath(existing))) {
+    HANDLE handle = CreateFileW(existing.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return Linked(existing);
+    }
+    const std::wstring final = FinalPathOf(handle);
+    const bool asNamed = ReachedAsNamed(handle, existing);
+    BY_HANDLE_FILE_INFORMATION information = {};
+    const DWORD links = GetFileInformationByHandle(handle, &information) ? information.nNumberOfLinks : 0;
+    CloseHandle(handle);
+    if (!asNamed) {
         return Linked(existing);
     }
     PathFacts facts;

@@ -2,7 +2,10 @@
 // link, mount point, or a file with a second name) lies on it, and its long, final form.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
 namespace SetupHelper {
 
@@ -21,5 +24,16 @@ struct PathFacts {
 
 // Looks at every part of path that exists, from the drive's root down.
 PathFacts InspectPath(const std::wstring& path);
+
+// The form Windows reaches the open file or folder under, links followed, without "\\?\"; empty on failure.
+std::wstring FinalPathOf(HANDLE handle);
+
+// Whether Windows reaches the open file or folder under path's long form: where it reports no reparse
+// point but still reaches it elsewhere (a Unix symbolic link under Wine, say), it does not.
+bool ReachedAsNamed(HANDLE handle, const std::wstring& path);
+
+// The parts of a full drive path after "X:\", or false when path is not one (or names a stream, a
+// wildcard, an empty part, "." or "..").
+bool SplitPath(const std::wstring& path, std::vector<std::wstring>& parts);
 
 }  // namespace SetupHelper

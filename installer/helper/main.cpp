@@ -7,6 +7,13 @@
 //                                                  PATH is a file, its SHA-256 and its add-on identifier;
 //                                                  1: a link lies on PATH (ANSWER names it); 2: PATH is no
 //                                                  full drive path, or has wildcards, streams, "." or ".."
+//   kavelo-setup-helper place SOURCE PATH          puts a copy of SOURCE at PATH, making its missing folders,
+//                                                  its folders held so that none can turn into a link
+//                                                  meanwhile; exit 0: done, 1: a link, 2: as inspect,
+//                                                  4: it could not be written
+//   kavelo-setup-helper remove PATH SHA256         deletes PATH, the same way, when its SHA-256 is SHA256;
+//                                                  exit 0: gone (or not there), 1, 2, 4 as place, 3: it is
+//                                                  another file, left alone
 //   kavelo-setup-helper copies ANSWER FOLDER SKIP ID
 //                                                  exit 0: ANSWER lists the .apx files under FOLDER but SKIP
 //                                                  whose add-on identifier is ID
@@ -20,6 +27,7 @@
 #include "Answer.hpp"
 #include "FileFacts.hpp"
 #include "Machine.hpp"
+#include "ModuleFile.hpp"
 #include "TargetPath.hpp"
 
 namespace {
@@ -56,6 +64,27 @@ int Inspect(const std::wstring& answer, const std::wstring& path) {
     return SetupHelper::WriteAnswer(answer, lines) ? status : kUsage;
 }
 
+int Status(SetupHelper::FileOutcome outcome) {
+    switch (outcome) {
+        case SetupHelper::FileOutcome::Done:
+            return 0;
+        case SetupHelper::FileOutcome::Link:
+            return 1;
+        case SetupHelper::FileOutcome::Bad:
+            return 2;
+        case SetupHelper::FileOutcome::Foreign:
+            return 3;
+        case SetupHelper::FileOutcome::Unwritable:
+            break;
+    }
+    return 4;
+}
+
+bool FullPath(const std::wstring& path) {
+    std::vector<std::wstring> parts;
+    return SetupHelper::SplitPath(path, parts);
+}
+
 int Copies(const std::wstring& answer, const std::wstring& folder, const std::wstring& skip,
            const std::wstring& id) {
     return SetupHelper::WriteAnswer(answer, SetupHelper::AddOnCopies(folder, skip, id)) ? 0 : kUsage;
@@ -72,6 +101,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (args.size() == 3 && args[0] == L"inspect") {
         return Inspect(args[1], args[2]);
+    }
+    if (args.size() == 3 && args[0] == L"place") {
+        return FullPath(args[2]) ? Status(SetupHelper::PlaceFile(args[1], args[2])) : 2;
+    }
+    if (args.size() == 3 && args[0] == L"remove") {
+        return FullPath(args[1]) ? Status(SetupHelper::RemoveFile(args[1], args[2])) : 2;
     }
     if (args.size() == 5 && args[0] == L"copies") {
         return Copies(args[1], args[2], args[3], args[4]);
