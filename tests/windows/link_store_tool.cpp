@@ -2,6 +2,9 @@
 // data protection: link_store_tool write FOLDER ID stores ID in FOLDER (an application-data folder) as
 // the add-on does; link_store_tool read FOLDER prints the identifier stored there for this user, or
 // "none" (status 1) when there is none or it does not open.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +12,8 @@
 #include "LinkStoreFile.hpp"
 
 int main(int argc, char** argv) {
+    // Lines end as on Linux, for the driver that compares them.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc == 4 && std::strcmp(argv[1], "write") == 0) {
         if (testsupport::WriteLinkStore(argv[2], argv[3]))
             return 0;
