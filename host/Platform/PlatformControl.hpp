@@ -33,6 +33,12 @@ std::intptr_t Launch(const char16_t* operation, const char16_t* file, const char
 // Only where the host library provides the call (not on Windows, where the system's own serves).
 void FailRandom(int count);
 
+// The file system's calls on names that the host library provides where there is no Windows API.
+enum class FileCall { CreateDirectory, MoveFile, DeleteFile, RemoveDirectory };
+// Makes the next `count` calls of `call` fail with ERROR_ACCESS_DENIED, doing nothing; 0 ends the fault.
+// Only where the host library provides the calls (not on Windows).
+void FailFileCall(FileCall call, int count = 1);
+
 // The current user's profile folder, where the host library's own CryptProtectData keeps the user's secret
 // (made at the first protection, in "Protect/" there): data protected under one folder does not open under
 // another, as data protected for one user does not open for another. Until a folder is set, protecting and

@@ -8,13 +8,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <string>
 
+#include "PlatformControl.hpp"
 #include "UniString.hpp"
 
 namespace {
 
 thread_local DWORD lastError = 0;
+std::array<std::atomic<int>, 4> failures{};
+
+// True when a failure of `call` was asked for (and counts it).
+bool Failing(Platform::Control::FileCall call) {
+    std::atomic<int>& left = failures[static_cast<std::size_t>(call)];
+    int now = left.load();
+    while (now > 0 && !left.compare_exchange_weak(now, now - 1)) {
+    }
+    if (now <= 0)
+        return false;
+    lastError = ERROR_ACCESS_DENIED;
+    return true;
+}
 
 std::string Utf8(LPCWSTR path) {
     return GS::UniString(std::u16string_view(path)).ToCStr(0, MaxUSize, CC_UTF8).Get();
@@ -63,6 +79,8 @@ extern "C" BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes)
         lastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
+    if (Failing(Platform::Control::FileCall::CreateDirectory))
+        return FALSE;
     return Answer(mkdir(Utf8(path).c_str(), 0700));
 }
 
@@ -71,6 +89,8 @@ extern "C" BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
         lastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
+    if (Failing(Platform::Control::FileCall::MoveFile))
+        return FALSE;
     const std::string target = Utf8(to);
     struct stat existing;
     if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && lstat(target.c_str(), &existing) == 0) {
@@ -85,6 +105,8 @@ extern "C" BOOL DeleteFileW(LPCWSTR path) {
         lastError = ERROR_FILE_NOT_FOUND;
         return FALSE;
     }
+    if (Failing(Platform::Control::FileCall::DeleteFile))
+        return FALSE;
     return Answer(unlink(Utf8(path).c_str()));
 }
 
@@ -93,5 +115,15 @@ extern "C" BOOL RemoveDirectoryW(LPCWSTR path) {
         lastError = ERROR_PATH_NOT_FOUND;
         return FALSE;
     }
+    if (Failing(Platform::Control::FileCall::RemoveDirectory))
+        return FALSE;
     return Answer(rmdir(Utf8(path).c_str()));
 }
+
+namespace Platform::Control {
+
+void FailFileCall(FileCall call, int count) {
+    failures[static_cast<std::size_t>(call)] = count;
+}
+
+}  // namespace Platform::Control
