@@ -62,11 +62,16 @@ OwnedHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
 
 }  // namespace
 
+GSErrCode GetApplicationDataFolder(IO::Location* folder) {
+    API_SpecFolderID specFolderID = API_CacheFolderID;
+    return ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, folder);
+}
+
 bool CaptureViewAsDataUrl(std::string& out) {
     const IO::Name name(kCaptureFileName);
     IO::Location folder;
-    API_SpecFolderID specFolderID = API_CacheFolderID;
-    ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, &folder);
+    // A folder the host does not name leaves an empty location, and the save below fails and says so.
+    GetApplicationDataFolder(&folder);
     IO::Location capture(folder, name);
 
     // A file left from an earlier export is never read after a failed save: it may show another view.

@@ -5,6 +5,7 @@
 #include "Dialogs.hpp"
 #include "ErrorReporting.hpp"
 #include "GSDebug.hpp"
+#include "LinkStore.hpp"
 #include "Preferences.hpp"
 #include "ResourceIds.hpp"
 
@@ -20,5 +21,5 @@ void LinkAccount() {
     }
     if (const GSErrCode err = OpenLoginPage(id); err != NoError)
         ReportError("Error", err);
-    DBPrintf("Dialog true and id: %s\n", id);
+    DBPrintf("Dialog true and id: %s\n", LinkStore::TraceText(id).c_str());
 }

@@ -7,3 +7,5 @@
 // 122 random bits drawn from the operating system's cryptographic source. Returns the empty text only if
 // that source cannot be read at all.
 std::string GenerateUuidV4();
+// Whether `text` has exactly that form, lower case.
+bool IsLinkIdentifierText(const std::string& text);

@@ -9,11 +9,13 @@
 #include "ErrorReporting.hpp"
 #include "GSDebug.hpp"
 #include "LinkIdentifier.hpp"
+#include "LinkStore.hpp"
 
 namespace {
 
+// Only whether the record held an identifier: one from elsewhere is still someone's key.
 void TraceRecord(const KaveloPrefs& prefs) {
-    DBPrintf("prefs.userUniqueID %s\n", prefs.userUniqueID);
+    DBPrintf("prefs.userUniqueID %s\n", prefs.userUniqueID[0] != '\0' ? "not used (one was stored)" : "none");
     DBPrintf("prefs.timestampLastRealtimeTab %s\n", std::to_string(prefs.timestampLastRealtimeTab).c_str());
 }
 
@@ -35,16 +37,16 @@ KaveloPrefs GetPreferences() {
         result = ACAPI_GetPreferences(&version, &size, &prefs);
     if (result != NoError)
         ReportError("Error", result);
-    // The module always stores a NUL within the field; bound data from elsewhere to 36 characters so
-    // that nothing reads past the field.
-    prefs.userUniqueID[sizeof prefs.userUniqueID - 1] = '\0';
     DBPrintf("Preferences::GetPreferences()\n");
     TraceRecord(prefs);
+    // An identifier in the record may have come with someone else's project: it is never used.
+    std::memset(prefs.userUniqueID, 0, sizeof prefs.userUniqueID);
     return prefs;
 }
 
 GSErrCode SetPreferences(KaveloPrefs prefs) {
     DBPrintf("Preferences::SetPreferences(KaveloPrefs prefs)\n");
+    std::memset(prefs.userUniqueID, 0, sizeof prefs.userUniqueID);
     TraceRecord(prefs);
     return ACAPI_SetPreferences(PreferencesVersion, static_cast<GSSize>(sizeof prefs), &prefs);
 }
@@ -52,6 +54,10 @@ GSErrCode SetPreferences(KaveloPrefs prefs) {
 }  // namespace Preferences
 
 GSErrCode UnlinkAccount() {
+    if (const GSErrCode removed = LinkStore::Remove(); removed != NoError) {
+        DBPrintf("Failed to remove the link. Error code: %d\n", static_cast<int>(removed));
+        return removed;
+    }
     const GSErrCode result = ACAPI_SetPreferences(0, 0, nullptr);
     if (result == NoError) {
         DBPrintf("Preferences deleted successfully.\n");
@@ -62,7 +68,8 @@ GSErrCode UnlinkAccount() {
 }
 
 bool IsAccountLinked() {
-    return Preferences::GetPreferences().userUniqueID[0] != '\0';
+    std::string id;
+    return LinkStore::Read(&id);
 }
 
 bool IsTimestampStale(Int64 stored, Int64 now) {
@@ -82,15 +89,11 @@ GSErrCode TouchLiveTabTimestamp() {
 }
 
 GSErrCode CreateUserUniqueID(char (&out)[37]) {
-    KaveloPrefs prefs = Preferences::GetPreferences();
-    DBPrintf("ACAPI_SetPreferences\n");
     const std::string id = GenerateUuidV4();
     if (id.empty())
         return APIERR_GENERAL;
-    std::strncpy(prefs.userUniqueID, id.c_str(), sizeof prefs.userUniqueID - 1);
-    prefs.userUniqueID[sizeof prefs.userUniqueID - 1] = '\0';
-    if (const GSErrCode err = Preferences::SetPreferences(prefs); err != NoError)
+    if (const GSErrCode err = LinkStore::Write(id); err != NoError)
         return err;
-    std::memcpy(out, prefs.userUniqueID, sizeof out);
+    std::memcpy(out, id.c_str(), sizeof out);
     return NoError;
 }

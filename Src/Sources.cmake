@@ -11,6 +11,7 @@ set(KAVELO_CORE_SOURCES
   ExportCommand.cpp
   LinkFlow.cpp
   LinkIdentifier.cpp
+  LinkStore.cpp
   Palette.cpp
   Preferences.cpp
   Upload.cpp

@@ -18,6 +18,7 @@
 #include "HTTPControl.hpp"
 #include "HTTPException.hpp"
 #include "Host.hpp"
+#include "LinkStoreFile.hpp"
 #include "Server.hpp"
 #include "ShapedLink.hpp"
 
@@ -106,11 +107,7 @@ Result Export(const httptest::LinkShape& shape, const std::string& dataDir) {
             result.outcome = "hostsim: " + error;
             return result;
         }
-        hostsim::StoredPreferences record;
-        record.version = 1;
-        record.bytes.assign(48, 0);
-        std::memcpy(record.bytes.data(), kLinkId, std::strlen(kLinkId));
-        host.Preferences().Save(host.Key(), record, &error);
+        testsupport::WriteLinkStore(host.ApplicationDataFolder(), kLinkId);
         DG::Control::ClearShownDialogs();
         host.QueueDialogAnswers({DG::Control::Action::Click(2)});
         const Clock::time_point start = Clock::now();

@@ -408,9 +408,10 @@ int main() {
                              "\",\"name\":\"Archicad export\",\"source\":\"archicad\"}";
     const std::string bodyFile = root + "/body.json";
     std::ofstream(bodyFile, std::ios::binary) << body;
+    // The identifier the module linked, as its login page carried it.
     const std::string linkId = [&] {
-        const auto stored = host.StoredPreferencesOfAddOn();
-        return std::string(reinterpret_cast<const char*>(stored->bytes.data()));
+        const std::string url = host.Launches().front().url;
+        return url.substr(url.find("eid=") + 4);
     }();
     std::vector<double> curlMs;
     if (!TimeCurl(CurlArgs(webapp.port, webapp.caPath, linkId, bodyFile), kRuns, curlMs))

@@ -13,6 +13,14 @@ if(NOT EXISTS "${native_tools_file}")
 endif()
 include("${native_tools_file}")
 include("${KAVELO_NATIVE_BUILD}/KaveloNativeModule.cmake")
+# The native tools run on this machine as they are. The toolchain's emulator would start them through
+# wine, which runs a Linux program and always answers 0: a failing driver would pass.
+get_property(native_imported DIRECTORY PROPERTY IMPORTED_TARGETS)
+foreach(target ${native_imported})
+  if(target MATCHES "^native::")
+    set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR "")
+  endif()
+endforeach()
 
 # Every program runs under Wine in the build's own throwaway prefix.
 set(KAVELO_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")

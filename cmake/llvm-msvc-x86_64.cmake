@@ -36,10 +36,9 @@ foreach(fallback ${KAVELO_FALLBACK_KITS})
   kavelo_devkit_support("${fallback}" fallback_support)
   list(APPEND fallbacks "${fallback_support}")
 endforeach()
-if(NOT EXISTS "${links}/done" AND NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMakeScratch/|/CMakeTmp")
-  kavelo_mingw_header_links("${links}" "${kit_support}" "${fallbacks}" "${mingw_includes}")
-  # MinGW's import libraries of the Windows DLLs the add-on calls and those CMake links by default, under
-  # the names lld-link looks for.
+# MinGW's import libraries of the Windows DLLs the add-on calls and those CMake links by default, under
+# the names lld-link looks for; at every configure, so that a library the add-on takes on is there too.
+if(NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMakeScratch/|/CMakeTmp")
   file(MAKE_DIRECTORY "${links}/lib")
   set(libraries ${KAVELO_DEVKIT_SYSTEM_LIBRARIES} gdi32 winspool ole32 oleaut32 uuid comdlg32 advapi32)
   list(REMOVE_DUPLICATES libraries)
@@ -47,6 +46,9 @@ if(NOT EXISTS "${links}/done" AND NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMak
     find_file(import_${library} lib${library}.a PATHS /usr/x86_64-w64-mingw32/lib NO_DEFAULT_PATH REQUIRED)
     file(CREATE_LINK "${import_${library}}" "${links}/lib/${library}.lib" SYMBOLIC)
   endforeach()
+endif()
+if(NOT EXISTS "${links}/done" AND NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMakeScratch/|/CMakeTmp")
+  kavelo_mingw_header_links("${links}" "${kit_support}" "${fallbacks}" "${mingw_includes}")
   # The thread-safe statics' epoch, a thread-local of Microsoft's runtime, stood in for so that its
   # relocations resolve.
   file(WRITE "${links}/runtime.c" "__declspec(thread) int _Init_thread_epoch;\n")

@@ -14,6 +14,7 @@
 #include "GSUtilsControl.hpp"
 #include "Location.hpp"
 #include "LoginConfirmer.hpp"
+#include "PlatformControl.hpp"
 #include "RSLayouts.hpp"
 #include "ReportFormat.hpp"
 #include "Text.hpp"
@@ -216,6 +217,8 @@ Host::Host(Options options)
     liveHost = this;
     FillTable();
     browser_.SetRecordFolder(PathOf(options_.dataDir) / "Launches");
+    // False on Windows, where the system keeps each user's secrets: nothing to set there.
+    Platform::Control::SetUserProfile(UserProfileFolder());
     browser_.SetLoginConfirmer(MakeHttpsLoginConfirmer());
     browser_.SetChromium(options_.chromium, options_.screenshotDir);
     GS::Control::SetDebugSink([this](const std::string& text) {
@@ -242,6 +245,7 @@ Host::~Host() {
     Unload(true);
     DG::Control::UseScriptedUser();
     Platform::Control::SetLauncher(nullptr);
+    Platform::Control::SetUserProfile(std::string());
     GSUtils::Control::SetBeepListener(nullptr);
     GS::Control::SetDebugSink(nullptr);
     liveHost = nullptr;
@@ -573,6 +577,12 @@ void Host::ClearRecords() {
     beeps_ = 0;
     savedViews_.clear();
     browser_.ClearLaunches();
+}
+
+std::string Host::UserProfileFolder() const {
+    if (!options_.userProfile.empty())
+        return options_.userProfile;
+    return Utf8Of(PathOf(options_.dataDir) / "UserProfile");
 }
 
 std::string Host::ApplicationDataFolder() const {

@@ -28,7 +28,10 @@
 namespace hostsim {
 
 struct Options {
-    std::string dataDir;     // required: preferences and special folders live here
+    std::string dataDir;  // required: preferences and special folders live here
+    // The user's profile folder, where the host library keeps the user's data-protection secret (not on
+    // Windows, where the system keeps it); empty: "UserProfile" in dataDir. Another folder is another user.
+    std::string userProfile;
     int windowWidth = 1280;  // the view is rendered and saved at the window size
     int windowHeight = 720;
     std::string viewFile;  // a JPEG shown as the view; empty: hostsim draws its building scene
@@ -163,6 +166,8 @@ public:
     std::optional<StoredPreferences> StoredPreferencesOfAddOn() const { return store_.Load(key_); }
     // The folder of special-folder code 4.
     std::string ApplicationDataFolder() const;
+    // The user's profile folder in use (Options::userProfile or its default).
+    std::string UserProfileFolder() const;
 
     // The process window (slot 632) and the person in front of it. A dialog or a report that appears
     // while it is open is a problem (DialogProblems): the add-on must close it first.

@@ -11,6 +11,7 @@
 
 #include "HTTPControl.hpp"
 #include "Host.hpp"
+#include "PlatformControl.hpp"
 #include "ProgramArguments.hpp"
 #include "Script.hpp"
 #include "Session.hpp"
@@ -19,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: hostsim --module PATH --data-dir DIR [--window WxH] [--view FILE]\n"
+    "usage: hostsim --module PATH --data-dir DIR [--user-profile DIR] [--window WxH] [--view FILE]\n"
     "               [--script FILE | --commands \"menu:Export from current view; answer:1; ...\"]\n"
     "               [--interactive] [--route HOST:PORT=ADDR:PORT]... [--trust CA.pem]...\n"
     "               [--browser confirm-login|chromium|xdg-open|none|COMMAND] [--screenshots DIR]\n"
@@ -74,6 +75,16 @@ bool ParseArguments(const std::vector<std::string>& argv, Arguments* args, std::
         } else if (flag == "--data-dir") {
             if (!value(&args->options.dataDir))
                 return false;
+        } else if (flag == "--user-profile") {
+            if (!value(&args->options.userProfile))
+                return false;
+            // Only where the host library keeps the user's secret itself.
+            if (!Platform::Control::SetUserProfile(args->options.userProfile)) {
+                *error =
+                    "--user-profile is not available on Windows (the system keeps each user's secrets: "
+                    "another user is another Wine prefix and user name)";
+                return false;
+            }
         } else if (flag == "--window") {
             if (!value(&text))
                 return false;

@@ -13,12 +13,15 @@ namespace IO::Native {
 using Handle = std::intptr_t;
 constexpr Handle kClosed = -1;
 
-// Opens `path` (UTF-8) for reading (mode 0), writing (1) or both (2), creating it with `create`.
+// Opens `path` (UTF-8) for reading (mode 0), writing (1), both (2) or writing from empty (3: the file's
+// bytes dropped), creating it with `create`.
 // Returns an IO error code (FileNotFound, AccessDenied, ReadError) on failure.
 GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle);
 GSErrCode Length(Handle handle, UInt64* length);
 // Reads up to `count` bytes; *read is 0 at the end of the file.
 GSErrCode Read(Handle handle, char* buffer, UInt32 count, UInt32* read);
+// Writes up to `count` bytes; *written receives how many the system took.
+GSErrCode Write(Handle handle, const char* buffer, UInt32 count, UInt32* written);
 GSErrCode Close(Handle handle);
 
 // The separator IO::Location writes between entries ('/' on POSIX, '\\' on Windows).

@@ -1,6 +1,7 @@
 // Control of the browser launcher that ShellExecuteW calls reach: the host library's own ShellExecuteW
 // where there is no Windows API, the simulated host's redirection of a module's import on Windows. And,
-// where there is no Windows API, a fault switch for the host library's own BCryptGenRandom.
+// where there is no Windows API, a fault switch for the host library's own BCryptGenRandom and the user
+// whose secret the host library's own CryptProtectData uses.
 #pragma once
 
 #include <cstdint>
@@ -31,5 +32,18 @@ std::intptr_t Launch(const char16_t* operation, const char16_t* file, const char
 // Makes the next `count` BCryptGenRandom calls fail (STATUS_UNSUCCESSFUL, no bytes); 0 ends the fault.
 // Only where the host library provides the call (not on Windows, where the system's own serves).
 void FailRandom(int count);
+
+// The file system's calls on names that the host library provides where there is no Windows API.
+enum class FileCall { CreateDirectory, MoveFile, DeleteFile, RemoveDirectory };
+// Makes the next `count` calls of `call` fail with ERROR_ACCESS_DENIED, doing nothing; 0 ends the fault.
+// Only where the host library provides the calls (not on Windows).
+void FailFileCall(FileCall call, int count = 1);
+
+// The current user's profile folder, where the host library's own CryptProtectData keeps the user's secret
+// (made at the first protection, in "Protect/" there): data protected under one folder does not open under
+// another, as data protected for one user does not open for another. Until a folder is set, protecting and
+// unprotecting fail and say so on standard error. Returns true; false on Windows, where the system keeps
+// each user's secrets and nothing is set.
+bool SetUserProfile(const std::string& folder);
 
 }  // namespace Platform::Control

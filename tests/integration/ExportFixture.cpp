@@ -9,6 +9,7 @@
 #include "DGControl.hpp"
 #include "GSRootControl.hpp"
 #include "HTTPControl.hpp"
+#include "LinkStoreFile.hpp"
 
 namespace integration {
 
@@ -62,10 +63,10 @@ void ExportFixture::TearDown() {
 }
 
 void ExportFixture::Link(const std::string& id, Int64 liveTabTime) {
+    ASSERT_TRUE(testsupport::WriteLinkStore(host_->ApplicationDataFolder(), id));
     hostsim::StoredPreferences record;
     record.version = 1;
     record.bytes.assign(48, 0);
-    std::memcpy(record.bytes.data(), id.c_str(), id.size());
     std::memcpy(record.bytes.data() + 40, &liveTabTime, 8);
     std::string error;
     ASSERT_TRUE(host_->Preferences().Save(host_->Key(), record, &error)) << error;
@@ -73,10 +74,7 @@ void ExportFixture::Link(const std::string& id, Int64 liveTabTime) {
 }
 
 std::string ExportFixture::StoredId() {
-    const auto stored = host_->StoredPreferencesOfAddOn();
-    if (!stored || stored->bytes.size() != 48)
-        return std::string();
-    return std::string(reinterpret_cast<const char*>(stored->bytes.data()));
+    return testsupport::ReadLinkStore(host_->ApplicationDataFolder());
 }
 
 Int64 ExportFixture::StoredLiveTabTime() {

@@ -19,10 +19,10 @@ protected:
     // Lets a scenario change hostsim's options (a 320x200 window, no browser) before the host is made.
     virtual void ChooseHostOptions(hostsim::Options*) {}
 
-    // Stores `id` as the add-on's link identifier (and the live-page time) in hostsim's store, and links
-    // it on the web application.
+    // Stores `id` as the add-on's link identifier in the user's link store (and the live-page time in
+    // hostsim's preferences store), and links it on the web application.
     void Link(const std::string& id, Int64 liveTabTime = 0);
-    // The stored record's link identifier and live-page time.
+    // The identifier in the user's link store, and the stored record's live-page time.
     std::string StoredId();
     Int64 StoredLiveTabTime();
     // Runs "Export from current view" from the menu and returns the handler's answer.

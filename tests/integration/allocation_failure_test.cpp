@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "DGControl.hpp"
 #include "ExportFixture.hpp"
 #include "GSRootControl.hpp"
+#include "LinkStoreFile.hpp"
 
 using DG::Control::Action;
 using integration::ExportFixture;
@@ -106,6 +108,7 @@ protected:
     void Unlinked() {
         std::string error;
         ASSERT_TRUE(host_->Preferences().Remove(host_->Key(), &error)) << error;
+        std::filesystem::remove(testsupport::LinkStoreFile(host_->ApplicationDataFolder()));
     }
     void Linked() { Link(kLinkId, static_cast<Int64>(std::time(nullptr))); }
 };

@@ -237,7 +237,7 @@ TEST_F(ExportFixture, AnAnswerGivenBeforeTheBodyIsThroughIsActedOn) {
 // No picture, no request: the key never goes out with an empty or partial image.
 TEST_F(ExportFixture, ACaptureThatCannotBeReadSendsNothing) {
     Link(kLinkId);
-    IO::Control::FailNextGetDataLength(-39);
+    IO::Control::FailNextGetDataLength(-39, 1);  // the length of the capture, after the link store's
     Export();
     GS::Control::FailNextHandleAllocation();
     Export();

@@ -10,6 +10,7 @@
 #include "GSRootControl.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
+#include "LinkStoreFile.hpp"
 #include "Session.hpp"
 
 namespace hostsim {
@@ -163,8 +164,11 @@ TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->version, 1);
     ASSERT_EQ(stored->bytes.size(), 48u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stored->bytes.data())), eid);
-    EXPECT_EQ(stored->bytes[36], 0);
+    EXPECT_EQ(std::vector<unsigned char>(stored->bytes.begin(), stored->bytes.begin() + 37),
+              std::vector<unsigned char>(37, 0))
+        << "the record never holds the identifier: the host saves it into projects";
+    EXPECT_EQ(testsupport::ReadLinkStore(restarted.ApplicationDataFolder()), eid)
+        << "the user's own store keeps it across the restart";
 }
 
 TEST_F(ModuleTest, AnUnansweredDialogIsDismissedAndTold) {

@@ -15,7 +15,9 @@
 #include "DGControl.hpp"
 #include "GSRootControl.hpp"
 #include "GSUtilsControl.hpp"
+#include "IOControl.hpp"
 #include "Location.hpp"
+#include "PlatformControl.hpp"
 #include "RSControl.hpp"
 #include "ShellCatch.hpp"
 #include "UniString.hpp"
@@ -199,6 +201,9 @@ FakeHost::FakeHost() {
     tempRoot_ = MakeTempFolder("kavelo-unit");
     captureFolder = tempRoot_ + "/ApplicationData";
     std::filesystem::create_directory(std::filesystem::u8path(captureFolder));
+    // The user of this host (outside Windows; there the prefix's user is).
+    userProfile = tempRoot_ + "/UserProfile";
+    Platform::Control::SetUserProfile(userProfile);
     beepsAtStart_ = GSUtils::Control::BeepCount();
     DG::Control::ResetForTesting();
     GS::Control::SetDebugSink([this](const std::string& text) { debugLines.push_back(text); });
@@ -216,6 +221,8 @@ FakeHost::~FakeHost() {
     GS::Control::SetDebugSink(nullptr);
     std::memset(HostFunctionTable, 0, HostFunctionTableSize);
     HostContext = nullptr;
+    Platform::Control::SetUserProfile(std::string());
+    IO::Control::ClearFaults();
     RemoveTree(tempRoot_);
     current = nullptr;
 }

@@ -67,6 +67,12 @@ public:
     std::optional<std::string> viewJpeg = std::string("\xFF\xD8 fake jpeg \xFF\xD9", 15);
     std::string captureFolder;  // the folder 'GSPF' code 4 answers
     std::string CapturePath() const { return captureFolder + "/KaveloArchiCapture.jpeg"; }
+    // The user's profile folder, where the data protection keeps the user's secret (outside Windows);
+    // another user is another folder (Platform::Control::SetUserProfile).
+    std::string userProfile;
+    // The user's link store: the KAVELO folder in the application-data folder, and its file.
+    std::string LinkStoreFolder() const { return captureFolder + "/KAVELO"; }
+    std::string LinkStorePath() const { return LinkStoreFolder() + "/AccountLink.dat"; }
 
     std::vector<std::string> reports;  // formatted report texts
     std::vector<bool> reportAlerts;

@@ -9,6 +9,7 @@
 #include "FakeHost.hpp"
 #include "LinkFlow.hpp"
 #include "LinkIdentifier.hpp"
+#include "LinkStore.hpp"
 #include "PlatformControl.hpp"
 
 using DG::Control::Action;
@@ -32,16 +33,16 @@ TEST_F(RandomFailureTest, NoIdentifierIsMadeOfNothing) {
 }
 
 TEST_F(RandomFailureTest, TheLinkIsReportedAndNothingIsStoredOrOpened) {
-    std::vector<unsigned char> linked(48, 0);
-    std::fill(linked.begin(), linked.begin() + 36, 'a');
-    host.preferences = testsupport::StoredPreferences{1, linked};
+    const std::string linked = "0f8fad5b-d9cb-469f-a165-70867728950e";
+    ASSERT_EQ(LinkStore::Write(linked), NoError);
     Platform::Control::FailRandom(1);
     DG::Control::ScriptUserActions({Action::Click(1, 32520)});
     LinkAccount();
     EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_GENERAL"});
     EXPECT_EQ(host.Beeps(), 1);
-    ASSERT_TRUE(host.preferences.has_value());
-    EXPECT_EQ(host.preferences->bytes, linked) << "the earlier identifier stays";
+    std::string stored;
+    EXPECT_TRUE(LinkStore::Read(&stored));
+    EXPECT_EQ(stored, linked) << "the earlier identifier stays";
     EXPECT_EQ(host.CallsTo(kSetPreferencesSlot), 0u);
     EXPECT_TRUE(host.launches.empty());
 }

@@ -6,6 +6,8 @@
 #include "DGControl.hpp"
 #include "DisposableControl.hpp"
 #include "FakeHost.hpp"
+#include "IOControl.hpp"
+#include "Location.hpp"
 #include "Palette.hpp"
 #include "Preferences.hpp"
 
@@ -91,10 +93,10 @@ TEST_F(MenuPaletteTest, AFailedUnlinkIsReportedOnceAndShowsNoSuccess) {
 
 // An identifier that could not be stored must not be linked to the web account: no login page.
 TEST_F(MenuPaletteTest, ALinkWhoseIdentifierCannotBeStoredOpensNoLoginPage) {
-    host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x810600DC));
+    IO::Control::FailNextWrite(IO::WriteError);
     DG::Control::ScriptUserActions({Action::Click(1, 32520)});
     EXPECT_EQ(Menu(32512), NoError);
-    EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_NOUSERDATA"});
+    EXPECT_EQ(host.reports, std::vector<std::string>{"Error: Unknown Error"});
     EXPECT_TRUE(host.launches.empty());
     EXPECT_FALSE(host.preferences.has_value());
     EXPECT_EQ(host.saveRequests, 0);

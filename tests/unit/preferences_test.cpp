@@ -1,4 +1,5 @@
-// The preferences record as the host stores it, the link identifier it holds, and the live-page time.
+// The preferences record as the host stores it (its identifier field always empty: the identifier is the
+// user's own, in LinkStore), the live-page time, and the link identifier's form.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +8,10 @@
 #include <set>
 
 #include "FakeHost.hpp"
+#include "IOControl.hpp"
 #include "LinkIdentifier.hpp"
+#include "LinkStore.hpp"
+#include "Location.hpp"
 #include "Preferences.hpp"
 
 using testsupport::FakeHost;
@@ -59,7 +63,7 @@ TEST(Preferences, NothingStoredReadsAsTheEmptyRecordWithoutAReport) {
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(host.CallsTo(kGetPreferencesSlot), 1u);
     EXPECT_EQ(host.debugLines,
-              (std::vector<std::string>{"Preferences::GetPreferences()\n", "prefs.userUniqueID \n",
+              (std::vector<std::string>{"Preferences::GetPreferences()\n", "prefs.userUniqueID none\n",
                                         "prefs.timestampLastRealtimeTab 0\n"}));
     EXPECT_FALSE(IsAccountLinked());
     EXPECT_TRUE(IsLiveTabStale());
@@ -71,24 +75,26 @@ TEST(Preferences, WrongSizeOrVersionZeroReadsAsEmpty) {
     shortRecord.bytes.resize(40);
     for (const StoredPreferences& stored : {shortRecord, Record(kId, 5, 0)}) {
         host.preferences = stored;
-        EXPECT_FALSE(IsAccountLinked());
+        EXPECT_EQ(Preferences::GetPreferences().timestampLastRealtimeTab, 0);
     }
     EXPECT_TRUE(host.reports.empty());
 }
 
-TEST(Preferences, OtherVersionsAreReadAndWrittenBackAsVersionOne) {
+TEST(Preferences, OtherVersionsAreReadAndWrittenBackAsVersionOneWithoutTheirIdentifier) {
     FakeHost host;
     host.preferences = Record(kId, -12);
     host.preferences->version = 2;
     host.preferences->bytes[37] = 0xAB;
     host.preferences->bytes[39] = 0xCD;
     host.debugLines.clear();
-    EXPECT_TRUE(IsAccountLinked());
+    EXPECT_EQ(Preferences::GetPreferences().userUniqueID[0], '\0') << "a stored identifier is never used";
+    EXPECT_EQ(host.debugLines[1], "prefs.userUniqueID not used (one was stored)\n");
     EXPECT_EQ(host.debugLines[2], "prefs.timestampLastRealtimeTab -12\n");
+    EXPECT_FALSE(IsAccountLinked());
     TouchLiveTabTimestamp();
     EXPECT_EQ(host.preferences->version, 1);
     ASSERT_EQ(host.preferences->bytes.size(), 48u);
-    EXPECT_EQ(StoredId(host), kId);
+    EXPECT_EQ(StoredId(host), "") << "the first store after an update writes the field empty";
     EXPECT_EQ(host.preferences->bytes[37], 0xAB) << "bytes 37 to 39 survive a read-modify-write";
     EXPECT_EQ(host.preferences->bytes[39], 0xCD);
     EXPECT_NEAR(static_cast<double>(StoredTimestamp(host)), static_cast<double>(NowInSeconds()), 2.0);
@@ -98,27 +104,29 @@ TEST(Preferences, FailedFirstReadIsReportedOnceAndNotRepeated) {
     FakeHost host;
     host.preferences = Record(kId, 0);
     host.FailSlot(kGetPreferencesSlot, static_cast<GSErrCode>(0x81060001), 1);
-    EXPECT_FALSE(IsAccountLinked());
+    EXPECT_EQ(Preferences::GetPreferences().timestampLastRealtimeTab, 0);
     EXPECT_EQ(host.CallsTo(kGetPreferencesSlot), 1u);
     EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_GENERAL"});
 }
 
 TEST(Preferences, FailedStoreIsReturnedNotReportedAndNoIdentifierHandedBack) {
     FakeHost host;
-    host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x810600DC));
+    IO::Control::FailNextWrite(IO::WriteError);
     char id[37] = {};
-    EXPECT_EQ(CreateUserUniqueID(id), static_cast<GSErrCode>(0x810600DC));
+    EXPECT_EQ(CreateUserUniqueID(id), IO::WriteError);
     EXPECT_EQ(id[0], '\0') << "an identifier that is not kept is not handed back";
     EXPECT_TRUE(host.reports.empty()) << "the command reports, once";
+    EXPECT_FALSE(IsAccountLinked());
     EXPECT_FALSE(host.preferences.has_value());
 }
 
-TEST(Preferences, StoredIdWithoutNulIsReadAsAtMost36Characters) {
+TEST(Preferences, StoredIdWithoutNulIsNeverHandedOut) {
     FakeHost host;
     host.preferences = Record("", 0);
     std::fill(host.preferences->bytes.begin(), host.preferences->bytes.begin() + 40, 'x');
     const KaveloPrefs prefs = Preferences::GetPreferences();
-    EXPECT_EQ(std::strlen(prefs.userUniqueID), 36u);
+    EXPECT_EQ(prefs.userUniqueID[0], '\0');
+    EXPECT_EQ(prefs.unused[0], 'x') << "the bytes of no field are kept";
 }
 
 TEST(Preferences, StalenessBoundaries) {
@@ -142,22 +150,21 @@ TEST(Preferences, TouchWithNothingStoredMakesAStoredUnlinkedRecord) {
     EXPECT_FALSE(IsLiveTabStale());
 }
 
-TEST(Preferences, CreateUserUniqueIdKeepsTimestampAndUnusedBytes) {
+TEST(Preferences, CreateUserUniqueIdStoresInTheUsersStoreAndLeavesTheRecord) {
     FakeHost host;
     host.preferences = Record(kId, 1234);
     host.preferences->bytes[38] = 0x77;
+    const StoredPreferences before = *host.preferences;
     char out[37];
     std::memset(out, 'z', sizeof out);
-    CreateUserUniqueID(out);
+    EXPECT_EQ(CreateUserUniqueID(out), NoError);
     EXPECT_EQ(out[36], '\0');
     EXPECT_TRUE(IsUuidV4Text(out));
-    EXPECT_EQ(StoredId(host), out);
-    EXPECT_NE(StoredId(host), kId);
-    EXPECT_EQ(StoredTimestamp(host), 1234);
-    EXPECT_EQ(host.preferences->bytes[38], 0x77);
-    EXPECT_EQ(host.preferences->bytes[36], 0);
-    EXPECT_TRUE(std::find(host.debugLines.begin(), host.debugLines.end(), "ACAPI_SetPreferences\n") !=
-                host.debugLines.end());
+    std::string stored;
+    EXPECT_TRUE(LinkStore::Read(&stored));
+    EXPECT_EQ(stored, out);
+    EXPECT_EQ(host.preferences->bytes, before.bytes);
+    EXPECT_EQ(host.CallsTo(kSetPreferencesSlot), 0u);
 }
 
 TEST(Preferences, UnlinkDeletesTheRecordAndTracesTheOutcome) {
@@ -180,9 +187,14 @@ TEST(LinkIdentifier, EveryIdentifierHasTheVersion4FormAndIsNew) {
     for (int i = 0; i < 5000; ++i) {
         const std::string id = GenerateUuidV4();
         ASSERT_TRUE(IsUuidV4Text(id)) << id;
+        ASSERT_TRUE(IsLinkIdentifierText(id)) << id;
         ASSERT_TRUE(seen.insert(id).second) << "repeated identifier " << id;
     }
     std::set<char> variants;
     for (const std::string& id : seen) variants.insert(id[19]);
     EXPECT_EQ(variants, (std::set<char>{'8', '9', 'a', 'b'}));
+    for (const char* other : {"0F8FAD5B-D9CB-469F-A165-70867728950E", "0f8fad5b-d9cb-369f-a165-70867728950e",
+                              "0f8fad5b-d9cb-469f-c165-70867728950e", "0f8fad5b-d9cb-469f-a165-70867728950",
+                              "0f8fad5bxd9cb-469f-a165-70867728950e", ""})
+        EXPECT_FALSE(IsLinkIdentifierText(other)) << other;
 }

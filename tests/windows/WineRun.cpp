@@ -17,12 +17,17 @@ std::string Quote(const std::string& text) {
 }
 
 WineRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   std::uint16_t proxyPort, const std::string& outputPath, const std::string& inputPath) {
+                   std::uint16_t proxyPort, const std::string& outputPath, const std::string& inputPath,
+                   const std::string& prefix = Environment("KAVELO_WINEPREFIX"),
+                   const std::string& user = std::string()) {
     WineRun run;
     run.command = proxyPort != 0
                       ? "http_proxy=" + Quote("http://127.0.0.1:" + std::to_string(proxyPort)) + " "
                       : std::string("http_proxy= ");
-    run.command += Quote(Environment("KAVELO_WINE_RUN")) + " " + Quote(Environment("KAVELO_WINEPREFIX")) +
+    // Wine names the user, and binds what it protects for the user, after USER.
+    if (!user.empty())
+        run.command += "USER=" + Quote(user) + " LOGNAME=" + Quote(user) + " ";
+    run.command += Quote(Environment("KAVELO_WINE_RUN")) + " " + Quote(prefix) +
                    (inputPath.empty() ? "" : " --keep-stdin") + " " + Quote(program);
     for (const std::string& argument : arguments) run.command += " " + Quote(argument);
     run.command += " >" + Quote(outputPath) + " 2>&1";
@@ -45,6 +50,11 @@ std::string Environment(const char* name) {
 WineRun RunUnderWine(const char* program, const std::vector<std::string>& arguments, std::uint16_t proxyPort,
                      const std::string& outputPath, const std::string& inputPath) {
     return RunProgram(Environment(program), arguments, proxyPort, outputPath, inputPath);
+}
+
+WineRun RunUnderWineAs(const char* program, const std::vector<std::string>& arguments,
+                       const std::string& prefix, const std::string& user, const std::string& outputPath) {
+    return RunProgram(Environment(program), arguments, 0, outputPath, std::string(), prefix, user);
 }
 
 WineRun RunRegistryTool(const std::vector<std::string>& arguments, const std::string& outputPath) {

@@ -29,6 +29,11 @@ std::string Environment(const char* name);
 WineRun RunUnderWine(const char* program, const std::vector<std::string>& arguments, std::uint16_t proxyPort,
                      const std::string& outputPath, const std::string& inputPath = std::string());
 
+// The same in the Wine prefix `prefix` (made on first use) as the user named `user`, with no proxy: another
+// user of another machine, as far as what Wine's data protection binds to.
+WineRun RunUnderWineAs(const char* program, const std::vector<std::string>& arguments,
+                       const std::string& prefix, const std::string& user, const std::string& outputPath);
+
 // Runs Wine's own reg.exe with `arguments` (query, add, delete) on the prefix's registry.
 WineRun RunRegistryTool(const std::vector<std::string>& arguments, const std::string& outputPath);
 

@@ -19,6 +19,7 @@
 #include "DGControl.hpp"
 #include "FakeHost.hpp"
 #include "HTTPControl.hpp"
+#include "LinkStore.hpp"
 #include "Preferences.hpp"
 
 namespace {
@@ -36,10 +37,9 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The stored record of a linked account whose live page was opened a moment ago.
-testsupport::StoredPreferences Linked(const std::string& linkId) {
+// The stored record of an account whose live page was opened a moment ago.
+testsupport::StoredPreferences LiveTabOpened() {
     KaveloPrefs record{};
-    std::strncpy(record.userUniqueID, linkId.c_str(), sizeof record.userUniqueID - 1);
     record.timestampLastRealtimeTab = static_cast<Int64>(std::time(nullptr));
     const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
     return {PreferencesVersion, std::vector<unsigned char>(bytes, bytes + sizeof record)};
@@ -55,7 +55,12 @@ int main(int argc, char** argv) {
 
     testsupport::FakeHost host;
     host.viewJpeg = jpeg;
-    host.preferences = Linked(linkId);
+    host.preferences = LiveTabOpened();
+    // The user's store, protected for the prefix's user as the module keeps it.
+    if (LinkStore::Write(linkId) != NoError) {
+        std::printf("cannot store the link identifier\n");
+        return 1;
+    }
     const std::vector<unsigned char> table(HostFunctionTable, HostFunctionTable + HostFunctionTableSize);
     DG::Control::ScriptUserActions({DG::Control::Action::Click(1)});
 

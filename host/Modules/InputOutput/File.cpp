@@ -10,8 +10,31 @@
 namespace {
 
 std::atomic<GSErrCode> pendingLengthFault{NoError};
+std::atomic<int> lengthQueriesToPass{0};
+
+// True while length queries are still to pass before the armed fault.
+bool PassLengthQuery() {
+    int left = lengthQueriesToPass.load();
+    while (left > 0 && !lengthQueriesToPass.compare_exchange_weak(left, left - 1)) {
+    }
+    return left > 0;
+}
 std::atomic<bool> shortenRead{false};
 std::atomic<UInt32> shortenBy{0};
+std::atomic<GSErrCode> pendingWriteFault{NoError};
+
+Int32 NativeMode(IO::File::OpenMode mode) {
+    switch (mode) {
+        case IO::File::ReadMode:
+            return 0;
+        case IO::File::WriteMode:
+            return 1;
+        case IO::File::WriteEmptyMode:
+            return 3;
+        default:
+            return 2;
+    }
+}
 
 }  // namespace
 
@@ -40,17 +63,13 @@ GSErrCode File::Open(OpenMode mode, AccessDeniedTreatment /*adTreatment*/) {
         return BadLocation;
     if (impl_->handle != Native::kClosed)
         return NoError;
-    return Native::Open(impl_->path,
-                        mode == ReadMode    ? 0
-                        : mode == WriteMode ? 1
-                                            : 2,
-                        impl_->onNotFound == Create, &impl_->handle);
+    return Native::Open(impl_->path, NativeMode(mode), impl_->onNotFound == Create, &impl_->handle);
 }
 
 GSErrCode File::GetDataLength(UInt32* length) const {
     if (length == nullptr)
         return ReadError;
-    const GSErrCode fault = pendingLengthFault.exchange(NoError);
+    const GSErrCode fault = PassLengthQuery() ? NoError : pendingLengthFault.exchange(NoError);
     if (fault != NoError)
         return fault;
     if (impl_->handle == Native::kClosed)
@@ -90,6 +109,29 @@ GSErrCode File::ReadBin(char* buffer, USize count, USize* read) {
     return NoError;
 }
 
+GSErrCode File::WriteBin(const char* source, USize count, USize* written) {
+    if (written != nullptr)
+        *written = 0;
+    if (impl_->handle == Native::kClosed)
+        return NotOpen;
+    const GSErrCode fault = pendingWriteFault.exchange(NoError);
+    if (fault != NoError)
+        return fault;
+    UInt32 done = 0;
+    while (done < count) {
+        UInt32 went = 0;
+        const GSErrCode error = Native::Write(impl_->handle, source + done, count - done, &went);
+        if (error != NoError)
+            return error;
+        if (went == 0)
+            return WriteError;
+        done += went;
+        if (written != nullptr)
+            *written = done;
+    }
+    return NoError;
+}
+
 GSErrCode File::Close() {
     if (impl_->handle == Native::kClosed)
         return NoError;
@@ -104,7 +146,8 @@ bool File::IsOpen() const {
 
 namespace Control {
 
-void FailNextGetDataLength(GSErrCode code) {
+void FailNextGetDataLength(GSErrCode code, int skip) {
+    lengthQueriesToPass = skip;
     pendingLengthFault = code;
 }
 
@@ -113,8 +156,14 @@ void ShortenNextRead(UInt32 missing) {
     shortenRead = true;
 }
 
+void FailNextWrite(GSErrCode code) {
+    pendingWriteFault = code;
+}
+
 void ClearFaults() {
     pendingLengthFault = NoError;
+    lengthQueriesToPass = 0;
+    pendingWriteFault = NoError;
     shortenRead = false;
 }
 

@@ -1,4 +1,4 @@
-// IO::File: a file of the real file system, opened and read in binary.
+// IO::File: a file of the real file system, opened, read and written in binary.
 #pragma once
 
 #include "Definitions.hpp"
@@ -10,8 +10,11 @@ namespace IO {
 class File {
 public:
     enum OnNotFound { Fail = 0, Create = 1 };
-    // The host's values; the stand-in opens files for reading, writing or both.
-    enum OpenMode { ReadMode = 0, WriteMode = 1, ReadWriteMode = 3 };
+    // The host's values; the stand-in opens files for reading, writing (from the start, or from empty: the
+    // file's earlier bytes dropped) or both.
+    enum OpenMode { ReadMode = 0, WriteMode = 1, WriteEmptyMode = 2, ReadWriteMode = 3 };
+    // The host's name for what Open answers when there is no such file (the IO library's code).
+    enum { FileNotFound = IO::FileNotFound };
 
     explicit File(const Location& location, OnNotFound onNotFound = Fail);
     File(const File&) = delete;
@@ -26,6 +29,9 @@ public:
     // Reads up to `count` bytes into `buffer`; *read receives how many arrived. Fails when the file is not
     // open or the read stops before `count` bytes for a reason other than the end of the file.
     GSErrCode ReadBin(char* buffer, USize count, USize* read = nullptr);
+    // Writes `count` bytes from `source`; *written receives how many went. Fails when the file is not open
+    // for writing or the system took fewer bytes.
+    GSErrCode WriteBin(const char* source, USize count, USize* written = nullptr);
     GSErrCode Close();
     bool IsOpen() const;
 

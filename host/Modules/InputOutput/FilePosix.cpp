@@ -27,7 +27,9 @@ GSErrCode FromErrno(int error) {
 }  // namespace
 
 GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle) {
-    int flags = mode == 0 ? O_RDONLY : mode == 1 ? O_WRONLY : O_RDWR;
+    int flags = mode == 0 ? O_RDONLY : mode == 2 ? O_RDWR : O_WRONLY;
+    if (mode == 3)
+        flags |= O_TRUNC;
     if (create)
         flags |= O_CREAT;
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
@@ -53,6 +55,18 @@ GSErrCode Read(Handle handle, char* buffer, UInt32 count, UInt32* read) {
         if (got < 0)
             return FromErrno(errno);
         *read = static_cast<UInt32>(got);
+        return NoError;
+    }
+}
+
+GSErrCode Write(Handle handle, const char* buffer, UInt32 count, UInt32* written) {
+    for (;;) {
+        const ssize_t went = ::write(static_cast<int>(handle), buffer, count);
+        if (went < 0 && errno == EINTR)
+            continue;
+        if (went < 0)
+            return errno == ENOSPC || errno == EIO ? WriteError : FromErrno(errno);
+        *written = static_cast<UInt32>(went);
         return NoError;
     }
 }

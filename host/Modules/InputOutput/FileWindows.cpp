@@ -30,9 +30,12 @@ HANDLE ToHandle(Handle handle) {
 }  // namespace
 
 GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle) {
-    const DWORD access = mode == 0 ? GENERIC_READ : mode == 1 ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+    const DWORD access = mode == 0 ? GENERIC_READ : mode == 2 ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+    DWORD disposition = create ? OPEN_ALWAYS : OPEN_EXISTING;
+    if (mode == 3)
+        disposition = create ? CREATE_ALWAYS : TRUNCATE_EXISTING;
     HANDLE file = CreateFileW(Platform::Widen(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return FromLastError();
     *handle = reinterpret_cast<Handle>(file);
@@ -52,6 +55,14 @@ GSErrCode Read(Handle handle, char* buffer, UInt32 count, UInt32* read) {
     if (!ReadFile(ToHandle(handle), buffer, count, &got, nullptr))
         return FromLastError();
     *read = got;
+    return NoError;
+}
+
+GSErrCode Write(Handle handle, const char* buffer, UInt32 count, UInt32* written) {
+    DWORD went = 0;
+    if (!WriteFile(ToHandle(handle), buffer, count, &went, nullptr))
+        return GetLastError() == ERROR_DISK_FULL ? WriteError : FromLastError();
+    *written = went;
     return NoError;
 }
 

@@ -38,6 +38,7 @@ enum : GSErrCode {
     AccessDenied = -5000,
     NotOpen = -38,
     ReadError = -19,
+    WriteError = -20,
     BadLocation = -120,
     FileTooLong = -8,
 };

@@ -16,6 +16,10 @@ using LPVOID = void*;
 using WCHAR = char16_t;
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
+using BYTE = unsigned char;
+using PVOID = void*;
+using HLOCAL = void*;
+using LPSECURITY_ATTRIBUTES = struct _SECURITY_ATTRIBUTES*;
 
 #define TRUE 1
 #define FALSE 0
@@ -25,9 +29,36 @@ using LPCWSTR = const WCHAR*;
 #define DLL_THREAD_DETACH 3
 #define SW_SHOWNORMAL 1
 #define MAX_PATH 260
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
 #define WINAPI
 
 // Writes the full path of the module loaded as `module` (a handle from the system loader) into `buffer`
 // as NUL-terminated UTF-16, truncated to `size` units including the NUL. Returns the units written
 // without the NUL, or 0 when the module is unknown.
 extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+
+// The calling thread's code of the last failed call below (an ERROR_ value), as Windows keeps it.
+extern "C" DWORD GetLastError();
+extern "C" void SetLastError(DWORD code);
+// Frees memory that a call returned for the caller to free (the data protection's output); null is allowed.
+// Returns null.
+extern "C" HLOCAL LocalFree(HLOCAL memory);
+
+// The file system's calls on names, paths NUL-terminated UTF-16. Each returns non-zero on success and
+// otherwise zero with the reason for GetLastError: ERROR_ALREADY_EXISTS (CreateDirectoryW),
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND (an entry or its folder missing), ERROR_DIR_NOT_EMPTY
+// (RemoveDirectoryW), ERROR_ACCESS_DENIED. The attributes must be null.
+extern "C" BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes);
+// Renames `from` to `to` in one step; with MOVEFILE_REPLACE_EXISTING an existing `to` is replaced, so that
+// a reader sees either the old file or the new one, never a part. Both must be on the same volume.
+extern "C" BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags);
+extern "C" BOOL DeleteFileW(LPCWSTR path);
+// Removes an empty folder.
+extern "C" BOOL RemoveDirectoryW(LPCWSTR path);

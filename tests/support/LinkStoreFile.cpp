@@ -1,0 +1,46 @@
+// The link store's file, written and read through the data protection calls.
+#include "LinkStoreFile.hpp"
+
+#include <windows.h>
+// After windows.h.
+#include <wincrypt.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace testsupport {
+
+std::string LinkStoreFile(const std::string& applicationDataFolder) {
+    return applicationDataFolder + "/KAVELO/AccountLink.dat";
+}
+
+bool WriteLinkStore(const std::string& applicationDataFolder, const std::string& id) {
+    std::string text = id;
+    DATA_BLOB in{static_cast<DWORD>(text.size()), reinterpret_cast<BYTE*>(text.data())};
+    DATA_BLOB out{};
+    if (!CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out))
+        return false;
+    const std::string file = LinkStoreFile(applicationDataFolder);
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::u8path(file).parent_path(), ignored);
+    std::ofstream stream(std::filesystem::u8path(file), std::ios::binary | std::ios::trunc);
+    stream.write(reinterpret_cast<const char*>(out.pbData), static_cast<std::streamsize>(out.cbData));
+    LocalFree(out.pbData);
+    return static_cast<bool>(stream.flush());
+}
+
+std::string ReadLinkStore(const std::string& applicationDataFolder) {
+    std::ifstream stream(std::filesystem::u8path(LinkStoreFile(applicationDataFolder)), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    DATA_BLOB in{static_cast<DWORD>(bytes.size()), reinterpret_cast<BYTE*>(bytes.data())};
+    DATA_BLOB out{};
+    if (bytes.empty() ||
+        !CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out))
+        return std::string();
+    std::string id(reinterpret_cast<const char*>(out.pbData), out.cbData);
+    LocalFree(out.pbData);
+    return id;
+}
+
+}  // namespace testsupport
