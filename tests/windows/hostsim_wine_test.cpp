@@ -272,6 +272,30 @@ TEST_F(WindowsHostsim, UnauthorizedShowsTheFailureAndTheLinkFlowOpensTheLoginPag
     EXPECT_EQ(server_.Requests().size(), 3u) << "the upload, then the login page and its form";
 }
 
+// A server that answers before it has read a large view's body and closes: the add-on acts on that
+// answer (the too-big report; the failure dialog and the link dialog), not on the broken write.
+TEST_F(WindowsHostsim, AnAnswerGivenBeforeTheBodyIsThroughIsActedOn) {
+    Link(kLinkedId);
+    server_.AnswerEarlyNext(413);
+    const WineRun tooBig =
+        Hostsim({"--commands", "menu Export from current view; expect-reports 1"}, "1920x1080");
+    EXPECT_EQ(tooBig.status, 0) << tooBig.output;
+    EXPECT_NE(tooBig.output.find("The image sent to KAVELO is too big. Try reducing the window size of "
+                                 "Archicad.: Unknown Error\n"),
+              std::string::npos)
+        << tooBig.output;
+
+    server_.AnswerEarlyNext(401);
+    const WineRun unlinked = Hostsim({"--commands",
+                                      "answer click 1 for 32533; answer click 2 for 32520; menu Export "
+                                      "from current view; expect-reports 0; expect-launches 0"},
+                                     "1920x1080");
+    EXPECT_EQ(unlinked.status, 0) << unlinked.output;
+    EXPECT_NE(unlinked.output.find("dialog 32520"), std::string::npos)
+        << "the link flow: " << unlinked.output;
+    EXPECT_TRUE(server_.Images().empty());
+}
+
 TEST_F(WindowsHostsim, TooLargeIsReportedAndAnUnloadWithoutReleaseIsAbnormal) {
     Link(kLinkedId);
     server_.ScriptResponse(413, "too big");
@@ -454,6 +478,22 @@ TEST_F(WindowsHostsim, A4KExportOverASlowUplinkEndsInTheSuccessDialog) {
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
     EXPECT_TRUE(Has(run.output, "process window: closed at 100%")) << run.output;
     EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+// On Windows a DLL's static destructors run under the loader lock, where the dialog library must not be
+// called: the palette, shown or closed by the user (then kept hidden and shown again), goes in FreeData.
+TEST_F(WindowsHostsim, ThePaletteIsDestroyedInTheReleaseEntryNotAtUnload) {
+    const WineRun run = Hostsim({"--commands",
+                                 "menu Open toolbar; palette-close; collect; expect-palette hidden; "
+                                 "menu Open toolbar; expect-palette visible; palette-close"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "collected: 0")) << run.output;
+    EXPECT_TRUE(Has(run.output, "palette: window destroyed in the release entry")) << run.output;
+    EXPECT_EQ(run.output.find("palette: window destroyed at unload"), std::string::npos) << run.output;
+    const std::size_t destroyed = run.output.find("palette: window destroyed");
+    EXPECT_LT(destroyed, run.output.find("host: release answered")) << run.output;
+    EXPECT_EQ(run.output.find("palette: window destroyed", destroyed + 1), std::string::npos)
+        << "destroyed once: " << run.output;
 }
 
 TEST_F(WindowsHostsim, OptionsWindowsLacksAreRefusedByName) {
