@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <optional>
 
 #include "Array.hpp"
@@ -129,7 +130,7 @@ Outcome WriteBody(HTTP::Encoding::BodyOBinaryChannel& channel, const char* body,
 }
 
 // The body and its end. A call that fails after the user pressed Cancel ends the exchange as canceled, any
-// other failure of a write, a flush or the body's end as too slow.
+// other failure of a write, a flush or the body's end (but memory running out) as too slow.
 Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Request& request, const char* body,
                  USize length, UploadProgress& progress, UploadPace& pace) {
     // On some systems the connection is made here: its failures are not the link's slowness.
@@ -139,6 +140,8 @@ Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Reque
             written != Outcome::Answered)
             return written;
         connection.FinishSend();
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (...) {
         // What the connection throws here is its bounds on a body that goes: its lowest rate, or nothing
         // taken for the time-out (a server that closes early has its answer read instead).
