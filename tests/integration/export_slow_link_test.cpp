@@ -61,7 +61,7 @@ protected:
     }
     // The link takes `bytes` every `every` through a receive buffer of `buffer` bytes.
     void TakeSlowly(std::size_t bytes, milliseconds every, int buffer) {
-        relay_ = std::make_unique<integration::SlowRelay>(slow_.Port(), bytes, every, buffer);
+        relay_ = std::make_unique<httptest::SlowRelay>(slow_.Port(), bytes, every, buffer);
         HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", relay_->Port());
     }
     // Runs the export; how long it took.
@@ -93,7 +93,7 @@ protected:
     int width_ = 320;
     int height_ = 200;
     httptest::TlsTestServer slow_;
-    std::unique_ptr<integration::SlowRelay> relay_;
+    std::unique_ptr<httptest::SlowRelay> relay_;
 };
 
 // A view large enough that the body is still being written a minute in.

@@ -16,7 +16,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
-namespace integration {
+namespace httptest {
 
 class SlowRelay {
 public:
@@ -54,4 +54,4 @@ private:
     std::thread acceptor_thread_;
 };
 
-}  // namespace integration
+}  // namespace httptest

@@ -5,7 +5,7 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/write.hpp>
 
-namespace integration {
+namespace httptest {
 
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
@@ -100,4 +100,4 @@ void SlowRelay::Downstream(std::shared_ptr<Pair> pair) {
     pair->client.shutdown(tcp::socket::shutdown_send, ignored);
 }
 
-}  // namespace integration
+}  // namespace httptest
