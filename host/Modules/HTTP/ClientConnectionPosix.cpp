@@ -324,7 +324,7 @@ struct ClientConnection::Impl {
     // Detail::AwaitWhileLeaving on this connection's socket; a stall breaks the connection.
     // The request is also held to the low-speed limit while it waits.
     template <class Wait, class Stalled>
-    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled, long long settled = 0) {
+    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled) {
         const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
         const auto waitAtSpeed = [&](int ms) {
             const long long left = Unacknowledged(socket);
@@ -334,7 +334,7 @@ struct ClientConnection::Impl {
         };
         try {
             return Detail::AwaitWhileLeaving(
-                timeout, [socket] { return Unacknowledged(socket); }, waitAtSpeed, stalled, settled);
+                timeout, [socket] { return Unacknowledged(socket); }, waitAtSpeed, stalled);
         } catch (const Exception&) {
             state = State::Broken;
             throw;
