@@ -240,9 +240,10 @@ Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress&
 }
 
 // The exchange under its process window. A call of the exchange that fails after the user pressed Cancel
-// ends it as canceled, never as a failure; one that fails while the body goes or the answer is awaited on
-// a link too slow by the pace's measure (the connection's own lowest rate gave up inside a write, after
-// the last one or before the answer) ends it as too slow. Anything else goes on up to the export's guard.
+// ends it as canceled, never as a failure; the body's own calls tell the link's slowness (SendBody). A
+// failure while the answer is awaited, when the body has gone but a few KiB, is the server's (no answer
+// within the time-out: the export's failure), unless the exchange has outlasted its bound. Anything else
+// goes on up to the export's guard.
 Outcome Exchange(const std::string& dataUrl, const char* linkId) {
     // The window opens before the connection is made, so that a slow connect shows and can be canceled.
     UploadProgress progress;
@@ -252,7 +253,7 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
     } catch (...) {
         if (progress.IsCanceled())
             return Outcome::Canceled;
-        if (pace && pace->TooSlow())
+        if (pace && pace->OutOfTime())
             return Outcome::TooSlow;
         throw;
     }

@@ -28,10 +28,9 @@ public:
 
     // True when the exchange has outlasted its bound, or when, once the body has been going 30 s (since
     // the last wait without writing), fewer than 1 KiB a second went over the last 30 s (bytes count when
-    // their write returned): the connection is then too slow to go on with. Asked also when a call of the
-    // exchange failed, to tell whether it was the link's slowness that ended it.
+    // their write returned): the connection is then too slow to go on with.
     bool TooSlow(Clock::time_point now = Clock::now()) const;
-    // True when the exchange has outlasted its bound.
+    // True when the exchange has outlasted its bound (also asked when a call of the exchange failed).
     bool OutOfTime(Clock::time_point now = Clock::now()) const { return now >= bound_; }
 
 private:
