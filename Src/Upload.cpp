@@ -83,8 +83,9 @@ void ActOnStatus(UInt32 status, const GS::Array<GS::UniString>& lines) {
     }
 }
 
-// Waits while the system still holds more than a few KiB of the body: each Flush waits for that about a
-// second at most, and one that returns at once says the link has caught up. The user's Cancel and the
+// Waits while the system still holds more of the body than the link carries in about a second (after the
+// last write, more than a few KiB): each Flush waits for that about a second at most, and one that returns
+// at once says the link has caught up. The user's Cancel and the
 // pace are asked after each: what ended the exchange, or nothing once the link caught up.
 std::optional<Outcome> AwaitTheLink(HTTP::Encoding::BodyOBinaryChannel& channel, UploadProgress& progress,
                                     UploadPace& pace) {

@@ -348,7 +348,7 @@ struct ClientConnection::Impl {
     bool WriteThroughSocket(const char* data, std::size_t size);
     std::string WriteStalled() const;
     // Waits, at most kPaceSlice, while more of a streamed body is in flight than the link carries in about
-    // a second; with `nearlyAll` (a flush), while more than the least is.
+    // a second; with `nearlyAll` (a flush after the whole body), while more than the least is.
     void PaceStreamed(bool nearlyAll = false);
     // Writes `prefix` and `size` bytes of `data`, the prefix sharing a TLS record with the first of them.
     void Transmit(std::string prefix, const char* data, std::size_t size);
@@ -727,8 +727,10 @@ void ClientConnection::FlushBody() {
     c.streamed.CheckWrite(c.state, nullptr, 0);
     c.Transmit(std::move(c.heldBack), nullptr, 0);
     c.heldBack.clear();
+    // Once the whole body is written, nearly all of it must have gone: the answer's wait then starts with
+    // little left to carry. Before, a second's worth keeps the link busy.
     if (c.streamed.written > 0)
-        c.PaceStreamed(/*nearlyAll=*/true);
+        c.PaceStreamed(/*nearlyAll=*/c.streamed.declared && c.streamed.written == *c.streamed.declared);
 }
 
 void ClientConnection::Abort() {
