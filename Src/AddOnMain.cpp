@@ -119,6 +119,8 @@ GSErrCode Initialize() {
 
 GSErrCode FreeData() {
     Guarded(GeneralFailure, [] {
+        // The palette goes now, while the host and its dialog library still run this module's code.
+        ClosePalette();
         ACAPI_UnregisterModelessWindow(PaletteReferenceId);
         Running = false;
     });

@@ -33,14 +33,12 @@ Int32 ReferenceIdOf(const GS::Guid& guid) {
 const GS::Guid PaletteGuid("{D8A0A01F-1184-40F2-B8A8-28CF30714FA4}");
 const Int32 PaletteReferenceId = ReferenceIdOf(PaletteGuid);
 
-Palette::Palette(PaletteManager& manager)
+Palette::Palette()
     : DG::Palette(ACAPI_GetOwnResModule(), KAVELO_PALETTE, ACAPI_GetOwnResModule(), PaletteGuid),
       exportButton(GetReference(), KAVELO_PALETTE_BUTTON_EXPORT),
       liveButton(GetReference(), KAVELO_PALETTE_BUTTON_LIVE) {
     Attach(static_cast<DG::PanelObserver&>(*this));
     AttachToAllItems(*this);
-    SetGarbageCollector(GS::defaultGarbageCollector);
-    SetDisposeHandler(manager);
 }
 
 Palette::~Palette() {
@@ -63,10 +61,18 @@ void Palette::PanelCloseRequested(const DG::PanelCloseRequestEvent& ev, bool*) {
     Guarded(GeneralFailure, [&] {
         if (ev.GetSource() != static_cast<DG::Panel*>(this))
             return;
+        // Not handed to the host's garbage collector, which deletes at a moment of its own, possibly
+        // once this module's code is gone: the palette stays for the next open, and goes in ClosePalette.
         Hide();
         EndEventProcessing();
-        MarkAsDisposable();
+        closed = true;
     });
+}
+
+void Palette::Open() {
+    closed = false;
+    BeginEventProcessing();
+    Show(kShowPlacement);
 }
 
 PaletteManager& PaletteManager::Instance() {
@@ -74,30 +80,14 @@ PaletteManager& PaletteManager::Instance() {
     return manager;
 }
 
-PaletteManager::~PaletteManager() {
-    if (palette == nullptr)
-        return;
-    palette->EndEventProcessing();
-    delete palette;
-    palette = nullptr;
-}
-
-void PaletteManager::DisposeRequested(GS::DisposableObject& object) {
-    Guarded(GeneralFailure, [&] {
-        if (palette != nullptr && &object == static_cast<GS::DisposableObject*>(palette))
-            palette = nullptr;
-    });
-}
-
 void OpenPalette() {
     PaletteManager& manager = PaletteManager::Instance();
     if (manager.palette == nullptr) {
-        manager.palette = new (std::nothrow) Palette(manager);
+        manager.palette = new (std::nothrow) Palette();
         if (manager.palette == nullptr)
             return;
     }
-    manager.palette->BeginEventProcessing();
-    manager.palette->Show(kShowPlacement);
+    manager.palette->Open();
 }
 
 void ClosePalette() {
@@ -111,7 +101,8 @@ void ClosePalette() {
 }
 
 bool IsPaletteOpen() {
-    return PaletteManager::Instance().palette != nullptr;
+    const Palette* palette = PaletteManager::Instance().palette;
+    return palette != nullptr && !palette->IsClosed();
 }
 
 namespace {
@@ -127,7 +118,8 @@ void ActOnPaletteMessage(API_PaletteMessageID messageID, GS::IntPtr param) {
                 palette->Hide();
             break;
         case APIPalMsg_HidePalette_End:
-            if (palette != nullptr)
+            // A palette the user closed stays closed when the host shows its palettes again.
+            if (palette != nullptr && !palette->IsClosed())
                 palette->Show(kShowPlacement);
             break;
         case APIPalMsg_DisableItems_Begin:

@@ -4,6 +4,9 @@
 #include "Upload.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <new>
+#include <optional>
 
 #include "Array.hpp"
 #include "BrowserPages.hpp"
@@ -35,6 +38,9 @@ constexpr UInt32 kPayloadTooLarge = 413;
 // text, and what a server sends beyond this is left unread, so an answer costs no more memory than this.
 constexpr USize kAnswerBytes = 64 * 1024;
 constexpr const char* kTooSlowText = "The connection to KAVELO is too slow. Please try again later";
+// A write or flush that returns sooner did not wait for the link: what the system holds of the body goes
+// within about a second.
+constexpr std::chrono::milliseconds kCaughtUp{250};
 
 // How an exchange ended short of an answer, or that it got one.
 enum class Outcome { Answered, Canceled, TooSlow };
@@ -77,29 +83,70 @@ void ActOnStatus(UInt32 status, const GS::Array<GS::UniString>& lines) {
     }
 }
 
+// Waits while the system still holds more of the body than the link carries in about a second (after the
+// last write, more than a few KiB): each Flush waits for that about a second at most, and one that returns
+// at once says the link has caught up. The user's Cancel and the
+// pace are asked after each: what ended the exchange, or nothing once the link caught up.
+std::optional<Outcome> AwaitTheLink(HTTP::Encoding::BodyOBinaryChannel& channel, UploadProgress& progress,
+                                    UploadPace& pace) {
+    for (bool waited = false;; waited = true) {
+        const UploadPace::Clock::time_point start = UploadPace::Clock::now();
+        channel.Flush();
+        if (progress.IsCanceled())
+            return Outcome::Canceled;
+        // The pace cannot count what the link takes here: the connection holds it to its lowest rate.
+        if (pace.OutOfTime())
+            return Outcome::TooSlow;
+        if (UploadPace::Clock::now() - start >= kCaughtUp)
+            continue;
+        if (waited)
+            pace.Waited();
+        return std::nullopt;
+    }
+}
+
 // Writes the body piece by piece, showing each on the bar and asking for a Cancel after each, within the
-// pace's bounds. A Cancel or a link too slow breaks the exchange off at once: nothing more is sent. What
-// the connection throws while the link is too slow is that too, and otherwise goes on up.
+// pace's bounds. A Cancel or a link too slow breaks the exchange off at once: nothing more is sent. No
+// call holds the user long: a write waits for the link about a second at most (where the connection
+// paces it), and after a write that waited the link is awaited (AwaitTheLink) before more goes, and so
+// after the last, so that the answer's wait does not begin with seconds of body still to carry.
+Outcome WriteBody(HTTP::Encoding::BodyOBinaryChannel& channel, const char* body, USize length,
+                  UploadProgress& progress, UploadPace& pace) {
+    for (USize sent = 0; sent < length;) {
+        const USize piece = length - sent < pace.NextPiece() ? length - sent : pace.NextPiece();
+        const UploadPace::Clock::time_point start = UploadPace::Clock::now();
+        channel.Write(body + sent, piece);
+        sent += piece;
+        pace.Wrote(sent);
+        if (progress.AdvanceTo(sent))
+            return Outcome::Canceled;
+        if (pace.TooSlow())
+            return Outcome::TooSlow;
+        if (UploadPace::Clock::now() - start < kCaughtUp && sent < length)
+            continue;
+        if (const std::optional<Outcome> ended = AwaitTheLink(channel, progress, pace))
+            return *ended;
+    }
+    return Outcome::Answered;
+}
+
+// The body and its end. A call that fails after the user pressed Cancel ends the exchange as canceled, any
+// other failure of a write, a flush or the body's end (but memory running out) as too slow.
 Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Request& request, const char* body,
-                 USize length, UploadProgress& progress) {
-    UploadPace pace(length);
+                 USize length, UploadProgress& progress, UploadPace& pace) {
+    // On some systems the connection is made here: its failures are not the link's slowness.
+    HTTP::Encoding::BodyOBinaryChannel& channel = connection.BeginSend(request);
     try {
-        HTTP::Encoding::BodyOBinaryChannel& channel = connection.BeginSend(request);
-        for (USize sent = 0; sent < length;) {
-            const USize piece = length - sent < pace.NextPiece() ? length - sent : pace.NextPiece();
-            channel.Write(body + sent, piece);
-            sent += piece;
-            pace.Wrote(sent);
-            if (progress.AdvanceTo(sent))
-                return Outcome::Canceled;
-            if (pace.TooSlow())
-                return Outcome::TooSlow;
-        }
+        if (const Outcome written = WriteBody(channel, body, length, progress, pace);
+            written != Outcome::Answered)
+            return written;
         connection.FinishSend();
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (...) {
-        if (!pace.TooSlow())
-            throw;
-        return Outcome::TooSlow;
+        // What the connection throws here is its bounds on a body that goes: its lowest rate, or nothing
+        // taken for the time-out (a server that closes early has its answer read instead).
+        return progress.IsCanceled() ? Outcome::Canceled : Outcome::TooSlow;
     }
     return progress.IsCanceled() ? Outcome::Canceled : Outcome::Answered;
 }
@@ -130,10 +177,10 @@ GS::UniString RequestBody(const std::string& dataUrl) {
     return json;
 }
 
-// The exchange and, when there was an answer, what it shows.
-Outcome Exchange(const std::string& dataUrl, const char* linkId) {
-    // The window opens before the connection is made, so that a slow connect shows and can be canceled.
-    UploadProgress progress;
+// The exchange and, when there was an answer, what it shows. `pace` is set from the body's start until the
+// answer's head has come.
+Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress& progress,
+                 std::optional<UploadPace>& pace) {
     IO::URI::URI uri(WebAppOrigin);
     HTTP::Client::ClientConnection connection(uri);
     connection.SetTimeout(kTimeoutMilliseconds);
@@ -160,7 +207,8 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
     // The body goes with its length, as one piece would, not in chunks.
     request.GetRequestHeaderFieldCollection().Add("Content-Length",
                                                   GS::UniString(std::to_string(length).c_str(), CC_Default));
-    if (const Outcome sent = SendBody(connection, request, bytes.Get(), length, progress);
+    pace.emplace(length);
+    if (const Outcome sent = SendBody(connection, request, bytes.Get(), length, progress, *pace);
         sent != Outcome::Answered) {
         connection.Abort();
         return sent;
@@ -168,7 +216,14 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
 
     HTTP::Client::Response response;
     HTTP::Encoding::BodyIBinaryChannel& bodyChannel = connection.BeginReceive(response);
+    pace.reset();
     const UInt32 status = response.GetStatusCode();
+    // A Cancel pressed while the answer was awaited: an image the server created exists, and the user is
+    // told so; any other answer ends the export as canceled.
+    if (status != kCreated && progress.IsCanceled()) {
+        connection.Abort();
+        return Outcome::Canceled;
+    }
     DBPrintf("HTTP %u\n", static_cast<unsigned>(status));
     DBPrintf("Received data: \n");
 
@@ -183,6 +238,26 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
     progress.Close();
     ActOnStatus(status, lines);
     return Outcome::Answered;
+}
+
+// The exchange under its process window. A call of the exchange that fails after the user pressed Cancel
+// ends it as canceled, never as a failure; the body's own calls tell the link's slowness (SendBody). A
+// failure while the answer is awaited, when the body has gone but a few KiB, is the server's (no answer
+// within the time-out: the export's failure), unless the exchange has outlasted its bound. Anything else
+// goes on up to the export's guard.
+Outcome Exchange(const std::string& dataUrl, const char* linkId) {
+    // The window opens before the connection is made, so that a slow connect shows and can be canceled.
+    UploadProgress progress;
+    std::optional<UploadPace> pace;
+    try {
+        return Converse(dataUrl, linkId, progress, pace);
+    } catch (...) {
+        if (progress.IsCanceled())
+            return Outcome::Canceled;
+        if (pace && pace->OutOfTime())
+            return Outcome::TooSlow;
+        throw;
+    }
 }
 
 }  // namespace

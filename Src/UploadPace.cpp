@@ -39,12 +39,26 @@ void UploadPace::Wrote(UInt64 written, Clock::time_point now) {
     while (written_.size() > 1 && now - written_[1].first >= kSlowWindow) written_.pop_front();
 }
 
+void UploadPace::Waited(Clock::time_point now) {
+    const UInt64 written = written_.back().second;
+    written_.assign(1, {now, written});
+    start_ = now;
+    last_ = now;
+}
+
 bool UploadPace::TooSlow(Clock::time_point now) const {
     if (now >= bound_)
         return true;
-    const auto& [then, before] = written_.front();
-    if (now - start_ < kSlowWindow || now - then < kSlowWindow)
+    if (now - start_ < kSlowWindow)
         return false;
-    const auto span = std::chrono::duration_cast<milliseconds>(now - then).count();
-    return (written_.back().second - before) * 1000 < kSlowestBytesPerSecond * static_cast<UInt64>(span);
+    // The newest count at least a window old. A write still in progress adds nothing: when the link holds
+    // one for long, the bytes the system took at once before it do not stand for a rate.
+    auto then = written_.front();
+    for (const auto& sample : written_) {
+        if (now - sample.first < kSlowWindow)
+            break;
+        then = sample;
+    }
+    const auto span = std::chrono::duration_cast<milliseconds>(now - then.first).count();
+    return (written_.back().second - then.second) * 1000 < kSlowestBytesPerSecond * static_cast<UInt64>(span);
 }

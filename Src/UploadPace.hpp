@@ -22,13 +22,19 @@ public:
     // a Cancel is asked at least about once a second also on the slowest link.
     void Wrote(UInt64 written, Clock::time_point now = Clock::now());
     USize NextPiece() const { return piece_; }
+    // Notes that the link was awaited without writing until `now` (it carried bytes the system held, which
+    // the add-on cannot count): the lowest rate is judged again over 30 s from then.
+    void Waited(Clock::time_point now = Clock::now());
 
-    // True when the exchange has outlasted its bound, or when, once the body has been going 30 s, fewer
-    // than 1 KiB a second went over the last 30 s: the connection is then too slow to go on with.
+    // True when the exchange has outlasted its bound, or when, once the body has been going 30 s (since
+    // the last wait without writing), fewer than 1 KiB a second went over the last 30 s (bytes count when
+    // their write returned): the connection is then too slow to go on with.
     bool TooSlow(Clock::time_point now = Clock::now()) const;
+    // True when the exchange has outlasted its bound (also asked when a call of the exchange failed).
+    bool OutOfTime(Clock::time_point now = Clock::now()) const { return now >= bound_; }
 
 private:
-    Clock::time_point start_;
+    Clock::time_point start_;  // of the body, or of the lowest rate's judgment after a wait
     Clock::time_point bound_;
     Clock::time_point last_;
     USize piece_;

@@ -239,16 +239,23 @@ Host::Host(Options options)
                                        : std::string();
     });
     DG::Control::SetUserDriver(&dialogUser_);
+    DG::Control::SetPaletteDestroyedListener([this](const GS::Guid&) { NotePaletteDestroyed(); });
 }
 
 Host::~Host() {
     Unload(true);
+    DG::Control::SetPaletteDestroyedListener(nullptr);
     DG::Control::UseScriptedUser();
     Platform::Control::SetLauncher(nullptr);
     Platform::Control::SetUserProfile(std::string());
     GSUtils::Control::SetBeepListener(nullptr);
     GS::Control::SetDebugSink(nullptr);
     liveHost = nullptr;
+}
+
+void Host::NotePaletteDestroyed() {
+    paletteDestructions_.push_back(step_);
+    Note(std::string("palette: window destroyed ") + step_);
 }
 
 void Host::Note(const std::string& line) {
@@ -320,6 +327,7 @@ bool Host::Load(const std::string& path, std::string* error) {
         return false;
     }
     memoryBeforeLoad_ = GS::Control::GetMemoryStats();
+    paletteDestructions_.clear();
     if (!image_.Map(path, error))
         return false;
     const auto fail = [&](const std::string& why) {
@@ -414,7 +422,9 @@ GSErrCode Host::Release() {
     if (!IsLoaded())
         return abi::APIERR_GENERAL;
     initialized_ = false;
+    step_ = "in the release entry";
     const GSErrCode result = Entry<abi::FreeDataFn>(abi::kDescriptorFreeDataOffset)(nullptr);
+    step_ = "while the host ran the module";
     Note("host: release answered " + Hex(static_cast<UInt32>(result)));
     return result;
 }
@@ -440,7 +450,9 @@ void Host::Unload(bool callRelease) {
         RSRemoveModuleImageCache(resModule_);
     resModule_ = InvalidResModule;
     const std::string path = image_.Path();
+    step_ = "at unload";
     image_.Unmap();
+    step_ = "while the host ran the module";
     initialized_ = false;
     menus_.clear();
     palettes_.clear();

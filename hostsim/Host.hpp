@@ -123,6 +123,10 @@ public:
     // there is no such window or the click was not delivered.
     bool ClickPalette(short item, std::string* error);
     bool ClosePaletteWindow(std::string* error);
+    // Each destruction of a palette window since the load, by when it happened: "in the release entry",
+    // "at unload" (the module's detach and static destructors), or "while the host ran the module" (a menu
+    // command, a palette message, a click). The account says "palette: window destroyed <when>".
+    const std::vector<std::string>& PaletteDestructions() const { return paletteDestructions_; }
 
     // The user of modal dialogs. While a Host lives it is hostsim's DialogUser (installed with
     // DG::Control::SetUserDriver), never the DG stand-in's own drivers: DG::Control::ScriptUserActions is
@@ -202,6 +206,7 @@ private:
         Host* host;
     };
     friend struct SlotServer;
+    void NotePaletteDestroyed();
 
     void Note(const std::string& line);
     void FillTable();
@@ -242,6 +247,9 @@ private:
     std::string addOnDescription_;
     std::vector<MenuItem> menus_;
     std::vector<PaletteRegistration> palettes_;
+    // Where the host is in the module's life, for the account of a palette window's destruction.
+    const char* step_ = "while the host ran the module";
+    std::vector<std::string> paletteDestructions_;
     std::vector<Report> reports_;
     std::vector<std::string> debugLines_;
     int beeps_ = 0;

@@ -91,10 +91,11 @@ private:
 };
 
 // The bytes of a streamed body that may be in flight after a write: a second's worth at the rate the
-// server took the body at over about the last second, and at least `least`. Until that rate has been seen
-// over a second or four round trips, whichever is shorter (when that is a ms or more), `floor`: a rate over
-// the first burst, which the server's buffers take at once, would say nothing of the link. Where a round
-// trip is shorter than that, the rate counts at once and the floor stays the least.
+// server took the body at over about the last second, and at least `least`. The first burst, which the
+// server's buffers take at once, says nothing of the link: it is over within four round trips (at least a
+// millisecond, at most a second), the rate counts only what was taken after it, and until the rate has
+// been seen over as long again the cap is `floor`. Where a round trip is under a quarter of a millisecond
+// (a loopback), the floor is also the least for the first second.
 class InFlightRule {
 public:
     InFlightRule(long long floor, long long least) : floor_(floor), least_(least) {}

@@ -112,6 +112,10 @@ struct PaletteState {
     short lastShowPlacement = 0;
 };
 std::vector<PaletteState> GetPalettes();
+// Told the guid of each palette whose window is destroyed, as its DG::Palette goes. An empty function
+// tells nobody.
+using PaletteListener = std::function<void(const GS::Guid& guid)>;
+void SetPaletteDestroyedListener(PaletteListener listener);
 
 // The user clicks item `item` of the palette with `guid`: the button objects bound to it tell their
 // observers. Returns false, telling nobody, when the palette is hidden or not processing events, or the

@@ -52,6 +52,7 @@ struct State {
     std::int64_t leftAttached = 0;
 
     Control::LayoutSource layoutSource;
+    Control::PaletteListener paletteDestroyed;
     std::deque<Control::Action> script;
     Control::UserDriver* driver = nullptr;  // null: the scripted user
     std::unique_ptr<Control::UserDriver> terminal;

@@ -137,14 +137,48 @@ TEST_F(ModuleTest, PaletteMessagesOpenShowAndAnswerVisibility) {
     EXPECT_FALSE(host_->PaletteWindow().has_value());
 }
 
-TEST_F(ModuleTest, PaletteClosedByItsControlIsCollectedWhenIdle) {
+// The close control hides the palette; it is kept (nothing for the garbage collector) and shown again.
+TEST_F(ModuleTest, PaletteClosedByItsControlIsKeptAndShownAgain) {
     ASSERT_EQ(host_->Start(), NoError);
     ASSERT_EQ(host_->RunMenuCommandByText("Open toolbar"), NoError);
     std::string error;
     ASSERT_TRUE(host_->ClosePaletteWindow(&error)) << error;
-    EXPECT_TRUE(host_->PaletteWindow().has_value()) << "waits for the garbage collector";
     host_->Idle();
-    EXPECT_FALSE(host_->PaletteWindow().has_value());
+    ASSERT_TRUE(host_->PaletteWindow().has_value()) << "kept, not collected";
+    EXPECT_FALSE(host_->PaletteWindow()->visible);
+    EXPECT_FALSE(host_->AskPaletteVisible());
+    ASSERT_EQ(host_->RunMenuCommandByText("Open toolbar"), NoError);
+    ASSERT_TRUE(host_->PaletteWindow().has_value());
+    EXPECT_TRUE(host_->PaletteWindow()->visible);
+    EXPECT_TRUE(host_->PaletteDestructions().empty());
+}
+
+// The release entry destroys the palette, shown or closed by the user: the unload that follows (the
+// module's detach and static destructors) has nothing of the dialog library left to call.
+TEST_F(ModuleTest, PaletteIsDestroyedInTheReleaseEntryAndNothingAtUnload) {
+    for (const bool closedByUser : {false, true}) {
+        if (!host_->IsLoaded()) {
+            std::string error;
+            ASSERT_TRUE(host_->Load(kModule, &error)) << error;
+        }
+        ASSERT_EQ(host_->Start(), NoError);
+        ASSERT_EQ(host_->RunMenuCommandByText("Open toolbar"), NoError);
+        std::string error;
+        if (closedByUser) {
+            ASSERT_TRUE(host_->ClosePaletteWindow(&error)) << error;
+        }
+        host_->Unload();
+        EXPECT_EQ(host_->PaletteDestructions(), std::vector<std::string>{"in the release entry"})
+            << closedByUser;
+        EXPECT_TRUE(DG::Control::GetPalettes().empty());
+        const DG::Control::ObserverStats stats = DG::Control::GetObserverStats();
+        EXPECT_EQ(stats.livePanels, 0);
+        EXPECT_EQ(stats.livePanelObservers + stats.liveButtonObservers + stats.liveCompoundObservers, 0);
+        EXPECT_EQ(stats.leftAttached, 0);
+        ASSERT_TRUE(host_->MemoryAtUnload().has_value());
+        EXPECT_EQ(host_->MemoryAtUnload()->liveBlocks, host_->MemoryBeforeLoad()->liveBlocks);
+        EXPECT_EQ(CountDebugLinesStartingWith("Abnormal add-on termination"), 0);
+    }
 }
 
 TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {

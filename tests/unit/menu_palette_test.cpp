@@ -152,38 +152,58 @@ TEST_F(MenuPaletteTest, VisibilityAnswerAndForeignReferenceIds) {
     EXPECT_FALSE(IsPaletteOpen());
 }
 
-TEST_F(MenuPaletteTest, CloseControlHandsThePaletteToTheCollector) {
+// The close control hides the palette and keeps it: nothing goes to the host's garbage collector, and the
+// next open (menu, toggle or message 6) shows the same palette again.
+TEST_F(MenuPaletteTest, CloseControlKeepsThePaletteForTheNextOpen) {
+    const auto before = GS::Control::GetDisposableStats();
+    int destroyed = 0;
+    DG::Control::SetPaletteDestroyedListener([&](const GS::Guid&) { ++destroyed; });
     OpenPalette();
     ASSERT_TRUE(DG::Control::RequestPaletteClose(PaletteGuid));
-    EXPECT_TRUE(IsPaletteOpen()) << "open until the collection";
+    EXPECT_FALSE(IsPaletteOpen());
+    ASSERT_EQ(Palettes().size(), 1u);
     EXPECT_FALSE(Palettes()[0].visible);
     EXPECT_FALSE(Palettes()[0].processingEvents);
-    EXPECT_TRUE(Palettes()[0].markedForDisposal);
-    EXPECT_EQ(GS::Control::RunGarbageCollection(), 1u);
-    EXPECT_FALSE(IsPaletteOpen());
-    EXPECT_TRUE(Palettes().empty());
+    EXPECT_FALSE(Palettes()[0].markedForDisposal);
+    EXPECT_EQ(GS::Control::RunGarbageCollection(), 0u);
+    EXPECT_EQ(GS::Control::GetDisposableStats().live, before.live);
 
-    OpenPalette();
-    EXPECT_EQ(Palettes().size(), 1u) << "the next open builds a new palette";
+    Message(3);
+    EXPECT_FALSE(Palettes()[0].visible) << "the host's show-again leaves a closed palette closed";
+    bool answer = true;
+    Message(7, Answer(&answer));
+    EXPECT_FALSE(answer);
+
+    EXPECT_EQ(Menu(32511), NoError);
+    ASSERT_EQ(Palettes().size(), 1u);
+    EXPECT_TRUE(Palettes()[0].visible);
+    EXPECT_TRUE(Palettes()[0].processingEvents);
+    EXPECT_TRUE(IsPaletteOpen());
+    ASSERT_TRUE(DG::Control::RequestPaletteClose(PaletteGuid));
+    EXPECT_EQ(Menu(32540), NoError) << "the toggle reopens a closed palette";
+    EXPECT_TRUE(IsPaletteOpen());
+    ASSERT_TRUE(DG::Control::ClickPaletteItem(PaletteGuid, 2)) << "the reopened palette takes clicks";
+    EXPECT_EQ(destroyed, 0);
+    DG::Control::SetPaletteDestroyedListener(nullptr);
 }
 
-TEST_F(MenuPaletteTest, AMarkedPaletteIsDeletedExactlyOnce) {
-    const auto before = GS::Control::GetDisposableStats();
-    OpenPalette();
-    DG::Control::RequestPaletteClose(PaletteGuid);
-    ClosePalette();
-    EXPECT_EQ(GS::Control::RunGarbageCollection(), 0u);
-
-    OpenPalette();
-    DG::Control::RequestPaletteClose(PaletteGuid);
-    OpenPalette();  // reopened before the collection: the palette is in use again
-    EXPECT_EQ(GS::Control::RunGarbageCollection(), 0u);
-    EXPECT_TRUE(IsPaletteOpen());
-    EXPECT_TRUE(Palettes()[0].visible);
-    Message(1);
-
-    const auto after = GS::Control::GetDisposableStats();
-    EXPECT_EQ(after.live, before.live);
+// FreeData destroys the palette in whatever state, so that nothing is left for the module's unload.
+TEST_F(MenuPaletteTest, FreeDataDestroysThePalette) {
+    int destroyed = 0;
+    DG::Control::SetPaletteDestroyedListener([&](const GS::Guid&) { ++destroyed; });
+    for (const bool closedByUser : {false, true}) {
+        OpenPalette();
+        if (closedByUser) {
+            ASSERT_TRUE(DG::Control::RequestPaletteClose(PaletteGuid));
+        }
+        EXPECT_EQ(FreeData(), NoError);
+        EXPECT_TRUE(Palettes().empty()) << closedByUser;
+        EXPECT_FALSE(IsPaletteOpen());
+    }
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(FreeData(), NoError) << "without a palette";
+    EXPECT_EQ(destroyed, 2);
+    DG::Control::SetPaletteDestroyedListener(nullptr);
 }
 
 TEST_F(MenuPaletteTest, PaletteButtonTwoOpensTheLivePage) {

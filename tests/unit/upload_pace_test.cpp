@@ -63,3 +63,29 @@ TEST(UploadPace, NoExchangeOutlastsItsBound) {
     EXPECT_FALSE(pace.TooSlow(t0 + seconds(1059)));
     EXPECT_TRUE(pace.TooSlow(t0 + seconds(1060)));
 }
+
+// The system takes most of a small body at once, then the link holds a write (or the wait for the answer)
+// until the connection gives up: by then nothing has gone for 30 s as the add-on counts, so a failure
+// there is the link's slowness, also when the pieces before it were fast.
+TEST(UploadPace, ABodySwallowedAtOnceThenHeldIsTooSlowWhenTheHeldCallFails) {
+    UploadPace pace(72'000, t0);
+    UInt64 written = 0;
+    UploadPace::Clock::time_point now = t0;
+    for (int i = 0; i < 4; ++i) {
+        written += pace.NextPiece();
+        now += milliseconds(5);
+        pace.Wrote(written, now);
+    }
+    EXPECT_FALSE(pace.TooSlow(t0 + seconds(29))) << "never before 30 s";
+    EXPECT_TRUE(pace.TooSlow(t0 + milliseconds(30100)));
+
+    // A link that took a piece every 7 s for a while is judged over the last 30 s only.
+    UploadPace held(72'000, t0);
+    written = 0;
+    for (now = t0 + seconds(1); now <= t0 + seconds(15); now += seconds(7)) {
+        written += 12000;
+        held.Wrote(written, now);
+    }
+    EXPECT_FALSE(held.TooSlow(t0 + seconds(30))) << "36000 bytes over the first 30 s";
+    EXPECT_TRUE(held.TooSlow(t0 + seconds(38))) << "12000 bytes from 8 s to 38 s";
+}

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "PreferencesStore.hpp"
+#include "SlowRelay.hpp"
 #include "WebappTestSupport.hpp"
 #include "WineRun.hpp"
 
@@ -289,6 +290,30 @@ TEST_F(WindowsHostsim, UnauthorizedShowsTheFailureAndTheLinkFlowOpensTheLoginPag
     EXPECT_EQ(server_.Requests().size(), 3u) << "the upload, then the login page and its form";
 }
 
+// A server that answers before it has read a large view's body and closes: the add-on acts on that
+// answer (the too-big report; the failure dialog and the link dialog), not on the broken write.
+TEST_F(WindowsHostsim, AnAnswerGivenBeforeTheBodyIsThroughIsActedOn) {
+    Link(kLinkedId);
+    server_.AnswerEarlyNext(413);
+    const WineRun tooBig =
+        Hostsim({"--commands", "menu Export from current view; expect-reports 1"}, "1920x1080");
+    EXPECT_EQ(tooBig.status, 0) << tooBig.output;
+    EXPECT_NE(tooBig.output.find("The image sent to KAVELO is too big. Try reducing the window size of "
+                                 "Archicad.: Unknown Error\n"),
+              std::string::npos)
+        << tooBig.output;
+
+    server_.AnswerEarlyNext(401);
+    const WineRun unlinked = Hostsim({"--commands",
+                                      "answer click 1 for 32533; answer click 2 for 32520; menu Export "
+                                      "from current view; expect-reports 0; expect-launches 0"},
+                                     "1920x1080");
+    EXPECT_EQ(unlinked.status, 0) << unlinked.output;
+    EXPECT_NE(unlinked.output.find("dialog 32520"), std::string::npos)
+        << "the link flow: " << unlinked.output;
+    EXPECT_TRUE(server_.Images().empty());
+}
+
 TEST_F(WindowsHostsim, TooLargeIsReportedAndAnUnloadWithoutReleaseIsAbnormal) {
     Link(kLinkedId);
     server_.ScriptResponse(413, "too big");
@@ -365,6 +390,28 @@ TEST_F(WindowsHostsim, TheProcessWindowShowsTheUploadAndItsCancelStopsIt) {
         << run.output;
     EXPECT_TRUE(Has(run.output, "Export to KAVELO canceled.")) << run.output;
     EXPECT_NE(run.output.find("process window: closed at "), std::string::npos) << run.output;
+    EXPECT_TRUE(server_.Images().empty());
+}
+
+// A link that takes a few KB every few seconds (about 1.6 KB/s), Cancel pressed 3 s into a large view's
+// upload: the export ends as canceled, with no failure report and no image. Without the system's TCP
+// statistics (Wine) the system takes the whole body at once and nothing tells when it has gone, so the
+// add-on learns of the Cancel only when the wait for the answer ends: at most the answer's allowance
+// after the last write (four time-outs) and one time-out for its head.
+TEST_F(WindowsHostsim, ACancelOnASlowAndSteadyLinkIsToldAsCanceled) {
+    Link(kLinkedId);
+    httptest::SlowRelay relay(server_.Port(), 1500, std::chrono::milliseconds(700), 2304);
+    proxy_.Route("app.kavelo.io", 443, relay.Port());
+    const WineRun run = Hostsim(
+        {"--commands", "cancel-after 3; menu Export from current view; expect-reports 1; expect-beeps 0"},
+        "1920x1080");
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    EXPECT_TRUE(Has(run.output, "report: Export to KAVELO canceled.")) << run.output;
+    const std::string told = "process window: the add-on is told of the cancel ";
+    const std::size_t at = run.output.find(told);
+    ASSERT_NE(at, std::string::npos) << run.output;
+    // Five time-outs after the last write, which comes within seconds of the window's opening.
+    EXPECT_LT(std::stol(run.output.substr(at + told.size())), 5 * 8000 + 20000) << run.output;
     EXPECT_TRUE(server_.Images().empty());
 }
 
@@ -505,6 +552,22 @@ TEST_F(WindowsHostsim, A4KExportOverASlowUplinkEndsInTheSuccessDialog) {
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
     EXPECT_TRUE(Has(run.output, "process window: closed at 100%")) << run.output;
     EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+// On Windows a DLL's static destructors run under the loader lock, where the dialog library must not be
+// called: the palette, shown or closed by the user (then kept hidden and shown again), goes in FreeData.
+TEST_F(WindowsHostsim, ThePaletteIsDestroyedInTheReleaseEntryNotAtUnload) {
+    const WineRun run = Hostsim({"--commands",
+                                 "menu Open toolbar; palette-close; collect; expect-palette hidden; "
+                                 "menu Open toolbar; expect-palette visible; palette-close"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "collected: 0")) << run.output;
+    EXPECT_TRUE(Has(run.output, "palette: window destroyed in the release entry")) << run.output;
+    EXPECT_EQ(run.output.find("palette: window destroyed at unload"), std::string::npos) << run.output;
+    const std::size_t destroyed = run.output.find("palette: window destroyed");
+    EXPECT_LT(destroyed, run.output.find("host: release answered")) << run.output;
+    EXPECT_EQ(run.output.find("palette: window destroyed", destroyed + 1), std::string::npos)
+        << "destroyed once: " << run.output;
 }
 
 TEST_F(WindowsHostsim, OptionsWindowsLacksAreRefusedByName) {

@@ -151,6 +151,23 @@ TEST_F(WinHttpClient, AStreamedBodyWithItsLengthGoesOutAsSendSendsIt) {
     EXPECT_EQ(requests[1].body, body);
 }
 
+// A server that answers before it has read the body (a 413 or a 401) and closes: the answer reaches the
+// caller as on Linux, whether the body went whole or in pieces; the rest of the body is dropped.
+TEST_F(WinHttpClient, AnAnswerGivenBeforeTheBodyIsThroughIsRead) {
+    const std::string bodyFile = dataDir_.Path() + "/early-body";
+    std::ofstream(bodyFile, std::ios::binary) << std::string(4 * 1024 * 1024, 'x');
+    for (const unsigned status : {413u, 401u}) {
+        for (const char* piece : {"0", "16384"}) {
+            server_.AnswerEarlyNext(static_cast<int>(status));
+            const ProbeResult result =
+                Probe({"--url", kImages, "--method", "POST", "--body-file", bodyFile, "--stream", piece});
+            EXPECT_TRUE(result.exception.empty()) << piece << "\n" << result.output;
+            EXPECT_EQ(result.status, status) << piece << "\n" << result.output;
+            EXPECT_NE(result.body.find("answered before the body"), std::string::npos) << result.output;
+        }
+    }
+}
+
 TEST_F(WinHttpClient, AnAbortedUploadNeverReachesTheServerWhole) {
     const std::string body(20000, 'x');
     const ProbeResult result = Probe(

@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 #include "DGImpl.hpp"
 #include "DisposableControl.hpp"
@@ -318,6 +319,10 @@ std::vector<PaletteState> GetPalettes() {
             palettes.push_back(StateOf(impl));
     }
     return palettes;
+}
+
+void SetPaletteDestroyedListener(PaletteListener listener) {
+    GetState().paletteDestroyed = std::move(listener);
 }
 
 bool ClickPaletteItem(const GS::Guid& guid, short item) {

@@ -247,7 +247,11 @@ Palette::Palette(GSResModule dialResModule, short resId, GSResModule dialIconRes
     Access::Of(*this).guid = guid;
 }
 
-Palette::~Palette() = default;
+Palette::~Palette() {
+    const Detail::State& state = GetState();
+    if (state.paletteDestroyed)
+        state.paletteDestroyed(Access::Of(*this).guid);
+}
 
 GS::Guid Palette::GetGuid() const {
     return Access::Of(*this).guid;

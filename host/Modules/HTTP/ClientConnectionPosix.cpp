@@ -71,6 +71,10 @@ constexpr std::uint32_t kAnswerTimeouts = 4;
 // size.
 constexpr long long kInFlightFloor = 64 * 1024;
 constexpr long long kInFlightLeast = 4 * 1024;
+// A write or flush of a streamed body waits at most this long for the bytes in flight to go down: the
+// caller gets back to its user about once a second (a bar that moves, a Cancel asked), also while a link
+// carries what the system took at once, which then goes over several calls.
+constexpr std::chrono::milliseconds kPaceSlice{1000};
 using SteadyClock = std::chrono::steady_clock;
 
 using Detail::Fail;
@@ -229,6 +233,10 @@ struct ClientConnection::Impl {
     // acknowledged at sets for how many may be in flight.
     UInt64 sentBeforeStream = 0;
     Detail::InFlightRule inFlight{kInFlightFloor, kInFlightLeast};
+    // The most of the streamed body the server had acknowledged, and since when: the pacing's waits, a
+    // slice at a time, find a stall across them.
+    UInt64 pacedTaken = 0;
+    SteadyClock::time_point pacedTakenAt;
     // When the last request was written, and when it arrived; the answer's bounds count from the arrival.
     SteadyClock::time_point sentAt;
     SteadyClock::time_point arrivedAt;
@@ -307,23 +315,26 @@ struct ClientConnection::Impl {
         Broke(Kind::Receive, error.message() + where);
     }
 
+    std::string TooSlowMessage() const {
+        return "the server took less than " + std::to_string(Detail::LowSpeedLimit::DefaultBytesPerSecond) +
+               " bytes a second of the request to " + host + " over " +
+               std::to_string(Detail::LowSpeedLimit::DefaultWindow) + " ms";
+    }
+
     // Detail::AwaitWhileLeaving on this connection's socket; a stall breaks the connection.
     // The request is also held to the low-speed limit while it waits.
     template <class Wait, class Stalled>
-    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled, long long settled = 0) {
+    std::optional<UInt64> AwaitLeaving(Wait wait, Stalled stalled) {
         const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
         const auto waitAtSpeed = [&](int ms) {
             const long long left = Unacknowledged(socket);
             if (timeout != 0 && left >= 0 && lowSpeed.TooSlow(Milliseconds(), sentCount - left))
-                Fail(Kind::Timeout, "the server took less than " +
-                                        std::to_string(Detail::LowSpeedLimit::DefaultBytesPerSecond) +
-                                        " bytes a second of the request to " + host + " over " +
-                                        std::to_string(Detail::LowSpeedLimit::DefaultWindow) + " ms");
+                Fail(Kind::Timeout, TooSlowMessage());
             return wait(ms);
         };
         try {
             return Detail::AwaitWhileLeaving(
-                timeout, [socket] { return Unacknowledged(socket); }, waitAtSpeed, stalled, settled);
+                timeout, [socket] { return Unacknowledged(socket); }, waitAtSpeed, stalled);
         } catch (const Exception&) {
             state = State::Broken;
             throw;
@@ -336,8 +347,9 @@ struct ClientConnection::Impl {
     // connection (nothing more is written then).
     bool WriteThroughSocket(const char* data, std::size_t size);
     std::string WriteStalled() const;
-    // Waits while more of a streamed body is in flight than the link carries in about a second.
-    void PaceStreamed();
+    // Waits, at most kPaceSlice, while more of a streamed body is in flight than the link carries in about
+    // a second; with `nearlyAll` (a flush after the whole body), while more than the least is.
+    void PaceStreamed(bool nearlyAll = false);
     // Writes `prefix` and `size` bytes of `data`, the prefix sharing a TLS record with the first of them.
     void Transmit(std::string prefix, const char* data, std::size_t size);
     std::string Head(const Request& request, const std::string& framing) const;
@@ -489,18 +501,39 @@ std::string ClientConnection::Impl::WriteStalled() const {
     return "writing the request to " + host + " made no progress for " + std::to_string(timeout) + " ms";
 }
 
-void ClientConnection::Impl::PaceStreamed() {
+void ClientConnection::Impl::PaceStreamed(bool nearlyAll) {
     if (peerEnded)
         return;
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
-    const long long left = Unacknowledged(socket);
-    const UInt64 written = sentCount - sentBeforeStream;  // HTTP bytes; TLS adds a fraction of a percent
-    const UInt64 acknowledged = left >= 0 && written > static_cast<UInt64>(left) ? written - left : 0;
-    const long long cap = inFlight.Cap(Microseconds(), acknowledged, RoundTrip(socket));
-    if (left <= cap)
-        return;
-    AwaitLeaving([socket](int wait) { return EndsWithin(socket, wait); },
-                 [this](long long) { return WriteStalled(); }, cap);
+    const SteadyClock::time_point sliceEnd = SteadyClock::now() + kPaceSlice;
+    // The counts come 2 ms apart at first, then ever further up to 50 ms.
+    int every = 2;
+    for (;;) {
+        const long long left = Unacknowledged(socket);
+        if (left < 0)
+            return;  // the system does not say: the socket's own buffer is the only bound
+        const UInt64 written = sentCount - sentBeforeStream;  // HTTP bytes; TLS adds a fraction of a percent
+        const UInt64 acknowledged = written > static_cast<UInt64>(left) ? written - left : 0;
+        const SteadyClock::time_point now = SteadyClock::now();
+        if (acknowledged > pacedTaken) {
+            pacedTaken = acknowledged;
+            pacedTakenAt = now;
+        }
+        const long long cap = inFlight.Cap(Microseconds(), acknowledged, RoundTrip(socket));
+        if (left <= (nearlyAll ? std::min(cap, kInFlightLeast) : cap))
+            return;
+        if (timeout != 0 && lowSpeed.TooSlow(Milliseconds(), sentCount - left))
+            Broke(Kind::Timeout, TooSlowMessage());
+        if (timeout != 0 && now - pacedTakenAt >= std::chrono::milliseconds(timeout))
+            Broke(Kind::Timeout, WriteStalled());
+        if (now >= sliceEnd)
+            return;
+        const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(sliceEnd - now).count();
+        // A server that ended the connection: the next write or the answer finds out.
+        if (EndsWithin(socket, static_cast<int>(std::min<long long>(every, rest))))
+            return;
+        every = std::min(2 * every, 50);
+    }
 }
 
 void ClientConnection::Impl::Transmit(std::string prefix, const char* data, std::size_t size) {
@@ -675,6 +708,8 @@ void ClientConnection::WriteBody(const char* source, USize count) {
     if (c.streamed.written == 0) {
         c.inFlight.Start(Impl::Microseconds());
         c.sentBeforeStream = c.sentCount;
+        c.pacedTaken = 0;
+        c.pacedTakenAt = SteadyClock::now();
     }
     std::string prefix = std::move(c.heldBack);
     c.heldBack.clear();
@@ -692,6 +727,10 @@ void ClientConnection::FlushBody() {
     c.streamed.CheckWrite(c.state, nullptr, 0);
     c.Transmit(std::move(c.heldBack), nullptr, 0);
     c.heldBack.clear();
+    // Once the whole body is written, nearly all of it must have gone: the answer's wait then starts with
+    // little left to carry. Before, a second's worth keeps the link busy.
+    if (c.streamed.written > 0)
+        c.PaceStreamed(/*nearlyAll=*/c.streamed.declared && c.streamed.written == *c.streamed.declared);
 }
 
 void ClientConnection::Abort() {

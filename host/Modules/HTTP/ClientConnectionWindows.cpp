@@ -84,6 +84,11 @@ std::string WinHttpError(DWORD error) {
     }
 }
 
+// Whether a failed write met a server that closed or reset the connection (and may have answered).
+bool PeerEnded(DWORD error) {
+    return error == WSAECONNRESET || error == WSAECONNABORTED || error == ERROR_WINHTTP_CONNECTION_ERROR;
+}
+
 // The kind of a WinHTTP failure; `phase` for those that only say the connection broke.
 Kind KindOf(DWORD error, Kind phase) {
     switch (error) {
@@ -285,6 +290,9 @@ struct ClientConnection::Impl {
     UInt64 sentBeforeBody = 0;
     // The body went through BeginSend (the caller's pieces), not Send.
     bool bodyStreamed = false;
+    // The server closed or reset the connection while the request was being written: the rest of the
+    // request is dropped, and the answer it may have sent before is read as the answer.
+    bool peerEnded = false;
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -341,7 +349,8 @@ struct ClientConnection::Impl {
     // report a body-less request complete. Returns the completion; throws `phase` (or the kind WinHTTP's
     // error names) on failure, Timeout when the wait runs out.
     template <class Call>
-    DWORD Run(Call call, DWORD limit, Kind phase, const std::string& what, bool replyBound = false) {
+    DWORD Run(Call call, DWORD limit, Kind phase, const std::string& what, bool replyBound = false,
+              bool* peerEnded = nullptr) {
         ResetEvent(outcome->done);
         ResetEvent(outcome->sent);
         outcome->status = outcome->error = outcome->bytes = 0;
@@ -362,6 +371,11 @@ struct ClientConnection::Impl {
         }
         if (woke != WAIT_OBJECT_0)
             Broke(Kind::Timeout, what + ": no answer within " + std::to_string(limit) + " ms");
+        if (outcome->status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR && peerEnded != nullptr &&
+            PeerEnded(outcome->error)) {
+            *peerEnded = true;
+            return outcome->status;
+        }
         if (outcome->status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
             Broke(KindOf(outcome->error, phase), what + ": " + WinHttpError(outcome->error));
         return outcome->status;
@@ -417,6 +431,7 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
 }
 
 void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
+    peerEnded = false;
     std::string fields;
     OpenRequest(message, &fields);
     // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
@@ -447,14 +462,16 @@ void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
 void ClientConnection::Impl::WriteAll(const char* data, USize length) {
     const std::string to = "sending the request to " + hostText;
     HINTERNET handle = request;
-    for (DWORD written = 0; written < length;) {
+    for (DWORD written = 0; written < length && !peerEnded;) {
         const DWORD piece = std::min<DWORD>(kWriteChunk, length - written);
         // WinHTTP may still read the piece after a wait for it ran out and the caller's buffer is gone: it
         // writes from the outcome's buffer, which lives until WinHTTP closes the request handle.
         std::memcpy(outcome->buffer.data(), data + written, piece);
         const char* from = outcome->buffer.data();
         Run([handle, from, piece] { return WinHttpWriteData(handle, from, piece, nullptr); }, Limit(0),
-            Kind::Send, to);
+            Kind::Send, to, false, &peerEnded);
+        if (peerEnded)
+            return;  // the rest of the request is dropped; BeginReceive reads what the server answered
         if (outcome->bytes == 0)
             Broke(Kind::Send, to + ": the connection took no more bytes");
         written += outcome->bytes;
@@ -489,6 +506,8 @@ void ClientConnection::Impl::Sent() {
 // and a streamed body as arriving after what the system may still hold of it has gone (DrainAllowance).
 ULONGLONG ClientConnection::Impl::AwaitArrival() {
     const ULONGLONG start = GetTickCount64();
+    if (peerEnded)
+        return start;  // nothing more of the request goes: the answer is there or never comes
     HINTERNET handle = request;
     TcpStatistics statistics{};
     if (!QueryStatistics(handle, &statistics))

@@ -139,19 +139,26 @@ void InFlightRule::Start(UInt64 now) {
 long long InFlightRule::Cap(UInt64 now, UInt64 taken, UInt64 roundTrip) {
     constexpr UInt64 kSecond = 1000000;
     constexpr UInt64 kRoundTrips = 4;
-    // Below this (a loopback's round trips are some tens of µs) the link cannot run ahead by much, and a
-    // wait for the measure would cost more than the body: the rate counts from the start, and the floor
-    // stays the least. A server that pauses for a moment would otherwise drop the cap to `least`, and each
-    // write would wait for it to take nearly everything.
     constexpr UInt64 kShortest = 1000;
+    // The first burst, which the server's buffers take at once, is over within four round trips (a
+    // millisecond at least, a second at most): what was taken by then says nothing of the link, and the
+    // rate counts from the last count before that.
+    const UInt64 settle = std::max(kShortest, std::min(kSecond, kRoundTrips * roundTrip));
+    if (now - start_ < settle) {
+        samples_.assign(1, {now, taken});
+        return floor_;
+    }
     samples_.emplace_back(now, taken);
     while (samples_.size() > 2 && now - samples_[1].first >= kSecond) samples_.erase(samples_.begin());
-    const UInt64 measure = std::min(kSecond, kRoundTrips * roundTrip);
-    if (measure >= kShortest && now - start_ < measure)
+    if (now - samples_.front().first < settle)
         return floor_;
-    const UInt64 span = std::max<UInt64>(now - samples_.front().first, 1);
+    const UInt64 span = now - samples_.front().first;
     const UInt64 perSecond = (taken - samples_.front().second) * kSecond / span;
-    const long long least = measure < kShortest ? floor_ : least_;
+    // Where a round trip is that short (a loopback's are some tens of µs), the floor stays the least for
+    // the first second, so that a server that is slow to start reading does not make every write of a fast
+    // body wait; after that second a slow server is held to a second's worth too.
+    const bool shortTrips = kRoundTrips * roundTrip < kShortest;
+    const long long least = shortTrips && now - start_ < kSecond ? floor_ : least_;
     return std::max(least, static_cast<long long>(std::min<UInt64>(perSecond, LLONG_MAX)));
 }
 

@@ -115,6 +115,7 @@ TEST(LowSpeedLimit, ATrickleIsTooSlowOnlyAfterAWholeWindow) {
 
 // Until a rate has been seen over a second (or four round trips), the floor holds, whatever the first burst
 // the server's buffers took; then a second's worth at the rate of about the last second, at least the least.
+// On a loopback the rate counts after a millisecond, the floor being the least for the first second.
 TEST(InFlightRule, TheFloorUntilARateIsSeenThenASecondsWorthOfTheLastSecond) {
     const UInt64 ms = 1000;  // the rule counts µs
     HTTP::Detail::InFlightRule rule(65536, 4096);
@@ -128,5 +129,21 @@ TEST(InFlightRule, TheFloorUntilARateIsSeenThenASecondsWorthOfTheLastSecond) {
     HTTP::Detail::InFlightRule fast(65536, 4096);
     fast.Start(0);
     EXPECT_EQ(fast.Cap(1 * ms, 1000000, 30), 1000000000) << "a loopback's round trip: measured at once";
-    EXPECT_EQ(fast.Cap(2000 * ms, 1000000, 30), 65536) << "a loopback server that paused keeps the floor";
+    EXPECT_EQ(fast.Cap(1100 * ms, 1000000, 30), 4096) << "a loopback server that paused for a second";
+
+    // On a loopback a server slow to start reading has the floor for the first second, then a second's
+    // worth like any other.
+    HTTP::Detail::InFlightRule slow(65536, 4096);
+    slow.Start(0);
+    EXPECT_EQ(slow.Cap(1 * ms, 0, 30), 65536);
+    EXPECT_EQ(slow.Cap(900 * ms, 8000, 30), 65536);
+    EXPECT_EQ(slow.Cap(2000 * ms, 9000, 30), 4096);
+
+    // The burst a server's buffer takes in the first moments does not count as a rate: 16 KB at once,
+    // then 4 KB a second, is held to the least, not to 16 KB a second.
+    HTTP::Detail::InFlightRule buffered(65536, 4096);
+    buffered.Start(0);
+    EXPECT_EQ(buffered.Cap(500, 16000, 30), 65536);
+    EXPECT_EQ(buffered.Cap(2 * ms, 16000, 30), 65536);
+    EXPECT_EQ(buffered.Cap(1500 * ms, 22000, 30), 4096);
 }

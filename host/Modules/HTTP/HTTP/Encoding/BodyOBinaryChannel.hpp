@@ -24,7 +24,11 @@ public:
     // nothing sent, outside a body being sent or past the request's Content-Length; Timeout or Send when
     // writing fails, after which the connection only accepts Abort and Close.
     virtual void Write(const char* source, USize nOfCharToWrite);
-    // Sends what the connection still holds back (the request's head before the first bytes of its body).
+    // Sends what the connection still holds back (the request's head before the first bytes of its body);
+    // once bytes of the body were written, then waits, at most about a second, as a Write does, while more
+    // of it is in flight than the link carries in about a second, and once the whole declared body was
+    // written, while more than a few KiB are (see ClientConnection::BeginSend): a Flush that returns at
+    // once says that the link has caught up. On Windows it waits for nothing.
     virtual void Flush();
     // Ends the body, as the connection's FinishSend does.
     virtual void Close();
