@@ -85,8 +85,8 @@ get_filename_component(name "${input}" NAME)
 set(preprocessed "${output}.${name}.rc")
 file(WRITE "${preprocessed}" "${folded}")
 # Files the script names are found beside it, in the working folder (ResConv's .ico files) and on the
-# include path.
-execute_process(COMMAND "${LLVM_RC}" ${rc_options} ${rc_includes} /i "${input_dir}" /fo "${output}" "${preprocessed}"
+# include path. "--" before the script: llvm-rc would read a path such as /check/... as its /c option.
+execute_process(COMMAND "${LLVM_RC}" ${rc_options} ${rc_includes} /i "${input_dir}" /fo "${output}" -- "${preprocessed}"
                 RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "LlvmRc.cmake: llvm-rc failed on ${preprocessed} (from ${input})")
