@@ -84,9 +84,9 @@ void ActOnStatus(UInt32 status, const GS::Array<GS::UniString>& lines) {
 }
 
 // Waits while the system still holds more of the body than the link carries in about a second (after the
-// last write, more than a few KiB): each Flush waits for that about a second at most, and one that returns
-// at once says the link has caught up. The user's Cancel and the
-// pace are asked after each: what ended the exchange, or nothing once the link caught up.
+// last write, any of it): each Flush waits for that about a second at most, and one that returns at once
+// says the link has caught up. The user's Cancel and the pace are asked after each: what ended the
+// exchange, or nothing once the link caught up.
 std::optional<Outcome> AwaitTheLink(HTTP::Encoding::BodyOBinaryChannel& channel, UploadProgress& progress,
                                     UploadPace& pace) {
     for (bool waited = false;; waited = true) {
@@ -242,7 +242,7 @@ Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress&
 
 // The exchange under its process window. A call of the exchange that fails after the user pressed Cancel
 // ends it as canceled, never as a failure; the body's own calls tell the link's slowness (SendBody). A
-// failure while the answer is awaited, when the body has gone but a few KiB, is the server's (no answer
+// failure while the answer is awaited, when the body has gone, is the server's (no answer
 // within the time-out: the export's failure), unless the exchange has outlasted its bound. Anything else
 // goes on up to the export's guard.
 Outcome Exchange(const std::string& dataUrl, const char* linkId) {

@@ -2,13 +2,16 @@
 // driver of the Windows client's tests: http_probe --url URL [--method GET|POST] [--header "Name: value"]...
 // [--body TEXT | --body-file PATH] [--timeout MS] [--trust PEM-FILE] [--stream PIECE] [--abort-after N]
 // --stream sends the body through BeginSend with its Content-Length, PIECE bytes a write; --abort-after
-// (with --stream) aborts once N bytes of the body were written and prints "aborted N" and the sent count.
+// (with --stream) aborts once N bytes of the body were written and prints "aborted N" and the sent count;
+// --flush yes (with --stream) flushes after the last write until a flush returns within 250 ms, printing
+// "flush MS" for each.
 // Prints "status N", "reason R" and "body N" followed by the N body bytes;
 // or, when the client throws, "exception KIND message". The exit status is 0 either way; 2 for misuse.
 #include <fcntl.h>
 #include <io.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -43,6 +46,7 @@ struct Arguments {
     std::string trust;
     std::size_t stream = 0;  // bytes a write; 0: the body goes through Send
     std::size_t abortAfter = std::string::npos;
+    bool flush = false;
 };
 
 [[noreturn]] void Usage(const std::string& why) {
@@ -84,6 +88,8 @@ Arguments Parse(int argc, char** argv) {
             arguments.stream = std::strtoul(value.c_str(), nullptr, 10);
         } else if (option == "--abort-after") {
             arguments.abortAfter = std::strtoul(value.c_str(), nullptr, 10);
+        } else if (option == "--flush") {
+            arguments.flush = value == "yes";
         } else {
             Usage("unknown option " + option);
         }
@@ -108,6 +114,13 @@ bool Stream(const Arguments& arguments, HTTP::Client::ClientConnection& connecti
             return false;
         }
         out.Write(body.data() + at, static_cast<USize>(std::min(arguments.stream, body.size() - at)));
+    }
+    for (long long took = 250; arguments.flush && took >= 250;) {
+        const auto start = std::chrono::steady_clock::now();
+        out.Flush();
+        took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                   .count();
+        std::printf("flush %lld\n", took);
     }
     connection.FinishSend();
     return true;

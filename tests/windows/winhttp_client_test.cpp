@@ -168,6 +168,27 @@ TEST_F(WinHttpClient, AnAnswerGivenBeforeTheBodyIsThroughIsRead) {
     }
 }
 
+// Once the whole body was written, a flush waits about a second at most for it to arrive (here, with no
+// statistics from the system, for the answer's head), so that the caller can act between flushes; the
+// flush that sees the head returns at once, and the answer is read.
+TEST_F(WinHttpClient, FlushesAfterTheBodyWaitASecondEachUntilTheAnswerComes) {
+    server_.StallNext(std::chrono::milliseconds(3000));
+    const std::string body = UploadBody(MakeJpeg(64, 48));
+    const ProbeResult result =
+        Probe({"--url", kImages, "--method", "POST", "--header", std::string("X-Api-Key: ") + kLinkedId,
+               "--body", body, "--stream", "4000", "--flush", "yes"});
+    EXPECT_EQ(result.status, 201u) << result.output;
+    std::vector<long> flushes;  // ms, from the lines "flush MS"
+    const std::string& out = result.output;
+    for (std::size_t at = 0; at < out.size();
+         at = out.find('\n', at) == std::string::npos ? out.size() : out.find('\n', at) + 1)
+        if (out.compare(at, 6, "flush ") == 0)
+            flushes.push_back(std::stol(out.substr(at + 6)));
+    ASSERT_GE(flushes.size(), 3u) << result.output;
+    EXPECT_LT(flushes.back(), 250) << result.output;
+    for (std::size_t i = 0; i + 1 < flushes.size(); ++i) EXPECT_LT(flushes[i], 1500) << result.output;
+}
+
 TEST_F(WinHttpClient, AnAbortedUploadNeverReachesTheServerWhole) {
     const std::string body(20000, 'x');
     const ProbeResult result = Probe(

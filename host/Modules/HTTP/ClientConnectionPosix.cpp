@@ -348,8 +348,8 @@ struct ClientConnection::Impl {
     bool WriteThroughSocket(const char* data, std::size_t size);
     std::string WriteStalled() const;
     // Waits, at most kPaceSlice, while more of a streamed body is in flight than the link carries in about
-    // a second; with `nearlyAll` (a flush after the whole body), while more than the least is.
-    void PaceStreamed(bool nearlyAll = false);
+    // a second; with `all` (a flush after the whole body), while any is.
+    void PaceStreamed(bool all = false);
     // Writes `prefix` and `size` bytes of `data`, the prefix sharing a TLS record with the first of them.
     void Transmit(std::string prefix, const char* data, std::size_t size);
     std::string Head(const Request& request, const std::string& framing) const;
@@ -501,7 +501,7 @@ std::string ClientConnection::Impl::WriteStalled() const {
     return "writing the request to " + host + " made no progress for " + std::to_string(timeout) + " ms";
 }
 
-void ClientConnection::Impl::PaceStreamed(bool nearlyAll) {
+void ClientConnection::Impl::PaceStreamed(bool all) {
     if (peerEnded)
         return;
     const int socket = beast::get_lowest_layer(*stream).socket().native_handle();
@@ -520,7 +520,7 @@ void ClientConnection::Impl::PaceStreamed(bool nearlyAll) {
             pacedTakenAt = now;
         }
         const long long cap = inFlight.Cap(Microseconds(), acknowledged, RoundTrip(socket));
-        if (left <= (nearlyAll ? std::min(cap, kInFlightLeast) : cap))
+        if (left <= (all ? 0 : cap))
             return;
         if (timeout != 0 && lowSpeed.TooSlow(Milliseconds(), sentCount - left))
             Broke(Kind::Timeout, TooSlowMessage());
@@ -727,10 +727,10 @@ void ClientConnection::FlushBody() {
     c.streamed.CheckWrite(c.state, nullptr, 0);
     c.Transmit(std::move(c.heldBack), nullptr, 0);
     c.heldBack.clear();
-    // Once the whole body is written, nearly all of it must have gone: the answer's wait then starts with
-    // little left to carry. Before, a second's worth keeps the link busy.
+    // Once the whole body is written, all of it must have gone: the answer's wait then holds its caller for
+    // the head alone. Before, a second's worth keeps the link busy.
     if (c.streamed.written > 0)
-        c.PaceStreamed(/*nearlyAll=*/c.streamed.declared && c.streamed.written == *c.streamed.declared);
+        c.PaceStreamed(/*all=*/c.streamed.declared && c.streamed.written == *c.streamed.declared);
 }
 
 void ClientConnection::Abort() {

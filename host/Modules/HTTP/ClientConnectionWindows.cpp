@@ -41,6 +41,9 @@ namespace {
 using Kind = Exception::Kind;
 
 constexpr DWORD kWriteChunk = 64 * 1024;
+// The longest a Flush after the whole body waits for it to reach the server, so that its caller can ask
+// for a Cancel in between.
+constexpr ULONGLONG kPaceSlice = 1000;
 // The answer's status line and fields must arrive within one time-out after the request arrived, the
 // whole answer within this many.
 constexpr ULONGLONG kWholeAnswerTimeouts = 4;
@@ -293,6 +296,13 @@ struct ClientConnection::Impl {
     // The server closed or reset the connection while the request was being written: the rest of the
     // request is dropped, and the answer it may have sent before is read as the answer.
     bool peerEnded = false;
+    // When the last write of a streamed body completed (0: not yet), and, where the statistics are had,
+    // when a Flush last saw fewer of its bytes unacknowledged, and how many.
+    ULONGLONG bodyWrittenAt = 0;
+    ULONGLONG bodyProgressAt = 0;
+    long long bodyLeft = -1;
+    // A Flush after the whole body started the wait for the answer's head (BeginReceive awaits it).
+    bool receiving = false;
     std::wstring host;
     std::string hostText;
     INTERNET_PORT port = 0;
@@ -351,14 +361,26 @@ struct ClientConnection::Impl {
     template <class Call>
     DWORD Run(Call call, DWORD limit, Kind phase, const std::string& what, bool replyBound = false,
               bool* peerEnded = nullptr) {
+        Start(call);
+        return Await(limit, phase, what, replyBound, peerEnded);
+    }
+
+    // Starts `call` on a thread of its own; its completion is awaited with Await.
+    template <class Call>
+    void Start(Call call) {
         ResetEvent(outcome->done);
         ResetEvent(outcome->sent);
         outcome->status = outcome->error = outcome->bytes = 0;
-        const ULONGLONG started = GetTickCount64();
         CallThreads::Post([call, kept = outcome]() {
             if (!call())
                 Complete(*kept, WINHTTP_CALLBACK_STATUS_REQUEST_ERROR, GetLastError(), 0);
         });
+    }
+
+    // Waits for the completion of the call started last, as Run says.
+    DWORD Await(DWORD limit, Kind phase, const std::string& what, bool replyBound = false,
+                bool* peerEnded = nullptr) {
+        const ULONGLONG started = GetTickCount64();
         const HANDLE events[] = {outcome->done, outcome->sent};
         DWORD woke = WaitForMultipleObjects(replyBound ? 2 : 1, events, FALSE, limit);
         if (woke == WAIT_OBJECT_0 + 1) {
@@ -388,6 +410,12 @@ struct ClientConnection::Impl {
     // Where the statistics cannot be had: how long after the last write the system may still be sending
     // the request.
     ULONGLONG DrainAllowance() const;
+    // The wait of a Flush once the whole body was written; see FlushBody.
+    void AwaitTheBody();
+    void AwaitAcknowledged(ULONGLONG end);
+    void AwaitHead(ULONGLONG end);
+    // Starts reading the answer's head, WinHTTP's own waits bounded by the head's latest bound.
+    void StartReceive();
     void Sent();
     ULONGLONG AwaitArrival();
     void CloseRequest();
@@ -432,6 +460,9 @@ void ClientConnection::Impl::OpenRequest(const Request& message, std::string* he
 
 void ClientConnection::Impl::StartRequest(const Request& message, DWORD total) {
     peerEnded = false;
+    receiving = false;
+    bodyWrittenAt = bodyProgressAt = 0;
+    bodyLeft = -1;
     std::string fields;
     OpenRequest(message, &fields);
     // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
@@ -491,10 +522,69 @@ ULONGLONG ClientConnection::Impl::DrainAllowance() const {
     return 4ull * timeout;
 }
 
+// Once the whole streamed body was written, the system may still hold most of it: a Flush then waits, at
+// most kPaceSlice, while the system says bytes of it are unacknowledged; where it does not say, for the
+// answer's head, until the body counts as arrived (DrainAllowance). So its caller, flushing until a Flush
+// returns at once, can act between flushes, and the answer's wait that follows holds it one time-out at
+// most. A body the server stopped taking for the time-out is a Timeout.
+void ClientConnection::Impl::AwaitTheBody() {
+    if (!bodyStreamed || peerEnded || bodyWrittenAt == 0 || state != State::Sending)
+        return;
+    const ULONGLONG end = GetTickCount64() + kPaceSlice;
+    TcpStatistics statistics{};
+    if (QueryStatistics(request, &statistics)) {
+        AwaitAcknowledged(end);
+        return;
+    }
+    AwaitHead(std::min(end, bodyWrittenAt + DrainAllowance()));
+}
+
+void ClientConnection::Impl::AwaitAcknowledged(ULONGLONG end) {
+    for (;;) {
+        const long long left = Unacknowledged(request, beforeBody, sentCount - sentBeforeBody);
+        const ULONGLONG now = GetTickCount64();
+        if (left <= 0)
+            return;  // all acknowledged, or the system does not say
+        if (bodyLeft < 0 || left < bodyLeft) {
+            bodyLeft = left;
+            bodyProgressAt = now;
+        }
+        if (timeout != 0 && now - bodyProgressAt >= timeout)
+            Broke(Kind::Timeout, "the last " + std::to_string(left) + " bytes of the request to " + hostText +
+                                     " were not taken for " + std::to_string(timeout) + " ms");
+        if (now >= end)
+            return;
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(50, end - now)));
+    }
+}
+
+void ClientConnection::Impl::AwaitHead(ULONGLONG end) {
+    if (!receiving)
+        StartReceive();
+    const ULONGLONG now = GetTickCount64();
+    if (now < end)
+        WaitForSingleObject(outcome->done, static_cast<DWORD>(end - now));
+}
+
+void ClientConnection::Impl::StartReceive() {
+    if (timeout != 0) {
+        // The head may come up to one time-out after the body counts as arrived.
+        const ULONGLONG bound = bodyWrittenAt + DrainAllowance() + timeout;
+        const ULONGLONG now = GetTickCount64();
+        DWORD longer = static_cast<DWORD>(std::max<ULONGLONG>(bound > now ? bound - now : 0, timeout));
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &longer, sizeof longer);
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &longer, sizeof longer);
+    }
+    HINTERNET handle = request;
+    Start([handle] { return WinHttpReceiveResponse(handle, nullptr); });
+    receiving = true;
+}
+
 void ClientConnection::Impl::Sent() {
     Detail::CountRequest();
     const bool bodyless = streamed.written == 0;
     sentAt = bodyless && WaitForSingleObject(outcome->sent, 0) == WAIT_OBJECT_0 ? outcome->sentAt
+             : bodyWrittenAt != 0                                               ? bodyWrittenAt
                                                                                 : GetTickCount64();
     bodyDone = method == MessageHeader::Method::Head;
     bodyRead = 0;
@@ -531,7 +621,8 @@ ULONGLONG ClientConnection::Impl::AwaitArrival() {
         CloseRequest();
         throw;
     }
-    return arrived ? start + *arrived : sentAt;
+    // Nothing unacknowledged at the call: it arrived when sent, or when the flushes saw the last of it go.
+    return arrived ? start + *arrived : std::max(sentAt, bodyProgressAt);
 }
 
 void ClientConnection::Impl::CloseRequest() {
@@ -642,11 +733,16 @@ void ClientConnection::WriteBody(const char* source, USize count) {
     c.streamed.CheckWrite(c.state, source, count);
     c.WriteAll(source, count);
     c.streamed.written += count;
+    if (c.streamed.declared && c.streamed.written == *c.streamed.declared)
+        c.bodyWrittenAt = GetTickCount64();
 }
 
+// WinHTTP holds nothing back, and a write returns once the system took it; once the whole body was
+// written, the flush waits a while for it to reach the server (Impl::AwaitTheBody).
 void ClientConnection::FlushBody() {
     Impl& c = *impl_;
-    c.streamed.CheckWrite(c.state, nullptr, 0);  // WinHTTP holds nothing back
+    c.streamed.CheckWrite(c.state, nullptr, 0);
+    c.AwaitTheBody();
 }
 
 void ClientConnection::Abort() {
@@ -684,7 +780,11 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
         WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &longer, sizeof longer);
         WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_TIMEOUT, &longer, sizeof longer);
     }
-    c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); }, headLimit, Kind::Receive, from);
+    if (c.receiving)
+        c.Await(headLimit, Kind::Receive, from);
+    else
+        c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); }, headLimit, Kind::Receive, from);
+    c.receiving = false;
     c.ApplyTimeouts();
 
     DWORD status = 0;

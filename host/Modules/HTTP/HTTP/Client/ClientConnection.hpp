@@ -85,17 +85,18 @@ public:
     // second, not counting the burst the server's buffers take within the first four round trips, and at
     // least 4 KiB; 64 KiB until that rate has been seen; on a loopback, 64 KiB is the least for the first
     // second), or once it has waited about a second, whichever comes first; the channel's Flush waits the
-    // same way without writing, after the whole body until no more than 4 KiB are in flight. So no call holds
+    // same way without writing, after the whole body until none is in flight. So no call holds
     // its caller for more than about a second while the link carries what the system took at once, and a
     // caller that flushes after a Write that waited, until a Flush returns at once, has its count of bytes
     // written follow the link, also where the system would buffer megabytes: after its last Write and Flush
-    // the server has all but a few KiB of the body. While a request's bytes wait to leave, the server must
+    // the server has the whole body. While a request's bytes wait to leave, the server must
     // take them at 1 KiB/s on average over the last 30 s once the request has been on its way 30 s, or the
     // wait is a Timeout (with a time-out of 0, it is not). On Windows a write returns once WinHTTP has sent
-    // it. A wait for bytes to leave that sees none leave for the time-out is a Timeout. Throws
-    // HTTP::Exception (Usage) when the connection is not ready for a request, the request names Host or
-    // Transfer-Encoding, or its Content-Length is missing where required or not a decimal number; on Windows
-    // also what Send throws for connecting.
+    // it, and only a Flush after the whole body waits (see BodyOBinaryChannel::Flush). A wait for bytes to
+    // leave that sees none leave for the time-out is a Timeout. Throws HTTP::Exception (Usage) when the
+    // connection is not ready for a request, the request names Host or Transfer-Encoding, or its
+    // Content-Length is missing where required or not a decimal number; on Windows also what Send throws for
+    // connecting.
     Encoding::BodyOBinaryChannel& BeginSend(Request& request);
     // Breaks off the exchange at once, in whatever state: nothing more is sent, the connection is dropped
     // without a TLS goodbye, and only Close (which then does nothing) is accepted.

@@ -27,8 +27,10 @@ public:
     // Sends what the connection still holds back (the request's head before the first bytes of its body);
     // once bytes of the body were written, then waits, at most about a second, as a Write does, while more
     // of it is in flight than the link carries in about a second, and once the whole declared body was
-    // written, while more than a few KiB are (see ClientConnection::BeginSend): a Flush that returns at
-    // once says that the link has caught up. On Windows it waits for nothing.
+    // written, while any is (see ClientConnection::BeginSend): a Flush that returns at
+    // once says that the link has caught up. On Windows it waits only once the whole body was written: at
+    // most about a second, while bytes of it are unacknowledged, or, where the system does not say, for the
+    // answer's head until the body counts as arrived.
     virtual void Flush();
     // Ends the body, as the connection's FinishSend does.
     virtual void Close();
