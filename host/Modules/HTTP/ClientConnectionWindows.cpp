@@ -412,10 +412,24 @@ struct ClientConnection::Impl {
     ULONGLONG DrainAllowance() const;
     // The wait of a Flush once the whole body was written; see FlushBody.
     void AwaitTheBody();
+    // The request's bytes the server has not acknowledged; -1 where the system does not say.
+    long long Unacknowledged() const {
+        return HTTP::Unacknowledged(request, beforeBody, sentCount - sentBeforeBody);
+    }
+    std::string NotTaken(long long left) const {
+        return "the last " + std::to_string(left) + " bytes of the request to " + hostText +
+               " were not taken for " + std::to_string(timeout) + " ms";
+    }
     void AwaitAcknowledged(ULONGLONG end);
     void AwaitHead(ULONGLONG end);
     // Starts reading the answer's head, WinHTTP's own waits bounded by the head's latest bound.
     void StartReceive();
+    // Lets WinHTTP's own waits for the answer last `limit` ms, where the connection's waits may be longer
+    // than the time-out.
+    void AllowReceiveWaits(DWORD limit) {
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &limit, sizeof limit);
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
+    }
     void Sent();
     ULONGLONG AwaitArrival();
     void CloseRequest();
@@ -541,7 +555,7 @@ void ClientConnection::Impl::AwaitTheBody() {
 
 void ClientConnection::Impl::AwaitAcknowledged(ULONGLONG end) {
     for (;;) {
-        const long long left = Unacknowledged(request, beforeBody, sentCount - sentBeforeBody);
+        const long long left = Unacknowledged();
         const ULONGLONG now = GetTickCount64();
         if (left <= 0)
             return;  // all acknowledged, or the system does not say
@@ -550,8 +564,7 @@ void ClientConnection::Impl::AwaitAcknowledged(ULONGLONG end) {
             bodyProgressAt = now;
         }
         if (timeout != 0 && now - bodyProgressAt >= timeout)
-            Broke(Kind::Timeout, "the last " + std::to_string(left) + " bytes of the request to " + hostText +
-                                     " were not taken for " + std::to_string(timeout) + " ms");
+            Broke(Kind::Timeout, NotTaken(left));
         if (now >= end)
             return;
         Sleep(static_cast<DWORD>(std::min<ULONGLONG>(50, end - now)));
@@ -571,9 +584,7 @@ void ClientConnection::Impl::StartReceive() {
         // The head may come up to one time-out after the body counts as arrived.
         const ULONGLONG bound = bodyWrittenAt + DrainAllowance() + timeout;
         const ULONGLONG now = GetTickCount64();
-        DWORD longer = static_cast<DWORD>(std::max<ULONGLONG>(bound > now ? bound - now : 0, timeout));
-        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &longer, sizeof longer);
-        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &longer, sizeof longer);
+        AllowReceiveWaits(static_cast<DWORD>(std::max<ULONGLONG>(bound > now ? bound - now : 0, timeout)));
     }
     HINTERNET handle = request;
     Start([handle] { return WinHttpReceiveResponse(handle, nullptr); });
@@ -598,24 +609,18 @@ ULONGLONG ClientConnection::Impl::AwaitArrival() {
     const ULONGLONG start = GetTickCount64();
     if (peerEnded)
         return start;  // nothing more of the request goes: the answer is there or never comes
-    HINTERNET handle = request;
     TcpStatistics statistics{};
-    if (!QueryStatistics(handle, &statistics))
+    if (!QueryStatistics(request, &statistics))
         return sentAt + DrainAllowance();
     std::optional<UInt64> arrived;
     try {
-        const TcpStatistics before = beforeBody;
-        const UInt64 handed = sentCount - sentBeforeBody;
         arrived = Detail::AwaitWhileLeaving(
-            timeout, [handle, before, handed] { return Unacknowledged(handle, before, handed); },
+            timeout, [this] { return Unacknowledged(); },
             [](int wait) {
                 Sleep(static_cast<DWORD>(wait));
                 return false;
             },
-            [this](long long left) {
-                return "the last " + std::to_string(left) + " bytes of the request to " + hostText +
-                       " were not taken for " + std::to_string(timeout) + " ms";
-            });
+            [this](long long left) { return NotTaken(left); });
     } catch (const Exception&) {
         state = State::Broken;
         CloseRequest();
@@ -774,16 +779,13 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     const DWORD headLimit = c.timeout == 0    ? INFINITE
                             : headBound > now ? static_cast<DWORD>(headBound - now)
                                               : 0;
-    if (headLimit != INFINITE && headLimit > c.timeout) {
-        // WinHTTP's own waits for the head would end first.
-        DWORD longer = headLimit;
-        WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &longer, sizeof longer);
-        WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_TIMEOUT, &longer, sizeof longer);
-    }
-    if (c.receiving)
-        c.Await(headLimit, Kind::Receive, from);
-    else
+    if (c.receiving) {
+        c.Await(headLimit, Kind::Receive, from);  // started by a flush, its waits allowed then
+    } else {
+        if (headLimit != INFINITE && headLimit > c.timeout)
+            c.AllowReceiveWaits(headLimit);  // WinHTTP's own waits for the head would end first
         c.Run([handle] { return WinHttpReceiveResponse(handle, nullptr); }, headLimit, Kind::Receive, from);
+    }
     c.receiving = false;
     c.ApplyTimeouts();
 
