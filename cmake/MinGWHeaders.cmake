@@ -38,7 +38,7 @@ function(kavelo_mingw_gnu_wrappers work_dir compiler mingw_dirs)
       set(option /clang:-fgnuc-version=12)
     endif()
     execute_process(COMMAND "${compiler}" --target=x86_64-pc-windows-msvc -std:c++20 ${option} /clang:-dM /E
-                            "${work_dir}/empty.cpp" OUTPUT_VARIABLE ${mode} COMMAND_ERROR_IS_FATAL ANY)
+                            "/Tp${work_dir}/empty.cpp" OUTPUT_VARIABLE ${mode} COMMAND_ERROR_IS_FATAL ANY)
     string(REGEX REPLACE "\n" ";" ${mode} "${${mode}}")
   endforeach()
   set(push "/* GCC's predefined macros, for MinGW-w64's headers only (MinGWHeaders.cmake). */\n")
