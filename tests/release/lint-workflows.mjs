@@ -24,7 +24,8 @@ for (const name of workflows) {
         findings.push(`${f.file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
 }
 
-// Each version: its Archicad version, the kit's release, the toolset, the kit's Windows zip of that release.
+// Each version: its Archicad version, the kit's release, the toolset, the kit's Windows zip of that release,
+// and the zip's SHA-256 as recorded (64 hexadecimal digits), or "" where it is not yet known.
 const versionsPath = join('.github', 'archicad-devkits.json');
 const versions = JSON.parse(readFileSync(join(projectDir, versionsPath), 'utf8')).include;
 const wanted = 'https://github.com/GRAPHISOFT/archicad-api-devkit/releases/download/';
@@ -35,6 +36,8 @@ for (const v of versions) {
     if (v.toolset !== (v.archicad < 29 ? 'v142' : 'v143'))
         findings.push(`${versionsPath}: Archicad ${v.archicad} with the ${v.toolset} toolset`);
     if (v.url !== kit) findings.push(`${versionsPath}: Archicad ${v.archicad}'s kit is ${v.url}, not ${kit}`);
+    if (typeof v.sha256 !== 'string' || !/^([0-9a-f]{64})?$/.test(v.sha256))
+        findings.push(`${versionsPath}: Archicad ${v.archicad}'s kit SHA-256 ${JSON.stringify(v.sha256)} is neither 64 hexadecimal digits nor ""`);
 }
 
 for (const finding of findings) console.log(finding);
