@@ -127,6 +127,10 @@ file(CHMOD "${view}/ResConv.sh" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
      WORLD_READ WORLD_EXECUTE)
 file(CREATE_LINK "${view}/ResConv.sh" "${view}/Tools/Win/ResConv.exe" SYMBOLIC)
 
+# A compiler launcher from the environment (ccache) cannot take clang-cl's options as this build gives
+# them, and breaks the compiler's check: the build runs without one.
+unset(ENV{CMAKE_C_COMPILER_LAUNCHER})
+unset(ENV{CMAKE_CXX_COMPILER_LAUNCHER})
 string(REPLACE ";" "|" fallback_list "${FALLBACK_KITS}")
 execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${BINARY_DIR}" -G Ninja -DCMAKE_BUILD_TYPE=Release
                         "-DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/llvm-msvc-x86_64.cmake" "-DAC_API_DEVKIT_DIR=${view}"
