@@ -1,5 +1,7 @@
 // Base64Encode: three input bytes become four characters through two lookups in a table of character
-// pairs, which keeps the encoder portable and about twice as fast as one lookup per character.
+// pairs, which keeps the encoder portable and about twice as fast as one lookup per character. The tables
+// are filled at run time, once: computed at compile time they take tens of thousands of evaluation steps,
+// near the limit of Microsoft's compiler, which counts them its own way.
 #include "Base64.hpp"
 
 #include <array>
@@ -18,7 +20,7 @@ struct Alphabet {
     std::array<char, 2 * 4096> pairs;
 };
 
-constexpr Alphabet MakeAlphabet(const char* chars, char pad) {
+Alphabet MakeAlphabet(const char* chars, char pad) {
     Alphabet alphabet{chars, pad, {}};
     for (int v = 0; v < 4096; ++v) {
         alphabet.pairs[2 * v] = chars[v >> 6];
@@ -27,13 +29,20 @@ constexpr Alphabet MakeAlphabet(const char* chars, char pad) {
     return alphabet;
 }
 
-constexpr Alphabet kStandardAlphabet = MakeAlphabet(kStandard, '=');
-constexpr Alphabet kUrlSafeAlphabet = MakeAlphabet(kUrlSafe, '.');
+const Alphabet& StandardAlphabet() {
+    static const Alphabet alphabet = MakeAlphabet(kStandard, '=');
+    return alphabet;
+}
+
+const Alphabet& UrlSafeAlphabet() {
+    static const Alphabet alphabet = MakeAlphabet(kUrlSafe, '.');
+    return alphabet;
+}
 
 }  // namespace
 
 std::string Base64Encode(const std::string& bytes, bool urlAlphabet) {
-    const Alphabet& alphabet = urlAlphabet ? kUrlSafeAlphabet : kStandardAlphabet;
+    const Alphabet& alphabet = urlAlphabet ? UrlSafeAlphabet() : StandardAlphabet();
     const std::size_t n = bytes.size();
     std::string out(4 * ((n + 2) / 3), '\0');
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -42,6 +42,29 @@ function(kavelo_find_resconv variable)
   set(${variable} "" PARENT_SCOPE)
 endfunction()
 
+# kavelo_resconv_options(<out-var> <support> <Archicad version> [<python>])
+# Sets <out-var> to ResConv's options as the kit's own CompileResources.py gives them, but for the files:
+# Windows resources (-T W), UTF-8 in and out (-q utf8 utf8: the rc step reads them with /c65001), images
+# at 100% and 200% (-w 2), and from Archicad 29 on, where the kit has Tools/Win/SVGColorChange.py, the
+# Python that runs it and the script itself (-py, -sc), which makes the dark-mode icons. <python> is found
+# when not given.
+function(kavelo_resconv_options out_var support version)
+  set(options -m r -T W -q utf8 utf8 -w 2)
+  set(script "${support}/Tools/Win/SVGColorChange.py")
+  if(version GREATER_EQUAL 29 AND EXISTS "${script}")
+    set(python "${ARGV3}")
+    if(NOT python)
+      find_package(Python3 COMPONENTS Interpreter)
+      if(NOT Python3_Interpreter_FOUND)
+        message(FATAL_ERROR "The Archicad ${version} DevKit's ResConv runs ${script}, which needs Python 3: none found")
+      endif()
+      set(python "${Python3_EXECUTABLE}")
+    endif()
+    list(APPEND options -py "${python}" -sc "${script}")
+  endif()
+  set(${out_var} "${options}" PARENT_SCOPE)
+endfunction()
+
 # kavelo_devkit_resources(
 #   OUTPUT_VARIABLE <var>         set to the .res file made: <BINARY_DIR>/<top file's name>.res
 #   SUPPORT <folder>              the kit's Support folder (Inc, Modules/DGLib on the include paths)
@@ -128,6 +151,7 @@ function(kavelo_devkit_resources)
     file(MAKE_DIRECTORY "${out}/windres")
   endif()
 
+  kavelo_resconv_options(resconv_options "${arg_SUPPORT}" "${arg_AC_VERSION}")
   set(scripts)
   foreach(grc ${grc_files})
     get_filename_component(name "${grc}" NAME)
@@ -147,7 +171,7 @@ function(kavelo_devkit_resources)
       VERBATIM)
     # ResConv looks for images in both folders and writes its .ico files into its working folder.
     add_custom_command(OUTPUT "${out}/${name}.rc2"
-      COMMAND ${arg_RESCONV} -m r -T W -q utf8 1252 -w 2
+      COMMAND ${arg_RESCONV} ${resconv_options}
         -p "${res_dir}/RFIX/Images$<SEMICOLON>${res_dir}/RFIX" -i "${name}.i" -o "${name}.rc2"
       DEPENDS "${out}/${name}.i" ${inputs}
       WORKING_DIRECTORY "${out}"
@@ -170,7 +194,7 @@ function(kavelo_devkit_resources)
     set(compile ${arg_RC} /nologo /c65001 ${rc_options} /fo "${res}" "${top_files}")
     set(rc_dir "${out}")
   else()
-    set(compile ${arg_RC} ${rc_options} -O res -i "${top_files}" -o "${res}")
+    set(compile ${arg_RC} ${rc_options} -c 65001 -O res -i "${top_files}" -o "${res}")
     set(rc_dir "${out}/windres")
   endif()
   add_custom_command(OUTPUT "${res}"

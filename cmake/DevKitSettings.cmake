@@ -58,7 +58,8 @@ endfunction()
 #                                 web application's origin (KAVELO_WEBAPP_ORIGIN of the caller)
 #   KAVELO_DEVKIT_CXX_STANDARD    17 up to Archicad 28, 20 from 29 on
 #   KAVELO_DEVKIT_TOOLSET         the Visual Studio toolset the kit's headers demand (v142, v143)
-#   KAVELO_DEVKIT_MSC_MIN/MAX     the _MSC_VER range of that toolset (MAX empty: no upper bound)
+#   KAVELO_DEVKIT_MSC_MIN/MAX     the _MSC_VER range of that toolset that the kit's GSRoot/Definitions.hpp
+#                                 accepts
 #   KAVELO_DEVKIT_MSC_COMPAT      the same as a compiler version, for clang's -fms-compatibility-version
 #   KAVELO_DEVKIT_FIRST_INCLUDE   the header every source must include first (GSRoot.hpp from 28 on, where
 #                                 the host's allocator must come before anything else), or empty
@@ -90,7 +91,7 @@ function(kavelo_devkit_settings support version source_dir)
     set(KAVELO_DEVKIT_CXX_STANDARD 20 PARENT_SCOPE)
     set(KAVELO_DEVKIT_TOOLSET v143 PARENT_SCOPE)
     set(KAVELO_DEVKIT_MSC_MIN 1930 PARENT_SCOPE)
-    set(KAVELO_DEVKIT_MSC_MAX "" PARENT_SCOPE)
+    set(KAVELO_DEVKIT_MSC_MAX 1949 PARENT_SCOPE)
     set(KAVELO_DEVKIT_MSC_COMPAT 19.38 PARENT_SCOPE)
   endif()
   if(version LESS 28)

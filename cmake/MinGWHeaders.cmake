@@ -21,10 +21,56 @@ function(kavelo_mingw_include_dirs out_var)
   set(${out_var} "${result}" PARENT_SCOPE)
 endfunction()
 
+# kavelo_mingw_gnu_wrappers(<work-dir> <compiler> <mingw include dirs>)
+# MinGW-w64's headers are written for GCC and need the compiler to say it is GCC (__GNUC__ and the rest of
+# GCC's predefined macros); the kits' headers must not see that, or they take their GCC branches, which
+# Microsoft's compiler never compiles. So the compiler runs without GCC's macros, and <work-dir>/gnu holds,
+# for every header of <mingw include dirs>, one of the same name that defines GCC's macros (those that
+# clang defines when it presents itself as GCC 12: <compiler>'s own list, in C++20 mode for the widest
+# one), includes MinGW's header by #include_next and restores the macros as they were. <work-dir>/gnu
+# must come first on the include path, after clang's own headers.
+function(kavelo_mingw_gnu_wrappers work_dir compiler mingw_dirs)
+  file(REMOVE_RECURSE "${work_dir}/gnu")
+  file(WRITE "${work_dir}/empty.cpp" "")
+  foreach(mode plain gnu)
+    set(option)
+    if(mode STREQUAL "gnu")
+      set(option /clang:-fgnuc-version=12)
+    endif()
+    execute_process(COMMAND "${compiler}" --target=x86_64-pc-windows-msvc -std:c++20 ${option} /clang:-dM /E
+                            "/Tp${work_dir}/empty.cpp" OUTPUT_VARIABLE ${mode} COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX REPLACE "\n" ";" ${mode} "${${mode}}")
+  endforeach()
+  set(push "/* GCC's predefined macros, for MinGW-w64's headers only (MinGWHeaders.cmake). */\n")
+  set(pop "")
+  foreach(line ${gnu})
+    if(line IN_LIST plain OR NOT line MATCHES "^#define ([A-Za-z0-9_]+) (.*)$")
+      continue()
+    endif()
+    string(APPEND push "#pragma push_macro(\"${CMAKE_MATCH_1}\")\n#undef ${CMAKE_MATCH_1}\n#define ${CMAKE_MATCH_1} ${CMAKE_MATCH_2}\n")
+    string(APPEND pop "#pragma pop_macro(\"${CMAKE_MATCH_1}\")\n")
+  endforeach()
+  if(NOT push MATCHES "__GNUC__")
+    message(FATAL_ERROR "${compiler} defines no __GNUC__ when it presents itself as GCC 12: no macros for MinGW's headers")
+  endif()
+  file(WRITE "${work_dir}/gnu-begin.h" "${push}")
+  file(WRITE "${work_dir}/gnu-end.h" "${pop}")
+  foreach(dir ${mingw_dirs})
+    file(GLOB_RECURSE headers RELATIVE "${dir}" "${dir}/*")
+    foreach(header ${headers})
+      if(NOT EXISTS "${work_dir}/gnu/${header}")
+        file(WRITE "${work_dir}/gnu/${header}"
+             "#include \"${work_dir}/gnu-begin.h\"\n#include_next <${header}>\n#include \"${work_dir}/gnu-end.h\"\n")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
 # kavelo_mingw_header_links(<work-dir> <support> <fallback supports> <mingw include dirs>)
-# Makes two folders of links under <work-dir>:
+# Makes two folders under <work-dir>:
 #   case/      the Windows headers that the kits name in mixed case ("CommCtrl.h"), as Microsoft's
-#              case-insensitive file system allows, linked to MinGW-w64's lower-case ones
+#              case-insensitive file system allows, each including MinGW-w64's lower-case one (through
+#              the wrappers of kavelo_mingw_gnu_wrappers)
 #   fallback/  the headers that the kit in <support> lacks and a kit of <fallback supports> has (the
 #              Windows-only headers of a kit published for macOS), one by one, so that what they include
 #              in turn is still the kit's own; for -idirafter
@@ -56,7 +102,7 @@ function(kavelo_mingw_header_links work_dir support fallbacks mingw_dirs)
       if(NOT EXISTS "${dir}/${name}" AND EXISTS "${dir}/${lower}")
         get_filename_component(parent "${work_dir}/case/${name}" DIRECTORY)
         file(MAKE_DIRECTORY "${parent}")
-        file(CREATE_LINK "${dir}/${lower}" "${work_dir}/case/${name}" SYMBOLIC)
+        file(WRITE "${work_dir}/case/${name}" "#include <${lower}>\n")
         break()
       endif()
     endforeach()

@@ -47,7 +47,8 @@ if(NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMakeScratch/|/CMakeTmp")
     file(CREATE_LINK "${import_${library}}" "${links}/lib/${library}.lib" SYMBOLIC)
   endforeach()
 endif()
-if(NOT EXISTS "${links}/done" AND NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMakeScratch/|/CMakeTmp")
+if((NOT EXISTS "${links}/done" OR NOT EXISTS "${links}/gnu-begin.h") AND NOT CMAKE_BINARY_DIR MATCHES "/CMakeFiles/CMakeScratch/|/CMakeTmp")
+  kavelo_mingw_gnu_wrappers("${links}" "${CMAKE_C_COMPILER}" "${mingw_includes}")
   kavelo_mingw_header_links("${links}" "${kit_support}" "${fallbacks}" "${mingw_includes}")
   # The thread-safe statics' epoch, a thread-local of Microsoft's runtime, stood in for so that its
   # relocations resolve.
@@ -76,23 +77,23 @@ if(KAVELO_MSC_COMPAT)
 endif()
 set(CMAKE_C_COMPILER_ARG1 "-fms-compatibility-version=${KAVELO_DEVKIT_MSC_COMPAT}")
 set(CMAKE_CXX_COMPILER_ARG1 "-fms-compatibility-version=${KAVELO_DEVKIT_MSC_COMPAT}")
-# MinGW's headers in Microsoft mode need clang to present itself as GCC as well, to ask for strict ANSI C++
-# (their 128-bit integer traits are for GNU mode only), to see __declspec as a macro (their import
-# declarations test for it) and to find the SAL annotations that Microsoft's headers bring in everywhere.
-# The kits' headers are not warning-free under clang; their warnings are not the add-on's.
+# The kits' headers see what Microsoft's compiler shows them: no __GNUC__ (MinGW's headers get GCC's macros
+# from their wrappers in mingw-for-msvc/gnu, kavelo_mingw_gnu_wrappers), wchar_t as unsigned short
+# (/Zc:wchar_t-, the kits' option), and constant evaluation cut at the 100,000 steps that Microsoft
+# documents for cl, so that a table computed at compile time fails here first. MinGW's headers in
+# Microsoft mode need strict ANSI C++ (their 128-bit integer traits are for GNU mode only), __declspec seen
+# as a macro (their import declarations test for it) and the SAL annotations that Microsoft's headers
+# bring in everywhere. The kits' headers are not warning-free under clang; their warnings are not the
+# add-on's.
 set(flags "--target=x86_64-pc-windows-msvc -Wno-everything")
-foreach(option -fgnuc-version=12 -nostdinc++)
+foreach(option -nostdinc++ -fconstexpr-steps=100000)
   string(APPEND flags " /clang:${option}")
 endforeach()
 string(APPEND flags " /D__STRICT_ANSI__ /D__declspec=__declspec /FIsal.h")
-foreach(dir ${mingw_includes} "${links}/case")
+foreach(dir "${links}/gnu" ${mingw_includes} "${links}/case")
   string(APPEND flags " -imsvc \"${dir}\"")
 endforeach()
 string(APPEND flags " /clang:-idirafter \"/clang:${links}/fallback\"")
 set(CMAKE_C_FLAGS_INIT "${flags}")
 set(CMAKE_CXX_FLAGS_INIT "${flags}")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "/nodefaultlib /force:unresolved \"/libpath:${links}/lib\" \"${links}/runtime.obj\"")
-# The kits' builds make wchar_t unsigned short (/Zc:wchar_t-); MinGW's C++ library cannot do without the
-# type (its <string> does not compile without it), and no host function the add-on calls takes one, so the
-# last word is /Zc:wchar_t.
-set(CMAKE_USER_MAKE_RULES_OVERRIDE_CXX "${CMAKE_CURRENT_LIST_DIR}/llvm-msvc-rules.cmake")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "/nodefaultlib /force:unresolved /demangle:no \"/libpath:${links}/lib\" \"${links}/runtime.obj\"")

@@ -2,12 +2,12 @@
 ; it carries a module for, records what it put, and writes the uninstaller that takes exactly that away.
 ; Built by scripts/package.sh:
 ;   makensis -DVERSION=1.2.3 -DOUTFILE=Setup.exe -DMODULES=modules.nsh -DHELPER_FILE=helper.exe
-;            [-DSIGN=command] [-DTEST_BUILD] KAVELO.nsi
+;            [-DSIGN=command] [-DTEST_BUILD] [-DUNSIGNED] KAVELO.nsi
 ; MODULES defines the macro KaveloEachModule, which inserts its argument once per Archicad version with
 ; that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx". HELPER_FILE is the built
 ; kavelo-setup-helper.exe (installer/helper). SIGN, when given, is a command that signs the file named by
 ; its last argument in place; it runs on the installer and the uninstaller. TEST_BUILD marks a package of
-; modules not for distribution in its title and its Add/Remove entry.
+; modules not for distribution in its title and its Add/Remove entry, UNSIGNED one whose files are not signed.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
 ; not be written or removed, or a path was refused, 3 Archicad is running, 4 no Archicad that this installer
 ; has a module for, 5 not run with administrator rights.
@@ -48,13 +48,17 @@ AllowSkipFiles off
 !define MODULE_TAIL "\${PRODUCT}\KAVELO.apx"
 !define MODULE_TAIL_LENGTH 18
 
-!ifdef TEST_BUILD
-  !define DISPLAY_NAME "${PRODUCT} (test build, not for distribution)"
-  Name "${PRODUCT} ${VERSION} (test build, not for distribution)"
+!ifdef TEST_BUILD & UNSIGNED
+  !define NOTE " (test build, not for distribution; unsigned)"
+!else ifdef TEST_BUILD
+  !define NOTE " (test build, not for distribution)"
+!else ifdef UNSIGNED
+  !define NOTE " (unsigned)"
 !else
-  !define DISPLAY_NAME "${PRODUCT}"
-  Name "${PRODUCT} ${VERSION}"
+  !define NOTE ""
 !endif
+!define DISPLAY_NAME "${PRODUCT}${NOTE}"
+Name "${PRODUCT} ${VERSION}${NOTE}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"

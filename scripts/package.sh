@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the add-on for Windows users:
-#   package.sh [--sign] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]
+#   package.sh [--sign | --unsigned] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]
 # Writes OUT/KAVELO-<version>-Setup.exe (the installer, installer/KAVELO.nsi) and OUT/KAVELO-<version>.zip
 # (the module per Archicad version and the text on the Add-On Manager route). OUT is build/package by
 # default; the version is the project's (project(VERSION) in CMakeLists.txt). --module N=PATH names the
@@ -18,11 +18,14 @@
 # (chain) in KAVELO_SIGN_CERT, the key in KAVELO_SIGN_KEY (a PEM file, or a PKCS#11 URI of a key in a
 # token whose module is KAVELO_SIGN_PKCS11_MODULE and PIN KAVELO_SIGN_PIN) and the RFC 3161 time-stamp
 # authority KAVELO_SIGN_TIMESTAMP_URL. Every signature is verified before it says "signed"; a signer that
-# fails leaves no package.
+# fails leaves no package. A package for users that is not signed says so: its files are named
+# KAVELO-<version>-UNSIGNED-Setup.exe and -UNSIGNED.zip and the installer's title says "unsigned";
+# --unsigned names a test build so too (scripts/release-package.sh without signing secrets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage="usage: package.sh [--sign] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]"
+usage="usage: package.sh [--sign | --unsigned] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]"
 sign=0
+unsigned=0
 test_build=0
 build=1
 build_dir=build/windows
@@ -31,6 +34,7 @@ declare -A modules=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --sign) sign=1 ;;
+    --unsigned) unsigned=1 ;;
     --test-build) test_build=1 ;;
     --no-build) build=0 ;;
     --module) [[ "${2:-}" =~ ^([0-9]+)=(.+)$ ]] || { echo "$usage" >&2; exit 2; }
@@ -41,6 +45,8 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
+[ "$sign" = 0 ] || [ "$unsigned" = 0 ] || { echo "$usage" >&2; exit 2; }
+[ "$sign" = 1 ] || [ "$test_build" = 1 ] || unsigned=1
 if [ "${#modules[@]}" = 0 ] && [ "$test_build" = 0 ]; then
   echo "package.sh: a release packs KAVELO.apx built with the vendor's toolchain against each Archicad version's" \
     "DevKit: --module 27=PATH --module 28=PATH --module 29=PATH (.github/workflows/release.yml builds them;" \
@@ -88,7 +94,8 @@ for n in $(printf '%s\n' "${!modules[@]}" | sort -n); do
   fi
 done
 name="KAVELO-$version"
-[ "$test_build" = 0 ] || name="KAVELO-$version-TEST"
+[ "$test_build" = 0 ] || name="$name-TEST"
+[ "$unsigned" = 0 ] || name="$name-UNSIGNED"
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -116,6 +123,7 @@ sed "s/@VERSION@/$version/g" installer/AddOnManager.txt >"$work/Adding KAVELO in
 setup="$out/$name-Setup.exe"
 nsis_args=(-V2 -DVERSION="$version" -DOUTFILE="$setup" -DMODULES="$work.nsh")
 [ "$test_build" = 0 ] || nsis_args+=(-DTEST_BUILD)
+[ "$unsigned" = 0 ] || nsis_args+=(-DUNSIGNED)
 nsis_args+=(-DHELPER_FILE="$helper")
 [ "$sign" = 0 ] || nsis_args+=(-DSIGN="\"$sign_command\"")
 makensis "${nsis_args[@]}" installer/KAVELO.nsi
@@ -132,7 +140,7 @@ rm -rf "$work" "$work.nsh"
 rm -f "$helper"
 [ "$test_build" = 0 ] || echo "A test build, not for distribution:"
 if [ "$sign" = 0 ]; then
-  echo "Packed unsigned (package.sh --sign signs the module, the installer and the uninstaller):"
+  echo "Packed UNSIGNED (without --sign):"
 else
   echo "Packed and signed with $KAVELO_SIGN_CERT, each signature verified and time-stamped:"
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Makes the module file's icon (an .ico file) from square images, largest first: 256 pixels and more are
-stored as the PNG file itself, smaller ones as 32-bit icon bitmaps (BGRA bottom-up rows, height doubled
+"""Makes the module file's icon (an .ico file) from square images, largest first, each at most 256 pixels
+(the directory has one byte per side, 0 for 256, so a larger image would be a second 256-pixel entry):
+256 pixels are stored as the PNG file itself, smaller ones as 32-bit icon bitmaps (BGRA bottom-up rows, height doubled
 for the AND mask, which stays zero since the alpha channel carries transparency). Inputs are 8-bit RGBA
 PNGs as rsvg-convert writes them, or 32-bit bottom-up .bmp files. Standard library only."""
 import struct
@@ -73,7 +74,9 @@ def image_of(path):
         return width, height, icon_bitmap(width, height, pixels)
     data = open(path, "rb").read()
     width, height = struct.unpack(">II", data[16:24])
-    if width >= 256:
+    if width > 256 or height > 256:
+        sys.exit(f"{path}: {width}x{height} pixels, more than an icon entry holds (256)")
+    if width == 256:
         return width, height, data
     width, height, rows = read_png(path)
     pixels = bytearray()

@@ -14,11 +14,11 @@ done
 rsvg-convert -w 18 -h 18 -o "$images/I10001.png" svg/I10001.svg
 rsvg-convert -w 36 -h 36 -o "$images/I10001@2x.png" svg/I10001.svg
 
-# The module file's icon: 512 and 256 pixels as PNG, 128 down to 16 as 32-bit bitmaps, in one .ico file.
+# The module file's icon: 256 pixels as PNG, 128 down to 16 as 32-bit bitmaps, in one .ico file.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for size in 512 256 128 96 64 48 32 16; do
+for size in 256 128 96 64 48 32 16; do
     rsvg-convert -w "$size" -h "$size" -o "$work/Module_$size.png" svg/Module.svg
 done
-python3 makeico.py ../RFIX.win/KAVELO.ico "$work"/Module_512.png "$work"/Module_256.png "$work"/Module_128.png \
+python3 makeico.py ../RFIX.win/KAVELO.ico "$work"/Module_256.png "$work"/Module_128.png \
     "$work"/Module_96.png "$work"/Module_64.png "$work"/Module_48.png "$work"/Module_32.png "$work"/Module_16.png

@@ -2,7 +2,8 @@
 # build (CMakeLists.txt, cmake/, Src/, resources/) into WORK_DIR, plants one fault in the copy's Src/, runs
 # the real build of the copy against KIT (a kit with libraries) and fails unless that build fails and says
 # why.
-#   cmake -D FAULT=<misspelled-name|wrong-argument|duplicate-symbol|wrong-toolset> -D KIT=<kit> -D WORK_DIR=<folder>
+#   cmake -D FAULT=<misspelled-name|wrong-argument|duplicate-symbol|missing-host-function|wrong-toolset>
+#         -D KIT=<kit> -D WORK_DIR=<folder>
 #         [-D WINE_PREFIX=<folder>] -P SeedFault.cmake
 cmake_minimum_required(VERSION 3.22)
 get_filename_component(project_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
@@ -24,6 +25,14 @@ elseif(FAULT STREQUAL "duplicate-symbol")
   set(from "GSErrCode MenuCommandHandler(const API_MenuParams* menuParams) {")
   set(to "void ACAPI_WriteReport(const GS::UniString&, bool, ...) {}\n\n${from}")
   set(expected "LINK      duplicate symbol: .*ACAPI_WriteReport")
+elseif(FAULT STREQUAL "missing-host-function")
+  # Calls of host functions that the kit's libraries lack, declared as a header would declare them: one
+  # with a type of namespace std in its signature and one with a C name, which both look like names of
+  # Microsoft's runtime to a check that goes by their spelling.
+  set(source AddOnMain.cpp)
+  set(from "GSErrCode MenuCommandHandler(const API_MenuParams* menuParams) {")
+  set(to "#include <string>\nnamespace GS {\nGSErrCode SeededMissingFunction(const std::string& name);\n}\nextern \"C\" GSErrCode SeededMissingCFunction(void);\n\n${from}\n    if (GS::SeededMissingFunction(std::string(\"KAVELO\")) != NoError || SeededMissingCFunction() != NoError)\n        return APIERR_GENERAL;")
+  set(expected "MISSING   [^\n]*GS::SeededMissingFunction\\(class std::" "MISSING   SeededMissingCFunction\n")
 elseif(FAULT STREQUAL "wrong-toolset")
   # No change to the sources: the compiler presents itself as Visual Studio 2022's (v143), which the 27 and
   # 28 kits do not take.
@@ -33,7 +42,7 @@ elseif(FAULT STREQUAL "wrong-toolset")
   # (CMake's message folds the long line: a space may have become a line break.)
   set(expected "needs Microsoft's C\\+\\+ compiler for x64 with the v142[ \n]+toolset.*this compiler is[ \n]+_MSC_VER[ \n]+1938")
 else()
-  message(FATAL_ERROR "FAULT must be misspelled-name, wrong-argument, duplicate-symbol or wrong-toolset, not '${FAULT}'")
+  message(FATAL_ERROR "FAULT must be misspelled-name, wrong-argument, duplicate-symbol, missing-host-function or wrong-toolset, not '${FAULT}'")
 endif()
 
 set(copy "${WORK_DIR}/project")
@@ -54,7 +63,7 @@ endif()
 
 # A fault the compiler catches needs only its source compiled; one the linker catches needs the module.
 set(only)
-if(NOT FAULT STREQUAL "duplicate-symbol" AND NOT FAULT STREQUAL "wrong-toolset")
+if(NOT FAULT MATCHES "^(duplicate-symbol|missing-host-function|wrong-toolset)$")
   set(only "-DSOURCES=${source}")
 endif()
 set(prefix)
@@ -67,7 +76,9 @@ execute_process(COMMAND "${CMAKE_COMMAND}" "-DKIT=${KIT}" "-DBINARY_DIR=${WORK_D
 if(result EQUAL 0)
   message(FATAL_ERROR "The real build passed a source tree with a ${FAULT}:\n${output}")
 endif()
-if(NOT output MATCHES "${expected}")
-  message(FATAL_ERROR "The real build failed on the ${FAULT}, but not saying /${expected}/:\n${output}")
-endif()
+foreach(said ${expected})
+  if(NOT output MATCHES "${said}")
+    message(FATAL_ERROR "The real build failed on the ${FAULT}, but not saying /${said}/:\n${output}")
+  endif()
+endforeach()
 message("caught the ${FAULT}")
