@@ -64,15 +64,23 @@ AllowSkipFiles off
   !define ZIP "${PRODUCT}-${VERSION}.zip"
   Name "${PRODUCT} ${VERSION}"
 !endif
-; The Archicad versions this package has a module for, as "27, 28, 29".
+; The Archicad versions this package has a module for, as "27, 28 and 29".
 !macro NameVersion N MODULE
-  !ifdef VERSIONS
-    !define /redef VERSIONS "${VERSIONS}, ${N}"
-  !else
-    !define VERSIONS "${N}"
+  !ifdef VERSIONS_LAST
+    !ifdef VERSIONS_HEAD
+      !define /redef VERSIONS_HEAD "${VERSIONS_HEAD}, ${VERSIONS_LAST}"
+    !else
+      !define VERSIONS_HEAD "${VERSIONS_LAST}"
+    !endif
   !endif
+  !define /redef VERSIONS_LAST "${N}"
 !macroend
 !insertmacro KaveloEachModule NameVersion
+!ifdef VERSIONS_HEAD
+  !define VERSIONS "${VERSIONS_HEAD} and ${VERSIONS_LAST}"
+!else
+  !define VERSIONS "${VERSIONS_LAST}"
+!endif
 ; Where a person without an installer that serves their Archicad finds KAVELO.
 !define BY_HAND "Without Setup, add KAVELO to Archicad yourself: unpack ${ZIP}, start Archicad, choose Options > \
   Add-On Manager and add the KAVELO.apx from the folder named after your Archicad version."
@@ -97,7 +105,7 @@ VIAddVersionKey LegalCopyright "${PRODUCT}"
 
 Var Found        ; what the uninstaller removes, one line each, for its first page
 Var Others       ; the Archicad installations left alone, and why, joined by "; "
-Var OtherFolders ; the folders of Archicad versions this package has no module for: lines "<folder>"
+Var OtherVersions ; the Archicad versions found that this package has no module for: lines "<version>"
 Var Folders      ; the installations found: lines "<Archicad version>|<installation folder>"
 Var Targets      ; the modules to write: lines "<Archicad version>|<path in its long, final form>"
 Var Installed    ; the Archicad versions written, as "Archicad 27, Archicad 28"
@@ -116,9 +124,9 @@ Var Removal      ; RemoveRecorded: gone, kept or foreign
 Var Outcome      ; the last progress page's heading, and the line under it
 Var OutcomeDetail
 
-; KAVELO's own face (beside this script, which makensis works in): its icon (resources/icons/render.sh
-; makes it from the module's icon sources) and a
-; header bitmap, which the Modern UI would unpack into a temporary folder; HeaderImage loads it instead.
+; KAVELO's own face, beside this script (makensis works in its folder): its icon and the header bitmap,
+; which resources/icons/render.sh makes from the module's icon sources. The Modern UI would unpack the
+; bitmap into a temporary folder; HeaderImage loads it instead.
 !define MUI_ICON "KAVELO-Setup.ico"
 !define MUI_UNICON "KAVELO-Setup.ico"
 !define MUI_CUSTOMFUNCTION_GUIINIT HeaderImage
@@ -152,7 +160,7 @@ Var OutcomeDetail
 !define MUI_INSTFILESPAGE_FINISHHEADER_TEXT "$Outcome"
 !define MUI_INSTFILESPAGE_FINISHHEADER_SUBTEXT "$OutcomeDetail"
 !define MUI_INSTFILESPAGE_ABORTHEADER_TEXT "${PRODUCT} was not installed completely"
-!define MUI_INSTFILESPAGE_ABORTHEADER_SUBTEXT "Show details says what stopped it; Apps removes what was written."
+!define MUI_INSTFILESPAGE_ABORTHEADER_SUBTEXT "The details say what stopped it. Apps & features removes what was written."
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
 ; 4. What to do next (not shown after a failure, nor in a silent install).
@@ -180,6 +188,7 @@ Var OutcomeDetail
 !define MUI_UNFINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+!delfile "${BLANK}"
 ; The Modern UI's window with room for the header bitmap.
 ChangeUI IDD_INST "${NSISDIR}\Contrib\UIs\modern_headerbmp.exe"
 
@@ -614,7 +623,7 @@ FunctionEnd
 !macroend
 
 ; Names the Archicad $R0 in folder $R1 in $Others when this package has no module for its version and the
-; folder holds Archicad (once per folder).
+; folder holds Archicad (once per version).
 Function OtherArchicad
   Push $0
   StrCpy $0 0
@@ -623,15 +632,15 @@ Function OtherArchicad
   ${OrIfNot} ${FileExists} "$R1\Archicad.exe"
     Goto done
   ${EndIf}
-  StrCpy $List $OtherFolders
+  StrCpy $List $OtherVersions
   ${Do}
     Call NextItem
-    ${If} $Item == $R1  ; ignores case, as Windows' file names do
+    ${If} $Item == $R0
       Goto done
     ${EndIf}
   ${LoopUntil} $Item == ""
-  StrCpy $OtherFolders "$OtherFolders$R1$\n"
-  Push "Archicad $R0 in $R1: this package has no ${PRODUCT} for Archicad $R0"
+  StrCpy $OtherVersions "$OtherVersions$R0$\n"
+  Push "Archicad $R0: this package has no ${PRODUCT} for it"
   Call AddOther
 done:
   Pop $0
@@ -736,6 +745,7 @@ FunctionEnd
         !insertmacro Note "Archicad ${N}: ${PRODUCT} could not be written into $1 (is it in use?)."
         FileClose $Log
         StrCpy $Log ""
+        SetDetailsView show
         Abort
       ${EndIf}
       Call InspectPath
@@ -948,14 +958,14 @@ Function .onInit
   StrCpy $Targets ""
   StrCpy $Folders ""
   StrCpy $Others ""
-  StrCpy $OtherFolders ""
+  StrCpy $OtherVersions ""
   Call StartHelper
   !insertmacro KaveloEachModule FindVersion
   Call OtherArchicads
   SectionSetFlags ${SecOthers} 0
   SectionSetText ${SecOthers} ""
   ${If} $Others != ""
-    SectionSetText ${SecOthers} "Left alone: $Others"
+    SectionSetText ${SecOthers} "$Others"
     SectionSetFlags ${SecOthers} ${SF_RO}
   ${EndIf}
   ${If} $Targets == ""

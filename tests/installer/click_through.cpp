@@ -226,6 +226,11 @@ std::vector<std::wstring> Describe(HWND window, bool isMessage, std::wstring& si
 std::vector<std::wstring> WaitForPage(std::wstring& last, HWND& shown, bool& shownIsMessage) {
     const ULONGLONG until = GetTickCount64() + kWaitMs;
     while (GetTickCount64() < until) {
+        if (shown != nullptr && !IsWindow(shown)) {
+            // Closed: the next window may look the same (the installer started again) and is still new.
+            last.clear();
+            shown = nullptr;
+        }
         bool isMessage = false;
         HWND window = Current(isMessage);
         std::wstring signature;

@@ -537,7 +537,7 @@ pages)
   # A person at the screen, on a virtual display: Archicad 26, 27 and 28 installed, a package with modules
   # for 27 and 28. Every page and message is read and kept as a picture in work/pages; the default button
   # is pressed on each, and Archicad 27 is unticked.
-  pictures="$work/pages"
+  pictures="$work/pictures"
   talk="$work/pages-talk"
   rm -rf "$pictures" "$talk" "$work/package-27-28"
   mkdir -p "$pictures" "$talk"
@@ -582,9 +582,24 @@ pages)
     xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$pictures/$1.png"
   }
   shows() { grep -qxF "$1" "$answer"; }
+  # carries_icon FILE: FILE holds the largest image of installer/KAVELO-Setup.ico, byte for byte.
+  carries_icon() {
+    python3 -c 'import struct, sys
+ico = open(sys.argv[2], "rb").read()
+size, offset = struct.unpack("<II", ico[14:22])
+sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" installer/KAVELO-Setup.ico
+  }
   shows_part() { grep -qF "$1" "$answer"; }
   run_setup() { status_file="$work/pages-status"; rm -f "$status_file"; { exit_code "$@" >"$status_file"; } & }
   setup_status() { wait_until test -s "$status_file"; cat "$status_file"; }
+
+  # Cancelled on its first page: exit code 1, nothing left behind.
+  before=$(listing)
+  run_setup "$two"
+  ask page
+  ask "click 2"
+  check "cancelled on the first page, exit 1" test "$(setup_status)" = 1
+  check "a cancelled installer leaves nothing" test "$(listing)" = "$before"
 
   run_setup "$two"
   page 1-welcome
@@ -598,7 +613,7 @@ pages)
     shows 'item 2 Archicad 27 (C:\Program Files\GRAPHISOFT\Archicad 27)'
   check "and Archicad 28" shows 'item 2 Archicad 28 (C:\Program Files\GRAPHISOFT\Archicad 28)'
   check "Archicad 26 is named, greyed, with the reason" \
-    shows 'item 4 Left alone: Archicad 26 in C:\Program Files\GRAPHISOFT\Archicad 26: this package has no KAVELO for Archicad 26'
+    shows 'item 4 Archicad 26: this package has no KAVELO for it'
   ask "toggle 0"
   page 3-choose-28
   check "Archicad 27 is unticked" shows 'item 1 Archicad 27 (C:\Program Files\GRAPHISOFT\Archicad 27)'
@@ -615,6 +630,8 @@ pages)
   check "and that the first export links the account in the browser" shows_part "opens your browser to link KAVELO"
   ask "click 1"
   check "the installer ends with exit code 0" test "$(setup_status)" = 0
+  check "the installer carries KAVELO's icon" carries_icon "$two"
+  check "and so does the uninstaller" carries_icon "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')"
   home27=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 27')
   home28=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28')
   check "Archicad 28 has KAVELO" same "$module" "$home28/Add-Ons/KAVELO/KAVELO.apx"
@@ -645,8 +662,8 @@ pages)
   run_setup "$two"
   page 8-no-archicad
   check "without Archicad, a message says which versions the package serves" \
-    shows_part "this package serves Archicad 27, 28, and none of them was found"
-  check "names the Archicad found and left alone" shows_part "Archicad 26 in C:\Program Files\GRAPHISOFT\Archicad 26"
+    shows_part "this package serves Archicad 27 and 28, and none of them was found"
+  check "names the Archicad found and left alone, and why" shows_part "Archicad 26: this package has no KAVELO for it"
   check "and how to add KAVELO by hand" shows_part "unpack KAVELO-$version-TEST.zip, start Archicad, choose Options > Add-On Manager"
   ask "click 1"
   check "the refusal ends with exit code 4" test "$(setup_status)" = 4
