@@ -33,7 +33,8 @@ constexpr int kSubheader = 1038;
 std::wstring TextOf(HWND window) {
     wchar_t text[2048] = L"";
     // WM_GETTEXT, unlike GetWindowText, reads another process's controls.
-    SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
     std::wstring line(text);
     for (wchar_t& c : line) {
         if (c == L'\r' || c == L'\n') {
@@ -257,7 +258,7 @@ std::vector<std::wstring> WaitForPage(std::wstring& last, HWND& shown, bool& sho
         [](HWND window, LPARAM data) {
             if (IsWindowVisible(window)) {
                 reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(L"visible " + ClassOf(window) +
-                                                                               L" " + TextOf(window));
+                                                                              L" " + TextOf(window));
             }
             return TRUE;
         },
@@ -275,7 +276,8 @@ std::wstring Toggle(HWND main, int index) {
     if (index < 0 || static_cast<size_t>(index) >= items.size()) {
         return L"no component " + std::to_wstring(index);
     }
-    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(items[static_cast<size_t>(index)]));
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(items[static_cast<size_t>(index)]));
     PostMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
     PostMessageW(tree, WM_KEYUP, VK_SPACE, 0);
     Sleep(300);
@@ -350,7 +352,8 @@ int wmain(int argc, wchar_t** argv) {
             // The page is the same page, its state changed: the next "page" describes it again.
             last.clear();
         } else {
-            lines = {L"unknown command, or nothing shown yet: " + std::wstring(command.begin(), command.end())};
+            lines = {L"unknown command, or nothing shown yet: " +
+                     std::wstring(command.begin(), command.end())};
         }
         if (!Answer(folder, n, lines)) {
             return 1;
