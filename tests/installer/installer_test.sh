@@ -568,9 +568,9 @@ pages)
     printf '%s\n' "$1" >"$talk/command-$asked.part"
     mv "$talk/command-$asked.part" "$talk/command-$asked.txt"
     answer="$talk/answer-$asked.txt"
-    for _ in $(seq 400); do
+    for _ in $(seq 1600); do
       [ ! -f "$answer" ] || break
-      sleep 0.2
+      sleep 0.05
     done
     cat "$answer" >>"$talk/all" 2>/dev/null || echo "no answer to $1" >"$answer"
   }
@@ -639,6 +639,30 @@ sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" 
   check "Archicad 26 has nothing" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 26\Add-Ons\KAVELO')"
   check "one module on record" test "$(records)" = 1
 
+  # Installed silently for both, then again with Archicad 28 unticked: 28's module and record stay as they
+  # were, 27's is written anew.
+  check "a silent install serves every Archicad found" test "$(exit_code "$two" /S)" = 0
+  check "Archicad 27 has KAVELO after it" same "$module" "$home27/Add-Ons/KAVELO/KAVELO.apx"
+  touch -d '2001-01-01' "$home28/Add-Ons/KAVELO/KAVELO.apx"
+  run_setup "$two"
+  ask page
+  ask "click 1"
+  ask page
+  ask "toggle 1"
+  ask page
+  check "Archicad 28 is unticked" shows 'item 1 Archicad 28 (C:\Program Files\GRAPHISOFT\Archicad 28)'
+  ask "click 1"
+  ask page
+  check "its details name Archicad 27 only" test "$(grep '^detail ' "$answer")" = \
+    'detail Archicad 27: installed in C:\Program Files\GRAPHISOFT\Archicad 27\Add-Ons\KAVELO'
+  ask "click 1"
+  ask page
+  ask "click 1"
+  check "the install for 27 alone ends with exit code 0" test "$(setup_status)" = 0
+  check "the unticked Archicad 28's module is not touched" \
+    test "$(stat -c %Y "$home28/Add-Ons/KAVELO/KAVELO.apx")" = "$(date -d 2001-01-01 +%s)"
+  check "both modules stay on record" test "$(records)" = 2
+
   # The uninstaller, run in place so that its end is seen.
   mkdir -p "$(unix 'C:\in-place')"
   cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$(unix 'C:\in-place\Uninstall.exe')"
@@ -646,14 +670,16 @@ sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" 
   page 6-uninstall
   check "the uninstaller says what it removes, for which Archicad" \
     shows_part 'Archicad 28: C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO'
+  check "for each Archicad" shows_part 'Archicad 27: C:\Program Files\GRAPHISOFT\Archicad 27\Add-Ons\KAVELO'
   ask "click 1"
   page 7-removed
   check "it ends saying KAVELO is removed" shows "header KAVELO is removed"
-  check "its details say what it removed, at the user's level" test "$(grep '^detail ' "$answer")" = \
-    'detail Archicad 28: KAVELO removed from C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO'
+  check "its details say what it removed, at the user's level" test "$(grep '^detail ' "$answer" | sort)" = \
+    "$(printf '%s\n' 'detail Archicad 27: KAVELO removed from C:\Program Files\GRAPHISOFT\Archicad 27\Add-Ons\KAVELO' \
+      'detail Archicad 28: KAVELO removed from C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
   ask "click 1"
   check "the uninstaller ends with exit code 0" test "$(setup_status)" = 0
-  check "KAVELO is gone from Archicad 28" test ! -e "$home28/Add-Ons/KAVELO"
+  check "KAVELO is gone from Archicad 27 and 28" test ! -e "$home27/Add-Ons/KAVELO" -a ! -e "$home28/Add-Ons/KAVELO"
   check "its entry is gone" entry_absent
 
   # No Archicad that the package serves is left (Archicad 26 still is): the refusal says what to do.
