@@ -558,7 +558,7 @@ pages)
   wait_until test -s "$work/pages-display"
   export DISPLAY=":$(head -1 "$work/pages-display")"
   # Every Wine program of this prefix now runs on the display.
-  wr() { WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" wine "$@" </dev/null; }
+  wr() { WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" wine "$@" </dev/null; }
   wr "$KAVELO_CLICK_THROUGH" "Z:$(printf '%s' "$talk" | tr / '\\')" >/dev/null 2>&1 &
   driver_pid=$!
   asked=0
@@ -601,7 +601,10 @@ sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" 
   check "cancelled on the first page, exit 1" test "$(setup_status)" = 1
   check "a cancelled installer leaves nothing" test "$(listing)" = "$before"
 
-  run_setup "$two"
+  # The windows' own run: Wine names every DLL it loads; the temporary folders are compared after it.
+  temps() { find "$(unix 'C:\windows\temp')" "$prefix/drive_c/users" -ipath '*/temp*' 2>/dev/null | sort; }
+  temps_before=$(temps)
+  WINEDEBUG=+loaddll run_setup "$two" 2>"$work/pages-loaddll.log"
   page 1-welcome
   check "the first page names KAVELO, its version and the Archicad versions" \
     shows "header KAVELO $version for Archicad"
@@ -630,6 +633,11 @@ sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" 
   check "and that the first export links the account in the browser" shows_part "opens your browser to link KAVELO"
   ask "click 1"
   check "the installer ends with exit code 0" test "$(setup_status)" = 0
+  check "with its pages shown, it loads Windows' DLLs only" fails grep -v -i 'L"C:\\\\windows\\\\' \
+    <(grep -i 'trace:loaddll:build_module Loaded L".*\.dll"' "$work/pages-loaddll.log")
+  check "and Windows' own are there: the list is read" grep -qi 'Loaded L"C:\\\\windows\\\\system32\\\\riched20.dll"' \
+    "$work/pages-loaddll.log"
+  check "it leaves nothing in the temporary folders" test "$(temps)" = "$temps_before"
   check "the installer carries KAVELO's icon" carries_icon "$two"
   check "and so does the uninstaller" carries_icon "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')"
   home27=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 27')
