@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine, as an IT administrator runs it: installer_test.sh BUILD WORK CASE
+# The Windows installer under Wine, as an IT administrator runs it, and in the case pages as a person does,
+# its windows on a virtual display (Xvfb; click_through.exe reads and clicks them, xwd pictures them into
+# WORK/pictures): installer_test.sh BUILD WORK CASE
 #   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe)
 #   WORK   this suite's folder in the build; CASE package makes the package and the base prefix there,
 #          every other case runs in a throwaway prefix of its own made from that base
