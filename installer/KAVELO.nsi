@@ -718,6 +718,23 @@ Function VersionFolders
   ${Loop}
 FunctionEnd
 
+; Adds the size of the file on the stack, in KB, to $R7.
+Function CountSize
+  Exch $0
+  Push $1
+  Push $2
+  StrCpy $2 0
+  FileOpen $1 $0 r
+  FileSeek $1 0 END $2
+  FileClose $1
+  IntOp $2 $2 + 1023
+  IntOp $2 $2 / 1024
+  IntOp $R7 $R7 + $2
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
 ; Puts the module of Archicad version N into every add-ons folder found for that version and records it
 ; (numbers from $R5 on) with its SHA-256 and the Archicad version. $R7 sums the sizes in KB.
 !macro InstallVersion N MODULE
@@ -758,12 +775,8 @@ FunctionEnd
         WriteRegStr HKLM "${ENTRY}" "Module$R5.sha256" $HSha
         StrCpy $OwnId $HId
         !insertmacro Note "Archicad ${N}: installed in $1"
-        FileOpen $0 $R9 r
-        FileSeek $0 0 END $1
-        FileClose $0
-        IntOp $1 $1 + 1023
-        IntOp $1 $1 / 1024
-        IntOp $R7 $R7 + $1
+        Push $R9
+        Call CountSize
       ${EndIf}
       IntOp $R5 $R5 + 1
     ${EndIf}
@@ -870,6 +883,9 @@ Section "-Finish"
         StrCpy $Removal gone
         ${If} $0 = 0
           StrCpy $Removal kept
+          ; Still installed: counted in the size as a module written now is.
+          Push $HFinal
+          Call CountSize
         ${EndIf}
         StrCpy $0 1
       ${EndIf}

@@ -672,6 +672,8 @@ sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" 
   check "the unticked Archicad 28's module is not touched" \
     test "$(stat -c %Y "$home28/Add-Ons/KAVELO/KAVELO.apx")" = "$(date -d 2001-01-01 +%s)"
   check "both modules stay on record" test "$(records)" = 2
+  check "and both count in the entry's size" \
+    test "$(( $(printf '%d' "$(value EstimatedSize)") ))" -ge $(( 2 * ($(stat -c %s "$module") / 1024) ))
 
   # The uninstaller, run in place so that its end is seen.
   mkdir -p "$(unix 'C:\in-place')"
