@@ -581,7 +581,7 @@ pages)
     ask page
     local x y w h
     read -r _ x y w h < <(grep '^window ' "$answer" || echo "window 0 0 1024 768")
-    xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$pictures/$1.png"
+    xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage -strip "$pictures/$1.png"
   }
   shows() { grep -qxF "$1" "$answer"; }
   # carries_icon FILE: FILE holds the largest image of installer/KAVELO-Setup.ico, byte for byte.
