@@ -21,9 +21,10 @@ native=(cmake ninja-build g++ libboost-dev libssl-dev nlohmann-json3-dev libturb
 browser=(chromium chromium-driver)
 # googletest is /usr/src/googletest, which cmake/Windows.cmake builds with the cross compiler.
 # OpenSSL's PKCS#11 engine lets osslsigncode sign with a key in a token; the signing tests make a software
-# token (softhsm2) and run a time-stamp authority (python3, openssl).
+# token (softhsm2) and run a time-stamp authority (python3, openssl); the installer's pages are shown on a
+# virtual display (xvfb) and pictured (xwd from x11-apps, imagemagick's convert).
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 nsis osslsigncode
-  libengine-pkcs11-openssl softhsm2 python3 openssl)
+  libengine-pkcs11-openssl softhsm2 python3 openssl xvfb x11-apps imagemagick)
 fuzz=(clang libclang-rt-14-dev)
 devkit=(clang lld llvm)
 tests=(clang-format curl openssl ca-certificates iproute2)

@@ -22,3 +22,9 @@ for size in 256 128 96 64 48 32 16; do
 done
 python3 makeico.py ../RFIX.win/KAVELO.ico "$work"/Module_256.png "$work"/Module_128.png \
     "$work"/Module_96.png "$work"/Module_64.png "$work"/Module_48.png "$work"/Module_32.png "$work"/Module_16.png
+
+# The installer's icon (../../installer/KAVELO-Setup.ico: 256 pixels as PNG, 48, 32 and 16 as bitmaps) and its
+# pages' header bitmap (../../installer/KAVELO-header.bmp, 150 by 57 pixels), from the same artwork.
+python3 makeico.py ../../installer/KAVELO-Setup.ico "$work"/Module_256.png "$work"/Module_48.png \
+    "$work"/Module_32.png "$work"/Module_16.png
+python3 makeheader.py ../../installer/KAVELO-header.bmp "$work"/Module_48.png

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine, as an IT administrator runs it: installer_test.sh BUILD WORK CASE
+# The Windows installer under Wine, as an IT administrator runs it, and in the case pages as a person does,
+# its windows on a virtual display (Xvfb; click_through.exe reads and clicks them, xwd pictures them into
+# WORK/pictures): installer_test.sh BUILD WORK CASE
 #   BUILD  the windows-preset build (its KAVELO.apx, hostsim.exe)
 #   WORK   this suite's folder in the build; CASE package makes the package and the base prefix there,
 #          every other case runs in a throwaway prefix of its own made from that base
@@ -309,7 +311,7 @@ beyond-ascii)
   check "the installer succeeds" test "$(exit_code "$setup" /S)" = 0
   check "the module arrives byte for byte" same "$module" "$(unix "$folder\Add-Ons\KAVELO\KAVELO.apx")"
   # (reg.exe prints in the console's code page, so the path is read from the UTF-16 log.)
-  check "the log names its path" grep -qxF "Archicad 28: $folder\Add-Ons\KAVELO\KAVELO.apx" \
+  check "the log names its folder" grep -qxF "Archicad 28: installed in $folder\Add-Ons\KAVELO" \
     <(iconv -f UTF-16 -t UTF-8 "$(unix 'C:\Program Files\KAVELO\install.log')" | tr -d '\r')
   wr 'C:\Program Files\KAVELO\Uninstall.exe' /S
   WINEPREFIX="$prefix" wineserver -w
@@ -413,7 +415,7 @@ held)
   check "the module is put where Archicad now is" same "$module" "$(unix 'C:\Archicad 28\Add-Ons\KAVELO\KAVELO.apx')"
   check "the held module stays on record" test "$(records)" = 2
   check "the log says it could not be removed" grep -qF "Could not remove $first" <(log_text)
-  check "the log does not say it was removed" fails grep -qF "Removed $first" <(log_text)
+  check "the log does not say it was removed" fails grep -qF "removed from ${first%\\KAVELO.apx}" <(log_text)
   check "an uninstall with the module held exits 2" test "$(uninstall_in_place)" = 2
   check "the held module stays" same "$module" "$(unix "$first")"
   check "the other module is removed" test ! -e "$(unix 'C:\Archicad 28\Add-Ons\KAVELO')"
@@ -531,6 +533,184 @@ signing)
   ends "$tsa_pid"
   check "a failing signer fails the build" test "$status" != 0
   check "a failing signer leaves no package" test -z "$(ls -A "$work/signed-failing" 2>/dev/null)"
+  ;;
+
+pages)
+  # A person at the screen, on a virtual display: Archicad 26, 27 and 28 installed, a package with modules
+  # for 27 and 28. Every page and message is read and kept as a picture in work/pages; the default button
+  # is pressed on each, and Archicad 27 is unticked.
+  pictures="$work/pictures"
+  talk="$work/pages-talk"
+  rm -rf "$pictures" "$talk" "$work/package-27-28"
+  mkdir -p "$pictures" "$talk"
+  scripts/package.sh --test-build --no-build --build-dir "$build" --module 27="$module" --module 28="$module" \
+    --out "$work/package-27-28" >/dev/null
+  two="$work/package-27-28/KAVELO-$version-TEST-Setup.exe"
+  new_prefix pages
+  archicad 26 'C:\Program Files\GRAPHISOFT\Archicad 26' "Archicad 26"
+  archicad 27 'C:\Program Files\GRAPHISOFT\Archicad 27' "Archicad 27"
+  archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
+  # Wine's X11 driver, drawing the windows' frames itself (there is no window manager).
+  registry '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Graphics"="x11"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' ''
+  import_registry
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/pages-display" 2>/dev/null &
+  xvfb_pid=$!
+  trap 'stop_prefix; ends "$xvfb_pid"' EXIT
+  wait_until test -s "$work/pages-display"
+  export DISPLAY=":$(head -1 "$work/pages-display")"
+  # Every Wine program of this prefix now runs on the display.
+  wr() { WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" wine "$@" </dev/null; }
+  wr "$KAVELO_CLICK_THROUGH" "Z:$(printf '%s' "$talk" | tr / '\\')" >/dev/null 2>&1 &
+  driver_pid=$!
+  asked=0
+  # ask COMMAND: one command to the driver; its answer is then in $answer (and all of them in $talk/all).
+  ask() {
+    asked=$((asked + 1))
+    printf '%s\n' "$1" >"$talk/command-$asked.part"
+    mv "$talk/command-$asked.part" "$talk/command-$asked.txt"
+    answer="$talk/answer-$asked.txt"
+    for _ in $(seq 1600); do
+      [ ! -f "$answer" ] || break
+      sleep 0.05
+    done
+    cat "$answer" >>"$talk/all" 2>/dev/null || echo "no answer to $1" >"$answer"
+  }
+  # page NAME: waits for the next page or message and keeps its picture as NAME.png.
+  page() {
+    ask page
+    local x y w h
+    read -r _ x y w h < <(grep '^window ' "$answer" || echo "window 0 0 1024 768")
+    xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage -strip "$pictures/$1.png"
+  }
+  shows() { grep -qxF "$1" "$answer"; }
+  # carries_icon FILE: FILE holds the largest image of installer/KAVELO-Setup.ico, byte for byte.
+  carries_icon() {
+    python3 -c 'import struct, sys
+ico = open(sys.argv[2], "rb").read()
+size, offset = struct.unpack("<II", ico[14:22])
+sys.exit(ico[offset:offset + size] not in open(sys.argv[1], "rb").read())' "$1" installer/KAVELO-Setup.ico
+  }
+  shows_part() { grep -qF "$1" "$answer"; }
+  run_setup() { status_file="$work/pages-status"; rm -f "$status_file"; { exit_code "$@" >"$status_file"; } & }
+  setup_status() { wait_until test -s "$status_file"; cat "$status_file"; }
+
+  # Cancelled on its first page: exit code 1, nothing left behind.
+  before=$(listing)
+  run_setup "$two"
+  ask page
+  ask "click 2"
+  check "cancelled on the first page, exit 1" test "$(setup_status)" = 1
+  check "a cancelled installer leaves nothing" test "$(listing)" = "$before"
+
+  # The windows' own run: Wine names every DLL it loads; the temporary folders are compared after it.
+  temps() { find "$(unix 'C:\windows\temp')" "$prefix/drive_c/users" -ipath '*/temp*' 2>/dev/null | sort; }
+  temps_before=$(temps)
+  WINEDEBUG=+loaddll run_setup "$two" 2>"$work/pages-loaddll.log"
+  page 1-welcome
+  check "the first page names KAVELO, its version and the Archicad versions" \
+    shows "header KAVELO $version for Archicad"
+  check "it says what KAVELO does" shows_part "connects Archicad to the KAVELO web application"
+  check "it says a test build is not for distribution" shows "subheader A test build, not for distribution."
+  ask "click 1"
+  page 2-choose
+  check "the choice offers Archicad 27 by name and folder, ticked" \
+    shows 'item 2 Archicad 27 (C:\Program Files\GRAPHISOFT\Archicad 27)'
+  check "and Archicad 28" shows 'item 2 Archicad 28 (C:\Program Files\GRAPHISOFT\Archicad 28)'
+  check "Archicad 26 is named, greyed, with the reason" \
+    shows 'item 4 Archicad 26: this package has no KAVELO for it'
+  ask "toggle 0"
+  page 3-choose-28
+  check "Archicad 27 is unticked" shows 'item 1 Archicad 27 (C:\Program Files\GRAPHISOFT\Archicad 27)'
+  ask "click 1"
+  page 4-installed
+  check "the progress ends saying it is installed" shows "header KAVELO is installed"
+  check "its details are hidden" shows "details hidden"
+  check "its details say where, at the user's level" \
+    test "$(grep '^detail ' "$answer")" = 'detail Archicad 28: installed in C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO'
+  ask "click 1"
+  page 5-next-steps
+  check "the last page says to start Archicad" shows_part "Start Archicad"
+  check "where KAVELO is in Archicad" shows_part "KAVELO is in the KAVELO menu, and its toolbar in Window > Toolbars"
+  check "and that the first export links the account in the browser" shows_part "opens your browser to link KAVELO"
+  ask "click 1"
+  check "the installer ends with exit code 0" test "$(setup_status)" = 0
+  check "with its pages shown, it loads Windows' DLLs only" fails grep -v -i 'L"C:\\\\windows\\\\' \
+    <(grep -i 'trace:loaddll:build_module Loaded L".*\.dll"' "$work/pages-loaddll.log")
+  check "and Windows' own are there: the list is read" grep -qi 'Loaded L"C:\\\\windows\\\\system32\\\\riched20.dll"' \
+    "$work/pages-loaddll.log"
+  check "it leaves nothing in the temporary folders" test "$(temps)" = "$temps_before"
+  check "the installer carries KAVELO's icon" carries_icon "$two"
+  check "and so does the uninstaller" carries_icon "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')"
+  home27=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 27')
+  home28=$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28')
+  check "Archicad 28 has KAVELO" same "$module" "$home28/Add-Ons/KAVELO/KAVELO.apx"
+  check "the unticked Archicad 27 has nothing" test ! -e "$home27/Add-Ons/KAVELO"
+  check "Archicad 26 has nothing" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 26\Add-Ons\KAVELO')"
+  check "one module on record" test "$(records)" = 1
+
+  # Installed silently for both, then again with Archicad 28 unticked: 28's module and record stay as they
+  # were, 27's is written anew.
+  check "a silent install serves every Archicad found" test "$(exit_code "$two" /S)" = 0
+  check "Archicad 27 has KAVELO after it" same "$module" "$home27/Add-Ons/KAVELO/KAVELO.apx"
+  touch -d '2001-01-01' "$home28/Add-Ons/KAVELO/KAVELO.apx"
+  run_setup "$two"
+  ask page
+  ask "click 1"
+  ask page
+  ask "toggle 1"
+  ask page
+  check "Archicad 28 is unticked" shows 'item 1 Archicad 28 (C:\Program Files\GRAPHISOFT\Archicad 28)'
+  ask "click 1"
+  ask page
+  check "its details name Archicad 27 only" test "$(grep '^detail ' "$answer")" = \
+    'detail Archicad 27: installed in C:\Program Files\GRAPHISOFT\Archicad 27\Add-Ons\KAVELO'
+  ask "click 1"
+  ask page
+  ask "click 1"
+  check "the install for 27 alone ends with exit code 0" test "$(setup_status)" = 0
+  check "the unticked Archicad 28's module is not touched" \
+    test "$(stat -c %Y "$home28/Add-Ons/KAVELO/KAVELO.apx")" = "$(date -d 2001-01-01 +%s)"
+  check "both modules stay on record" test "$(records)" = 2
+  check "and both count in the entry's size" \
+    test "$(( $(printf '%d' "$(value EstimatedSize)") ))" -ge $(( 2 * ($(stat -c %s "$module") / 1024) ))
+
+  # The uninstaller, run in place so that its end is seen.
+  mkdir -p "$(unix 'C:\in-place')"
+  cp "$(unix 'C:\Program Files\KAVELO\Uninstall.exe')" "$(unix 'C:\in-place\Uninstall.exe')"
+  run_setup 'C:\in-place\Uninstall.exe' '_?=C:\in-place'
+  page 6-uninstall
+  check "the uninstaller says what it removes, for which Archicad" \
+    shows_part 'Archicad 28: C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO'
+  check "for each Archicad" shows_part 'Archicad 27: C:\Program Files\GRAPHISOFT\Archicad 27\Add-Ons\KAVELO'
+  ask "click 1"
+  page 7-removed
+  check "it ends saying KAVELO is removed" shows "header KAVELO is removed"
+  check "its details say what it removed, at the user's level" test "$(grep '^detail ' "$answer" | sort)" = \
+    "$(printf '%s\n' 'detail Archicad 27: KAVELO removed from C:\Program Files\GRAPHISOFT\Archicad 27\Add-Ons\KAVELO' \
+      'detail Archicad 28: KAVELO removed from C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
+  ask "click 1"
+  check "the uninstaller ends with exit code 0" test "$(setup_status)" = 0
+  check "KAVELO is gone from Archicad 27 and 28" test ! -e "$home27/Add-Ons/KAVELO" -a ! -e "$home28/Add-Ons/KAVELO"
+  check "its entry is gone" entry_absent
+
+  # No Archicad that the package serves is left (Archicad 26 still is): the refusal says what to do.
+  rm "$home27/Archicad.exe" "$home28/Archicad.exe"
+  for n in 2 3; do wr reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{KAVELO-test-$n}" /f >/dev/null 2>&1; done
+  run_setup "$two"
+  page 8-no-archicad
+  check "without Archicad, a message says which versions the package serves" \
+    shows_part "this package serves Archicad 27 and 28, and none of them was found"
+  check "names the Archicad found and left alone, and why" shows_part "Archicad 26: this package has no KAVELO for it"
+  check "and how to add KAVELO by hand" shows_part "unpack KAVELO-$version-TEST.zip, start Archicad, choose Options > Add-On Manager"
+  ask "click 1"
+  check "the refusal ends with exit code 4" test "$(setup_status)" = 4
+
+  ask quit
+  ends "$driver_pid"
+  check "no page or message showed the installer's workings" fails grep -qiE \
+    'setup-helper|kavelo-module|kavelo-header|\.txt|Extract:|Execute:|Delete file|Output folder|Created uninstaller|Remove folder' "$talk/all"
+  check "no page timed out" fails grep -q '^timeout' "$talk/all"
   ;;
 
 *)
