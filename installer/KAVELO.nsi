@@ -9,8 +9,9 @@
 ; its last argument in place; it runs on the installer and the uninstaller. TEST_BUILD marks a package of
 ; modules not for distribution in its title and its Add/Remove entry.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
-; not be written or removed, or a path was refused, 3 Archicad is running, 4 no Archicad that this installer
-; has a module for, 5 not run with administrator rights.
+; not be written or removed, or a record was refused, 3 Archicad is running, 4 no Archicad that this
+; installer has a module for, 5 not run with administrator rights, 6 a path too long, 7 a path refused for a
+; link on it; of several, the highest.
 ;
 ; It runs elevated, often as SYSTEM, so nothing an ordinary user controls may steer it:
 ; - no plug-in: NSIS extracts plug-ins into a temporary folder that another user can plant files in. What
@@ -40,6 +41,8 @@ AllowSkipFiles off
 !define EXIT_RUNNING 3
 !define EXIT_NO_ARCHICAD 4
 !define EXIT_NOT_ADMIN 5
+!define EXIT_TOO_LONG 6
+!define EXIT_LINK 7
 !define HELPER "$INSTDIR\kavelo-setup-helper.exe"
 !define ANSWER "$INSTDIR\kavelo-setup-helper.txt"
 ; Each module on its way to its add-ons folder: the helper copies it from here.
@@ -73,8 +76,8 @@ VIAddVersionKey LegalCopyright "${PRODUCT}"
 
 Var Found        ; the installations found, one line each, for the first page
 Var Targets      ; the modules to write: lines "<Archicad version>|<path in its long, final form>"
-Var Refused      ; 1 when a target was refused for a link on its path
-Var Failed       ; 1 when something could not be written or removed: exit code 2
+Var Refused      ; 0, or the exit code of the gravest cause a target was refused for (Fail)
+Var Failed       ; 0, or the exit code of the gravest failure so far (Fail)
 Var MadeInstDir  ; 1 when this run made the installer's folder (taken away again when it stops early)
 Var OwnId        ; our module's add-on identifier, in hex
 Var Log          ; handle of install.log while the installer writes it ("" otherwise)
@@ -104,6 +107,13 @@ Var Removal      ; RemoveRecorded: gone, kept or foreign
   DetailPrint "${text}"
   ${If} $Log != ""
     FileWriteUTF16LE $Log "${text}$\r$\n"
+  ${EndIf}
+!macroend
+
+; Keeps in var the exit code of the gravest failure so far: the highest.
+!macro Fail var code
+  ${If} ${code} > ${var}
+    StrCpy ${var} ${code}
   ${EndIf}
 !macroend
 
@@ -206,17 +216,21 @@ Function ${un}RemoveRecorded
   ${If} $0 != "${MODULE_TAIL}"
   ${OrIf} $1 <= ${MODULE_TAIL_LENGTH}
     !insertmacro Note "Refused the record $R9: not a module path this installer writes."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${EndIf}
   Call ${un}InspectPath
   ${If} $HStatus = 1
     !insertmacro Note "Left $R9: $HFinal on its path is a link."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_LINK}
+    Return
+  ${ElseIf} $HStatus = 6
+    !insertmacro Note "Left $R9: its path is too long."
+    !insertmacro Fail $Failed ${EXIT_TOO_LONG}
     Return
   ${ElseIf} $HStatus <> 0
     !insertmacro Note "Refused the record $R9: not a module path this installer writes."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${EndIf}
   ${IfNot} ${FileExists} $HFinal
@@ -235,7 +249,8 @@ Function ${un}RemoveRecorded
     StrCpy $Removal foreign
     Return
   ${EndIf}
-  ; The helper deletes it with its folders held, only when it is still that file, and checks it is gone.
+  ; The helper deletes it with its folders held, only when it is still that file (read-only or not), checks
+  ; it is gone and removes its KAVELO folder when that is then empty, before it lets the folders go.
   ExecWait '"${HELPER}" remove "$HFinal" "$0"' $1
   ${If} $1 = 3
     !insertmacro Note "Left $R9: it is not the file this installer put there."
@@ -243,15 +258,21 @@ Function ${un}RemoveRecorded
     Return
   ${ElseIf} $1 = 1
     !insertmacro Note "Left $R9: a link on its path."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_LINK}
+    Return
+  ${ElseIf} $1 = 6
+    !insertmacro Note "Left $R9: its path is too long."
+    !insertmacro Fail $Failed ${EXIT_TOO_LONG}
+    Return
+  ${ElseIf} $1 = 4
+    !insertmacro Note "Could not remove $R9 (a program has it open): it stays on record."
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${ElseIf} $1 <> 0
-    !insertmacro Note "Could not remove $R9 (is it in use?): it stays on record."
-    StrCpy $Failed 1
+    !insertmacro Note "Could not remove $R9 (code $1): it stays on record."
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${EndIf}
-  ${GetParent} $HFinal $0
-  RMDir $0
   !insertmacro Note "Removed $R9"
   StrCpy $Removal gone
 FunctionEnd
@@ -410,10 +431,13 @@ Function AddInstallation
   StrCpy $R9 "$R2${MODULE_TAIL}"
   Call InspectPath
   ${If} $HStatus = 1
-    StrCpy $Refused 1
+    !insertmacro Fail $Refused ${EXIT_LINK}
     StrCpy $Found "$Found  (not Archicad $R0 in $R1: $HFinal is a link)$\r$\n"
+  ${ElseIf} $HStatus = 6
+    !insertmacro Fail $Refused ${EXIT_TOO_LONG}
+    StrCpy $Found "$Found  (not Archicad $R0 in $R1: the path of its add-on would be too long)$\r$\n"
   ${ElseIf} $HStatus <> 0
-    StrCpy $Refused 1
+    !insertmacro Fail $Refused ${EXIT_FAILED}
     StrCpy $Found "$Found  (not Archicad $R0 in $R1: no full local path)$\r$\n"
   ${Else}
     StrCpy $R9 $HFinal
@@ -425,7 +449,7 @@ Function AddInstallation
       StrCpy $Found "$Found  Archicad $R0: $R9$\r$\n"
     ${ElseIf} $0 = 0
       ; NSIS's strings hold 1024 characters.
-      StrCpy $Refused 1
+      !insertmacro Fail $Refused ${EXIT_FAILED}
       StrCpy $Found "$Found  (not Archicad $R0 in $R1: too many installations for one run)$\r$\n"
     ${EndIf}
   ${EndIf}
@@ -484,10 +508,10 @@ Function .onInit
   !insertmacro KaveloEachModule FindVersion
   ${If} $Targets == ""
     Call StopHelper
-    ${If} $Refused = 1
+    ${If} $Refused <> 0
       MessageBox MB_ICONSTOP "No Archicad was found that the ${PRODUCT} add-on can be installed into safely: nothing \
         was installed.$\r$\n$Found" /SD IDOK
-      SetErrorLevel ${EXIT_FAILED}
+      SetErrorLevel $Refused
     ${Else}
       MessageBox MB_ICONSTOP "No Archicad was found that this installer has the ${PRODUCT} add-on for: nothing \
         was installed.$\r$\nAn Archicad that the installer does not find loads KAVELO.apx through its Add-On \
@@ -496,6 +520,33 @@ Function .onInit
     ${EndIf}
     Quit
   ${EndIf}
+FunctionEnd
+
+; The SHA-256 an earlier install recorded for the module path $R9 ($0; "" when there is none).
+Function RecordedSha
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $0 ""
+  StrCpy $1 0
+  ${Do}
+    EnumRegValue $2 HKLM "${ENTRY}" $1
+    ${If} $2 == ""
+      ${Break}
+    ${EndIf}
+    IntOp $1 $1 + 1
+    ReadRegStr $3 HKLM "${ENTRY}" $2
+    ${If} $3 == $R9  ; ignores case, as Windows' file names do
+      ReadRegStr $0 HKLM "${ENTRY}" "$2.sha256"
+      ; This install's own record of the path, made before the write, has none yet.
+      ${If} $0 != ""
+        ${Break}
+      ${EndIf}
+    ${EndIf}
+  ${Loop}
+  Pop $3
+  Pop $2
+  Pop $1
 FunctionEnd
 
 ; Puts the module of Archicad version N into every add-ons folder found for that version and records it
@@ -512,12 +563,32 @@ FunctionEnd
       StrCpy $R9 $R4
       ; Recorded before it is written, so that a failure leaves nothing unrecorded.
       WriteRegStr HKLM "${ENTRY}" "Module$R5" $R9
-      ; Written by the helper, with the folders on its path held so that none turns into a link meanwhile.
+      ; Written by the helper, with the folders on its path held so that none turns into a link meanwhile;
+      ; a read-only module there goes only when it is the one recorded for that path.
+      Call RecordedSha
       File "/oname=${STAGED}" "${MODULE}"
-      ExecWait '"${HELPER}" place "${STAGED}" "$R9"' $0
+      ExecWait '"${HELPER}" place "${STAGED}" "$R9" "$0"' $0
       Delete "${STAGED}"
       ${If} $0 <> 0
-        !insertmacro Note "Archicad ${N}: $R9 could not be written (is it in use?)."
+        ${If} $0 = 1
+          !insertmacro Note "Archicad ${N}: $R9 was not written: a link on its path."
+          StrCpy $0 ${EXIT_LINK}
+        ${ElseIf} $0 = 6
+          !insertmacro Note "Archicad ${N}: $R9 was not written: its path is too long."
+          StrCpy $0 ${EXIT_TOO_LONG}
+        ${ElseIf} $0 = 3
+          !insertmacro Note "Archicad ${N}: $R9 was not written: a read-only file is there that this installer did not put there."
+          StrCpy $0 ${EXIT_FAILED}
+        ${ElseIf} $0 = 4
+          !insertmacro Note "Archicad ${N}: $R9 could not be written: a program has it open."
+          StrCpy $0 ${EXIT_FAILED}
+        ${Else}
+          !insertmacro Note "Archicad ${N}: $R9 could not be written (code $0)."
+          StrCpy $0 ${EXIT_FAILED}
+        ${EndIf}
+        !insertmacro Fail $Failed $0
+        !insertmacro Fail $Failed $Refused
+        SetErrorLevel $Failed
         FileClose $Log
         StrCpy $Log ""
         Abort
@@ -527,7 +598,7 @@ FunctionEnd
       ${If} $HStatus <> 0
       ${OrIf} $HFinal != $R9
         !insertmacro Note "Archicad ${N}: $R9 was not written where intended (a link on its path?)."
-        StrCpy $Failed 1
+        !insertmacro Fail $Failed ${EXIT_LINK}
       ${Else}
         WriteRegStr HKLM "${ENTRY}" "Module$R5.sha256" $HSha
         StrCpy $OwnId $HId
@@ -646,14 +717,14 @@ Section "KAVELO"
     Delete "${ANSWER}"
   ${Loop}
 
-  ${If} $Refused = 1
-    !insertmacro Note "Left alone, for a link on its path or for want of a full local path:$\r$\n$Found"
-    StrCpy $Failed 1
+  ${If} $Refused <> 0
+    !insertmacro Note "Left alone, for the reason named:$\r$\n$Found"
+    !insertmacro Fail $Failed $Refused
   ${EndIf}
   FileClose $Log
   StrCpy $Log ""
-  ${If} $Failed = 1
-    SetErrorLevel ${EXIT_FAILED}
+  ${If} $Failed <> 0
+    SetErrorLevel $Failed
   ${EndIf}
 SectionEnd
 
@@ -686,9 +757,9 @@ Section "Uninstall"
     Pop $List
   ${Loop}
   Delete "${HELPER}"
-  ${If} $Failed = 1
+  ${If} $Failed <> 0
     DetailPrint "What stays on record is removed when this runs again."
-    SetErrorLevel ${EXIT_FAILED}
+    SetErrorLevel $Failed
     Return
   ${EndIf}
   Delete "$INSTDIR\install.log"
