@@ -4,17 +4,20 @@
 # start_race there|gone WATCH FOLDER VICTIM: an ordinary user who can write FOLDER (an Archicad folder)
 # waits until WATCH appears or vanishes, then renames FOLDER to "FOLDER moved" as soon as anything lets
 # it, and puts in its place "FOLDER linked", whose Add-Ons is a link to VICTIM (rename_race.exe).
-start_race() {
+# launch_race takes the same arguments and returns at once; race_watches then waits until it watches.
+start_race() { launch_race "$@" && race_watches; }
+launch_race() {
   mkdir -p "$(unix "$3 linked")"
   ln -s "$(unix "$4")" "$(unix "$3 linked\Add-Ons")"
   : >"$work/race.out"
   tools/wine-run.sh "$prefix" "$KAVELO_RENAME_RACE" "$1" "$2" "$3" "$3 moved" "$3 linked" 60 >"$work/race.out" 2>&1 &
   race_pid=$!
-  wait_until grep -q watching "$work/race.out" || { echo "rename_race.exe did not start" >&2; return 1; }
 }
-# end_race FOLDER: waits for the attacker and puts FOLDER back as it was.
+race_watches() { wait_until grep -q watching "$work/race.out" || { echo "rename_race.exe did not start" >&2; return 1; }; }
+# end_race FOLDER: waits for the attacker, keeps what it said in race.log, and puts FOLDER back as it was.
 end_race() {
   wait "$race_pid" || true
+  cat "$work/race.out" >>"$work/race.log"
   if [ -d "$(unix "$1 moved")" ]; then
     rm -f "$(unix "$1\Add-Ons")"
     rmdir "$(unix "$1")"
@@ -29,6 +32,7 @@ raced() { grep -q '^linked after' "$work/race.out"; }
 # Ten upgrades (the earlier module in 'C:\AC one', Archicad now in 'C:\AC two') and ten uninstalls.
 case_rename_race() {
   new_prefix rename-race
+  : >"$work/race.log"
   archicad 28 'C:\AC one' "Archicad 28"
   archicad 28 'C:\AC two' ""
   victim=$(unix 'C:\VictimRoot')
@@ -41,11 +45,13 @@ case_rename_race() {
     # As the first install left it: the module in 'C:\AC one' and recorded; then Archicad moved.
     mkdir -p "$(unix 'C:\AC one\Add-Ons\KAVELO')"
     cp "$module" "$(unix 'C:\AC one\Add-Ons\KAVELO\KAVELO.apx')"
+    # (The attacker starts while the records are written back.)
+    launch_race gone 'C:\AC one\Add-Ons\KAVELO\KAVELO.apx' 'C:\AC one' 'C:\VictimRoot'
     : >"$prefix/setup.reg.txt"
-    registry "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KAVELO]" '"Module0"="C:\\AC one\\Add-Ons\\KAVELO\\KAVELO.apx"' \
+    registry "[HKEY_LOCAL_MACHINE\\${entry#HKLM\\}]" '"Module0"="C:\\AC one\\Add-Ons\\KAVELO\\KAVELO.apx"' \
       "\"Module0.sha256\"=\"$sha\"" "" "[$archicad_key]" '"InstallLocation"="C:\\AC two"' ""
     import_registry
-    start_race gone 'C:\AC one\Add-Ons\KAVELO\KAVELO.apx' 'C:\AC one' 'C:\VictimRoot'
+    race_watches
     status=$(exit_code "$setup" /S)
     wait "$race_pid" || true
     check "upgrade $run succeeds (exit $status)" test "$status" = 0
@@ -75,6 +81,7 @@ writable() { [ "$(stat -c %A "$(unix "$1")" | cut -c3)" = w ]; }
 # program holding the module, a path too long, a link swapped in just before the module is placed.
 case_causes() {
   new_prefix causes
+  : >"$work/race.log"
   archicad 28 'C:\Program Files\GRAPHISOFT\Archicad 28' "Archicad 28"
   local key=$archicad_key
   import_registry
