@@ -4,16 +4,14 @@
 # start_race there|gone WATCH FOLDER VICTIM: an ordinary user who can write FOLDER (an Archicad folder)
 # waits until WATCH appears or vanishes, then renames FOLDER to "FOLDER moved" as soon as anything lets
 # it, and puts in its place "FOLDER linked", whose Add-Ons is a link to VICTIM (rename_race.exe).
-# launch_race takes the same arguments and returns at once; race_watches then waits until it watches.
-start_race() { launch_race "$@" && race_watches; }
-launch_race() {
+start_race() {
   mkdir -p "$(unix "$3 linked")"
   ln -s "$(unix "$4")" "$(unix "$3 linked\Add-Ons")"
   : >"$work/race.out"
   tools/wine-run.sh "$prefix" "$KAVELO_RENAME_RACE" "$1" "$2" "$3" "$3 moved" "$3 linked" 60 >"$work/race.out" 2>&1 &
   race_pid=$!
+  wait_until grep -q watching "$work/race.out" || { echo "rename_race.exe did not start:" >&2; cat "$work/race.out" >&2; return 1; }
 }
-race_watches() { wait_until grep -q watching "$work/race.out" || { echo "rename_race.exe did not start" >&2; return 1; }; }
 # end_race FOLDER: waits for the attacker, keeps what it said in race.log, and puts FOLDER back as it was.
 end_race() {
   wait "$race_pid" || true
@@ -45,13 +43,11 @@ case_rename_race() {
     # As the first install left it: the module in 'C:\AC one' and recorded; then Archicad moved.
     mkdir -p "$(unix 'C:\AC one\Add-Ons\KAVELO')"
     cp "$module" "$(unix 'C:\AC one\Add-Ons\KAVELO\KAVELO.apx')"
-    # (The attacker starts while the records are written back.)
-    launch_race gone 'C:\AC one\Add-Ons\KAVELO\KAVELO.apx' 'C:\AC one' 'C:\VictimRoot'
     : >"$prefix/setup.reg.txt"
     registry "[HKEY_LOCAL_MACHINE\\${entry#HKLM\\}]" '"Module0"="C:\\AC one\\Add-Ons\\KAVELO\\KAVELO.apx"' \
       "\"Module0.sha256\"=\"$sha\"" "" "[$archicad_key]" '"InstallLocation"="C:\\AC two"' ""
     import_registry
-    race_watches
+    start_race gone 'C:\AC one\Add-Ons\KAVELO\KAVELO.apx' 'C:\AC one' 'C:\VictimRoot'
     status=$(exit_code "$setup" /S)
     wait "$race_pid" || true
     check "upgrade $run succeeds (exit $status)" test "$status" = 0
