@@ -9,8 +9,9 @@
 ; its last argument in place; it runs on the installer and the uninstaller. TEST_BUILD marks a package of
 ; modules not for distribution in its title and its Add/Remove entry, UNSIGNED one whose files are not signed.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
-; not be written or removed, or a path was refused, 3 Archicad is running, 4 no Archicad that this installer
-; has a module for, 5 not run with administrator rights.
+; not be written or removed, or a record was refused, 3 Archicad is running, 4 no Archicad that this
+; installer has a module for, 5 not run with administrator rights, 6 a path too long, 7 a path refused for a
+; link on it; of several, the highest.
 ;
 ; It runs elevated, often as SYSTEM, so nothing an ordinary user controls may steer it:
 ; - no plug-in: NSIS extracts plug-ins into a temporary folder that another user can plant files in. What
@@ -45,6 +46,8 @@ AllowSkipFiles off
 !define EXIT_RUNNING 3
 !define EXIT_NO_ARCHICAD 4
 !define EXIT_NOT_ADMIN 5
+!define EXIT_TOO_LONG 6
+!define EXIT_LINK 7
 !define HELPER "$INSTDIR\kavelo-setup-helper.exe"
 !define ANSWER "$INSTDIR\kavelo-setup-helper.txt"
 ; Each module on its way to its add-ons folder: the helper copies it from here.
@@ -118,8 +121,8 @@ Var OtherVersions ; the Archicad versions found that this package has no module 
 Var Folders      ; the installations found: lines "<Archicad version>|<installation folder>"
 Var Targets      ; the modules to write: lines "<Archicad version>|<path in its long, final form>"
 Var Installed    ; the Archicad versions written, as "Archicad 27, Archicad 28"
-Var Refused      ; 1 when a target was refused for a link on its path
-Var Failed       ; 1 when something could not be written or removed: exit code 2
+Var Refused      ; 0, or the exit code of the gravest cause a target was refused for (Fail)
+Var Failed       ; 0, or the exit code of the gravest failure so far (Fail)
 Var MadeInstDir  ; 1 when this run made the installer's folder (taken away again when it stops early)
 Var OwnId        ; our module's add-on identifier, in hex
 Var Log          ; handle of install.log while the installer writes it ("" otherwise)
@@ -209,6 +212,13 @@ ChangeUI IDD_INST "${NSISDIR}\Contrib\UIs\modern_headerbmp.exe"
   SetDetailsPrint none
   ${If} $Log != ""
     FileWriteUTF16LE $Log "${text}$\r$\n"
+  ${EndIf}
+!macroend
+
+; Keeps in var the exit code of the gravest failure so far: the highest.
+!macro Fail var code
+  ${If} ${code} > ${var}
+    StrCpy ${var} ${code}
   ${EndIf}
 !macroend
 
@@ -311,17 +321,21 @@ Function ${un}RemoveRecorded
   ${If} $0 != "${MODULE_TAIL}"
   ${OrIf} $1 <= ${MODULE_TAIL_LENGTH}
     !insertmacro Note "Refused the record $R9: not a module path this installer writes."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${EndIf}
   Call ${un}InspectPath
   ${If} $HStatus = 1
     !insertmacro Note "Left $R9: $HFinal on its path is a link."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_LINK}
+    Return
+  ${ElseIf} $HStatus = 6
+    !insertmacro Note "Left $R9: its path is too long."
+    !insertmacro Fail $Failed ${EXIT_TOO_LONG}
     Return
   ${ElseIf} $HStatus <> 0
     !insertmacro Note "Refused the record $R9: not a module path this installer writes."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${EndIf}
   ${IfNot} ${FileExists} $HFinal
@@ -340,7 +354,8 @@ Function ${un}RemoveRecorded
     StrCpy $Removal foreign
     Return
   ${EndIf}
-  ; The helper deletes it with its folders held, only when it is still that file, and checks it is gone.
+  ; The helper deletes it with its folders held, only when it is still that file (read-only or not), checks
+  ; it is gone and removes its KAVELO folder when that is then empty, before it lets the folders go.
   ExecWait '"${HELPER}" remove "$HFinal" "$0"' $1
   ${If} $1 = 3
     !insertmacro Note "Left $R9: it is not the file this installer put there."
@@ -348,15 +363,22 @@ Function ${un}RemoveRecorded
     Return
   ${ElseIf} $1 = 1
     !insertmacro Note "Left $R9: a link on its path."
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed ${EXIT_LINK}
+    Return
+  ${ElseIf} $1 = 6
+    !insertmacro Note "Left $R9: its path is too long."
+    !insertmacro Fail $Failed ${EXIT_TOO_LONG}
+    Return
+  ${ElseIf} $1 = 4
+    !insertmacro Note "Could not remove $R9 (a program has it open): it stays on record."
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${ElseIf} $1 <> 0
-    !insertmacro Note "Could not remove $R9 (is it in use?): it stays on record."
-    StrCpy $Failed 1
+    !insertmacro Note "Could not remove $R9 (code $1): it stays on record."
+    !insertmacro Fail $Failed ${EXIT_FAILED}
     Return
   ${EndIf}
   ${GetParent} $HFinal $0
-  RMDir $0
   ReadRegStr $1 HKLM "${ENTRY}" "Module$R8.archicad"
   ${If} $1 == ""
     !insertmacro Note "${PRODUCT} removed from $0"
@@ -552,11 +574,15 @@ Function AddInstallation
   StrCpy $R9 "$R2${MODULE_TAIL}"
   Call InspectPath
   ${If} $HStatus = 1
-    StrCpy $Refused 1
+    !insertmacro Fail $Refused ${EXIT_LINK}
     Push "Archicad $R0 in $R1: $HFinal is a link"
     Call AddOther
+  ${ElseIf} $HStatus = 6
+    !insertmacro Fail $Refused ${EXIT_TOO_LONG}
+    Push "Archicad $R0 in $R1: the path of its add-on would be too long"
+    Call AddOther
   ${ElseIf} $HStatus <> 0
-    StrCpy $Refused 1
+    !insertmacro Fail $Refused ${EXIT_FAILED}
     Push "Archicad $R0 in $R1: no full local path"
     Call AddOther
   ${Else}
@@ -569,7 +595,7 @@ Function AddInstallation
       StrCpy $Folders "$Folders$R0|$R1$\n"
     ${ElseIf} $0 = 0
       ; NSIS's strings hold 1024 characters.
-      StrCpy $Refused 1
+      !insertmacro Fail $Refused ${EXIT_FAILED}
       Push "Archicad $R0 in $R1: too many installations for one run"
       Call AddOther
     ${EndIf}
@@ -744,6 +770,33 @@ Function CountSize
   Pop $0
 FunctionEnd
 
+; The SHA-256 an earlier install recorded for the module path $R9 ($0; "" when there is none).
+Function RecordedSha
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $0 ""
+  StrCpy $1 0
+  ${Do}
+    EnumRegValue $2 HKLM "${ENTRY}" $1
+    ${If} $2 == ""
+      ${Break}
+    ${EndIf}
+    IntOp $1 $1 + 1
+    ReadRegStr $3 HKLM "${ENTRY}" $2
+    ${If} $3 == $R9  ; ignores case, as Windows' file names do
+      ReadRegStr $0 HKLM "${ENTRY}" "$2.sha256"
+      ; This install's own record of the path, made before the write, has none yet.
+      ${If} $0 != ""
+        ${Break}
+      ${EndIf}
+    ${EndIf}
+  ${Loop}
+  Pop $3
+  Pop $2
+  Pop $1
+FunctionEnd
+
 ; Puts the module of Archicad version N into every add-ons folder found for that version and records it
 ; (numbers from $R5 on) with its SHA-256 and the Archicad version. $R7 sums the sizes in KB.
 !macro InstallVersion N MODULE
@@ -762,13 +815,33 @@ FunctionEnd
       ; Recorded before it is written, so that a failure leaves nothing unrecorded.
       WriteRegStr HKLM "${ENTRY}" "Module$R5" $R9
       WriteRegStr HKLM "${ENTRY}" "Module$R5.archicad" "${N}"
-      ; Written by the helper, with the folders on its path held so that none turns into a link meanwhile.
+      ; Written by the helper, with the folders on its path held so that none turns into a link meanwhile;
+      ; a read-only module there goes only when it is the one recorded for that path.
+      Call RecordedSha
       File "/oname=${STAGED}" "${MODULE}"
-      ExecWait '"${HELPER}" place "${STAGED}" "$R9"' $0
+      ExecWait '"${HELPER}" place "${STAGED}" "$R9" "$0"' $0
       Delete "${STAGED}"
       ${GetParent} $R9 $1
       ${If} $0 <> 0
-        !insertmacro Note "Archicad ${N}: ${PRODUCT} could not be written into $1 (is it in use?)."
+        ${If} $0 = 1
+          !insertmacro Note "Archicad ${N}: ${PRODUCT} was not written into $1: a link on its path."
+          StrCpy $0 ${EXIT_LINK}
+        ${ElseIf} $0 = 6
+          !insertmacro Note "Archicad ${N}: ${PRODUCT} was not written into $1: its path is too long."
+          StrCpy $0 ${EXIT_TOO_LONG}
+        ${ElseIf} $0 = 3
+          !insertmacro Note "Archicad ${N}: ${PRODUCT} was not written into $1: a read-only file is there that this installer did not put there."
+          StrCpy $0 ${EXIT_FAILED}
+        ${ElseIf} $0 = 4
+          !insertmacro Note "Archicad ${N}: ${PRODUCT} could not be written into $1: a program has it open."
+          StrCpy $0 ${EXIT_FAILED}
+        ${Else}
+          !insertmacro Note "Archicad ${N}: ${PRODUCT} could not be written into $1 (code $0)."
+          StrCpy $0 ${EXIT_FAILED}
+        ${EndIf}
+        !insertmacro Fail $Failed $0
+        !insertmacro Fail $Failed $Refused
+        SetErrorLevel $Failed
         FileClose $Log
         StrCpy $Log ""
         SetDetailsView show
@@ -779,7 +852,7 @@ FunctionEnd
       ${If} $HStatus <> 0
       ${OrIf} $HFinal != $R9
         !insertmacro Note "Archicad ${N}: ${PRODUCT} was not written into $1 as intended (a link on its path?)."
-        StrCpy $Failed 1
+        !insertmacro Fail $Failed ${EXIT_LINK}
       ${Else}
         WriteRegStr HKLM "${ENTRY}" "Module$R5.sha256" $HSha
         StrCpy $OwnId $HId
@@ -946,14 +1019,14 @@ Section "-Finish"
     Delete "${ANSWER}"
   ${Loop}
 
-  ${If} $Refused = 1
+  ${If} $Refused <> 0
     !insertmacro Note "Left alone: $Others"
-    StrCpy $Failed 1
+    !insertmacro Fail $Failed $Refused
   ${EndIf}
   FileClose $Log
   StrCpy $Log ""
-  ${If} $Failed = 1
-    SetErrorLevel ${EXIT_FAILED}
+  ${If} $Failed <> 0
+    SetErrorLevel $Failed
     StrCpy $Outcome "${PRODUCT} was not installed everywhere"
     StrCpy $OutcomeDetail "The details below say where, and why."
     SetDetailsView show
@@ -999,10 +1072,10 @@ Function .onInit
     ${If} $Others != ""
       StrCpy $0 "Found, and left alone: $Others.$\r$\n$\r$\n"
     ${EndIf}
-    ${If} $Refused = 1
+    ${If} $Refused <> 0
       MessageBox MB_ICONSTOP "${PRODUCT} was not installed: no Archicad was found that it can be added to safely.\
         $\r$\n$\r$\n$0Ask whoever looks after this computer to look at the folders named." /SD IDOK
-      SetErrorLevel ${EXIT_FAILED}
+      SetErrorLevel $Refused
     ${Else}
       MessageBox MB_ICONSTOP "${PRODUCT} was not installed: this package serves Archicad ${VERSIONS}, and none of \
         them was found on this computer.$\r$\n$\r$\n$0${BY_HAND}" /SD IDOK
@@ -1039,7 +1112,7 @@ FunctionEnd
 
 ; The page after the progress shows only when everything went in.
 Function NextStepsWanted
-  ${If} $Failed = 1
+  ${If} $Failed <> 0
     Abort
   ${EndIf}
 FunctionEnd
@@ -1119,12 +1192,12 @@ Section "Uninstall"
     Pop $List
   ${Loop}
   Delete "${HELPER}"
-  ${If} $Failed = 1
+  ${If} $Failed <> 0
     !insertmacro Note "What stays on record is removed when this runs again."
     StrCpy $Outcome "Some of ${PRODUCT} stays"
     StrCpy $OutcomeDetail "The details below say what, and why."
     SetDetailsView show
-    SetErrorLevel ${EXIT_FAILED}
+    SetErrorLevel $Failed
     Return
   ${EndIf}
   Delete "$INSTDIR\install.log"

@@ -32,9 +32,14 @@ std::wstring LongPath(const std::wstring& path) {
     return result;
 }
 
-PathFacts Linked(const std::wstring& culprit) {
+PathFacts WithVerdict(PathVerdict verdict) {
     PathFacts facts;
-    facts.verdict = PathVerdict::Link;
+    facts.verdict = verdict;
+    return facts;
+}
+
+PathFacts Linked(const std::wstring& culprit) {
+    PathFacts facts = WithVerdict(PathVerdict::Link);
     facts.culprit = culprit;
     return facts;
 }
@@ -58,6 +63,10 @@ bool ReachedAsNamed(HANDLE handle, const std::wstring& path) {
     return !final.empty() &&
            CompareStringOrdinal(final.c_str(), static_cast<int>(final.size()), named.c_str(),
                                 static_cast<int>(named.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool TooLongPath(const std::wstring& path) {
+    return path.size() >= MAX_PATH;
 }
 
 bool SplitPath(const std::wstring& path, std::vector<std::wstring>& parts) {
@@ -87,6 +96,10 @@ PathFacts InspectPath(const std::wstring& path) {
     std::vector<std::wstring> parts;
     if (!SplitPath(path, parts)) {
         return PathFacts{};
+    }
+    // Checked before anything is opened: beyond MAX_PATH, a part may seem missing that is there.
+    if (TooLongPath(path)) {
+        return WithVerdict(PathVerdict::TooLong);
     }
     std::wstring existing = path.substr(0, 3);
     size_t found = 0;
@@ -131,7 +144,8 @@ PathFacts InspectPath(const std::wstring& path) {
         }
         facts.finalPath += parts[i];
     }
-    return facts;
+    // Short names spelled out can make the final form the longer one.
+    return TooLongPath(facts.finalPath) ? WithVerdict(PathVerdict::TooLong) : facts;
 }
 
 }  // namespace SetupHelper

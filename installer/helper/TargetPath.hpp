@@ -10,9 +10,10 @@
 namespace SetupHelper {
 
 enum class PathVerdict {
-    Plain,  // no link on the path; finalPath is its long, final form
-    Link,   // a link lies on the path: culprit names where
-    Bad     // not a full path of a drive (X:\...), or with wildcards, streams, "." or ".." in it
+    Plain,   // no link on the path; finalPath is its long, final form
+    Link,    // a link lies on the path: culprit names where
+    Bad,     // not a full path of a drive (X:\...), or with wildcards, streams, "." or ".." in it
+    TooLong  // the path, or its long, final form, is too long (TooLongPath)
 };
 
 struct PathFacts {
@@ -21,6 +22,10 @@ struct PathFacts {
     std::wstring culprit;
     bool isFile = false;  // the whole path exists and is a file
 };
+
+// Whether path is longer than Windows programs reach without long-path support (MAX_PATH, its end
+// included): Archicad could not load a module from there, nor does this program reach it there.
+bool TooLongPath(const std::wstring& path);
 
 // Looks at every part of path that exists, from the drive's root down.
 PathFacts InspectPath(const std::wstring& path);

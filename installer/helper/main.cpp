@@ -6,17 +6,20 @@
 //   kavelo-setup-helper inspect ANSWER PATH        exit 0: ANSWER holds PATH's long, final form, then, when
 //                                                  PATH is a file, its SHA-256 and its add-on identifier;
 //                                                  1: a link lies on PATH (ANSWER names it); 2: PATH is no
-//                                                  full drive path, or has wildcards, streams, "." or ".."
-//   kavelo-setup-helper place SOURCE PATH          puts a copy of SOURCE at PATH, making its missing folders,
+//                                                  full drive path, or has wildcards, streams, "." or "..";
+//                                                  6: PATH or its final form is longer than MAX_PATH
+//   kavelo-setup-helper place SOURCE PATH [SHA256] puts a copy of SOURCE at PATH, making its missing folders,
 //                                                  its folders held so that none can turn into a link
-//                                                  meanwhile; exit 0: done, 1: a link, 2: as inspect,
-//                                                  4: it could not be written
-//   kavelo-setup-helper remove PATH SHA256         deletes PATH, the same way, when its SHA-256 is SHA256;
-//                                                  exit 0: gone (or not there), 1, 2, 4 as place, 3: it is
-//                                                  another file, left alone
+//                                                  meanwhile; a read-only file at PATH is replaced only when
+//                                                  its SHA-256 is SHA256 (the one on record for PATH)
+//   kavelo-setup-helper remove PATH SHA256         deletes PATH, the same way, when its SHA-256 is SHA256
+//                                                  (read-only or not), then its folder when that is empty
 //   kavelo-setup-helper copies ANSWER FOLDER SKIP ID
 //                                                  exit 0: ANSWER lists the .apx files under FOLDER but SKIP
 //                                                  whose add-on identifier is ID
+// place and remove exit 0: done (or, remove, nothing there); 1: a link lies on the path; 2: as inspect;
+// 3: another file is there (remove: another SHA-256; place: a read-only one not on record), left alone;
+// 4: a program has the file open; 5: it could not be written or removed for another reason; 6: as inspect.
 // Exit 9: wrong use, or ANSWER could not be written.
 #include <windows.h>
 
@@ -49,6 +52,9 @@ int Inspect(const std::wstring& answer, const std::wstring& path) {
         case SetupHelper::PathVerdict::Bad:
             status = 2;
             break;
+        case SetupHelper::PathVerdict::TooLong:
+            status = 6;
+            break;
         case SetupHelper::PathVerdict::Link:
             lines = {facts.culprit};
             status = 1;
@@ -74,10 +80,14 @@ int Status(SetupHelper::FileOutcome outcome) {
             return 2;
         case SetupHelper::FileOutcome::Foreign:
             return 3;
+        case SetupHelper::FileOutcome::InUse:
+            return 4;
         case SetupHelper::FileOutcome::Unwritable:
-            break;
+            return 5;
+        case SetupHelper::FileOutcome::TooLong:
+            return 6;
     }
-    return 4;
+    return 5;
 }
 
 bool FullPath(const std::wstring& path) {
@@ -102,8 +112,9 @@ int wmain(int argc, wchar_t** argv) {
     if (args.size() == 3 && args[0] == L"inspect") {
         return Inspect(args[1], args[2]);
     }
-    if (args.size() == 3 && args[0] == L"place") {
-        return FullPath(args[2]) ? Status(SetupHelper::PlaceFile(args[1], args[2])) : 2;
+    if ((args.size() == 3 || args.size() == 4) && args[0] == L"place") {
+        const std::wstring sha256 = args.size() == 4 ? args[3] : L"";
+        return FullPath(args[2]) ? Status(SetupHelper::PlaceFile(args[1], args[2], sha256)) : 2;
     }
     if (args.size() == 3 && args[0] == L"remove") {
         return FullPath(args[1]) ? Status(SetupHelper::RemoveFile(args[1], args[2])) : 2;

@@ -85,6 +85,8 @@ count() { find "$1" -name "$2" | wc -l; }
 ends() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 # wait_until, and the signing authorities of the case signing (make_signing_pki, start_tsa).
 source tests/installer/support.sh
+# The cases rename-race and causes (case_rename_race, case_causes).
+source tests/installer/held_paths.sh
 # Starts a program named Archicad.exe and waits until the prefix's process list (as winedbg reads it)
 # has it; archicad_pid is its process here.
 archicad_listed() { wr winedbg --command "info proc" 2>/dev/null | grep -q "'Archicad.exe'"; }
@@ -361,7 +363,7 @@ links)
   ln -s "$(unix 'C:\windows\system32')" "$(unix 'C:\AC linked\Add-Ons')"
   import_registry
   before=$(listing)
-  check "a linked add-ons folder is refused, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "a linked add-ons folder is refused, exit 7" test "$(exit_code "$setup" /S)" = 7
   check "nothing written through the link" test ! -e "$(unix 'C:\windows\system32\KAVELO')"
   check "nothing written at all" test "$(listing)" = "$before"
   check "no entry for a linked add-ons folder" entry_absent
@@ -377,7 +379,7 @@ links)
   ln "$(unix 'C:\windows\win.ini')" "$(unix 'C:\AC file link\Add-Ons\KAVELO\KAVELO.apx')"
   cp "$(unix 'C:\windows\win.ini')" "$work/win.ini"
   import_registry
-  check "linked KAVELO folders and files are refused, exit 2" test "$(exit_code "$setup" /S)" = 2
+  check "linked KAVELO folders and files are refused, exit 7" test "$(exit_code "$setup" /S)" = 7
   check "nothing written through the folder link" test ! -e "$(unix 'C:\windows\system32\KAVELO.apx')"
   check "nothing written through the second name" same "$work/win.ini" "$(unix 'C:\windows\win.ini')"
   check "no entry for linked KAVELO folders and files" entry_absent
@@ -394,7 +396,7 @@ links)
   cp "$module" "$(unix 'C:\victim\KAVELO\KAVELO.apx')"
   mv "$home/Add-Ons" "$home/Add-Ons moved"
   ln -s "$(unix 'C:\victim')" "$home/Add-Ons"
-  check "the uninstaller refuses the re-pointed link, exit 2" test "$(uninstall_in_place)" = 2
+  check "the uninstaller refuses the re-pointed link, exit 7" test "$(uninstall_in_place)" = 7
   check "the other folder's KAVELO.apx stays" same "$module" "$(unix 'C:\victim\KAVELO\KAVELO.apx')"
   check "the entry stays" test "$(records)" = 1
   ;;
@@ -425,6 +427,9 @@ held)
   check "once released, the uninstaller removes it" test ! -e "$(unix 'C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO')"
   check "and its entry" entry_absent
   ;;
+
+rename-race) case_rename_race ;;
+causes) case_causes ;;
 
 short-names)
   # The same folder written in 8.3 short names in Archicad's entry, after an install under its long name.
