@@ -16,6 +16,8 @@ struct ProxyServer {
     std::uint16_t port = 0;
 };
 bool operator==(const ProxyServer& a, const ProxyServer& b);
+// "host:port", an IPv6 address in brackets: how a proxy is named to a system and in messages.
+std::string AuthorityOf(const ProxyServer& proxy);
 
 // A proxy setting as a system or a caller states it. `proxy` is one server ("host:port",
 // "http://host:port/") or WinHTTP's list ("https=host:port;http=host:port", separated by ';' or white

@@ -398,7 +398,7 @@ void ClientConnection::Impl::ConnectTcp() {
 }
 
 void ClientConnection::Impl::Tunnel() {
-    const std::string through = "the proxy " + proxy->host + ":" + std::to_string(proxy->port);
+    const std::string through = "the proxy " + Detail::AuthorityOf(*proxy);
     const std::string authority = port == 443 ? hostField + ":443" : hostField;
     const std::string head = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n\r\n";
     auto& socket = beast::get_lowest_layer(*stream);

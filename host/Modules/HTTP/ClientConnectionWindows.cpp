@@ -689,12 +689,7 @@ void ClientConnection::Connect() {
         throw;
     }
     // The proxy is the one chosen for this host, bypass already applied; no user agent is named.
-    const std::string bracketed = proxy && proxy->host.find(':') != std::string::npos
-                                      ? "[" + proxy->host + "]"
-                                  : proxy ? proxy->host
-                                          : std::string();
-    const std::wstring proxyName =
-        proxy ? Platform::Widen(bracketed + ":" + std::to_string(proxy->port)) : L"";
+    const std::wstring proxyName = proxy ? Platform::Widen(Detail::AuthorityOf(*proxy)) : L"";
     impl_->session = WinHttpOpen(
         nullptr, proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
         proxy ? proxyName.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);

@@ -103,6 +103,11 @@ bool operator==(const ProxyServer& a, const ProxyServer& b) {
     return a.host == b.host && a.port == b.port;
 }
 
+std::string AuthorityOf(const ProxyServer& proxy) {
+    const bool v6 = proxy.host.find(':') != std::string::npos;
+    return (v6 ? "[" + proxy.host + "]" : proxy.host) + ":" + std::to_string(proxy.port);
+}
+
 ProxyChoice ExplicitProxy(const std::string& host, std::uint16_t port, const std::string& bypass) {
     Require(!host.empty(), "ClientConnection", "the proxy's host is empty");
     ProxyChoice choice{ProxyType::ManualProxy,

@@ -50,6 +50,7 @@ TEST(ProxyReading, ServersAsTheEnvironmentAndWinHttpWriteThem) {
     EXPECT_EQ(For("ftp=other:21 shared:3128"), (ProxyServer{"shared", 3128}));
     EXPECT_EQ(For("http=plain:81"), std::nullopt) << "no proxy for https";
     EXPECT_EQ(For("[::1]:3128"), (ProxyServer{"::1", 3128}));
+    EXPECT_EQ(HTTP::Detail::AuthorityOf(ProxyServer{"::1", 3128}), "[::1]:3128") << "as WinHTTP is told it";
     EXPECT_EQ(For(""), std::nullopt);
     // A proxy that was meant but cannot be used is a failure, never a silent way around it.
     EXPECT_EQ(FailureOf([] { For("socks5://127.0.0.1:1080"); }), Kind::Connect);
