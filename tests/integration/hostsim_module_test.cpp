@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "DGControl.hpp"
+#include "DGModule.hpp"
 #include "GSRootControl.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
@@ -212,6 +213,41 @@ TEST_F(ModuleTest, ThePaletteFollowsTheFrontWindowAndLivesUntilTheReleaseEntry) 
     host_->Unload();
     EXPECT_EQ(host_->PaletteDestructions(), std::vector<std::string>{"in the release entry"});
     EXPECT_TRUE(host_->PaletteProblems().empty());
+}
+
+// A palette window that goes while the host runs the module, still processing events, breaks two of the
+// host's rules: hostsim says both, and a command in which it happens fails.
+TEST_F(ModuleTest, APaletteWindowDestroyedBeforeTheReleaseEntryIsAnError) {
+    DG::Control::SetLayoutSourceForTesting(
+        [](GSResModule, GSResID id, RS::DialogLayout* layout, std::string*) {
+            layout->id = id;
+            layout->kind = 16;
+            layout->title = "Early";
+            RS::DialogItem button;
+            button.number = 1;
+            button.type = RS::ItemType::Button;
+            layout->items = {button};
+            return true;
+        });
+    struct Early : DG::Palette {
+        Early() : DG::Palette(7, 32590, 7, GS::Guid("{0B2C5E3A-0000-4000-8000-00000000E0A1}")) {}
+    };
+    auto* early = new Early();
+    early->BeginEventProcessing();
+    delete early;
+    EXPECT_EQ(host_->PaletteDestructions(), std::vector<std::string>{"while the host ran the module"});
+    EXPECT_EQ(host_->PaletteProblems(),
+              (std::vector<std::string>{
+                  "the palette window was destroyed before the release entry; a palette lives until FreeData",
+                  "the palette window was destroyed while still processing events"}));
+
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(ParseCommandList("menus", &commands, &error)) << error;
+    std::ostringstream out;
+    Session session(*host_, out);
+    EXPECT_FALSE(session.Run(commands[0])) << "problems not yet counted fail the next command";
+    EXPECT_TRUE(session.Run(commands[0])) << "and only its";
 }
 
 TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {
