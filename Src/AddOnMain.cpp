@@ -120,7 +120,7 @@ GSErrCode Initialize() {
 GSErrCode FreeData() {
     Guarded(GeneralFailure, [] {
         // The palette goes now, while the host and its dialog library still run this module's code.
-        ClosePalette();
+        DestroyPalette();
         ACAPI_UnregisterModelessWindow(PaletteReferenceId);
         Running = false;
     });

@@ -62,17 +62,9 @@ void Palette::PanelCloseRequested(const DG::PanelCloseRequestEvent& ev, bool*) {
         if (ev.GetSource() != static_cast<DG::Panel*>(this))
             return;
         // Not handed to the host's garbage collector, which deletes at a moment of its own, possibly
-        // once this module's code is gone: the palette stays for the next open, and goes in ClosePalette.
-        Hide();
-        EndEventProcessing();
-        closed = true;
+        // once this module's code is gone: the palette stays for the next open, and goes in FreeData.
+        ClosePalette();
     });
-}
-
-void Palette::Open() {
-    closed = false;
-    BeginEventProcessing();
-    Show(kShowPlacement);
 }
 
 PaletteManager& PaletteManager::Instance() {
@@ -80,61 +72,100 @@ PaletteManager& PaletteManager::Instance() {
     return manager;
 }
 
-void OpenPalette() {
-    PaletteManager& manager = PaletteManager::Instance();
-    if (manager.palette == nullptr) {
-        manager.palette = new (std::nothrow) Palette();
-        if (manager.palette == nullptr)
+void PaletteManager::Open() {
+    if (palette == nullptr) {
+        palette = new (std::nothrow) Palette();
+        if (palette == nullptr)
             return;
+        palette->BeginEventProcessing();
     }
-    manager.palette->Open();
+    open = true;
+    Present();
+}
+
+void PaletteManager::Close() {
+    open = false;
+    Present();
+}
+
+void PaletteManager::SetHiddenByHost(bool hidden) {
+    hiddenByHost = hidden;
+    Present();
+}
+
+void PaletteManager::SetDisabledByHost(bool disabled) {
+    disabledByHost = disabled;
+    Present();
+}
+
+void PaletteManager::Present() {
+    if (palette == nullptr)
+        return;
+    const bool shown = open && !hiddenByHost;
+    if (shown && !palette->IsVisible())
+        palette->Show(kShowPlacement);
+    if (!shown && palette->IsVisible())
+        palette->Hide();
+    if (disabledByHost)
+        palette->DisableItems();
+    else
+        palette->EnableItems();
+}
+
+void PaletteManager::Destroy() {
+    open = false;
+    hiddenByHost = false;
+    disabledByHost = false;
+    if (palette == nullptr)
+        return;
+    if (palette->IsVisible())
+        palette->Hide();
+    palette->EndEventProcessing();
+    delete palette;
+    palette = nullptr;
+}
+
+void OpenPalette() {
+    PaletteManager::Instance().Open();
 }
 
 void ClosePalette() {
-    PaletteManager& manager = PaletteManager::Instance();
-    if (manager.palette == nullptr)
-        return;
-    manager.palette->Hide();
-    manager.palette->EndEventProcessing();
-    delete manager.palette;
-    manager.palette = nullptr;
+    PaletteManager::Instance().Close();
 }
 
 bool IsPaletteOpen() {
-    const Palette* palette = PaletteManager::Instance().palette;
-    return palette != nullptr && !palette->IsClosed();
+    return PaletteManager::Instance().IsOpen();
+}
+
+void DestroyPalette() {
+    PaletteManager::Instance().Destroy();
 }
 
 namespace {
 
 void ActOnPaletteMessage(API_PaletteMessageID messageID, GS::IntPtr param) {
-    Palette* palette = PaletteManager::Instance().palette;
+    PaletteManager& manager = PaletteManager::Instance();
     switch (messageID) {
         case APIPalMsg_ClosePalette:
             ClosePalette();
             break;
         case APIPalMsg_HidePalette_Begin:
-            if (palette != nullptr)
-                palette->Hide();
+            manager.SetHiddenByHost(true);
             break;
         case APIPalMsg_HidePalette_End:
-            // A palette the user closed stays closed when the host shows its palettes again.
-            if (palette != nullptr && !palette->IsClosed())
-                palette->Show(kShowPlacement);
+            manager.SetHiddenByHost(false);
             break;
         case APIPalMsg_DisableItems_Begin:
-            if (palette != nullptr)
-                palette->DisableItems();
+            manager.SetDisabledByHost(true);
             break;
         case APIPalMsg_DisableItems_End:
-            if (palette != nullptr)
-                palette->EnableItems();
+            manager.SetDisabledByHost(false);
             break;
         case APIPalMsg_OpenPalette:
             OpenPalette();
             break;
         case APIPalMsg_IsPaletteVisible:
-            *reinterpret_cast<bool*>(param) = palette != nullptr && palette->IsVisible();
+            *reinterpret_cast<bool*>(param) = IsPaletteOpen();
             break;
         default:
             break;

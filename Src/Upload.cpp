@@ -182,7 +182,9 @@ GS::UniString RequestBody(const std::string& dataUrl) {
 Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress& progress,
                  std::optional<UploadPace>& pace) {
     IO::URI::URI uri(WebAppOrigin);
-    HTTP::Client::ClientConnection connection(uri);
+    // Through the system's proxy: many offices reach the internet only by one, and the URL alone does
+    // not say that it takes it.
+    HTTP::Client::ClientConnection connection(uri, true);
     connection.SetTimeout(kTimeoutMilliseconds);
     // The key goes to the origin only: a redirect is an answer like any other, and the request's body is
     // never sent again, so no copy of it is kept.

@@ -136,6 +136,12 @@ static_assert(sizeof(SavePictureRecord) == 40, "SavePictureRecord is 40 bytes");
 // Special-folder code of the per-user application data folder.
 constexpr Int32 kFolderApplicationData = 4;
 
+// The windows a modeless window is registered for (API_PalEnabled_* of its control flags).
+constexpr Int32 kPalEnabledFloorPlan = 0x01;
+constexpr Int32 kPalEnabledSection = 0x02;
+constexpr Int32 kPalEnabled3D = 0x04;
+constexpr Int32 kPalEnabledLayout = 0x20;
+
 // Palette messages the host sends to a registered modeless window.
 enum PaletteMessage : Int32 {
     kPaletteClose = 1,

@@ -239,7 +239,7 @@ Host::Host(Options options)
                                        : std::string();
     });
     DG::Control::SetUserDriver(&dialogUser_);
-    DG::Control::SetPaletteDestroyedListener([this](const GS::Guid&) { NotePaletteDestroyed(); });
+    DG::Control::SetPaletteDestroyedListener([this](const GS::Guid& guid) { NotePaletteDestroyed(guid); });
 }
 
 Host::~Host() {
@@ -253,9 +253,74 @@ Host::~Host() {
     liveHost = nullptr;
 }
 
-void Host::NotePaletteDestroyed() {
+void Host::NotePaletteDestroyed(const GS::Guid& guid) {
     paletteDestructions_.push_back(step_);
     Note(std::string("palette: window destroyed ") + step_);
+    const auto problem = [this](const std::string& what) {
+        paletteProblems_.push_back(what);
+        Note("error: " + what);
+    };
+    if (std::string(step_) == "while the host ran the module")
+        problem("the palette window was destroyed before the release entry; a palette lives until FreeData");
+    for (const DG::Control::PaletteState& state : DG::Control::GetPalettes()) {
+        if (state.guid == guid && state.processingEvents)
+            problem("the palette window was destroyed while still processing events");
+    }
+}
+
+namespace {
+
+Int32 EnablingFlag(FrontWindow window) {
+    switch (window) {
+        case FrontWindow::FloorPlan:
+            return abi::kPalEnabledFloorPlan;
+        case FrontWindow::Section:
+            return abi::kPalEnabledSection;
+        case FrontWindow::ThreeD:
+            return abi::kPalEnabled3D;
+        case FrontWindow::Layout:
+            return abi::kPalEnabledLayout;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void Host::SwitchWindow(FrontWindow window) {
+    front_ = window;
+    Note(std::string("host: the ") + WindowName(window) + " window is in front");
+    // A copy: a callback may register or unregister.
+    std::vector<PaletteRegistration> registered = palettes_;
+    for (PaletteRegistration& palette : registered) {
+        const bool enabled = (palette.flags & EnablingFlag(window)) != 0;
+        Int32 message = 0;
+        Int32 setAside = palette.setAsideWith;
+        if (!enabled && setAside == 0) {
+            const std::optional<DG::Control::PaletteState> shown = PaletteWindow();
+            message = shown && shown->docked ? abi::kPaletteDisable : abi::kPaletteHide;
+            setAside = message;
+        } else if (enabled && setAside != 0) {
+            message = setAside == abi::kPaletteDisable ? abi::kPaletteEnable : abi::kPaletteShow;
+            setAside = 0;
+        }
+        if (message == 0)
+            continue;
+        for (PaletteRegistration& kept : palettes_) {
+            if (kept.referenceId == palette.referenceId)
+                kept.setAsideWith = setAside;
+        }
+        SendPaletteMessageTo(palette.referenceId, message);
+    }
+}
+
+bool Host::DockPalette(bool docked, std::string* error) {
+    if (!PaletteWindow()) {
+        *error = "no palette window is open";
+        return false;
+    }
+    DG::Control::DockPalette(palettes_.front().guid, docked);
+    Note(docked ? "palette: docked" : "palette: floating");
+    return true;
 }
 
 void Host::Note(const std::string& line) {
@@ -328,6 +393,7 @@ bool Host::Load(const std::string& path, std::string* error) {
     }
     memoryBeforeLoad_ = GS::Control::GetMemoryStats();
     paletteDestructions_.clear();
+    paletteProblems_.clear();
     if (!image_.Map(path, error))
         return false;
     const auto fail = [&](const std::string& why) {

@@ -24,6 +24,7 @@
 #include "PreferencesStore.hpp"
 #include "ProcessWindow.hpp"
 #include "RS.hpp"
+#include "Script.hpp"
 
 namespace hostsim {
 
@@ -54,6 +55,9 @@ struct PaletteRegistration {
     abi::ModelessWindowCallback callback = nullptr;
     Int32 flags = 0;
     GS::Guid guid;
+    // How the host put it aside when the front window stopped enabling it: 0 not, abi::kPaletteHide or
+    // abi::kPaletteDisable; the message after it (3 or 5) ends that when a window enabling it comes back.
+    Int32 setAsideWith = 0;
 };
 
 struct SavedView {
@@ -123,6 +127,20 @@ public:
     // there is no such window or the click was not delivered.
     bool ClickPalette(short item, std::string* error);
     bool ClosePaletteWindow(std::string* error);
+    // Brings `window` to the front, as the user switching windows. Each registered palette whose control
+    // flags enable it above the window left and not above this one is put aside as the kit's callback
+    // header describes: a docked palette window has its items disabled (message 4), a floating one, or a
+    // palette without a window, is hidden (message 2). A palette put aside gets the matching end (5 or 3)
+    // once a window that enables it is in front again. The account says each switch.
+    void SwitchWindow(FrontWindow window);
+    FrontWindow Front() const { return front_; }
+    // The user docks the palette window into the host's frame or floats it again. False with *error when
+    // there is no palette window.
+    bool DockPalette(bool docked, std::string* error);
+    // What the module did to its palette that the host does not allow: a window destroyed before the
+    // release entry (a palette lives from its first opening until FreeData), one destroyed while still
+    // processing events. Each is also in the account, as "error: ...".
+    const std::vector<std::string>& PaletteProblems() const { return paletteProblems_; }
     // Each destruction of a palette window since the load, by when it happened: "in the release entry",
     // "at unload" (the module's detach and static destructors), or "while the host ran the module" (a menu
     // command, a palette message, a click). The account says "palette: window destroyed <when>".
@@ -206,7 +224,7 @@ private:
         Host* host;
     };
     friend struct SlotServer;
-    void NotePaletteDestroyed();
+    void NotePaletteDestroyed(const GS::Guid& guid);
 
     void Note(const std::string& line);
     void FillTable();
@@ -250,6 +268,8 @@ private:
     // Where the host is in the module's life, for the account of a palette window's destruction.
     const char* step_ = "while the host ran the module";
     std::vector<std::string> paletteDestructions_;
+    std::vector<std::string> paletteProblems_;
+    FrontWindow front_ = FrontWindow::ThreeD;
     std::vector<Report> reports_;
     std::vector<std::string> debugLines_;
     int beeps_ = 0;

@@ -92,7 +92,8 @@ bool Fetch(const std::string& origin, HTTP::MessageHeader::Method::Id method, co
            const std::string& body, Exchange* exchange, std::string* error) {
     try {
         const IO::URI::URI uri(origin.c_str());
-        HTTP::Client::ClientConnection connection(uri);
+        // A person's browser takes the system's proxy.
+        HTTP::Client::ClientConnection connection(uri, true);
         connection.SetTimeout(kTimeoutMs);
         connection.Connect();
         HTTP::Client::Request request(method, GS::UniString(target.c_str(), CC_UTF8),

@@ -116,6 +116,9 @@ const std::map<std::string, Verb>& Verbs() {
         {"fail-allocation", {CommandKind::FailAllocation, Argument::Number}},
         {"cancel-at", {CommandKind::CancelAt, Argument::Number}},
         {"cancel-after", {CommandKind::CancelAfter, Argument::Number}},
+        {"window", {CommandKind::Window, Argument::Text}},
+        {"palette-dock", {CommandKind::PaletteDock, Argument::None}},
+        {"palette-undock", {CommandKind::PaletteUndock, Argument::None}},
     };
     return verbs;
 }
@@ -165,8 +168,12 @@ bool Finish(const std::string& verb, const std::string& argument, Command* comma
         return false;
     }
     if (command->kind == CommandKind::ExpectPalette && argument != "visible" && argument != "hidden" &&
-        argument != "none") {
-        *error = "expect-palette needs \"visible\", \"hidden\" or \"none\"";
+        argument != "none" && argument != "enabled" && argument != "disabled") {
+        *error = "expect-palette needs \"visible\", \"hidden\", \"none\", \"enabled\" or \"disabled\"";
+        return false;
+    }
+    if (command->kind == CommandKind::Window && !WindowByName(argument, &command->window)) {
+        *error = "window needs \"3d\", \"plan\", \"section\" or \"layout\"";
         return false;
     }
     if (command->kind == CommandKind::ExpectPrefs && argument != "none" &&
@@ -242,6 +249,31 @@ bool ParseCommandList(const std::string& text, std::vector<Command>* commands, s
             commands->push_back(std::move(parsed));
     }
     return true;
+}
+
+const char* WindowName(FrontWindow window) {
+    switch (window) {
+        case FrontWindow::FloorPlan:
+            return "plan";
+        case FrontWindow::Section:
+            return "section";
+        case FrontWindow::ThreeD:
+            return "3d";
+        case FrontWindow::Layout:
+            return "layout";
+    }
+    return "?";
+}
+
+bool WindowByName(const std::string& name, FrontWindow* window) {
+    for (FrontWindow each :
+         {FrontWindow::FloorPlan, FrontWindow::Section, FrontWindow::ThreeD, FrontWindow::Layout}) {
+        if (name == WindowName(each)) {
+            *window = each;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace hostsim

@@ -62,9 +62,18 @@ enum class CommandKind {
     FailAllocation,
     CancelAt,
     CancelAfter,
+    Window,
+    PaletteDock,
+    PaletteUndock,
 };
 
 enum class AnswerKind { Click, Close, Escape };
+
+// The host's windows that the window command brings to the front; the 3D window is in front at the start.
+enum class FrontWindow { FloorPlan, Section, ThreeD, Layout };
+// "plan", "section", "3d", "layout".
+const char* WindowName(FrontWindow window);
+bool WindowByName(const std::string& name, FrontWindow* window);
 
 struct Command {
     CommandKind kind = CommandKind::Menu;
@@ -72,12 +81,13 @@ struct Command {
     int number = 0;    // menu id (when menuById), message, palette item, count, size
     bool menuById = false;
     AnswerKind answer = AnswerKind::Click;
-    int item = 0;        // the dialog item an answer clicks
-    int dialog = 0;      // the dialog resource an answer is meant for; 0: any
-    int code = 0;        // the error code a fail-slot answers
-    int count = 1;       // how often it answers so
-    int line = 0;        // where it came from, for messages
-    std::string source;  // the command as written
+    FrontWindow window = FrontWindow::ThreeD;  // for the window command
+    int item = 0;                              // the dialog item an answer clicks
+    int dialog = 0;                            // the dialog resource an answer is meant for; 0: any
+    int code = 0;                              // the error code a fail-slot answers
+    int count = 1;                             // how often it answers so
+    int line = 0;                              // where it came from, for messages
+    std::string source;                        // the command as written
 };
 
 // Parses one command. Returns false with *error saying why for an unknown or malformed command; sets

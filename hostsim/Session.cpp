@@ -94,6 +94,11 @@ bool Session::Run(const Command& command) {
         out_ << "error: " << problems[problemsSeen_] << "\n";
         ok = false;
     }
+    // The host's account already said each one.
+    const std::size_t paletteProblems = host_.PaletteProblems().size();
+    if (paletteProblems > paletteProblemsSeen_)
+        ok = false;
+    paletteProblemsSeen_ = paletteProblems;
     try {
         host_.Idle();
     } catch (const std::exception& e) {
@@ -205,9 +210,23 @@ bool Session::Execute(const Command& command) {
         case CommandKind::ExpectBeeps:
             return Expect(host_.Beeps() == command.number,
                           std::to_string(command.number) + " beep(s), got " + std::to_string(host_.Beeps()));
+        case CommandKind::Window:
+            host_.SwitchWindow(command.window);
+            return true;
+        case CommandKind::PaletteDock:
+        case CommandKind::PaletteUndock:
+            if (!host_.DockPalette(command.kind == CommandKind::PaletteDock, &error)) {
+                out_ << "error: " << error << "\n";
+                return false;
+            }
+            return true;
         case CommandKind::ExpectPalette: {
             const auto window = host_.PaletteWindow();
-            const std::string state = !window ? "none" : window->visible ? "visible" : "hidden";
+            const bool items = command.text == "enabled" || command.text == "disabled";
+            const std::string state = !window           ? "none"
+                                      : items           ? (window->itemsEnabled ? "enabled" : "disabled")
+                                      : window->visible ? "visible"
+                                                        : "hidden";
             return Expect(state == command.text, "palette window " + command.text + ", it is " + state);
         }
         case CommandKind::ExpectPrefs: {
@@ -262,7 +281,8 @@ void Session::Interactive(std::istream& in) {
         if (line == "help") {
             out_ << "menu TEXT|ID, answer click N|close|esc, palette-message N, palette-visible, "
                     "palette-click N,\n"
-                    "palette-close, palette, menus, collect, browser, capture [PATH], cancel-at PERCENT, "
+                    "palette-close, palette-dock, palette-undock, window 3d|plan|section|layout,\n"
+                    "palette, menus, collect, browser, capture [PATH], cancel-at PERCENT, "
                     "expect-...\n"
                     "fail-slot OFFSET CODE [COUNT], fail-allocation N\n";
             ListMenus();

@@ -40,6 +40,7 @@ private:
     int failures_ = 0;
     std::size_t dialogsSeen_ = 0;
     std::size_t problemsSeen_ = 0;
+    std::size_t paletteProblemsSeen_ = 0;
 };
 
 }  // namespace hostsim

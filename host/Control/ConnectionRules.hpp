@@ -13,6 +13,7 @@
 #include "HTTP/Client/Request.hpp"
 #include "HTTP/Client/Response.hpp"
 #include "HTTPException.hpp"
+#include "ProxyChoice.hpp"
 
 namespace HTTP::Detail {
 
@@ -21,9 +22,10 @@ namespace HTTP::Detail {
 constexpr UInt64 MaxBodySize = 32ull * 1024 * 1024;
 constexpr UInt32 DefaultTimeout = 30000;
 
-// What a connection's caller asked of it besides the time-out (ClientConnection::SetFollowRedirect,
-// SetBodyBufferSize).
+// What a connection's caller asked of it besides the time-out (the constructor's proxy,
+// ClientConnection::SetFollowRedirect, SetBodyBufferSize).
 struct ConnectionPolicy {
+    ProxyChoice proxy;
     bool followRedirect = false;
     USize bodyBufferSize = 0;
 };

@@ -107,6 +107,7 @@ struct PaletteState {
     std::string title;
     bool visible = false;
     bool processingEvents = false;
+    bool docked = false;             // the user docked it (DockPalette)
     bool itemsEnabled = true;        // every item enabled
     bool markedForDisposal = false;  // its GS::DisposableObject part is marked
     short lastShowPlacement = 0;
@@ -125,6 +126,11 @@ bool ClickPaletteItem(const GS::Guid& guid, short item);
 // do. Returns false, telling nobody, when the palette is hidden. Throws std::invalid_argument for an
 // unknown guid.
 bool RequestPaletteClose(const GS::Guid& guid);
+// The user docks the palette with `guid` into the host's window frame, or floats it again (`docked`
+// false); a palette starts floating. The host decides by it what leaving a window the palette is
+// registered for does to the palette: a docked one has its items disabled, a floating one is hidden.
+// Throws std::invalid_argument for an unknown guid.
+void DockPalette(const GS::Guid& guid, bool docked);
 // Draws the palette's title, state and icon buttons on `out`. Throws std::invalid_argument for an unknown
 // guid.
 void DrawPalette(const GS::Guid& guid, std::ostream& out);

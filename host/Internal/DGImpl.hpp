@@ -32,6 +32,7 @@ struct PanelImpl {
     GS::Guid guid;
     bool visible = false;
     bool processing = false;
+    bool docked = false;  // a palette the user docked (DG::Control::DockPalette)
     short lastPlacement = 0;
 };
 

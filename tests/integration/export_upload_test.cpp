@@ -4,9 +4,15 @@
 #include <openssl/evp.h>
 #include <nlohmann/json.hpp>
 
+#include <boost/asio/ip/tcp.hpp>
+
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
+#include "ConnectProxy.hpp"
 #include "DGControl.hpp"
 #include "ExportFixture.hpp"
 #include "GSRootControl.hpp"
@@ -88,6 +94,36 @@ TEST_F(ExportFixture, TheRequestOnTheWireCarriesTheCaptureAndTheIdentifier) {
     EXPECT_GT(StoredLiveTabTime(), 0);
     EXPECT_EQ(StoredId(), kLinkId);
     EXPECT_TRUE(host_->Reports().empty());
+}
+
+// Behind an office's proxy: the system's proxy (https_proxy) is a CONNECT proxy on loopback, and the
+// origin's own way is refused (routed to a port nobody listens on). The image arrives through the proxy.
+TEST_F(ExportFixture, TheExportGoesThroughTheSystemsProxyWhereTheDirectWayIsRefused) {
+    webapp::ConnectProxy proxy;
+    proxy.Route("app.kavelo.io", 443, server_->Port());
+    proxy.Start();
+    boost::asio::io_context io;
+    const std::uint16_t refused =
+        boost::asio::ip::tcp::acceptor(io, {boost::asio::ip::make_address("127.0.0.1"), 0})
+            .local_endpoint()
+            .port();
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", refused);
+    struct SystemProxy {
+        explicit SystemProxy(const std::string& url) { setenv("https_proxy", url.c_str(), 1); }
+        ~SystemProxy() { unsetenv("https_proxy"); }
+    } systemProxy("http://127.0.0.1:" + std::to_string(proxy.Port()));
+
+    Link(kLinkId);
+    host_->QueueDialogAnswers({Action::Click(2, 32532)});
+    ASSERT_EQ(Export(), NoError);
+    EXPECT_TRUE(host_->Reports().empty());
+    EXPECT_EQ(proxy.Requests(), std::vector<std::string>{"app.kavelo.io:443"});
+    ASSERT_EQ(server_->Images().size(), 1u);
+    std::ifstream stored(server_->Images()[0].path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), std::istreambuf_iterator<char>()),
+              CaptureFileBytes())
+        << "the stored image is the capture, byte for byte";
+    EXPECT_EQ(ShownIds(Dialogs()), std::vector<GSResID>{32532});
 }
 
 TEST_F(ExportFixture, ARecentlyOpenedLivePageGetsThePlainSuccessDialog) {

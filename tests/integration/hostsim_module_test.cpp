@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "DGControl.hpp"
+#include "DGModule.hpp"
 #include "GSRootControl.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
@@ -126,7 +127,8 @@ TEST_F(ModuleTest, PaletteMessagesOpenShowAndAnswerVisibility) {
     EXPECT_TRUE(host_->AskPaletteVisible());
 
     ASSERT_EQ(host_->SendPaletteMessage(abi::kPaletteHide), NoError);
-    EXPECT_FALSE(host_->AskPaletteVisible());
+    EXPECT_FALSE(host_->PaletteWindow()->visible);
+    EXPECT_TRUE(host_->AskPaletteVisible()) << "hidden by the host, open for the user";
     unsigned char untouched = 0x55;
     EXPECT_EQ(host_->SendPaletteMessageTo(host_->Palettes()[0].referenceId + 1, abi::kPaletteIsVisible,
                                           reinterpret_cast<std::intptr_t>(&untouched)),
@@ -134,7 +136,10 @@ TEST_F(ModuleTest, PaletteMessagesOpenShowAndAnswerVisibility) {
     EXPECT_EQ(untouched, 0x55) << "another reference id is ignored";
 
     ASSERT_EQ(host_->SendPaletteMessage(abi::kPaletteClose), NoError);
-    EXPECT_FALSE(host_->PaletteWindow().has_value());
+    ASSERT_TRUE(host_->PaletteWindow().has_value()) << "the host's close request only hides";
+    EXPECT_FALSE(host_->PaletteWindow()->visible);
+    EXPECT_FALSE(host_->AskPaletteVisible());
+    EXPECT_TRUE(host_->PaletteDestructions().empty());
 }
 
 // The close control hides the palette; it is kept (nothing for the garbage collector) and shown again.
@@ -179,6 +184,70 @@ TEST_F(ModuleTest, PaletteIsDestroyedInTheReleaseEntryAndNothingAtUnload) {
         EXPECT_EQ(host_->MemoryAtUnload()->liveBlocks, host_->MemoryBeforeLoad()->liveBlocks);
         EXPECT_EQ(CountDebugLinesStartingWith("Abnormal add-on termination"), 0);
     }
+}
+
+// The palette is registered for the 3D window. A user who opens it there, goes to the plan (the host hides
+// the floating palette), chooses "Open toolbar" there and comes back finds it shown again, and its window
+// lives until the release entry. Docked, the palette stays in sight on the plan with its buttons disabled.
+TEST_F(ModuleTest, ThePaletteFollowsTheFrontWindowAndLivesUntilTheReleaseEntry) {
+    ASSERT_EQ(host_->Start(), NoError);
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(ParseCommandList(
+        "menu:Open toolbar; expect-palette:visible; window:plan; expect-palette:hidden; "
+        "menu:Open toolbar; expect-palette:hidden; palette-visible; window:section; expect-palette:hidden; "
+        "window:3d; expect-palette:visible; expect-palette:enabled; palette-click:2; expect-launches:1; "
+        "palette-dock; window:layout; expect-palette:visible; expect-palette:disabled; "
+        "menu:KAVELO toolbar; expect-palette:hidden; window:3d; expect-palette:hidden; "
+        "expect-palette:enabled; "
+        "menu:KAVELO toolbar; expect-palette:visible; palette-undock; window:plan; expect-palette:hidden; "
+        "window:3d; expect-palette:visible; palette-close; expect-palette:hidden; expect-reports:0",
+        &commands, &error))
+        << error;
+    std::ostringstream out;
+    Session session(*host_, out);
+    EXPECT_TRUE(session.RunAll(commands)) << out.str();
+    EXPECT_NE(out.str().find("palette: the module says it is visible"), std::string::npos) << out.str();
+    EXPECT_TRUE(host_->PaletteDestructions().empty()) << out.str();
+    EXPECT_TRUE(host_->PaletteProblems().empty()) << out.str();
+    host_->Unload();
+    EXPECT_EQ(host_->PaletteDestructions(), std::vector<std::string>{"in the release entry"});
+    EXPECT_TRUE(host_->PaletteProblems().empty());
+}
+
+// A palette window that goes while the host runs the module, still processing events, breaks two of the
+// host's rules: hostsim says both, and a command in which it happens fails.
+TEST_F(ModuleTest, APaletteWindowDestroyedBeforeTheReleaseEntryIsAnError) {
+    DG::Control::SetLayoutSourceForTesting(
+        [](GSResModule, GSResID id, RS::DialogLayout* layout, std::string*) {
+            layout->id = id;
+            layout->kind = 16;
+            layout->title = "Early";
+            RS::DialogItem button;
+            button.number = 1;
+            button.type = RS::ItemType::Button;
+            layout->items = {button};
+            return true;
+        });
+    struct Early : DG::Palette {
+        Early() : DG::Palette(7, 32590, 7, GS::Guid("{0B2C5E3A-0000-4000-8000-00000000E0A1}")) {}
+    };
+    auto* early = new Early();
+    early->BeginEventProcessing();
+    delete early;
+    EXPECT_EQ(host_->PaletteDestructions(), std::vector<std::string>{"while the host ran the module"});
+    EXPECT_EQ(host_->PaletteProblems(),
+              (std::vector<std::string>{
+                  "the palette window was destroyed before the release entry; a palette lives until FreeData",
+                  "the palette window was destroyed while still processing events"}));
+
+    std::vector<Command> commands;
+    std::string error;
+    ASSERT_TRUE(ParseCommandList("menus", &commands, &error)) << error;
+    std::ostringstream out;
+    Session session(*host_, out);
+    EXPECT_FALSE(session.Run(commands[0])) << "problems not yet counted fail the next command";
+    EXPECT_TRUE(session.Run(commands[0])) << "and only its";
 }
 
 TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {
@@ -243,7 +312,8 @@ TEST_F(ModuleTest, SessionRunsCommandsAndChecksExpectations) {
     std::string error;
     ASSERT_TRUE(
         ParseCommandList("menu:KAVELO toolbar; expect-palette:visible; palette-message:2; "
-                         "expect-palette:hidden; palette-visible; menu:32540; expect-palette:none; "
+                         "expect-palette:hidden; palette-visible; menu:32540; expect-palette:hidden; "
+                         "palette-message:3; expect-palette:hidden; "
                          "menu:Open live connection; expect-launch:https://; expect-reports:0",
                          &commands, &error))
         << error;
@@ -251,7 +321,9 @@ TEST_F(ModuleTest, SessionRunsCommandsAndChecksExpectations) {
     Session session(*host_, out);
     EXPECT_TRUE(session.RunAll(commands)) << out.str();
     EXPECT_EQ(session.Failures(), 0);
-    EXPECT_NE(out.str().find("palette: the module says it is not visible"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("palette: the module says it is visible"), std::string::npos)
+        << "hidden by the host, open for the user: restored at the next launch\n"
+        << out.str();
 
     ASSERT_TRUE(ParseCommandList("expect-beeps:3", &commands, &error));
     EXPECT_FALSE(session.Run(commands.back()));

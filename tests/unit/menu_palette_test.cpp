@@ -38,7 +38,9 @@ std::vector<DG::Control::PaletteState> Palettes() {
 class MenuPaletteTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        ClosePalette();
+        // The tests' listeners count in their own frames, gone by now.
+        DG::Control::SetPaletteDestroyedListener(nullptr);
+        DestroyPalette();
         EXPECT_EQ(DG::Control::GetObserverStats().attachments, 0);
         EXPECT_EQ(DG::Control::GetObserverStats().leftAttached, 0);
     }
@@ -59,7 +61,8 @@ TEST_F(MenuPaletteTest, OpenToolbarAndTheToggle) {
     EXPECT_EQ(Menu(32511), NoError);
     EXPECT_EQ(Palettes().size(), 1u) << "open toolbar with the palette open changes nothing";
     EXPECT_EQ(Menu(32540), NoError);
-    EXPECT_TRUE(Palettes().empty()) << "a toggle after open toolbar closes";
+    ASSERT_EQ(Palettes().size(), 1u) << "a toggle after open toolbar closes, and keeps the palette";
+    EXPECT_FALSE(Palettes()[0].visible);
     EXPECT_FALSE(IsPaletteOpen());
     EXPECT_EQ(Menu(32540), NoError);
     EXPECT_TRUE(IsPaletteOpen());
@@ -138,8 +141,9 @@ TEST_F(MenuPaletteTest, VisibilityAnswerAndForeignReferenceIds) {
     Message(7, Answer(&answer));
     EXPECT_TRUE(answer);
     Message(2);
+    EXPECT_FALSE(Palettes()[0].visible);
     Message(7, Answer(&answer));
-    EXPECT_FALSE(answer);
+    EXPECT_TRUE(answer) << "hidden by the host, still open for the user: the host restores it at launch";
     EXPECT_TRUE(Palettes()[0].processingEvents) << "hiding does not end event processing";
     Message(3);
     EXPECT_TRUE(Palettes()[0].visible);
@@ -148,12 +152,60 @@ TEST_F(MenuPaletteTest, VisibilityAnswerAndForeignReferenceIds) {
     Message(5);
     EXPECT_TRUE(Palettes()[0].itemsEnabled);
     Message(1);
-    EXPECT_TRUE(Palettes().empty());
+    ASSERT_EQ(Palettes().size(), 1u) << "the host's close request only hides";
+    EXPECT_FALSE(Palettes()[0].visible);
     EXPECT_FALSE(IsPaletteOpen());
+    Message(7, Answer(&answer));
+    EXPECT_FALSE(answer);
 }
 
-// The close control hides the palette and keeps it: nothing goes to the host's garbage collector, and the
-// next open (menu, toggle or message 6) shows the same palette again.
+// The host hides the palette while another window is in front. "Open toolbar" there keeps it open and
+// destroys nothing; the palette shows as soon as the host lets it. The toggle acts on what the user asked
+// for: closing a palette the host hides keeps it closed when the host shows palettes again.
+TEST_F(MenuPaletteTest, APaletteTheHostHidesStaysOpenForTheUser) {
+    int destroyed = 0;
+    DG::Control::SetPaletteDestroyedListener([&](const GS::Guid&) { ++destroyed; });
+    EXPECT_EQ(Menu(32511), NoError);
+    Message(2);
+    EXPECT_EQ(Menu(32511), NoError);
+    ASSERT_EQ(Palettes().size(), 1u);
+    EXPECT_FALSE(Palettes()[0].visible) << "not shown while the host hides it";
+    EXPECT_TRUE(IsPaletteOpen());
+    Message(3);
+    EXPECT_TRUE(Palettes()[0].visible);
+
+    Message(2);
+    EXPECT_EQ(Menu(32540), NoError) << "the toggle closes what the user has open, hidden or not";
+    EXPECT_FALSE(IsPaletteOpen());
+    Message(3);
+    EXPECT_FALSE(Palettes()[0].visible) << "a palette the user closed stays closed";
+    Message(2);
+    EXPECT_EQ(Menu(32540), NoError);
+    EXPECT_TRUE(IsPaletteOpen());
+    EXPECT_FALSE(Palettes()[0].visible) << "opened while hidden by the host: shown when it lets it";
+    Message(3);
+    EXPECT_TRUE(Palettes()[0].visible);
+    EXPECT_TRUE(Palettes()[0].processingEvents);
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_TRUE(host.reports.empty()) << "event processing was never begun or ended twice";
+}
+
+// Before the palette exists the host may already have its items disabled (a docked palette on the plan):
+// the palette built then starts disabled, and is enabled by the end message.
+TEST_F(MenuPaletteTest, APaletteBuiltWhileTheHostDisablesItemsStartsDisabled) {
+    Message(4);
+    OpenPalette();
+    ASSERT_EQ(Palettes().size(), 1u);
+    EXPECT_TRUE(Palettes()[0].visible);
+    EXPECT_FALSE(Palettes()[0].itemsEnabled);
+    EXPECT_FALSE(DG::Control::ClickPaletteItem(PaletteGuid, 2));
+    Message(5);
+    EXPECT_TRUE(Palettes()[0].itemsEnabled);
+    EXPECT_TRUE(DG::Control::ClickPaletteItem(PaletteGuid, 2));
+}
+
+// The close control only hides the palette and keeps it: nothing goes to the host's garbage collector, its
+// event processing goes on, and the next open (menu, toggle or message 6) shows the same palette again.
 TEST_F(MenuPaletteTest, CloseControlKeepsThePaletteForTheNextOpen) {
     const auto before = GS::Control::GetDisposableStats();
     int destroyed = 0;
@@ -163,7 +215,7 @@ TEST_F(MenuPaletteTest, CloseControlKeepsThePaletteForTheNextOpen) {
     EXPECT_FALSE(IsPaletteOpen());
     ASSERT_EQ(Palettes().size(), 1u);
     EXPECT_FALSE(Palettes()[0].visible);
-    EXPECT_FALSE(Palettes()[0].processingEvents);
+    EXPECT_TRUE(Palettes()[0].processingEvents) << "a close request only hides; processing ends in FreeData";
     EXPECT_FALSE(Palettes()[0].markedForDisposal);
     EXPECT_EQ(GS::Control::RunGarbageCollection(), 0u);
     EXPECT_EQ(GS::Control::GetDisposableStats().live, before.live);

@@ -159,6 +159,13 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
     EXPECT_EQ(written.compare(0, 3, "\xFF\xD8\xFF"), 0) << "WIC wrote a JPEG";
     EXPECT_EQ(ReadFile(image.path), written) << "the server keeps the exact bytes hostsim wrote";
     EXPECT_TRUE(Has(run.output, "debug: ImageID " + image.id)) << run.output;
+    // The origin's name resolves nowhere here: every exchange went through the system's proxy (WinHTTP's
+    // default configuration, which Wine takes from http_proxy), the upload's too. (Wine's WinHTTP may
+    // carry several exchanges through one tunnel.)
+    const std::vector<std::string> tunnels = proxy_.Requests();
+    EXPECT_GE(tunnels.size(), 1u);
+    EXPECT_EQ(std::count(tunnels.begin(), tunnels.end(), "app.kavelo.io:443"),
+              static_cast<std::ptrdiff_t>(tunnels.size()));
     // The module kept the identifier with Windows' data protection: protected, and it opens for this user.
     const std::string store = ReadFile(hostData_ + "/ApplicationData/KAVELO/AccountLink.dat");
     EXPECT_GT(store.size(), 36u);
@@ -557,10 +564,14 @@ TEST_F(WindowsHostsim, A4KExportOverASlowUplinkEndsInTheSuccessDialog) {
 
 // On Windows a DLL's static destructors run under the loader lock, where the dialog library must not be
 // called: the palette, shown or closed by the user (then kept hidden and shown again), goes in FreeData.
+// Hidden by the host on the plan, "Open toolbar" there keeps it, and it shows again in the 3D window.
 TEST_F(WindowsHostsim, ThePaletteIsDestroyedInTheReleaseEntryNotAtUnload) {
-    const WineRun run = Hostsim({"--commands",
-                                 "menu Open toolbar; palette-close; collect; expect-palette hidden; "
-                                 "menu Open toolbar; expect-palette visible; palette-close"});
+    const WineRun run =
+        Hostsim({"--commands",
+                 "menu Open toolbar; palette-close; collect; expect-palette hidden; "
+                 "menu Open toolbar; expect-palette visible; window plan; expect-palette hidden; "
+                 "menu Open toolbar; expect-palette hidden; window 3d; expect-palette visible; "
+                 "palette-close"});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(Has(run.output, "collected: 0")) << run.output;
     EXPECT_TRUE(Has(run.output, "palette: window destroyed in the release entry")) << run.output;

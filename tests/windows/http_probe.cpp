@@ -4,7 +4,8 @@
 // --stream sends the body through BeginSend with its Content-Length, PIECE bytes a write; --abort-after
 // (with --stream) aborts once N bytes of the body were written and prints "aborted N" and the sent count;
 // --flush yes (with --stream) flushes after the last write until a flush returns within 250 ms, printing
-// "flush MS" for each.
+// "flush MS" for each. --proxy system (the default) makes the connection with the system's proxy, none with
+// the URL alone, HOST:PORT with that proxy (its bypass list empty).
 // Prints "status N", "reason R" and "body N" followed by the N body bytes;
 // or, when the client throws, "exception KIND message". The exit status is 0 either way; 2 for misuse.
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,7 @@ struct Arguments {
     std::size_t stream = 0;  // bytes a write; 0: the body goes through Send
     std::size_t abortAfter = std::string::npos;
     bool flush = false;
+    std::string proxy = "system";
 };
 
 [[noreturn]] void Usage(const std::string& why) {
@@ -90,6 +93,8 @@ Arguments Parse(int argc, char** argv) {
             arguments.abortAfter = std::strtoul(value.c_str(), nullptr, 10);
         } else if (option == "--flush") {
             arguments.flush = value == "yes";
+        } else if (option == "--proxy") {
+            arguments.proxy = value;
         } else {
             Usage("unknown option " + option);
         }
@@ -128,7 +133,15 @@ bool Stream(const Arguments& arguments, HTTP::Client::ClientConnection& connecti
 
 void Exchange(const Arguments& arguments) {
     IO::URI::URI uri(arguments.url.c_str());
-    HTTP::Client::ClientConnection connection(uri);
+    std::unique_ptr<HTTP::Client::ClientConnection> made;
+    if (arguments.proxy == "none")
+        made = std::make_unique<HTTP::Client::ClientConnection>(uri);
+    else if (arguments.proxy == "system")
+        made = std::make_unique<HTTP::Client::ClientConnection>(uri, true);
+    else
+        made = std::make_unique<HTTP::Client::ClientConnection>(
+            uri, GS::UniString(arguments.proxy.c_str(), CC_UTF8), UShort(0), GS::UniString(""));
+    HTTP::Client::ClientConnection& connection = *made;
     connection.SetTimeout(arguments.timeout);
     connection.Connect();
     const std::string path = uri.GetPath().ToCStr(0, MaxUSize, CC_UTF8).Get();

@@ -230,6 +230,22 @@ TEST_F(WinHttpClient, ARedirectIsAnAnswerLikeAnyOther) {
     EXPECT_EQ(server_.Requests().size(), 1u) << "the Location is not followed";
 }
 
+// The URL alone, or false, takes no proxy whatever the system's is (here the origin's name resolves
+// nowhere); a proxy the caller names is taken while the system has none.
+TEST_F(WinHttpClient, OnlyTheSystemProxyConstructorTakesTheSystemsProxy) {
+    const std::string login = "https://app.kavelo.io/login?eid=x";
+    const ProbeResult straight = Probe({"--url", login, "--proxy", "none"});
+    EXPECT_FALSE(straight.exception.empty()) << straight.output;
+    EXPECT_TRUE(proxy_.Requests().empty());
+    EXPECT_TRUE(server_.Requests().empty());
+
+    const ProbeResult named =
+        Probe({"--url", login, "--proxy", "127.0.0.1:" + std::to_string(proxy_.Port())}, /*viaProxy=*/false);
+    EXPECT_TRUE(named.exception.empty()) << named.output;
+    EXPECT_EQ(proxy_.Requests(), std::vector<std::string>{"app.kavelo.io:443"});
+    EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
 TEST_F(WinHttpClient, ARefusedConnectionIsAConnectFailure) {
     const ProbeResult result =
         Probe({"--url", "https://127.0.0.1:" + std::to_string(ClosedPort()) + "/"}, /*viaProxy=*/false);

@@ -284,6 +284,7 @@ PaletteState StateOf(const PanelImpl& panel) {
     state.title = panel.layout.title;
     state.visible = panel.visible;
     state.processingEvents = panel.processing;
+    state.docked = panel.docked;
     state.itemsEnabled = AllEnabled(panel);
     state.markedForDisposal = GS::Control::IsMarkedForDisposal(dynamic_cast<const void*>(panel.self));
     state.lastShowPlacement = panel.lastPlacement;
@@ -346,13 +347,18 @@ bool RequestPaletteClose(const GS::Guid& guid) {
     return true;
 }
 
+void DockPalette(const GS::Guid& guid, bool docked) {
+    PaletteByGuid(guid).docked = docked;
+}
+
 void DrawPalette(const GS::Guid& guid, std::ostream& out) {
     const PanelImpl& panel = PaletteByGuid(guid);
     char text[GS::Guid::TextLength + 1];
     guid.ToText(text);
     out << "== " << panel.layout.title << " == (palette " << text << ": "
         << (panel.visible ? "visible" : "hidden") << ", "
-        << (panel.processing ? "processing events" : "not processing events") << ")\n";
+        << (panel.processing ? "processing events" : "not processing events")
+        << (panel.docked ? ", docked" : "") << (AllEnabled(panel) ? "" : ", items disabled") << ")\n";
     WriteButtons(Detail::ViewOf(panel).items, out);
 }
 

@@ -209,12 +209,21 @@ ModelessBase::ModelessBase(GSResModule dialResModule, GSResID resId, GSResModule
 
 ModelessBase::~ModelessBase() = default;
 
+// The kit's modeless windows begin event processing once after construction and end it once before their
+// deletion; a second begin or end has no documented meaning, so the stand-in refuses it.
 void ModelessBase::BeginEventProcessing() {
-    Access::Of(*this).processing = true;
+    PanelImpl& panel = Access::Of(*this);
+    if (panel.processing)
+        throw std::logic_error("DG: event processing of " + Detail::NameOf(panel) + " begun twice");
+    panel.processing = true;
 }
 
 void ModelessBase::EndEventProcessing() {
-    Access::Of(*this).processing = false;
+    PanelImpl& panel = Access::Of(*this);
+    if (!panel.processing)
+        throw std::logic_error("DG: event processing of " + Detail::NameOf(panel) +
+                               " ended while not begun (ended twice?)");
+    panel.processing = false;
 }
 
 void ModelessBase::Show(short placement) {

@@ -58,5 +58,6 @@ namespace GS {
 using USize = ::USize;  // the kit names sizes both ways
 }
 typedef unsigned long ULong;
+typedef UInt16 UShort;
 
 constexpr USize MaxUSize = 4294967295u;

@@ -29,6 +29,8 @@
 #include <sys/ioctl.h>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/read_until.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
@@ -209,6 +211,8 @@ namespace Client {
 
 struct ClientConnection::Impl {
     Detail::ConnectionPolicy policy;
+    // The proxy the connection goes through, chosen when it connects.
+    std::optional<Detail::ProxyServer> proxy;
     std::string host;
     std::uint16_t port = 0;
     std::string hostField;
@@ -341,7 +345,10 @@ struct ClientConnection::Impl {
         }
     }
 
+    // Connects to the host, or to the proxy the connection's choice gives for it.
     void ConnectTcp();
+    // Through a proxy: asks it for a tunnel to the host (CONNECT); a refusal breaks the connection.
+    void Tunnel();
     void Handshake();
     // Writes through the socket; returns false, with peerEnded set, when the server has ended the
     // connection (nothing more is written then).
@@ -359,9 +366,18 @@ struct ClientConnection::Impl {
 };
 
 void ClientConnection::Impl::ConnectTcp() {
-    const std::optional<Detail::Route> route = Detail::FindRoute(host, port);
-    const std::string& address = route ? route->address : host;
-    const std::uint16_t addressPort = route ? route->port : port;
+    try {
+        proxy = Detail::ChooseProxy(policy.proxy, host, port);
+    } catch (const Exception&) {
+        state = State::Broken;
+        throw;
+    }
+    // A route, like curl's --connect-to, applies to the host the socket goes to: the proxy when there is one.
+    const std::string& to = proxy ? proxy->host : host;
+    const std::uint16_t toPort = proxy ? proxy->port : port;
+    const std::optional<Detail::Route> route = Detail::FindRoute(to, toPort);
+    const std::string& address = route ? route->address : to;
+    const std::uint16_t addressPort = route ? route->port : toPort;
     const std::vector<tcp::endpoint> endpoints = Resolve(address, addressPort, timeout);
 
     tls = Detail::ClientTlsContext();
@@ -379,6 +395,36 @@ void ClientConnection::Impl::ConnectTcp() {
     beast::error_code ignored;
     beast::get_lowest_layer(*stream).socket().set_option(tcp::no_delay(true), ignored);
     Detail::CountConnection();
+}
+
+void ClientConnection::Impl::Tunnel() {
+    const std::string through = "the proxy " + Detail::AuthorityOf(*proxy);
+    const std::string authority = port == 443 ? hostField + ":443" : hostField;
+    const std::string head = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n\r\n";
+    auto& socket = beast::get_lowest_layer(*stream);
+    // The proxy's bytes are not the exchange's: the counts of the connection leave them out.
+    const UInt64 received = receivedCount;
+    beast::error_code error =
+        Wait([&](Completion done) { net::async_write(socket, net::buffer(head), done); });
+    std::string answer;
+    if (!error)
+        error = Wait([&](Completion done) {
+            net::async_read_until(socket, net::dynamic_buffer(answer, kMaxHeaderSize), "\r\n\r\n", done);
+        });
+    receivedCount = received;
+    if (error == beast::error::timeout)
+        Broke(Kind::Timeout, through + " did not answer the request for a tunnel to " + authority +
+                                 " within " + std::to_string(timeout) + " ms");
+    if (error)
+        Broke(Kind::Connect,
+              "cannot open a tunnel to " + authority + " through " + through + ": " + error.message());
+    const std::string statusLine = answer.substr(0, answer.find("\r\n"));
+    const bool opened = statusLine.rfind("HTTP/1.", 0) == 0 && statusLine.size() >= 12 &&
+                        statusLine[8] == ' ' && statusLine[9] == '2';
+    if (!opened)
+        Broke(Kind::Connect, through + " refused the tunnel to " + authority + ": " + statusLine);
+    if (answer.size() != answer.find("\r\n\r\n") + 4)
+        Broke(Kind::Protocol, through + " sent more than its answer before the TLS handshake");
 }
 
 void ClientConnection::Impl::Handshake() {
@@ -658,6 +704,8 @@ Detail::ConnectionPolicy& ClientConnection::Policy() const {
 void ClientConnection::Connect() {
     Detail::Require(impl_->state == State::Fresh, "Connect", "the connection was connected before");
     impl_->ConnectTcp();
+    if (impl_->proxy)
+        impl_->Tunnel();
     impl_->Handshake();
     impl_->state = State::Ready;
 }

@@ -5,7 +5,7 @@
 // so a call that blocks cannot stretch a wait either. A wait that runs out abandons the request: its
 // handle is closed, and what WinHTTP still reports for it goes nowhere.
 //
-// WinHTTP makes the TCP connection (through the system's proxy when one is set) and the verified TLS
+// WinHTTP makes the TCP connection (through the proxy the connection's choice gives) and the verified TLS
 // handshake when the first request goes out, so on Windows a refused connection or a certificate that
 // does not verify is thrown by Send, before any byte of the request reaches the server.
 #include <windows.h>
@@ -681,9 +681,18 @@ Detail::ConnectionPolicy& ClientConnection::Policy() const {
 
 void ClientConnection::Connect() {
     Detail::Require(impl_->state == State::Fresh, "Connect", "the connection was connected before");
-    // The system's proxy setting is honoured; no user agent is named.
-    impl_->session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                 WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    std::optional<Detail::ProxyServer> proxy;
+    try {
+        proxy = Detail::ChooseProxy(impl_->policy.proxy, impl_->hostText, impl_->port);
+    } catch (const Exception&) {
+        impl_->state = State::Broken;
+        throw;
+    }
+    // The proxy is the one chosen for this host, bypass already applied; no user agent is named.
+    const std::wstring proxyName = proxy ? Platform::Widen(Detail::AuthorityOf(*proxy)) : L"";
+    impl_->session = WinHttpOpen(
+        nullptr, proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+        proxy ? proxyName.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
     if (impl_->session == nullptr)
         impl_->Broke(Kind::Connect, "cannot open a WinHTTP session: " + WinHttpError(GetLastError()));
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;

@@ -78,6 +78,24 @@ TEST_F(PaletteTest, ClicksReachObserversOnlyWhileVisibleProcessingAndEnabled) {
     EXPECT_THROW(DG::Control::ClickPaletteItem(GS::Guid(), 1), std::invalid_argument);
 }
 
+// Event processing begins once after construction and ends once before deletion: a second begin, or an
+// end without a begin, is refused with the palette's name rather than let pass.
+TEST_F(PaletteTest, EventProcessingBegunTwiceOrEndedTwiceIsRefused) {
+    manager.palette = new Palette(manager, &destructions);
+    EXPECT_THROW(manager.palette->EndEventProcessing(), std::logic_error);
+    manager.palette->BeginEventProcessing();
+    try {
+        manager.palette->BeginEventProcessing();
+        ADD_FAILURE() << "a second begin was taken";
+    } catch (const std::logic_error& e) {
+        EXPECT_NE(std::string(e.what()).find("begun twice"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(State().processingEvents);
+    manager.palette->EndEventProcessing();
+    EXPECT_THROW(manager.palette->EndEventProcessing(), std::logic_error);
+    EXPECT_FALSE(State().processingEvents);
+}
+
 TEST_F(PaletteTest, SecondPaletteWithTheSameGuidIsRefused) {
     Open();
     int otherDestructions = 0;

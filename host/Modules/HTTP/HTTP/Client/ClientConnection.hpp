@@ -35,10 +35,25 @@ namespace HTTP::Client {
 // The server's certificate chain must verify against the system's trust store or an anchor added through
 // HTTP::Control, and must name the URI's host; otherwise Connect throws and nothing of a request is sent.
 // Redirects are not followed: a 3xx answer is a response like any other.
+//
+// The proxy is the constructor's choice, and the kits do not say what the URL alone means: here it is no
+// proxy. A connection through a proxy opens a tunnel (HTTP CONNECT host:port) to it and speaks TLS with
+// the URI's host inside; a proxy that refuses the tunnel fails Connect (on Windows, Send) with Connect.
 class ClientConnection {
 public:
-    // Throws HTTP::Exception (Usage) unless `uri` is a valid https URI with a host.
+    // Straight to the URI's host, whatever the system's proxy setting. Throws HTTP::Exception (Usage) unless
+    // `uri` is a valid https URI with a host.
     explicit ClientConnection(const IO::URI::URI& uri);
+    // With `useSystemProxy`, through the proxy the system names for the URI's host, read when connecting
+    // (on Linux the environment's https_proxy or HTTPS_PROXY, no_proxy or NO_PROXY; on Windows WinHTTP's
+    // default configuration); straight to the host when it names none or exempts the host. False is the
+    // constructor above.
+    ClientConnection(const IO::URI::URI& uri, bool useSystemProxy);
+    // Through the proxy at `proxyHost`:`proxyPort` ("host:port" in `proxyHost` when the port is 0), except
+    // for the hosts `byPass` names (HTTP::Detail::ProxySetting says how). Also throws HTTP::Exception
+    // (Usage) for an empty proxy host or a port neither given nor in it.
+    ClientConnection(const IO::URI::URI& uri, const GS::UniString& proxyHost, UShort proxyPort = 0,
+                     const GS::UniString byPass = "localhost");
     ClientConnection(const ClientConnection&) = delete;
     ClientConnection& operator=(const ClientConnection&) = delete;
     // Drops the connection if it is still open, without a TLS goodbye.
