@@ -201,7 +201,7 @@ TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {
     EXPECT_EQ(std::vector<unsigned char>(stored->bytes.begin(), stored->bytes.begin() + 37),
               std::vector<unsigned char>(37, 0))
         << "the record never holds the identifier: the host saves it into projects";
-    EXPECT_EQ(testsupport::ReadLinkStore(restarted.ApplicationDataFolder()), eid)
+    EXPECT_EQ(testsupport::ReadLinkStore(testsupport::UserRoamingFolder()), eid)
         << "the user's own store keeps it across the restart";
 }
 
