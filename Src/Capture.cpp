@@ -3,6 +3,7 @@
 #include "Capture.hpp"
 
 #include <memory>
+#include <string>
 
 #include "ACAPinc.h"
 #include "BM.hpp"
@@ -26,25 +27,31 @@ struct HandleKiller {
 };
 using OwnedHandle = std::unique_ptr<char*, HandleKiller>;
 
-// Deletes the capture file when it goes out of scope, whatever the export did meanwhile. A file that is
-// not there (the save failed before writing) is no failure; any other is traced: nothing more can be done.
+// Deletes the capture file when it goes out of scope, whatever the export did meanwhile. Its path is made
+// up front, so that going out of scope asks for no memory. A file that is not there (the save failed
+// before writing) is no failure; any other is traced: nothing more can be done.
 class CaptureFile {
 public:
-    explicit CaptureFile(const IO::Location& location) : location_(location) {}
-    CaptureFile(const CaptureFile&) = delete;
-    CaptureFile& operator=(const CaptureFile&) = delete;
-    ~CaptureFile() {
+    explicit CaptureFile(const IO::Location& location) : location_(location) {
         GS::UniString path;
         if (location_.ToPath(&path) != NoError)
             return;
-        if (!DeleteFileW(reinterpret_cast<LPCWSTR>(path.ToUStr().Get())) &&
-            GetLastError() != ERROR_FILE_NOT_FOUND)
-            DBPrintf("The capture file was not deleted (%d)\n", static_cast<int>(GetLastError()));
+        const auto units = path.ToUStr();
+        wide_.assign(reinterpret_cast<const char16_t*>(units.Get()), path.GetLength());
+    }
+    CaptureFile(const CaptureFile&) = delete;
+    CaptureFile& operator=(const CaptureFile&) = delete;
+    ~CaptureFile() {
+        if (wide_.empty() || DeleteFileW(reinterpret_cast<LPCWSTR>(wide_.c_str())) ||
+            GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        DBPrintf("The capture file was not deleted (%d)\n", static_cast<int>(GetLastError()));
     }
     IO::Location& Location() { return location_; }
 
 private:
     IO::Location location_;
+    std::u16string wide_;
 };
 
 // The host's temporary folder, which the host empties at launch. False when the host names none; that is

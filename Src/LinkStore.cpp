@@ -3,6 +3,7 @@
 #include "LinkStore.hpp"
 
 #include <memory>
+#include <type_traits>
 
 #include "ACAPinc.h"
 #include "ErrorReporting.hpp"
@@ -31,18 +32,23 @@ struct LocalFreer {
 };
 using SystemBytes = std::unique_ptr<BYTE, LocalFreer>;
 
+struct TaskMemoryFreer {
+    void operator()(PWSTR text) const { CoTaskMemFree(text); }
+};
+using ShellText = std::unique_ptr<std::remove_pointer_t<PWSTR>, TaskMemoryFreer>;
+
 // KAVELO in the user's roaming application-data folder: the user's own, it follows a roaming profile (and
 // the data protection's keys with it), and nothing of the host cleans or moves it.
 GSErrCode StoreFolder(IO::Location* folder) {
     PWSTR path = nullptr;
     const HRESULT result = SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &path);
-    if (SUCCEEDED(result))
-        *folder = IO::Location(GS::UniString(reinterpret_cast<const UniChar::Layout*>(path)));
-    CoTaskMemFree(path);
+    // Freed on every way out, failure included, as the call asks.
+    const ShellText owned(path);
     if (FAILED(result)) {
         DBPrintf("LinkStore: no roaming application-data folder (0x%08X)\n", static_cast<unsigned>(result));
         return APIERR_GENERAL;
     }
+    *folder = IO::Location(GS::UniString(reinterpret_cast<const UniChar::Layout*>(path)));
     return folder->AppendToLocal(IO::Name(kFolderName));
 }
 

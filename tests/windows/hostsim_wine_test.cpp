@@ -74,8 +74,9 @@ protected:
         Recorder({"--register"}, "/tmp");
         const WineRun where = RunUnderWine("KAVELO_LINK_STORE_TOOL", {"where"}, 0, "/tmp/link-store-where");
         ASSERT_EQ(where.status, 0) << where.command << "\n" << where.output;
-        std::string path = where.output.substr(0, where.output.find('\n'));
-        ASSERT_EQ(path.rfind("C:\\", 0), 0u) << path;
+        const std::size_t at = where.output.find("C:\\");
+        ASSERT_NE(at, std::string::npos) << where.output;
+        std::string path = where.output.substr(at, where.output.find('\n', at) - at);
         path = Environment("KAVELO_WINEPREFIX") + "/drive_c/" + path.substr(3);
         std::replace(path.begin(), path.end(), '\\', '/');
         roaming_ = path;
