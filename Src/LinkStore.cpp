@@ -48,7 +48,7 @@ GSErrCode StoreFolder(IO::Location* folder) {
         DBPrintf("LinkStore: no roaming application-data folder (0x%08X)\n", static_cast<unsigned>(result));
         return APIERR_GENERAL;
     }
-    *folder = IO::Location(GS::UniString(reinterpret_cast<const UniChar::Layout*>(path)));
+    *folder = IO::Location(GS::UniString(reinterpret_cast<const GS::Utf16Char*>(path)));
     return folder->AppendToLocal(IO::Name(kFolderName));
 }
 

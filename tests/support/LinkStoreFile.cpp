@@ -22,7 +22,7 @@ std::string UserRoamingFolder() {
     std::string folder;
     if (SUCCEEDED(result))
         folder =
-            GS::UniString(reinterpret_cast<const UniChar::Layout*>(path)).ToCStr(0, MaxUSize, CC_UTF8).Get();
+            GS::UniString(reinterpret_cast<const GS::Utf16Char*>(path)).ToCStr(0, MaxUSize, CC_UTF8).Get();
     CoTaskMemFree(path);
     if (FAILED(result))
         throw std::runtime_error("no roaming application-data folder");
