@@ -79,7 +79,7 @@ void RunMenuCommand(const API_MenuParams* menuParams) {
             ExportFromCurrentView();
             break;
         case KAVELO_MENU_UNLINK:
-            // The account stays linked when the record could not be deleted: no "unlinked" dialog then.
+            // The account stays linked when its store could not be removed: no "unlinked" dialog then.
             if (const GSErrCode err = UnlinkAccount(); err != NoError) {
                 ReportError("Error", err);
                 break;

@@ -69,7 +69,7 @@ std::string LivePageUrl(const GS::UniString& imageId) {
     if (imageId.GetLength() == 0)
         return url;
     url.append("&imageId=");
-    const auto narrow = imageId.ToCStr(0, imageId.GetLength(), CC_Default);
+    const auto narrow = imageId.ToCStr(0, imageId.GetLength(), CC_UTF8);
     AppendEscaped(url, narrow.Get(), narrow.GetLength());
     return url;
 }

@@ -1,18 +1,24 @@
-// CaptureViewAsDataUrl: host save request, file read into a host handle, Base64 data URL.
+// CaptureViewAsDataUrl: host save request into the temporary folder, file read into a host handle and
+// deleted, Base64 data URL.
 #include "Capture.hpp"
 
 #include <memory>
+#include <string>
 
 #include "ACAPinc.h"
 #include "BM.hpp"
 #include "Base64.hpp"
 #include "ErrorReporting.hpp"
 #include "File.hpp"
+#include "GSDebug.hpp"
+#include "LinkIdentifier.hpp"
 #include "Location.hpp"
+#include "Win32Interface.hpp"
 
 namespace {
 
-constexpr const char* kCaptureFileName = "KaveloArchiCapture.jpeg";
+constexpr const char* kCaptureFileStem = "KaveloArchiCapture-";
+constexpr const char* kCaptureFileExtension = ".jpeg";
 constexpr const char* kDataUrlPrefix = "data:image/jpeg;base64,";
 
 // A host handle, killed when its owner goes, on every way out.
@@ -20,6 +26,44 @@ struct HandleKiller {
     void operator()(GSHandle handle) const { BMKillHandle(&handle); }
 };
 using OwnedHandle = std::unique_ptr<char*, HandleKiller>;
+
+// Deletes the capture file when it goes out of scope, whatever the export did meanwhile. Its path is made
+// up front, so that going out of scope asks for no memory. A file that is not there (the save failed
+// before writing) is no failure; any other is traced: nothing more can be done.
+class CaptureFile {
+public:
+    explicit CaptureFile(const IO::Location& location) : location_(location) {
+        GS::UniString path;
+        if (location_.ToPath(&path) != NoError)
+            return;
+        const auto units = path.ToUStr();
+        wide_.assign(reinterpret_cast<const char16_t*>(units.Get()), path.GetLength());
+    }
+    CaptureFile(const CaptureFile&) = delete;
+    CaptureFile& operator=(const CaptureFile&) = delete;
+    ~CaptureFile() {
+        if (wide_.empty() || DeleteFileW(reinterpret_cast<LPCWSTR>(wide_.c_str())) ||
+            GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        DBPrintf("The capture file was not deleted (%d)\n", static_cast<int>(GetLastError()));
+    }
+    IO::Location& Location() { return location_; }
+
+private:
+    IO::Location location_;
+    std::u16string wide_;
+};
+
+// The host's temporary folder, which the host empties at launch. False when the host names none; that is
+// reported.
+bool TemporaryFolder(IO::Location* folder) {
+    API_SpecFolderID specFolderID = API_TemporaryFolderID;
+    const GSErrCode result = ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, folder);
+    if (result == NoError)
+        return true;
+    ReportError("Error in APIEnv_GetSpecFolderID", result);
+    return false;
+}
 
 // False when the host did not save the view; that is reported.
 bool SaveCurrentView(IO::Location& target) {
@@ -50,9 +94,12 @@ GSErrCode ReadWhole(IO::File& file, UInt32* length, OwnedHandle* handle) {
 
 OwnedHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
     IO::File file(location, IO::File::Fail);
-    file.Open(IO::File::ReadMode, IO::AccessDeniedIsAllowed);
+    GSErrCode failure = file.GetStatus() == NoError ? NoError : CaptureReadErrorCode;
+    if (failure == NoError && file.Open(IO::File::ReadMode, IO::AccessDeniedIsAllowed) != NoError)
+        failure = CaptureReadErrorCode;
     OwnedHandle handle;
-    const GSErrCode failure = ReadWhole(file, length, &handle);
+    if (failure == NoError)
+        failure = ReadWhole(file, length, &handle);
     file.Close();
     if (failure == NoError)
         return handle;
@@ -62,27 +109,28 @@ OwnedHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
 
 }  // namespace
 
-GSErrCode GetApplicationDataFolder(IO::Location* folder) {
-    API_SpecFolderID specFolderID = API_CacheFolderID;
-    return ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, folder);
-}
-
 bool CaptureViewAsDataUrl(std::string& out) {
-    const IO::Name name(kCaptureFileName);
     IO::Location folder;
-    // A folder the host does not name leaves an empty location, and the save below fails and says so.
-    GetApplicationDataFolder(&folder);
-    IO::Location capture(folder, name);
-
-    // A file left from an earlier export is never read after a failed save: it may show another view.
-    // Without the whole picture nothing is sent: an empty or partial image would still carry the key.
-    if (!SaveCurrentView(capture))
+    if (!TemporaryFolder(&folder))
         return false;
-
+    // Random, as the link identifier is: unique to this export on this computer and in any other instance.
+    const std::string unique = GenerateUuidV4();
+    if (unique.empty()) {
+        ReportError("Error", APIERR_GENERAL);
+        return false;
+    }
     UInt32 length = 0;
-    OwnedHandle handle = ReadCaptureFile(capture, &length);
-    if (handle == nullptr)
-        return false;
+    OwnedHandle handle;
+    {
+        CaptureFile capture(
+            IO::Location(folder, IO::Name((kCaptureFileStem + unique + kCaptureFileExtension).c_str())));
+        // Without the whole picture nothing is sent: an empty or partial image would still carry the key.
+        if (!SaveCurrentView(capture.Location()))
+            return false;
+        handle = ReadCaptureFile(capture.Location(), &length);
+        if (handle == nullptr)
+            return false;
+    }
     std::string encoded;
     {
         const std::string bytes(*handle, length);

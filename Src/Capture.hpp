@@ -1,17 +1,14 @@
-// The picture an export sends: the host saves the active view as a JPEG, the module reads it back and
-// makes it a Base64 data URL.
+// The picture an export sends: the host saves the active view as a JPEG in its temporary folder, the module
+// reads it back, deletes it and makes it a Base64 data URL.
 #pragma once
 
 #include <string>
 
-#include "Location.hpp"
-
-// The user's application-data folder, as the host names it (its special folder for the add-on's files):
-// where the view is captured and the link identifier kept. Returns the host's code.
-GSErrCode GetApplicationDataFolder(IO::Location* folder);
-
 // Moves "data:image/jpeg;base64," + the Base64 text of the capture file into `out` (passed in empty).
-// Returns true with the whole picture in `out`; false after any failure (the host did not save the view,
-// the file's length or bytes could not be read, no buffer could be had), which is reported once, with
-// `out` left as given: the export must then stop. The capture file stays in the host's folder.
+// The file is saved under a name of this export's own ("KaveloArchiCapture-" and a random identifier), so
+// that two exports never read each other's, and it is deleted once read, on every way out, failures and
+// exceptions included: no picture of the user's model stays on disk. Returns true with the whole picture in
+// `out`; false after any failure (the host named no temporary folder or did not save the view, the file's
+// length or bytes could not be read, no buffer could be had), which is reported once, with `out` left as
+// given: the export must then stop.
 bool CaptureViewAsDataUrl(std::string& out);

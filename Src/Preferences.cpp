@@ -58,13 +58,14 @@ GSErrCode UnlinkAccount() {
         DBPrintf("Failed to remove the link. Error code: %d\n", static_cast<int>(removed));
         return removed;
     }
+    // The link is gone with the store. Clearing the record is only tidying (it holds no identifier), and the
+    // kit documents the call for saving alone: a refusal is traced, never the unlink's failure.
     const GSErrCode result = ACAPI_SetPreferences(0, 0, nullptr);
-    if (result == NoError) {
+    if (result == NoError)
         DBPrintf("Preferences deleted successfully.\n");
-        return NoError;
-    }
-    DBPrintf("Failed to delete preferences. Error code: %d\n", static_cast<int>(result));
-    return result;
+    else
+        DBPrintf("Failed to delete preferences. Error code: %d\n", static_cast<int>(result));
+    return NoError;
 }
 
 bool IsAccountLinked() {

@@ -30,8 +30,9 @@ KaveloPrefs GetPreferences();
 GSErrCode SetPreferences(KaveloPrefs prefs);
 }  // namespace Preferences
 
-// Removes the stored link identifier, then deletes the stored record; returns the first failure's code
-// (traced, not reported), NoError when both are gone.
+// Removes the stored link identifier, then asks the host to delete the stored record. The store's removal
+// decides: its failure's code (traced, not reported), or NoError once the identifier is gone, whatever the
+// host answers to the record's deletion (a refusal is traced).
 GSErrCode UnlinkAccount();
 // Whether the user's store holds an identifier (an unreadable store is reported once and counts as not).
 bool IsAccountLinked();

@@ -166,20 +166,19 @@ GS::UniString ReadAnswer(HTTP::Encoding::BodyIBinaryChannel& body) {
     return GS::UniString(text.c_str(), CC_UTF8);
 }
 
-// The request with its body as JSON text: "image", "name", "source".
-GS::UniString RequestBody(const std::string& dataUrl) {
+// The request's body as JSON text in *json: "image", "name", "source". Returns the conversion's code: a body
+// that could not be made is never sent, since an empty one would still carry the key.
+GSErrCode RequestBody(const std::string& dataUrl, GS::UniString* json) {
     GS::ObjectState body;
     body.Add("image", dataUrl.c_str());
     body.Add("name", "Archicad export");
     body.Add("source", "archicad");
-    GS::UniString json;
-    JSON::CreateFromObjectState(body, json, false);
-    return json;
+    return JSON::CreateFromObjectState(body, *json, false);
 }
 
 // The exchange and, when there was an answer, what it shows. `pace` is set from the body's start until the
 // answer's head has come.
-Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress& progress,
+Outcome Converse(const GS::UniString& json, const char* linkId, UploadProgress& progress,
                  std::optional<UploadPace>& pace) {
     IO::URI::URI uri(WebAppOrigin);
     // Through the system's proxy: many offices reach the internet only by one, and the URL alone does
@@ -199,16 +198,15 @@ Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress&
 
     HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, kImagesPath,
                                   HTTP::MessageHeader::HTTPVersion::Version11);
-    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId, CC_Default));
-    const GS::UniString json = RequestBody(dataUrl);
+    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId, CC_UTF8));
     // Every character of the body is ASCII, so its length in characters is its length in bytes.
     const USize length = json.GetLength();
     progress.StartUpload(length);
 
-    const auto bytes = json.ToCStr(0, MaxUSize, CC_Default);
+    const auto bytes = json.ToCStr(0, MaxUSize, CC_UTF8);
     // The body goes with its length, as one piece would, not in chunks.
     request.GetRequestHeaderFieldCollection().Add("Content-Length",
-                                                  GS::UniString(std::to_string(length).c_str(), CC_Default));
+                                                  GS::UniString(std::to_string(length).c_str(), CC_UTF8));
     pace.emplace(length);
     if (const Outcome sent = SendBody(connection, request, bytes.Get(), length, progress, *pace);
         sent != Outcome::Answered) {
@@ -247,12 +245,12 @@ Outcome Converse(const std::string& dataUrl, const char* linkId, UploadProgress&
 // failure while the answer is awaited, when the body has gone, is the server's (no answer
 // within the time-out: the export's failure), unless the exchange has outlasted its bound. Anything else
 // goes on up to the export's guard.
-Outcome Exchange(const std::string& dataUrl, const char* linkId) {
+Outcome Exchange(const GS::UniString& json, const char* linkId) {
     // The window opens before the connection is made, so that a slow connect shows and can be canceled.
     UploadProgress progress;
     std::optional<UploadPace> pace;
     try {
-        return Converse(dataUrl, linkId, progress, pace);
+        return Converse(json, linkId, progress, pace);
     } catch (...) {
         if (progress.IsCanceled())
             return Outcome::Canceled;
@@ -265,8 +263,14 @@ Outcome Exchange(const std::string& dataUrl, const char* linkId) {
 }  // namespace
 
 void UploadImage(std::string dataUrl, const char* linkId) {
-    const Outcome outcome = Exchange(dataUrl, linkId);
+    // The body is made before anything is opened or sent, and the data URL given up once it is made.
+    GS::UniString json;
+    if (const GSErrCode err = RequestBody(dataUrl, &json); err != NoError) {
+        DBPrintf("The request's body could not be made (%d)\n", static_cast<int>(err));
+        throw GS::ErrorType{ExportErrorCode};
+    }
     std::string().swap(dataUrl);
+    const Outcome outcome = Exchange(json, linkId);
     // A canceled upload is no failure: nothing is retried, and the user is only told it stopped.
     if (outcome == Outcome::Canceled)
         ReportNote("Export to KAVELO canceled.");

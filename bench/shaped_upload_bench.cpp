@@ -107,7 +107,7 @@ Result Export(const httptest::LinkShape& shape, const std::string& dataDir) {
             result.outcome = "hostsim: " + error;
             return result;
         }
-        testsupport::WriteLinkStore(host.ApplicationDataFolder(), kLinkId);
+        testsupport::WriteLinkStore(testsupport::UserRoamingFolder(), kLinkId);
         DG::Control::ClearShownDialogs();
         host.QueueDialogAnswers({DG::Control::Action::Click(2)});
         const Clock::time_point start = Clock::now();

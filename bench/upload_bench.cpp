@@ -209,9 +209,9 @@ bool StreamUpload(const std::string& linkId, const char* body, USize length, Ste
     connection.Connect();
     HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
                                   HTTP::MessageHeader::HTTPVersion::Version11);
-    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId.c_str(), CC_Default));
+    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId.c_str(), CC_UTF8));
     request.GetRequestHeaderFieldCollection().Add("Content-Length",
-                                                  GS::UniString(std::to_string(length).c_str(), CC_Default));
+                                                  GS::UniString(std::to_string(length).c_str(), CC_UTF8));
     const auto start = Clock::now();
     HTTP::Encoding::BodyOBinaryChannel& channel = connection.BeginSend(request);
     for (USize sent = 0; sent < length; sent += std::min(kPiece, length - sent))
@@ -249,7 +249,7 @@ bool UploadInSteps(const std::string& capturePath, const std::string& linkId, St
     GS::UniString json;
     JSON::CreateFromObjectState(state, json, false);
     const USize length = json.GetLength();
-    const auto body = json.ToCStr(0, MaxUSize, CC_Default);
+    const auto body = json.ToCStr(0, MaxUSize, CC_UTF8);
     steps.json.push_back(MsSince(start));
 
     start = Clock::now();
@@ -262,7 +262,7 @@ bool UploadInSteps(const std::string& capturePath, const std::string& linkId, St
     start = Clock::now();
     HTTP::Client::Request request(HTTP::MessageHeader::Method::Post, "/api/v1/images",
                                   HTTP::MessageHeader::HTTPVersion::Version11);
-    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId.c_str(), CC_Default));
+    request.GetRequestHeaderFieldCollection().Add("X-Api-Key", GS::UniString(linkId.c_str(), CC_UTF8));
     connection.FinishSend();
     connection.Send(request, body.Get(), length);
     steps.send.push_back(MsSince(start));
@@ -383,7 +383,8 @@ int main() {
     const long withRendering = StatusKiB("VmHWM:") - residentBefore;
     const double modulePeak =
         static_cast<double>(GS::Control::GetMemoryStats().peakBytes - moduleBefore.liveBytes);
-    const std::string capture = host.ApplicationDataFolder() + "/KaveloArchiCapture.jpeg";
+    // The module deletes its capture once read; hostsim keeps what its saves write.
+    const std::string capture = host.GetOptions().dataDir + "/" + hostsim::kSavedViewFileName;
     const std::string jpeg = ReadFile(capture);
     if (!host.Reports().empty()) {
         std::fprintf(stderr, "the export failed: %s\n", host.Reports().back().text.c_str());

@@ -5,7 +5,7 @@
 
 # The modules whose import libraries the add-on links, and the Windows libraries it calls.
 set(KAVELO_DEVKIT_IMPORT_MODULES GSRoot RS InputOutput DGLib GSUtils HTTP JSONConversion)
-set(KAVELO_DEVKIT_SYSTEM_LIBRARIES kernel32 user32 shell32 bcrypt crypt32)
+set(KAVELO_DEVKIT_SYSTEM_LIBRARIES kernel32 user32 shell32 bcrypt crypt32 ole32 uuid)
 
 # Sets <out-var> to the kit's Support folder: <dir> itself or <dir>/Support, whichever holds Inc and
 # Modules. With REQUIRE_LIBRARIES it must hold Lib too (a kit to link against, not only headers). Stops

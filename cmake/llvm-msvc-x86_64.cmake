@@ -90,6 +90,10 @@ foreach(option -nostdinc++ -fconstexpr-steps=100000)
   string(APPEND flags " /clang:${option}")
 endforeach()
 string(APPEND flags " /D__STRICT_ANSI__ /D__declspec=__declspec /FIsal.h")
+# MinGW's COM interfaces carry no GUID for Microsoft mode's own __uuidof, so the inline helpers that its
+# shell header (shobjidl.h, through shlobj.h) gives from Internet Explorer 7's API on do not compile; the
+# known-folder call the add-on makes is older. Microsoft's headers have the GUIDs and need none of this.
+string(APPEND flags " /D_WIN32_IE=0x0600")
 foreach(dir "${links}/gnu" ${mingw_includes} "${links}/case")
   string(APPEND flags " -imsvc \"${dir}\"")
 endforeach()

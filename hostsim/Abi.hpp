@@ -133,8 +133,10 @@ struct SavePictureRecord {
 };
 static_assert(sizeof(SavePictureRecord) == 40, "SavePictureRecord is 40 bytes");
 
-// Special-folder code of the per-user application data folder.
-constexpr Int32 kFolderApplicationData = 4;
+// Special-folder codes the host serves: its cache folder ("where the application may write data to speed up
+// its operation", which users clean and move) and its temporary folder (emptied at every launch).
+constexpr Int32 kFolderCache = 4;
+constexpr Int32 kFolderTemporary = 7;
 
 // The windows a modeless window is registered for (API_PalEnabled_* of its control flags).
 constexpr Int32 kPalEnabledFloorPlan = 0x01;

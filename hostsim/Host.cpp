@@ -217,6 +217,9 @@ Host::Host(Options options)
     liveHost = this;
     FillTable();
     browser_.SetRecordFolder(PathOf(options_.dataDir) / "Launches");
+    // As the real host does at launch: what an earlier run left in the temporary folder is gone.
+    std::error_code ignored;
+    std::filesystem::remove_all(PathOf(TemporaryFolder()), ignored);
     // False on Windows, where the system keeps each user's secrets: nothing to set there.
     Platform::Control::SetUserProfile(UserProfileFolder());
     browser_.SetLoginConfirmer(MakeHttpsLoginConfirmer());
@@ -663,17 +666,18 @@ std::string Host::UserProfileFolder() const {
     return Utf8Of(PathOf(options_.dataDir) / "UserProfile");
 }
 
-std::string Host::ApplicationDataFolder() const {
-    return Utf8Of(PathOf(options_.dataDir) / "ApplicationData");
+std::string Host::CacheFolder() const {
+    return Utf8Of(PathOf(options_.dataDir) / "Cache");
+}
+
+std::string Host::TemporaryFolder() const {
+    return Utf8Of(PathOf(options_.dataDir) / "Temporary");
 }
 
 GSErrCode Host::CaptureView(const std::string& path, std::string* savedPath) {
     std::string target = path;
-    if (target.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(PathOf(ApplicationDataFolder()), ec);
-        target = Utf8Of(PathOf(ApplicationDataFolder()) / kCaptureFileName);
-    }
+    if (target.empty())
+        target = Utf8Of(PathOf(options_.dataDir) / kCaptureFileName);
     IO::Location location(target.c_str());
     abi::SaveFileRecord file{};
     file.fileType = abi::kFileTypeJpeg;
@@ -847,9 +851,11 @@ GSErrCode Host::DoEnvironment(UInt32 selector, void* p1, void* p2, void* /*p3*/)
     if (selector != abi::kSelectorSpecialFolder || p1 == nullptr || p2 == nullptr)
         return abi::APIERR_BADPARS;
     const Int32 code = *static_cast<const Int32*>(p1);
-    if (code != abi::kFolderApplicationData)
+    if (code != abi::kFolderCache && code != abi::kFolderTemporary) {
+        Note("host: special folder " + std::to_string(code) + " is not served");
         return abi::APIERR_BADPARS;
-    const std::string folder = ApplicationDataFolder();
+    }
+    const std::string folder = code == abi::kFolderCache ? CacheFolder() : TemporaryFolder();
     std::error_code ec;
     std::filesystem::create_directories(PathOf(folder), ec);
     if (ec) {
@@ -873,7 +879,9 @@ bool Host::RenderSavedView(std::string* error) {
     }
     renderedView_.width = view.width;
     renderedView_.height = view.height;
-    return true;
+    // hostsim's own record of what its saves write, for tests to compare with what arrived: the module
+    // deletes its capture once read.
+    return WriteFileBytes(Utf8Of(PathOf(options_.dataDir) / kSavedViewFileName), renderedView_.jpeg, error);
 }
 
 GSErrCode Host::DoAutomate(UInt32 selector, void* p1, void* p2, void* /*p3*/) {

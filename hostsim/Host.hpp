@@ -163,8 +163,8 @@ public:
     // What the host does when idle: pending browser actions, then a garbage collection.
     void Idle();
 
-    // Runs a 'SAVE' through the table slot exactly as the module does, into `path` (empty: the module's
-    // capture file in the application-data folder). *savedPath receives the file written.
+    // Runs a 'SAVE' through the table slot exactly as the module does, into `path` (empty: hostsim's own
+    // capture file, kCaptureFileName in the data directory). *savedPath receives the file written.
     GSErrCode CaptureView(const std::string& path, std::string* savedPath);
 
     // What the host was told and showed.
@@ -178,6 +178,9 @@ public:
     const std::vector<Launch>& Launches() const { return browser_.Launches(); }
     BrowserLauncher& Browser() { return browser_; }
     const std::vector<SavedView>& SavedViews() const { return savedViews_; }
+    // The JPEG every save of this host writes (empty before the first): what a save gave the module, also
+    // after the module deleted its file.
+    const std::vector<unsigned char>& SavedJpeg() const { return renderedView_.jpeg; }
     const std::string& ModulePath() const { return image_.Path(); }
     const Options& GetOptions() const { return options_; }
     void ClearRecords();
@@ -186,8 +189,10 @@ public:
     PreferencesStore& Preferences() { return store_; }
     const AddOnKey& Key() const { return key_; }
     std::optional<StoredPreferences> StoredPreferencesOfAddOn() const { return store_.Load(key_); }
-    // The folder of special-folder code 4.
-    std::string ApplicationDataFolder() const;
+    // The folder of special-folder code 4, the host's cache folder.
+    std::string CacheFolder() const;
+    // The folder of special-folder code 7, the host's temporary folder, emptied when the host starts.
+    std::string TemporaryFolder() const;
     // The user's profile folder in use (Options::userProfile or its default).
     std::string UserProfileFolder() const;
 
@@ -283,7 +288,9 @@ private:
     std::optional<GS::Control::MemoryStats> memoryAtUnload_;
 };
 
-// The module's capture file name, which hostsim's own capture uses too.
+// The file of hostsim's own capture command (the module names its captures itself).
 constexpr const char* kCaptureFileName = "KaveloArchiCapture.jpeg";
+// hostsim's record, in the data directory, of the JPEG every save of a run writes.
+constexpr const char* kSavedViewFileName = "SavedView.jpeg";
 
 }  // namespace hostsim

@@ -73,6 +73,9 @@ if [ "$windows" = 1 ]; then
   echo "Web application stand-in: https://app.kavelo.io at 127.0.0.1:$port, reached by WinHTTP through the CONNECT proxy at $proxy (CA $ca)"
   export http_proxy="http://$proxy"
   prefix="${KAVELO_WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}"
+  # A first use: the prefix's user has linked no account yet (the module keeps the link in the user's
+  # roaming folder, which an earlier run in this prefix may have left).
+  rm -rf "$prefix"/drive_c/users/*/AppData/Roaming/KAVELO
   # The shell of the prefix opens https URLs with the recorder, which hands them to hostsim's browser.
   tools/wine-run.sh "$prefix" "$build/bin/kavelo-url-recorder.exe" --register >/dev/null
   hostsim=(tools/wine-run.sh "$prefix" "$build/bin/hostsim.exe")

@@ -17,6 +17,10 @@ constexpr Handle kClosed = -1;
 // bytes dropped), creating it with `create`.
 // Returns an IO error code (FileNotFound, AccessDenied, ReadError) on failure.
 GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle);
+// What a file's connection finds at `path` (UTF-8): NoError for a file (with `create`, after making an empty
+// one where there was nothing), FileNotFound when nothing is there, NotAFile for a folder, AccessDenied or
+// ReadError.
+GSErrCode Connect(const std::string& path, bool create);
 GSErrCode Length(Handle handle, UInt64* length);
 // Reads up to `count` bytes; *read is 0 at the end of the file.
 GSErrCode Read(Handle handle, char* buffer, UInt32 count, UInt32* read);

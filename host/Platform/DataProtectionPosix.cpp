@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "PlatformControl.hpp"
+#include "UserProfile.hpp"
 
 namespace {
 
@@ -189,6 +190,15 @@ extern "C" BOOL CryptUnprotectData(DATA_BLOB* in, LPWSTR* description, DATA_BLOB
     out->pbData = bytes;
     return TRUE;
 }
+
+namespace Platform::Detail {
+
+std::string UserProfile() {
+    std::lock_guard<std::mutex> lock(profileMutex);
+    return Profile();
+}
+
+}  // namespace Platform::Detail
 
 namespace Platform::Control {
 

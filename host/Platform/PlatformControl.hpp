@@ -39,8 +39,13 @@ enum class FileCall { CreateDirectory, MoveFile, DeleteFile, RemoveDirectory };
 // Only where the host library provides the calls (not on Windows).
 void FailFileCall(FileCall call, int count = 1);
 
+// Makes the next `count` SHGetKnownFolderPath calls fail (E_FAIL, no path); 0 ends the fault. Only where the
+// host library provides the call (not on Windows).
+void FailKnownFolder(int count);
+
 // The current user's profile folder, where the host library's own CryptProtectData keeps the user's secret
-// (made at the first protection, in "Protect/" there): data protected under one folder does not open under
+// (made at the first protection, in "Protect/" there) and under which SHGetKnownFolderPath finds the user's
+// roaming application-data folder ("AppData/Roaming"): data protected under one folder does not open under
 // another, as data protected for one user does not open for another. Until a folder is set, protecting and
 // unprotecting fail and say so on standard error. Returns true; false on Windows, where the system keeps
 // each user's secrets and nothing is set.

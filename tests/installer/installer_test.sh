@@ -183,7 +183,7 @@ install)
     KAVELO_DEMO_DIR="$work/install-export" scripts/play-first-use.sh "$build" --windows >/dev/null || status=$?
   check "hostsim runs the main job with the installed module" test "$status" = 0
   check "the stored image is the JPEG hostsim wrote" same "$(find "$work/install-export/webapp/images" -type f | head -1)" \
-    "$work/install-export/host/ApplicationData/KaveloArchiCapture.jpeg"
+    "$work/install-export/host/SavedView.jpeg"
   check "hostsim loaded the installed module" grep -qF \
     'host: unloaded C:\Program Files\GRAPHISOFT\Archicad 28\Add-Ons\KAVELO\KAVELO.apx;' "$work/install-export/hostsim.log"
   # Archicad 28 removed (its uninstaller leaves the add-ons it did not install) and installed anew

@@ -63,7 +63,7 @@ void ExportFixture::TearDown() {
 }
 
 void ExportFixture::Link(const std::string& id, Int64 liveTabTime) {
-    ASSERT_TRUE(testsupport::WriteLinkStore(host_->ApplicationDataFolder(), id));
+    ASSERT_TRUE(testsupport::WriteLinkStore(testsupport::UserRoamingFolder(), id));
     hostsim::StoredPreferences record;
     record.version = 1;
     record.bytes.assign(48, 0);
@@ -74,7 +74,7 @@ void ExportFixture::Link(const std::string& id, Int64 liveTabTime) {
 }
 
 std::string ExportFixture::StoredId() {
-    return testsupport::ReadLinkStore(host_->ApplicationDataFolder());
+    return testsupport::ReadLinkStore(testsupport::UserRoamingFolder());
 }
 
 Int64 ExportFixture::StoredLiveTabTime() {
@@ -90,10 +90,8 @@ GSErrCode ExportFixture::Export() {
 }
 
 std::string ExportFixture::CaptureFileBytes() {
-    std::ifstream in(host_->ApplicationDataFolder() + "/KaveloArchiCapture.jpeg", std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    const std::vector<unsigned char>& jpeg = host_->SavedJpeg();
+    return std::string(jpeg.begin(), jpeg.end());
 }
 
 std::vector<std::string> ExportFixture::ReportTexts() {

@@ -1,7 +1,9 @@
 // The link identifier stays with its user, tried as users meet it: hostsim with the built module and the
 // web application stand-in. After linking, exporting, opening the live page and unlinking, nothing but
 // the user's own store holds the identifier (the login URL aside, which must carry it); a project's
-// preferences record handed to another user brings that user nothing of the first one's link.
+// preferences record handed to another user brings that user nothing of the first one's link. The store
+// lives in the user's roaming folder: cleaning the host's cache folder keeps the link, and a store the last
+// build kept there is moved.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,7 +96,7 @@ protected:
 TEST_F(AccountLinkTest, AfterLinkExportLivePageAndUnlinkOnlyTheStoreHeldTheIdentifier) {
     const std::string id = LinkByDialog();
     ASSERT_EQ(id.size(), 36u) << account_.str();
-    const std::string store = testsupport::LinkStoreFile(host_->ApplicationDataFolder());
+    const std::string store = testsupport::LinkStoreFile(testsupport::UserRoamingFolder());
     EXPECT_EQ(StoredId(), id);
 
     server_->ScriptResponse(201, "{\"id\":\"img-1\"}");
@@ -143,7 +145,7 @@ TEST_F(AccountLinkTest, AnotherUserOpeningTheProjectFindsNothingOfTheLinkAndIsAs
     hostsim::StoredPreferences earlier = *project;
     std::memcpy(earlier.bytes.data(), first.c_str(), first.size());
     const hostsim::AddOnKey key = host_->Key();
-    const std::string firstStore = testsupport::LinkStoreFile(host_->ApplicationDataFolder());
+    const std::string firstStore = testsupport::LinkStoreFile(testsupport::UserRoamingFolder());
 
     for (const hostsim::StoredPreferences& record : {*project, earlier}) {
         const std::string other = root_ + (record.bytes[0] == 0 ? "/other" : "/other-earlier");
@@ -183,8 +185,8 @@ TEST_F(AccountLinkTest, AnotherUserOpeningTheProjectFindsNothingOfTheLinkAndIsAs
     account_.str("");
     BecomeAnotherUser(root_ + "/copied");
     std::filesystem::create_directories(
-        std::filesystem::path(testsupport::LinkStoreFile(host_->ApplicationDataFolder())).parent_path());
-    std::filesystem::copy_file(firstStore, testsupport::LinkStoreFile(host_->ApplicationDataFolder()));
+        std::filesystem::path(testsupport::LinkStoreFile(testsupport::UserRoamingFolder())).parent_path());
+    std::filesystem::copy_file(firstStore, testsupport::LinkStoreFile(testsupport::UserRoamingFolder()));
     server_->ClearRequests();
     host_->QueueDialogAnswers({Action::Click(2, 32520)});
     Export();
@@ -196,6 +198,46 @@ TEST_F(AccountLinkTest, AnotherUserOpeningTheProjectFindsNothingOfTheLinkAndIsAs
     EXPECT_EQ(DG::Control::GetShownDialogs()[0].resId, 32520);
     EXPECT_TRUE(server_->Requests().empty());
     EXPECT_EQ(LinesHolding(account_.str(), first.substr(0, 5)), std::vector<std::string>{});
+}
+
+// The user cleans the host's cache folder (Work Environment lets them, and a reinstall does it): the
+// link lives in the roaming folder and the next export goes out with the same identifier.
+TEST_F(AccountLinkTest, CleaningTheHostsCacheFolderAfterLinkingKeepsTheLink) {
+    const std::string id = LinkByDialog();
+    ASSERT_EQ(id.size(), 36u) << account_.str();
+    EXPECT_EQ(testsupport::ReadLinkStore(testsupport::UserRoamingFolder()), id);
+    std::filesystem::remove_all(host_->CacheFolder());
+
+    server_->ScriptResponse(201, "{\"id\":\"img-1\"}");
+    host_->QueueDialogAnswers({Action::Click(1)});
+    Export();
+    const std::vector<webapp::RecordedRequest> requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(std::find(requests[0].headers.begin(), requests[0].headers.end(),
+                        std::pair<std::string, std::string>("X-Api-Key", id)),
+              requests[0].headers.end());
+    EXPECT_TRUE(host_->Reports().empty());
+}
+
+// A user who linked with the last build, which kept the store in the host's cache folder: the first export
+// goes out with that identifier, without a link dialog, and the store is in the roaming folder afterwards.
+TEST_F(AccountLinkTest, AUserWhoLinkedWithTheLastBuildStaysLinkedAndTheStoreMoves) {
+    ASSERT_TRUE(testsupport::WriteLinkStore(host_->CacheFolder(), integration::kLinkId));
+    server_->LinkAccount(integration::kLinkId);
+    server_->ScriptResponse(201, "{\"id\":\"img-1\"}");
+    host_->QueueDialogAnswers({Action::Click(1)});
+    Export();
+    const std::vector<webapp::RecordedRequest> requests = server_->Requests();
+    ASSERT_EQ(requests.size(), 1u) << account_.str();
+    EXPECT_NE(std::find(requests[0].headers.begin(), requests[0].headers.end(),
+                        std::pair<std::string, std::string>("X-Api-Key", integration::kLinkId)),
+              requests[0].headers.end());
+    EXPECT_EQ(testsupport::ReadLinkStore(testsupport::UserRoamingFolder()), integration::kLinkId);
+    EXPECT_FALSE(std::filesystem::exists(testsupport::LinkStoreFile(host_->CacheFolder())));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(host_->CacheFolder()) / "KAVELO"));
+    EXPECT_TRUE(host_->Reports().empty());
+    EXPECT_TRUE(host_->Launches().empty() || host_->Launches()[0].url.find(kLoginPage) != 0)
+        << "no link dialog, no login page";
 }
 
 }  // namespace

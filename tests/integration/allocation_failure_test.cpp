@@ -108,7 +108,7 @@ protected:
     void Unlinked() {
         std::string error;
         ASSERT_TRUE(host_->Preferences().Remove(host_->Key(), &error)) << error;
-        std::filesystem::remove(testsupport::LinkStoreFile(host_->ApplicationDataFolder()));
+        std::filesystem::remove(testsupport::LinkStoreFile(testsupport::UserRoamingFolder()));
     }
     void Linked() { Link(kLinkId, static_cast<Int64>(std::time(nullptr))); }
 };

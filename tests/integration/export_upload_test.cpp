@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "GSRootControl.hpp"
 #include "HTTPControl.hpp"
 #include "IOControl.hpp"
+#include "JSONControl.hpp"
 #include "LaunchRecord.hpp"
 
 using DG::Control::Action;
@@ -27,7 +29,18 @@ using integration::kLinkId;
 
 namespace {
 
+constexpr std::size_t kEnvironmentSlot = 624;
 constexpr std::size_t kAutomateSlot = 648;
+
+// Every file below `folder` whose name starts with "KaveloArchiCapture".
+std::vector<std::string> CaptureFilesBelow(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind("KaveloArchiCapture", 0) == 0)
+            found.push_back(entry.path().string());
+    }
+    return found;
+}
 
 std::string DecodeBase64(const std::string& text) {
     std::string bytes(text.size() / 4 * 3 + 3, '\0');
@@ -284,8 +297,7 @@ TEST_F(ExportFixture, ACaptureThatCannotBeReadSendsNothing) {
     EXPECT_TRUE(Dialogs().empty());
 }
 
-// The view of an earlier export (perhaps of another project) stays in the folder; a failed save must not
-// send it as if it were the current one.
+// A failed save sends nothing, not even the view of an earlier export.
 TEST_F(ExportFixture, AFailedSaveEndsTheExportWithItsOneReport) {
     Link(kLinkId, static_cast<Int64>(std::time(nullptr)));
     host_->QueueDialogAnswers({Action::Click(1, 32531)});
@@ -301,6 +313,54 @@ TEST_F(ExportFixture, AFailedSaveEndsTheExportWithItsOneReport) {
     EXPECT_EQ(host_->Beeps(), 1);
     EXPECT_EQ(server_->Requests().size(), 1u) << "no request reaches the server";
     EXPECT_TRUE(Dialogs().empty());
+}
+
+// Each export saves the view into the host's temporary folder under a name of its own and deletes it once
+// read: after two exports no picture of the model is left anywhere in the host's data folder.
+TEST_F(ExportFixture, TwoExportsLeaveNoCaptureFileInTheDataFolder) {
+    Link(kLinkId, static_cast<Int64>(std::time(nullptr)));
+    host_->QueueDialogAnswers({Action::Click(1, 32531), Action::Click(1, 32531)});
+    Export();
+    Export();
+    ASSERT_EQ(server_->Requests().size(), 2u);
+    EXPECT_TRUE(host_->Reports().empty());
+    ASSERT_EQ(host_->SavedViews().size(), 2u);
+    for (const hostsim::SavedView& view : host_->SavedViews())
+        EXPECT_EQ(std::filesystem::path(view.path).parent_path(),
+                  std::filesystem::path(host_->TemporaryFolder()));
+    EXPECT_NE(host_->SavedViews()[0].path, host_->SavedViews()[1].path);
+    EXPECT_EQ(CaptureFilesBelow(root_ + "/host"), std::vector<std::string>{});
+
+    // And when the export stops after the save.
+    GS::Control::FailNextHandleAllocation();
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{"Error read: APIERR_MEMFULL"});
+    EXPECT_EQ(CaptureFilesBelow(root_ + "/host"), std::vector<std::string>{});
+}
+
+// A host that refuses the temporary folder: the capture ends with its report and nothing is saved or sent.
+TEST_F(ExportFixture, ARefusedTemporaryFolderEndsTheExportWithItsReport) {
+    Link(kLinkId);
+    host_->FailSlot(kEnvironmentSlot, static_cast<GSErrCode>(0x81060001), 1);
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{"Error in APIEnv_GetSpecFolderID: APIERR_GENERAL"});
+    EXPECT_EQ(host_->SlotCalls(kAutomateSlot), 0);
+    EXPECT_EQ(server_->Connections().accepted, 0u);
+    EXPECT_TRUE(Dialogs().empty());
+}
+
+// A body that the JSON conversion could not make is never sent, not even as an empty body with the key:
+// the export's failure report, and no connection.
+TEST_F(ExportFixture, AFailedJsonConversionSendsNothing) {
+    Link(kLinkId);
+    JSON::Control::FailNextCreate(static_cast<GSErrCode>(0x81060001));
+    Export();
+    EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
+    EXPECT_EQ(host_->Beeps(), 1);
+    EXPECT_EQ(server_->Connections().accepted, 0u);
+    EXPECT_TRUE(server_->Requests().empty());
+    EXPECT_TRUE(Dialogs().empty());
+    EXPECT_EQ(CaptureFilesBelow(root_ + "/host"), std::vector<std::string>{});
 }
 
 TEST_F(ExportFixture, AConnectionDroppedMidBodyIsOneReport) {

@@ -270,7 +270,7 @@ TEST_F(ModuleTest, LinkedIdentifierSurvivesARestartOfTheHost) {
     EXPECT_EQ(std::vector<unsigned char>(stored->bytes.begin(), stored->bytes.begin() + 37),
               std::vector<unsigned char>(37, 0))
         << "the record never holds the identifier: the host saves it into projects";
-    EXPECT_EQ(testsupport::ReadLinkStore(restarted.ApplicationDataFolder()), eid)
+    EXPECT_EQ(testsupport::ReadLinkStore(testsupport::UserRoamingFolder()), eid)
         << "the user's own store keeps it across the restart";
 }
 
@@ -298,12 +298,24 @@ TEST_F(ModuleTest, UnlinkDeletesTheStoredRecord) {
 TEST_F(ModuleTest, AFailedSlotReachesTheUserAsAFormattedReportAndABeep) {
     ASSERT_EQ(host_->Start(), NoError);
     host_->FailSlot(abi::kSlotSetPreferences, abi::APIERR_NOTSUPPORTED);
-    ASSERT_EQ(host_->RunMenuCommandByText("Unlink account"), NoError);
-    EXPECT_TRUE(host_->DialogProblems().empty()) << "no \"Account unlinked\" after a failed unlink";
+    ASSERT_EQ(host_->RunMenuCommandByText("Open live connection"), NoError);
     ASSERT_EQ(host_->Reports().size(), 1u);
     EXPECT_EQ(host_->Reports()[0].text, "Error: APIERR_NOTSUPPORTED");
     EXPECT_TRUE(host_->Reports()[0].alert);
     EXPECT_EQ(host_->Beeps(), 1);
+}
+
+// The link is gone with its store: a host that refuses to delete the preferences record still shows
+// "Account unlinked", and only the trace tells of the refusal.
+TEST_F(ModuleTest, AnUnlinkWhoseRecordTheHostKeepsStillSucceeds) {
+    ASSERT_EQ(host_->Start(), NoError);
+    host_->FailSlot(abi::kSlotSetPreferences, abi::APIERR_NOTSUPPORTED);
+    host_->QueueDialogAnswers({DG::Control::Action::Click(1, 32534)});
+    ASSERT_EQ(host_->RunMenuCommandByText("Unlink account"), NoError);
+    EXPECT_TRUE(host_->DialogProblems().empty());
+    EXPECT_TRUE(host_->Reports().empty());
+    EXPECT_EQ(host_->Beeps(), 0);
+    EXPECT_TRUE(Saw("Failed to delete preferences. Error code: -2130312313"));
 }
 
 TEST_F(ModuleTest, SessionRunsCommandsAndChecksExpectations) {
@@ -366,7 +378,7 @@ TEST_F(ModuleTest, FaultSwitchesMakeSlotsAndAllocationsFail) {
         "fail-allocation:1; menu:KAVELO toolbar; expect-palette:none; expect-reports:0; "
         "menu:KAVELO toolbar; expect-palette:visible; fail-allocation:1; palette-click:2; "
         "expect-report:Error: APIERR_GENERAL; expect-launches:0; palette-click:2; expect-launches:1; "
-        "menu:32540; fail-slot:464 0x81060387; menu:Unlink account; "
+        "menu:32540; fail-slot:464 0x81060387; menu:Open live connection; "
         "expect-report:Error: APIERR_NOTSUPPORTED; expect-reports:2; expect-beeps:2",
         &commands, &error))
         << error;
@@ -379,7 +391,7 @@ TEST_F(ModuleTest, FaultSwitchesMakeSlotsAndAllocationsFail) {
     EXPECT_EQ(host_->MemoryAtUnload()->liveBlocks, host_->MemoryBeforeLoad()->liveBlocks);
 }
 
-TEST_F(ModuleTest, CaptureWritesAJpegOfTheWindowSizeWhereTheModuleLooks) {
+TEST_F(ModuleTest, CaptureWritesAJpegOfTheWindowSize) {
     ASSERT_EQ(host_->Start(), NoError);
     std::string saved;
     ASSERT_EQ(host_->CaptureView("", &saved), NoError);

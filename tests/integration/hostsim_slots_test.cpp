@@ -79,17 +79,29 @@ TEST(HostSlotsTest, DeletingPreferencesLeavesVersionZero) {
     EXPECT_EQ(get(host.Context(), nullptr, &size, nullptr), abi::APIERR_BADPARS);
 }
 
-TEST(HostSlotsTest, SpecialFolderFourIsACreatedApplicationDataFolder) {
+// Folder code 4 is the host's cache folder, 7 its temporary folder, which the host empties when it starts;
+// each is made when asked for.
+TEST(HostSlotsTest, SpecialFoldersFourAndSevenAreTheCacheAndTemporaryFolders) {
     TempDir dir;
+    std::filesystem::create_directories(dir / "Temporary");
+    std::ofstream(dir / "Temporary/left-by-an-earlier-run.jpeg") << "x";
     Host host(QuietOptions(dir.Path()));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Temporary/left-by-an-earlier-run.jpeg"));
     auto environment = SlotFunction<SelectorFn>(host, abi::kSlotEnvironment);
     Int32 code = 4;
     IO::Location location;
     ASSERT_EQ(environment(host.Context(), abi::kSelectorSpecialFolder, &code, &location, nullptr), NoError);
     GS::UniString path;
     ASSERT_EQ(location.ToPath(&path), NoError);
-    EXPECT_EQ(std::string(path.ToCStr(0, MaxUSize, CC_UTF8).Get()), host.ApplicationDataFolder());
-    EXPECT_TRUE(std::filesystem::is_directory(host.ApplicationDataFolder()));
+    EXPECT_EQ(std::string(path.ToCStr(0, MaxUSize, CC_UTF8).Get()), host.CacheFolder());
+    EXPECT_EQ(host.CacheFolder(), dir / "Cache");
+    EXPECT_TRUE(std::filesystem::is_directory(host.CacheFolder()));
+    code = 7;
+    ASSERT_EQ(environment(host.Context(), abi::kSelectorSpecialFolder, &code, &location, nullptr), NoError);
+    ASSERT_EQ(location.ToPath(&path), NoError);
+    EXPECT_EQ(std::string(path.ToCStr(0, MaxUSize, CC_UTF8).Get()), host.TemporaryFolder());
+    EXPECT_EQ(host.TemporaryFolder(), dir / "Temporary");
+    EXPECT_TRUE(std::filesystem::is_directory(host.TemporaryFolder()));
 
     code = 5;
     EXPECT_EQ(environment(host.Context(), abi::kSelectorSpecialFolder, &code, &location, nullptr),
@@ -128,12 +140,12 @@ TEST(HostSlotsTest, SaveWritesADecodableJpegOfTheWindowSize) {
     EXPECT_EQ(automate(host.Context(), abi::kSelectorSave, &file, nullptr, nullptr), abi::APIERR_BADPARS);
 }
 
-TEST(HostSlotsTest, CaptureUsesTheSaveSlotIntoTheApplicationDataFolder) {
+TEST(HostSlotsTest, CaptureUsesTheSaveSlotIntoTheDataFolder) {
     TempDir dir;
     Host host(QuietOptions(dir.Path()));
     std::string saved;
     ASSERT_EQ(host.CaptureView("", &saved), NoError);
-    EXPECT_EQ(saved, host.ApplicationDataFolder() + "/KaveloArchiCapture.jpeg");
+    EXPECT_EQ(saved, dir / "KaveloArchiCapture.jpeg");
     EXPECT_TRUE(std::filesystem::is_regular_file(saved));
     EXPECT_EQ(host.SlotCalls(abi::kSlotAutomate), 1);
 }

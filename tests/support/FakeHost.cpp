@@ -16,6 +16,8 @@
 #include "GSRootControl.hpp"
 #include "GSUtilsControl.hpp"
 #include "IOControl.hpp"
+#include "JSONControl.hpp"
+#include "LinkStoreFile.hpp"
 #include "Location.hpp"
 #include "PlatformControl.hpp"
 #include "RSControl.hpp"
@@ -137,9 +139,13 @@ GSErrCode Environment(void* context, UInt32 selector, void* p1, void* p2, void*)
     GSErrCode code;
     if (Faulted(kEnvironmentSlot, context, &code))
         return code;
-    if (selector != kSpecialFolder || p1 == nullptr || p2 == nullptr || *static_cast<Int32*>(p1) != 4)
+    if (selector != kSpecialFolder || p1 == nullptr || p2 == nullptr)
         return kBadPars;
-    static_cast<IO::Location*>(p2)->Set(current->captureFolder.c_str());
+    const Int32 folderCode = *static_cast<Int32*>(p1);
+    if (folderCode != 4 && folderCode != 7)
+        return kBadPars;
+    const std::string& folder = folderCode == 4 ? current->cacheFolder : current->temporaryFolder;
+    static_cast<IO::Location*>(p2)->Set(folder.c_str());
     return NoError;
 }
 
@@ -199,11 +205,15 @@ FakeHost::FakeHost() {
     SetSlot(kAutomateSlot, &Automate);
     HostContext = kContext;
     tempRoot_ = MakeTempFolder("kavelo-unit");
-    captureFolder = tempRoot_ + "/ApplicationData";
-    std::filesystem::create_directory(std::filesystem::u8path(captureFolder));
+    cacheFolder = tempRoot_ + "/Cache";
+    temporaryFolder = tempRoot_ + "/Temporary";
+    std::filesystem::create_directory(std::filesystem::u8path(cacheFolder));
+    std::filesystem::create_directory(std::filesystem::u8path(temporaryFolder));
     // The user of this host (outside Windows; there the prefix's user is).
     userProfile = tempRoot_ + "/UserProfile";
     Platform::Control::SetUserProfile(userProfile);
+    roamingFolder = UserRoamingFolder();
+    RemoveTree(LinkStoreFolder());
     beepsAtStart_ = GSUtils::Control::BeepCount();
     DG::Control::ResetForTesting();
     GS::Control::SetDebugSink([this](const std::string& text) { debugLines.push_back(text); });
@@ -221,8 +231,10 @@ FakeHost::~FakeHost() {
     GS::Control::SetDebugSink(nullptr);
     std::memset(HostFunctionTable, 0, HostFunctionTableSize);
     HostContext = nullptr;
+    RemoveTree(LinkStoreFolder());
     Platform::Control::SetUserProfile(std::string());
     IO::Control::ClearFaults();
+    JSON::Control::ClearFaults();
     RemoveTree(tempRoot_);
     current = nullptr;
 }
@@ -253,6 +265,13 @@ bool FakeHost::TakeFault(std::size_t slot, GSErrCode* code) {
 
 int FakeHost::Beeps() const {
     return GSUtils::Control::BeepCount() - beepsAtStart_;
+}
+
+std::vector<std::string> FakeHost::TemporaryFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(temporaryFolder)))
+        names.push_back(entry.path().filename().u8string());
+    return names;
 }
 
 std::size_t FakeHost::CallsTo(std::size_t slot) const {

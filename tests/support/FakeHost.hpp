@@ -65,14 +65,23 @@ public:
     // The bytes the next 'SAVE' request writes; nullopt = the request fails with saveFailure (or
     // APIERR_GENERAL) and writes nothing.
     std::optional<std::string> viewJpeg = std::string("\xFF\xD8 fake jpeg \xFF\xD9", 15);
-    std::string captureFolder;  // the folder 'GSPF' code 4 answers
-    std::string CapturePath() const { return captureFolder + "/KaveloArchiCapture.jpeg"; }
+    std::string cacheFolder;      // the folder 'GSPF' code 4 answers: the host's cache folder
+    std::string temporaryFolder;  // the folder 'GSPF' code 7 answers: the host's temporary folder
+    // The files in the temporary folder (UTF-8 names), where the view is captured.
+    std::vector<std::string> TemporaryFiles() const;
     // The user's profile folder, where the data protection keeps the user's secret (outside Windows);
     // another user is another folder (Platform::Control::SetUserProfile).
     std::string userProfile;
-    // The user's link store: the KAVELO folder in the application-data folder, and its file.
-    std::string LinkStoreFolder() const { return captureFolder + "/KAVELO"; }
+    // The user's roaming application-data folder, as SHGetKnownFolderPath names it: under userProfile
+    // outside Windows; the prefix user's own under Wine, whose KAVELO folder the host empties when it
+    // comes and goes.
+    std::string roamingFolder;
+    // The user's link store: the KAVELO folder in the roaming folder, and its file.
+    std::string LinkStoreFolder() const { return roamingFolder + "/KAVELO"; }
     std::string LinkStorePath() const { return LinkStoreFolder() + "/AccountLink.dat"; }
+    // Where the last build kept it: the KAVELO folder in the host's cache folder, and its file.
+    std::string EarlierLinkStoreFolder() const { return cacheFolder + "/KAVELO"; }
+    std::string EarlierLinkStorePath() const { return EarlierLinkStoreFolder() + "/AccountLink.dat"; }
 
     std::vector<std::string> reports;  // formatted report texts
     std::vector<bool> reportAlerts;

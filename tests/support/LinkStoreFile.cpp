@@ -3,13 +3,31 @@
 
 #include <windows.h>
 // After windows.h.
+#include <knownfolders.h>
+#include <shlobj.h>
 #include <wincrypt.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+
+#include "UniString.hpp"
 
 namespace testsupport {
+
+std::string UserRoamingFolder() {
+    PWSTR path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &path);
+    std::string folder;
+    if (SUCCEEDED(result))
+        folder =
+            GS::UniString(reinterpret_cast<const GS::Utf16Char*>(path)).ToCStr(0, MaxUSize, CC_UTF8).Get();
+    CoTaskMemFree(path);
+    if (FAILED(result))
+        throw std::runtime_error("no roaming application-data folder");
+    return folder;
+}
 
 std::string LinkStoreFile(const std::string& applicationDataFolder) {
     return applicationDataFolder + "/KAVELO/AccountLink.dat";

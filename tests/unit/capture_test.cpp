@@ -1,4 +1,5 @@
-// View capture: the save request, the read of the capture file and the data URL, on every failure path.
+// View capture: the save request into the host's temporary folder under a name of the export's own, the
+// read of the capture file, its deletion and the data URL, on every failure path.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,9 +19,19 @@ namespace {
 
 const std::string kPrefix = "data:image/jpeg;base64,";
 
+// "KaveloArchiCapture-" + a version-4 UUID + ".jpeg".
+bool IsCaptureName(const std::string& name) {
+    const std::string stem = "KaveloArchiCapture-";
+    return name.size() == stem.size() + 36 + 5 && name.compare(0, stem.size(), stem) == 0 &&
+           name.compare(name.size() - 5, 5, ".jpeg") == 0 && name[stem.size() + 14] == '4';
+}
+
 class CaptureTest : public ::testing::Test {
 protected:
-    void TearDown() override { IO::Control::ClearFaults(); }
+    void TearDown() override {
+        IO::Control::ClearFaults();
+        EXPECT_TRUE(host.TemporaryFiles().empty()) << "no capture file stays behind";
+    }
     FakeHost host;
 };
 
@@ -36,33 +47,57 @@ TEST_F(CaptureTest, SavedViewBecomesADataUrlOfEveryByte) {
     EXPECT_EQ(url.size(), 23 + 4 * ((jpeg.size() + 2) / 3));
     EXPECT_EQ(url.find('\n'), std::string::npos);
     EXPECT_TRUE(host.reports.empty());
-    EXPECT_EQ(testsupport::ReadFile(host.CapturePath()), jpeg) << "the capture file stays in the folder";
+    ASSERT_EQ(host.savePaths.size(), 1u);
+    EXPECT_EQ(host.savePaths[0].rfind(host.temporaryFolder, 0), 0u) << "saved into the temporary folder";
+    EXPECT_TRUE(host.TemporaryFiles().empty()) << "deleted once read";
 }
 
 // Bytes a text-mode read would fold (CR LF) or stop at (0x1A), in a folder whose name is not ASCII.
 TEST_F(CaptureTest, EveryByteArrivesFromAFolderWithAUnicodeName) {
-    host.captureFolder += "/Ansicht \xC3\xA4\xE2\x82\xAC";
-    std::filesystem::create_directory(std::filesystem::u8path(host.captureFolder));
+    const std::string folder = host.temporaryFolder;
+    host.temporaryFolder += "/Ansicht \xC3\xA4\xE2\x82\xAC";
+    std::filesystem::create_directory(std::filesystem::u8path(host.temporaryFolder));
     const std::string jpeg("\xFF\xD8\r\n\x1A\r\n\x1A\n\r\0\xFF\xD9", 12);
     host.viewJpeg = jpeg;
     std::string url;
     CaptureViewAsDataUrl(url);
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(url, kPrefix + Base64Encode(jpeg, false));
+    EXPECT_TRUE(host.TemporaryFiles().empty());
+    testsupport::RemoveTree(host.temporaryFolder);
+    host.temporaryFolder = folder;
 }
 
-// The host writes the capture where the module names it: the folder and the file name joined in the
-// system's own path syntax, a folder that ends in a separator not given a second one.
-TEST_F(CaptureTest, TheCaptureIsNamedInTheSystemsPathSyntax) {
+// The host writes the capture where the module names it: the temporary folder and a name of the export's
+// own joined in the system's own path syntax, a folder that ends in a separator not given a second one.
+// Two exports (or two instances of the host) never share a file.
+TEST_F(CaptureTest, EachCaptureHasANameOfItsOwnInTheSystemsPathSyntax) {
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
-    const std::string folder = host.captureFolder;
+    const std::string folder = host.temporaryFolder;
     std::string url;
     CaptureViewAsDataUrl(url);
-    host.captureFolder = folder + separator;
+    host.temporaryFolder = folder + separator;
     CaptureViewAsDataUrl(url);
-    const std::string expected = folder + separator + "KaveloArchiCapture.jpeg";
-    EXPECT_EQ(host.savePaths, (std::vector<std::string>{expected, expected}));
+    host.temporaryFolder = folder;
+    ASSERT_EQ(host.savePaths.size(), 2u);
+    for (const std::string& path : host.savePaths) {
+        ASSERT_EQ(path.rfind(folder + separator, 0), 0u) << path;
+        EXPECT_TRUE(IsCaptureName(path.substr(folder.size() + 1))) << path;
+    }
+    EXPECT_NE(host.savePaths[0], host.savePaths[1]);
     EXPECT_TRUE(host.reports.empty());
+}
+
+// The capture is saved only into the folder the host names: a refused request is its one report, and no
+// save is asked for (a bare relative name would land wherever the host's working folder is).
+TEST_F(CaptureTest, ARefusedTemporaryFolderIsItsOneReportAndNothingIsSaved) {
+    host.FailSlot(kEnvironmentSlot, static_cast<GSErrCode>(0x81060068), 1);
+    std::string url;
+    EXPECT_FALSE(CaptureViewAsDataUrl(url));
+    EXPECT_EQ(host.reports, std::vector<std::string>{"Error in APIEnv_GetSpecFolderID: APIERR_BADPARS"});
+    EXPECT_EQ(host.Beeps(), 1);
+    EXPECT_EQ(host.saveRequests, 0);
+    EXPECT_TRUE(url.empty());
 }
 
 TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
@@ -72,9 +107,8 @@ TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
     EXPECT_EQ(url, kPrefix);
 }
 
-// A file left from an earlier export may show another view: after a failed save nothing is read.
+// After a failed save nothing is read.
 TEST_F(CaptureTest, FailedSaveIsItsOneReportAndNothingIsRead) {
-    testsupport::WriteFile(host.CapturePath(), "older view");
     host.viewJpeg.reset();
     host.FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060387));
     std::string url;
@@ -104,6 +138,7 @@ TEST_F(CaptureTest, EveryReadFailureIsItsOneReportAndStopsTheExport) {
         EXPECT_EQ(host.reports, std::vector<std::string>{c.report});
         EXPECT_EQ(host.Beeps(), beeps + 1);
         EXPECT_TRUE(url.empty()) << c.report;
+        EXPECT_TRUE(host.TemporaryFiles().empty()) << c.report << ": deleted after a failed read too";
     }
 }
 

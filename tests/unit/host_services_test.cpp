@@ -110,7 +110,11 @@ TEST(HostServices, SpecialFolderAndSaveUseTheirSelectors) {
     ASSERT_EQ(ACAPI_ProjectSettings_GetSpecFolder(&cache, &folder), NoError);
     GS::UniString path;
     ASSERT_EQ(folder.ToPath(&path), NoError);
-    EXPECT_EQ(std::string(path.ToCStr().Get()), host.captureFolder);
+    EXPECT_EQ(std::string(path.ToCStr(CC_UTF8).Get()), host.cacheFolder);
+    API_SpecFolderID temporary = API_TemporaryFolderID;
+    ASSERT_EQ(ACAPI_ProjectSettings_GetSpecFolder(&temporary, &folder), NoError);
+    ASSERT_EQ(folder.ToPath(&path), NoError);
+    EXPECT_EQ(std::string(path.ToCStr(CC_UTF8).Get()), host.temporaryFolder);
     API_SpecFolderID data = API_DataFolderID;
     EXPECT_NE(ACAPI_ProjectSettings_GetSpecFolder(&data, &folder), NoError);
 }

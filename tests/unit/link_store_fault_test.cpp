@@ -1,5 +1,6 @@
-// The link store when the file system refuses a step (the host library's own file calls made to fail):
-// a replace that fails keeps the earlier link, an unlink that fails is one report and no "unlinked".
+// The link store when the system refuses a step (the host library's own file and known-folder calls made to
+// fail): a replace that fails keeps the earlier link, an unlink that fails is one report and no "unlinked",
+// a store of the last build that cannot be moved yet still links, no roaming folder is no link.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "FakeHost.hpp"
 #include "LinkFlow.hpp"
 #include "LinkStore.hpp"
+#include "LinkStoreFile.hpp"
 #include "PlatformControl.hpp"
 #include "Preferences.hpp"
 
@@ -26,6 +28,7 @@ protected:
         for (FileCall call :
              {FileCall::CreateDirectory, FileCall::MoveFile, FileCall::DeleteFile, FileCall::RemoveDirectory})
             Platform::Control::FailFileCall(call, 0);
+        Platform::Control::FailKnownFolder(0);
     }
 
     std::string Stored() {
@@ -80,4 +83,35 @@ TEST_F(LinkStoreFaultTest, AnUnlinkThatCannotRemoveTheStoreIsOneReportAndNoUnlin
     EXPECT_EQ(MenuCommandHandler(&params), NoError);
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(Stored(), "");
+}
+
+// The user linked with the last build; the roaming folder refuses the new file once: the identifier still
+// serves this export, the old file stays, and the next read moves it.
+TEST_F(LinkStoreFaultTest, AStoreOfTheLastBuildThatCannotBeMovedYetStillLinksAndMovesLater) {
+    const std::string id = "0f8fad5b-d9cb-469f-a165-70867728950e";
+    ASSERT_TRUE(testsupport::WriteLinkStore(host.cacheFolder, id));
+    Platform::Control::FailFileCall(FileCall::MoveFile);
+    EXPECT_EQ(Stored(), id);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(host.EarlierLinkStorePath())));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(host.LinkStorePath())));
+    EXPECT_EQ(Stored(), id);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(host.EarlierLinkStorePath())));
+    EXPECT_EQ(testsupport::ReadLinkStore(host.roamingFolder), id);
+    EXPECT_TRUE(host.reports.empty());
+}
+
+// Without the user's roaming folder nothing can be stored or read: one report each, and no login page for
+// an identifier that is not kept.
+TEST_F(LinkStoreFaultTest, NoRoamingFolderIsOneReportAndNoLoginPage) {
+    Platform::Control::FailKnownFolder(1);
+    EXPECT_EQ(Stored(), "");
+    EXPECT_EQ(host.reports,
+              std::vector<std::string>{
+                  "The link to your KAVELO account stored for this user cannot be read. Please link "
+                  "again: APIERR_GENERAL"});
+    host.reports.clear();
+    Platform::Control::FailKnownFolder(1);
+    LinkByDialog();
+    EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_GENERAL"});
+    EXPECT_TRUE(host.launches.empty());
 }

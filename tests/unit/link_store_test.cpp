@@ -14,9 +14,11 @@
 #include "DGControl.hpp"
 #include "ExportCommand.hpp"
 #include "FakeHost.hpp"
+#include "File.hpp"
 #include "IOControl.hpp"
 #include "LinkFlow.hpp"
 #include "LinkStore.hpp"
+#include "LinkStoreFile.hpp"
 #include "Location.hpp"
 #include "PlatformControl.hpp"
 #include "Preferences.hpp"
@@ -171,7 +173,11 @@ TEST_F(LinkStoreTest, AStoreProtectedForAnotherUserIsNotLinkedWithOneReport) {
         GTEST_SKIP() << "Windows keeps each user's secret: another user is another prefix (hostsim_wine)";
     const std::string othersId = Link();
     ASSERT_EQ(othersId.size(), 36u);
+    // The other user's store, copied into this user's roaming folder.
+    const std::string othersStore = testsupport::LinkStoreFile(testsupport::UserRoamingFolder());
     Platform::Control::SetUserProfile(host.userProfile);
+    std::filesystem::create_directories(std::filesystem::u8path(host.LinkStoreFolder()));
+    WriteFile(host.LinkStorePath(), ReadFile(othersStore));
     host.reports.clear();
     EXPECT_FALSE(IsAccountLinked());
     EXPECT_EQ(host.reports, std::vector<std::string>{kUnreadable});
@@ -202,11 +208,83 @@ TEST_F(LinkStoreTest, AFailedWriteKeepsThePreviousLinkAndOpensNoPage) {
     EXPECT_EQ(Stored(), id);
 }
 
-TEST_F(LinkStoreTest, NoApplicationDataFolderIsOneReportAndNoLink) {
+// The store lies in the user's roaming folder, which the host neither names nor cleans: a host that names
+// no cache folder (asked only for a store of the last build) links, reads and unlinks all the same.
+TEST_F(LinkStoreTest, AHostThatNamesNoCacheFolderStillLinks) {
     host.FailSlot(kEnvironmentSlot, static_cast<GSErrCode>(0x81060387));
     EXPECT_FALSE(IsAccountLinked());
-    EXPECT_EQ(host.reports.size(), 1u);
-    char out[37] = {};
-    EXPECT_EQ(CreateUserUniqueID(out), static_cast<GSErrCode>(0x81060387));
-    EXPECT_EQ(out[0], '\0');
+    const std::string id = Link();
+    EXPECT_EQ(id.size(), 36u);
+    EXPECT_TRUE(IsAccountLinked());
+    EXPECT_EQ(UnlinkAccount(), NoError);
+    EXPECT_FALSE(IsAccountLinked());
+    EXPECT_TRUE(host.reports.empty());
+}
+
+// Whether a file exists is the connection's outcome (IO::File::GetStatus), the one answer the kit
+// documents; the stand-in's Open of a file that never connected says something else, so an add-on that
+// asked Open would alert "cannot be read" here. The user who has not linked yet sees the link dialog only.
+TEST_F(LinkStoreTest, AUserNotYetLinkedIsAskedToLinkWithNoAlert) {
+    IO::File missing(IO::Location(host.LinkStorePath().c_str()), IO::File::Fail);
+    EXPECT_EQ(missing.GetStatus(), IO::File::FileNotFound);
+    EXPECT_NE(missing.Open(IO::File::ReadMode), IO::File::FileNotFound);
+
+    DG::Control::ScriptUserActions({Action::Click(2, 32520)});
+    ExportFromCurrentView();
+    ASSERT_EQ(DG::Control::GetShownDialogs().size(), 1u);
+    EXPECT_EQ(DG::Control::GetShownDialogs()[0].resId, 32520);
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_EQ(host.Beeps(), 0);
+    EXPECT_EQ(host.saveRequests, 0);
+}
+
+// A user who linked with the last build has the store in the host's cache folder: the first read moves it
+// into the roaming folder and removes it there, and the user stays linked with the same identifier.
+TEST_F(LinkStoreTest, AStoreWhereTheLastBuildKeptItIsMovedToTheRoamingFolder) {
+    ASSERT_TRUE(testsupport::WriteLinkStore(host.cacheFolder, kColleaguesId));
+    EXPECT_EQ(Stored(), kColleaguesId);
+    EXPECT_FALSE(Exists(host.EarlierLinkStoreFolder())) << "the old file and its emptied folder are gone";
+    EXPECT_EQ(testsupport::ReadLinkStore(host.roamingFolder), kColleaguesId);
+    EXPECT_NE(std::find(host.debugLines.begin(), host.debugLines.end(),
+                        "LinkStore::Read: moved from the host's cache folder\n"),
+              host.debugLines.end());
+    EXPECT_EQ(Stored(), kColleaguesId) << "read from its new place";
+    EXPECT_TRUE(host.reports.empty());
+}
+
+// The host's cache folder is the user's to clean or move: the link does not live there.
+TEST_F(LinkStoreTest, CleaningTheHostsCacheFolderKeepsTheLink) {
+    const std::string id = Link();
+    ASSERT_EQ(id.size(), 36u);
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::u8path(host.cacheFolder)));
+    testsupport::RemoveTree(host.cacheFolder);
+    std::filesystem::create_directory(std::filesystem::u8path(host.cacheFolder));
+    EXPECT_EQ(Stored(), id);
+    EXPECT_TRUE(host.reports.empty());
+}
+
+// A store the last build left beside a newer one would come back at the next read: unlink removes both.
+TEST_F(LinkStoreTest, UnlinkAlsoRemovesAStoreLeftInTheCacheFolder) {
+    const std::string id = Link();
+    ASSERT_TRUE(testsupport::WriteLinkStore(host.cacheFolder, kColleaguesId));
+    EXPECT_EQ(Stored(), id) << "the roaming folder's store comes first";
+    EXPECT_EQ(UnlinkAccount(), NoError);
+    EXPECT_FALSE(Exists(host.LinkStoreFolder()));
+    EXPECT_FALSE(Exists(host.EarlierLinkStoreFolder()));
+    EXPECT_FALSE(IsAccountLinked());
+    EXPECT_TRUE(host.reports.empty());
+}
+
+// A damaged store of the last build is reported as any damaged store, and left for the user's next link
+// to supersede.
+TEST_F(LinkStoreTest, ADamagedStoreInTheCacheFolderIsOneReport) {
+    std::filesystem::create_directories(std::filesystem::u8path(host.EarlierLinkStoreFolder()));
+    WriteFile(host.EarlierLinkStorePath(), "not protected");
+    EXPECT_FALSE(IsAccountLinked());
+    EXPECT_EQ(host.reports, std::vector<std::string>{kUnreadable});
+    host.reports.clear();
+    const std::string id = Link();
+    EXPECT_EQ(id.size(), 36u);
+    EXPECT_EQ(Stored(), id);
+    EXPECT_TRUE(host.reports.empty());
 }

@@ -85,13 +85,23 @@ TEST_F(MenuPaletteTest, UnlinkShowsItsDialogAndUnknownIdsDoNothing) {
     EXPECT_FALSE(IsPaletteOpen());
 }
 
-// A record that could not be deleted leaves the account linked: one report and no "unlinked" dialog.
-TEST_F(MenuPaletteTest, AFailedUnlinkIsReportedOnceAndShowsNoSuccess) {
+// The link is gone with its store: a host that refuses to delete the record (the kit documents the call
+// for saving only) still shows "Account unlinked", with no report; the refusal is only traced.
+TEST_F(MenuPaletteTest, AnUnlinkWhoseRecordCannotBeDeletedStillSucceeds) {
+    DG::Control::ScriptUserActions({Action::Click(1, 32520)});
+    ASSERT_EQ(Menu(32512), NoError);
+    ASSERT_TRUE(IsAccountLinked());
+    DG::Control::ClearShownDialogs();
     host.FailSlot(kSetPreferencesSlot, static_cast<GSErrCode>(0x81060387));
+    DG::Control::ScriptUserActions({Action::Click(1, 32534)});
     EXPECT_EQ(Menu(32513), NoError);
-    EXPECT_TRUE(DG::Control::GetShownDialogs().empty());
-    EXPECT_EQ(host.reports, std::vector<std::string>{"Error: APIERR_NOTSUPPORTED"});
-    EXPECT_EQ(host.Beeps(), 1);
+    const auto shown = DG::Control::GetShownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Account unlinked");
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_EQ(host.Beeps(), 0);
+    EXPECT_EQ(host.debugLines.back(), "Failed to delete preferences. Error code: -2130312313\n");
+    EXPECT_FALSE(IsAccountLinked());
 }
 
 // An identifier that could not be stored must not be linked to the web account: no login page.

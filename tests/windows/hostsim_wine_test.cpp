@@ -56,10 +56,31 @@ std::string Utf16Le(const std::string& ascii) {
     return bytes;
 }
 
+// The files below `folder` whose names start with "KaveloArchiCapture": the module's captures.
+std::vector<std::string> CaptureFilesBelow(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::u8path(folder)))
+        if (entry.path().filename().u8string().rfind("KaveloArchiCapture", 0) == 0)
+            found.push_back(entry.path().u8string());
+    return found;
+}
+
 class WindowsHostsim : public ProxiedWebappTest {
 protected:
     // The prefix's shell opens https URLs with the recorder, as scripts/demo.sh --windows registers it.
-    static void SetUpTestSuite() { Recorder({"--register"}, "/tmp"); }
+    // The prefix user's roaming folder, where the module keeps the link store, as Windows names it
+    // (SHGetKnownFolderPath) and as this machine sees it.
+    static void SetUpTestSuite() {
+        Recorder({"--register"}, "/tmp");
+        const WineRun where = RunUnderWine("KAVELO_LINK_STORE_TOOL", {"where"}, 0, "/tmp/link-store-where");
+        ASSERT_EQ(where.status, 0) << where.command << "\n" << where.output;
+        const std::size_t at = where.output.find("C:\\");
+        ASSERT_NE(at, std::string::npos) << where.output;
+        std::string path = where.output.substr(at, where.output.find('\n', at) - at);
+        path = Environment("KAVELO_WINEPREFIX") + "/drive_c/" + path.substr(3);
+        std::replace(path.begin(), path.end(), '\\', '/');
+        roaming_ = path;
+    }
 
     static WineRun Recorder(const std::vector<std::string>& arguments, const std::string& folder) {
         const WineRun run = RunUnderWine("KAVELO_URL_RECORDER", arguments, 0, folder + "/recorder-output");
@@ -83,10 +104,16 @@ protected:
         return ReadFile(hostData_ + "/Launches/0" + std::to_string(number) + ".utf16le");
     }
 
+    // Each case begins with a user who has not linked: the prefix's user is one for all of them.
     void SetUp() override {
         ProxiedWebappTest::SetUp();
         hostData_ = dataDir_.Path() + "/host";
         module_ = Environment("KAVELO_MODULE");
+        std::filesystem::remove_all(std::filesystem::u8path(roaming_ + "/KAVELO"));
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(std::filesystem::u8path(roaming_ + "/KAVELO"));
+        ProxiedWebappTest::TearDown();
     }
 
     // Runs hostsim.exe with the module, the stand-in's authority trusted and a person who confirms login
@@ -103,9 +130,10 @@ protected:
     }
 
     // Runs the link store tool in the prefix: `arguments` after the command and the application-data
-    // folder as hostsim hands it to the module.
-    WineRun LinkStoreTool(const std::string& command, const std::vector<std::string>& arguments = {}) {
-        std::vector<std::string> all = {command, WindowsPath(hostData_ + "/ApplicationData")};
+    // folder (by default the user's roaming one, where the module keeps the store).
+    WineRun LinkStoreTool(const std::string& command, const std::vector<std::string>& arguments = {},
+                          const std::string& folder = roaming_) {
+        std::vector<std::string> all = {command, WindowsPath(folder)};
         all.insert(all.end(), arguments.begin(), arguments.end());
         return RunUnderWine("KAVELO_LINK_STORE_TOOL", all, 0, dataDir_.Path() + "/store-output");
     }
@@ -113,8 +141,8 @@ protected:
     // Stores `id` in the user's link store, protected by Windows' data protection for the prefix's user,
     // and preferences whose live page was last opened long ago (the file format the Windows hostsim shares
     // with the Linux one); links the account on the server.
-    void Link(const std::string& id) {
-        const WineRun stored = LinkStoreTool("write", {id});
+    void Link(const std::string& id, const std::string& folder = roaming_) {
+        const WineRun stored = LinkStoreTool("write", {id}, folder);
         ASSERT_EQ(stored.status, 0) << stored.command << "\n" << stored.output;
         hostsim::StoredPreferences record;
         record.version = 1;
@@ -128,7 +156,10 @@ protected:
     std::string hostData_;          // where hostsim keeps its data, on this machine
     std::string hostDataArgument_;  // the same folder as hostsim is told it, when not hostData_
     std::string module_;            // the module hostsim loads, as it is told it
+    static std::string roaming_;    // the prefix user's roaming application-data folder, on this machine
 };
+
+std::string WindowsHostsim::roaming_;
 
 // The user's first use, as scripts/demo.sh --windows plays it: the export asks to link, the login page
 // is confirmed, the second export uploads the view, "Open live connection" opens the live page.
@@ -154,7 +185,7 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
     ASSERT_EQ(server_.Images().size(), 1u) << run.output;
     const StoredImage image = server_.Images()[0];
     EXPECT_EQ(image.accountId, eid) << "uploaded under the id the login page linked";
-    const std::string written = ReadFile(hostData_ + "/ApplicationData/KaveloArchiCapture.jpeg");
+    const std::string written = ReadFile(hostData_ + "/SavedView.jpeg");
     ASSERT_GT(written.size(), 1000u);
     EXPECT_EQ(written.compare(0, 3, "\xFF\xD8\xFF"), 0) << "WIC wrote a JPEG";
     EXPECT_EQ(ReadFile(image.path), written) << "the server keeps the exact bytes hostsim wrote";
@@ -166,8 +197,14 @@ TEST_F(WindowsHostsim, TheFirstUseLinksExportsAndUploadsTheJpegHostsimWrote) {
     EXPECT_GE(tunnels.size(), 1u);
     EXPECT_EQ(std::count(tunnels.begin(), tunnels.end(), "app.kavelo.io:443"),
               static_cast<std::ptrdiff_t>(tunnels.size()));
-    // The module kept the identifier with Windows' data protection: protected, and it opens for this user.
-    const std::string store = ReadFile(hostData_ + "/ApplicationData/KAVELO/AccountLink.dat");
+    EXPECT_NE(
+        run.output.find("host: view saved to " + WindowsPath(hostData_) + "\\Temporary\\KaveloArchiCapture-"),
+        std::string::npos)
+        << "into the temporary folder, under a name of its own: " << run.output;
+    EXPECT_EQ(CaptureFilesBelow(hostData_), std::vector<std::string>{}) << "deleted once read";
+    // The module kept the identifier with Windows' data protection in the user's roaming folder, where
+    // SHGetKnownFolderPath puts it: protected, and it opens for this user.
+    const std::string store = ReadFile(roaming_ + "/KAVELO/AccountLink.dat");
     EXPECT_GT(store.size(), 36u);
     EXPECT_EQ(store.find(eid.substr(0, 8)), std::string::npos);
     EXPECT_EQ(LinkStoreTool("read").output, eid + "\n");
@@ -480,14 +517,17 @@ TEST_F(WindowsHostsim, TheMainJobRunsInFoldersNamedBeyondAscii) {
                                  "menu Unlink account; expect-prefs none; expect-reports 0"});
     EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
     ASSERT_EQ(server_.Images().size(), 1u) << run.output;
-    const std::string written = ReadFile(hostData_ + "/ApplicationData/KaveloArchiCapture.jpeg");
+    const std::string written = ReadFile(hostData_ + "/SavedView.jpeg");
     ASSERT_GT(written.size(), 1000u);
     EXPECT_EQ(ReadFile(server_.Images()[0].path), written)
         << "the server keeps the exact bytes hostsim wrote";
-    EXPECT_TRUE(Has(run.output, "host: view saved to " + hostDataArgument_ +
-                                    "\\ApplicationData\\KaveloArchiCapture.jpeg (320x200, " +
-                                    std::to_string(written.size()) + " bytes)"))
-        << run.output;
+    const std::string saved = "host: view saved to " + hostDataArgument_ + "\\Temporary\\KaveloArchiCapture-";
+    const std::size_t savedAt = run.output.find(saved);
+    ASSERT_NE(savedAt, std::string::npos) << run.output;
+    // "KaveloArchiCapture-" + a UUID + ".jpeg": a name of the export's own.
+    const std::string line =
+        run.output.substr(savedAt + saved.size(), run.output.find('\n', savedAt) - savedAt - saved.size());
+    EXPECT_EQ(line.substr(36), ".jpeg (320x200, " + std::to_string(written.size()) + " bytes)") << run.output;
     EXPECT_EQ(LaunchRecord(2), Utf16Le(kLivePage));
     EXPECT_TRUE(Has(run.output, "host: unloaded " + module_ +
                                     "; memory manager: 0 live blocks (0 before the load), 0 bytes"))
@@ -499,14 +539,13 @@ TEST_F(WindowsHostsim, TheMainJobRunsInFoldersNamedBeyondAscii) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(profile))
         left.push_back(std::filesystem::relative(entry.path(), profile).generic_u8string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(
-        left,
-        (std::vector<std::string>{
-            "Add-Ons", "Add-Ons/KAVELO \u65e5\u672c", "Add-Ons/KAVELO \u65e5\u672c/KAVELO.apx", "AppData",
-            "AppData/Roaming", "AppData/Roaming/Archicad", "AppData/Roaming/Archicad/ApplicationData",
-            "AppData/Roaming/Archicad/ApplicationData/KaveloArchiCapture.jpeg",
-            "AppData/Roaming/Archicad/Launches", "AppData/Roaming/Archicad/Launches/01.utf16le",
-            "AppData/Roaming/Archicad/Launches/02.utf16le", "AppData/Roaming/Archicad/Preferences"}));
+    EXPECT_EQ(left,
+              (std::vector<std::string>{
+                  "Add-Ons", "Add-Ons/KAVELO \u65e5\u672c", "Add-Ons/KAVELO \u65e5\u672c/KAVELO.apx",
+                  "AppData", "AppData/Roaming", "AppData/Roaming/Archicad", "AppData/Roaming/Archicad/Cache",
+                  "AppData/Roaming/Archicad/Launches", "AppData/Roaming/Archicad/Launches/01.utf16le",
+                  "AppData/Roaming/Archicad/Launches/02.utf16le", "AppData/Roaming/Archicad/Preferences",
+                  "AppData/Roaming/Archicad/SavedView.jpeg", "AppData/Roaming/Archicad/Temporary"}));
     for (const auto& entry : std::filesystem::directory_iterator(users)) {
         const std::string name = entry.path().filename().u8string();
         EXPECT_TRUE(name.rfind("Jos", 0) != 0 || name == user) << name;
@@ -522,7 +561,8 @@ TEST_F(WindowsHostsim, TheMainJobRunsInFoldersNamedBeyondAscii) {
 // once and asks to link; nothing is sent.
 TEST_F(WindowsHostsim, AStoreProtectedInAnotherPrefixCountsAsNotLinked) {
     const std::string otherPrefix = Environment("KAVELO_OTHER_WINEPREFIX");
-    const std::string folder = WindowsPath(hostData_ + "/ApplicationData");
+    // This user's roaming folder, as the other prefix reaches it.
+    const std::string folder = WindowsPath(roaming_);
     const WineRun written =
         RunUnderWineAs("KAVELO_LINK_STORE_TOOL", {"write", folder, kLinkedId}, otherPrefix,
                        "kavelo-other-user", dataDir_.Path() + "/other-output");
@@ -543,6 +583,32 @@ TEST_F(WindowsHostsim, AStoreProtectedInAnotherPrefixCountsAsNotLinked) {
         << run.output;
     EXPECT_TRUE(server_.Requests().empty());
     EXPECT_EQ(run.output.find(std::string(kLinkedId).substr(0, 5)), std::string::npos) << run.output;
+}
+
+// A user who linked with the last build, which kept the store in the host's cache folder: the exports go
+// out with that identifier, the store is then in the roaming folder Windows names (SHGetKnownFolderPath)
+// and gone from the cache folder, and no capture is left behind. The user then cleans the host's cache
+// folder: the next run still exports linked.
+TEST_F(WindowsHostsim, ALinkOfTheLastBuildMovesToTheRoamingFolderAndOutlivesTheCache) {
+    Link(kLinkedId, hostData_ + "/Cache");
+    const std::string exportTwice =
+        "answer click 2 for 32532; menu Export from current view; answer click 2 for 32532; "
+        "menu Export from current view; expect-reports 0";
+    const WineRun run = Hostsim({"--commands", exportTwice});
+    EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+    ASSERT_EQ(server_.Images().size(), 2u) << run.output;
+    EXPECT_TRUE(Has(run.output, "debug: LinkStore::Read: moved from the host's cache folder")) << run.output;
+    EXPECT_EQ(LinkStoreTool("read").output, std::string(kLinkedId) + "\n");
+    EXPECT_FALSE(std::filesystem::exists(hostData_ + "/Cache/KAVELO"));
+    EXPECT_EQ(CaptureFilesBelow(hostData_), std::vector<std::string>{});
+
+    std::filesystem::remove_all(hostData_ + "/Cache");
+    const WineRun again = Hostsim({"--commands",
+                                   "answer click 2 for 32532; menu Export from current view; "
+                                   "expect-reports 0"});
+    EXPECT_EQ(again.status, 0) << again.command << "\n" << again.output;
+    ASSERT_EQ(server_.Images().size(), 3u) << again.output;
+    for (const StoredImage& image : server_.Images()) EXPECT_EQ(image.accountId, kLinkedId);
 }
 
 // What the Windows hostsim cannot do is refused before anything is loaded, naming the option.

@@ -1,7 +1,8 @@
 // The add-on's link store for the driver of the Windows tests, under the prefix's user and Windows' own
 // data protection: link_store_tool write FOLDER ID stores ID in FOLDER (an application-data folder) as
 // the add-on does; link_store_tool read FOLDER prints the identifier stored there for this user, or
-// "none" (status 1) when there is none or it does not open.
+// "none" (status 1) when there is none or it does not open; link_store_tool where prints the user's roaming
+// application-data folder, where the add-on keeps its store.
 #include <fcntl.h>
 #include <io.h>
 
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
         std::printf("%s\n", id.empty() ? "none" : id.c_str());
         return id.empty() ? 1 : 0;
     }
-    std::fprintf(stderr, "usage: link_store_tool write FOLDER ID | read FOLDER\n");
+    if (argc == 2 && std::strcmp(argv[1], "where") == 0) {
+        std::printf("%s\n", testsupport::UserRoamingFolder().c_str());
+        return 0;
+    }
+    std::fprintf(stderr, "usage: link_store_tool write FOLDER ID | read FOLDER | where\n");
     return 2;
 }

@@ -1,4 +1,4 @@
-// GS::UniString over std::u16string, with UTF-8 as the narrow character code.
+// GS::UniString over std::u16string; narrow text in UTF-8 (CC_UTF8) or the system code page (CC_Default).
 #include "UniString.hpp"
 
 #include <cstdlib>
@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "SystemCodePage.hpp"
 #include "Utf8.hpp"
 
 struct GS::UniString::Impl {
@@ -136,8 +137,10 @@ UniString::UniString() : impl_(new Impl) {}
 
 UniString::UniString(const char* text, GSCharCode charCode) : impl_(new Impl) {
     CheckCharCode(charCode);
-    if (text != nullptr)
-        impl_->text = FromUtf8(text, std::strlen(text));
+    if (text == nullptr)
+        return;
+    impl_->text = charCode == CC_UTF8 ? FromUtf8(text, std::strlen(text))
+                                      : Detail::FromSystemCodePage(text, std::strlen(text));
 }
 
 UniString::UniString(const UniChar::Layout* uStr) : impl_(new Impl) {
@@ -220,7 +223,17 @@ UniString::CStr UniString::ToCStr(UIndex from, USize range, GSCharCode charCode,
     const USize start = from < length ? from : length;
     const USize count = range < length - start ? range : length - start;
     std::size_t bytes = 0;
-    char* text = ToUtf8(Units() + start, count, &bytes);
+    char* text = nullptr;
+    if (charCode == CC_UTF8) {
+        text = ToUtf8(Units() + start, count, &bytes);
+    } else {
+        const std::string narrow = Detail::ToSystemCodePage(Units() + start, count);
+        bytes = narrow.size();
+        text = static_cast<char*>(std::malloc(bytes + 1));
+        if (text == nullptr)
+            throw std::bad_alloc();
+        std::memcpy(text, narrow.c_str(), bytes + 1);
+    }
     return CStr(text, static_cast<USize>(bytes));
 }
 

@@ -49,12 +49,14 @@ class UniString {
 public:
     // How Split treats the empty text between two adjacent separators.
     enum EmptyPartProcessing { KeepEmptyParts = 0, SkipEmptyParts = 1 };
-    // What ToCStr does with a character the narrow code cannot hold; the stand-in's UTF-8 holds them all.
+    // What ToCStr does with a character the narrow code cannot hold: the stand-in writes '?' in the system
+    // code page (UTF-8 holds them all).
     enum OnConversionError { ReplaceWithFillers = 0, ThrowException = 1 };
 
     UniString();
-    // Decodes narrow text in the given character code (CC_Default and CC_UTF8 are UTF-8 here); bytes
-    // that are not valid UTF-8 become U+FFFD. A null pointer makes the empty text.
+    // Decodes narrow text in the given character code: CC_UTF8, whose invalid bytes become U+FFFD, or
+    // CC_Default, the system code page (Windows' ANSI code page; Windows-1252 elsewhere). A null pointer
+    // makes the empty text.
     UniString(const char* text, GSCharCode charCode = CC_Default);
     // Takes NUL-terminated UTF-16 code units as they are; a null pointer makes the empty text.
     UniString(const UniChar::Layout* uStr);
@@ -74,8 +76,8 @@ public:
     char16_t GetChar(UIndex index) const;
 
     // Converts the code units [from, from + range) (range clipped to the end) to narrow text in the given
-    // character code; an unpaired surrogate becomes U+FFFD. ThrowException is refused with
-    // std::invalid_argument: the stand-in has no character that UTF-8 cannot hold.
+    // character code; in UTF-8 an unpaired surrogate becomes U+FFFD, in the system code page a character it
+    // cannot hold becomes '?'. ThrowException is refused with std::invalid_argument.
     CStr ToCStr(UIndex from = 0, USize range = MaxUSize, GSCharCode charCode = CC_Default,
                 OnConversionError onConversionError = ReplaceWithFillers) const;
     CStr ToCStr(GSCharCode charCode) const;

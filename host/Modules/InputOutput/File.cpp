@@ -40,7 +40,7 @@ Int32 NativeMode(IO::File::OpenMode mode) {
 
 struct IO::File::Impl {
     std::string path;
-    OnNotFound onNotFound = Fail;
+    GSErrCode status = NoError;
     Native::Handle handle = Native::kClosed;
 };
 
@@ -48,9 +48,12 @@ namespace IO {
 
 File::File(const Location& location, OnNotFound onNotFound) : impl_(new Impl) {
     GS::UniString path;
-    if (location.ToPath(&path) == NoError)
-        impl_->path = path.ToCStr(0, MaxUSize, CC_UTF8).Get();
-    impl_->onNotFound = onNotFound;
+    if (location.ToPath(&path) != NoError) {
+        impl_->status = BadLocation;
+        return;
+    }
+    impl_->path = path.ToCStr(0, MaxUSize, CC_UTF8).Get();
+    impl_->status = Native::Connect(impl_->path, onNotFound == Create);
 }
 
 File::~File() {
@@ -58,12 +61,18 @@ File::~File() {
     delete impl_;
 }
 
+GSErrCode File::GetStatus() const {
+    return impl_->status;
+}
+
 GSErrCode File::Open(OpenMode mode, AccessDeniedTreatment /*adTreatment*/) {
-    if (impl_->path.empty())
-        return BadLocation;
+    // The strictest reading of the kit, which documents "not found" for the connection only: code that
+    // asks Open whether a file exists gets no "not found" here.
+    if (impl_->status != NoError)
+        return NotOpen;
     if (impl_->handle != Native::kClosed)
         return NoError;
-    return Native::Open(impl_->path, NativeMode(mode), impl_->onNotFound == Create, &impl_->handle);
+    return Native::Open(impl_->path, NativeMode(mode), false, &impl_->handle);
 }
 
 GSErrCode File::GetDataLength(UInt32* length) const {

@@ -39,6 +39,19 @@ GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle)
     return NoError;
 }
 
+GSErrCode Connect(const std::string& path, bool create) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode) ? static_cast<GSErrCode>(NotAFile) : NoError;
+    if (errno != ENOENT || !create)
+        return FromErrno(errno);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return FromErrno(errno);
+    ::close(fd);
+    return NoError;
+}
+
 GSErrCode Length(Handle handle, UInt64* length) {
     struct stat info;
     if (::fstat(static_cast<int>(handle), &info) != 0)

@@ -42,6 +42,22 @@ GSErrCode Open(const std::string& path, Int32 mode, bool create, Handle* handle)
     return NoError;
 }
 
+GSErrCode Connect(const std::string& path, bool create) {
+    const std::wstring wide = Platform::Widen(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? static_cast<GSErrCode>(NotAFile) : NoError;
+    const DWORD error = GetLastError();
+    if (!create || error != ERROR_FILE_NOT_FOUND)
+        return FromLastError();
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return FromLastError();
+    CloseHandle(file);
+    return NoError;
+}
+
 GSErrCode Length(Handle handle, UInt64* length) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(ToHandle(handle), &size))

@@ -33,6 +33,7 @@ GS::UniString Name::ToString() const {
 
 Location::Location() : impl_(new Impl) {}
 Location::Location(const char* path) : impl_(new Impl{path != nullptr ? path : ""}) {}
+Location::Location(const GS::UniString& path) : impl_(new Impl{path.ToCStr(0, MaxUSize, CC_UTF8).Get()}) {}
 Location::Location(const Location& folder, const Name& name) : impl_(new Impl(*folder.impl_)) {
     AppendToLocal(name);
 }

@@ -13,6 +13,8 @@ public:
     Location();
     // A location from a path in UTF-8.
     explicit Location(const char* path);
+    // A location from a path as text.
+    explicit Location(const GS::UniString& path);
     // The entry `name` inside `folder`.
     Location(const Location& folder, const Name& name);
     Location(const Location& other);
@@ -35,6 +37,7 @@ private:
 // Error codes of the IO library.
 enum : GSErrCode {
     FileNotFound = -43,
+    NotAFile = -1302,
     AccessDenied = -5000,
     NotOpen = -38,
     ReadError = -19,

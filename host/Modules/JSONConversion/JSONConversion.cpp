@@ -3,10 +3,12 @@
 #include "ObjectStateJSONConversion.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <new>
 #include <string>
 
+#include "JSONControl.hpp"
 #include "ObjectStateStorage.hpp"
 #include "Utf8.hpp"
 
@@ -18,6 +20,8 @@ using Json = nlohmann::ordered_json;
 
 // Deeper text is refused: the writer recurses once per level.
 constexpr int kMaxDepth = 512;
+
+std::atomic<GSErrCode> pendingCreateFault{NoError};
 
 // Written as it is: printable ASCII but quote and backslash.
 bool IsPlain(unsigned char c) {
@@ -278,6 +282,10 @@ int NestingDepth(const char* text, std::size_t length) {
 }  // namespace
 
 GSErrCode CreateFromObjectState(const GS::ObjectState& state, GS::UniString& text, bool formatted) {
+    if (const GSErrCode fault = pendingCreateFault.exchange(NoError); fault != NoError) {
+        text = GS::UniString();
+        return fault;
+    }
     const Json& members = GS::Detail::ObjectStateAccess::Members(state);
     Writer writer(formatted);
     writer.Reserve(EstimateLength(members));
@@ -301,5 +309,17 @@ GSErrCode ConvertToObjectState(const GS::UniString& text, GS::ObjectState& state
     GS::Detail::ObjectStateAccess::Members(state) = std::move(parsed);
     return NoError;
 }
+
+namespace Control {
+
+void FailNextCreate(GSErrCode code) {
+    pendingCreateFault = code;
+}
+
+void ClearFaults() {
+    pendingCreateFault = NoError;
+}
+
+}  // namespace Control
 
 }  // namespace JSON

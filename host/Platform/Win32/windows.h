@@ -20,6 +20,17 @@ using BYTE = unsigned char;
 using PVOID = void*;
 using HLOCAL = void*;
 using LPSECURITY_ATTRIBUTES = struct _SECURITY_ATTRIBUTES*;
+using PWSTR = WCHAR*;
+using HRESULT = std::int32_t;
+
+struct GUID {
+    std::uint32_t Data1;
+    std::uint16_t Data2;
+    std::uint16_t Data3;
+    std::uint8_t Data4[8];
+};
+using KNOWNFOLDERID = GUID;
+using REFKNOWNFOLDERID = const KNOWNFOLDERID&;
 
 #define TRUE 1
 #define FALSE 0
@@ -38,6 +49,11 @@ using LPSECURITY_ATTRIBUTES = struct _SECURITY_ATTRIBUTES*;
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define WINAPI
+#define S_OK static_cast<HRESULT>(0)
+#define E_FAIL static_cast<HRESULT>(0x80004005u)
+#define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
+#define SUCCEEDED(result) (static_cast<HRESULT>(result) >= 0)
+#define FAILED(result) (static_cast<HRESULT>(result) < 0)
 
 // Writes the full path of the module loaded as `module` (a handle from the system loader) into `buffer`
 // as NUL-terminated UTF-16, truncated to `size` units including the NUL. Returns the units written
