@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -163,13 +164,14 @@ TEST_F(ModuleResources, IconGroupsHoldOneRgbaPngEach) {
     }
 }
 
-TEST_F(ModuleResources, ModuleIconHasEightSizes) {
+// One entry per size: an icon directory has no size above 256, so a larger image would be a second 256 entry.
+TEST_F(ModuleResources, ModuleIconHasSevenSizes) {
     std::vector<RS::IconImage> images;
     std::string error;
     ASSERT_TRUE(RS::LoadIconGroup(module_, GSResID(1), &images, &error)) << error;
-    ASSERT_EQ(images.size(), 8u);
-    const unsigned sizes[] = {512, 256, 128, 96, 64, 48, 32, 16};
-    for (std::size_t i = 0; i < 8; ++i) {
+    const unsigned sizes[] = {256, 128, 96, 64, 48, 32, 16};
+    ASSERT_EQ(images.size(), std::size(sizes));
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
         SCOPED_TRACE(sizes[i]);
         EXPECT_EQ(images[i].width, sizes[i]);
         EXPECT_EQ(images[i].height, sizes[i]);
@@ -274,7 +276,7 @@ TEST_F(ModuleResources, NothingBeyondTheListedResources) {
     expected.insert("RT_GROUP_ICON #1");
     expected.insert("RT_MANIFEST #2");
     expected.insert("RT_VERSION #1");
-    for (int i = 1; i <= 12 + 8; ++i) expected.insert("RT_ICON #" + std::to_string(i));
+    for (int i = 1; i <= 12 + 7; ++i) expected.insert("RT_ICON #" + std::to_string(i));
     EXPECT_EQ(kinds, expected);
 }
 
