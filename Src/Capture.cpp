@@ -92,14 +92,18 @@ GSErrCode ReadWhole(IO::File& file, UInt32* length, OwnedHandle* handle) {
     return read == *length ? NoError : CaptureReadErrorCode;
 }
 
+// The whole file, once it connected (GetStatus, the one answer the kit documents for a missing file) and
+// opened.
+GSErrCode OpenAndRead(IO::File& file, UInt32* length, OwnedHandle* handle) {
+    if (file.GetStatus() != NoError || file.Open(IO::File::ReadMode, IO::AccessDeniedIsAllowed) != NoError)
+        return CaptureReadErrorCode;
+    return ReadWhole(file, length, handle);
+}
+
 OwnedHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
     IO::File file(location, IO::File::Fail);
-    GSErrCode failure = file.GetStatus() == NoError ? NoError : CaptureReadErrorCode;
-    if (failure == NoError && file.Open(IO::File::ReadMode, IO::AccessDeniedIsAllowed) != NoError)
-        failure = CaptureReadErrorCode;
     OwnedHandle handle;
-    if (failure == NoError)
-        failure = ReadWhole(file, length, &handle);
+    const GSErrCode failure = OpenAndRead(file, length, &handle);
     file.Close();
     if (failure == NoError)
         return handle;
