@@ -1,7 +1,8 @@
 // The connection contract's driver under Wine: the exchanges of a case made by one run of the Windows
 // probe (WinHTTP), which reaches the test's server through a CONNECT proxy as the system's proxy. When it
 // goes it checks what the Windows client promises of every exchange: the proxy was asked for the origin's
-// name alone, and the prefix's Root store holds no authority the probe trusted.
+// name alone. That the prefix's Root store holds no authority the probe trusted is checked once for the
+// whole program: two runs of reg.exe a case would cost more Wine starts than the cases' own.
 #include <fstream>
 
 #include "ConnectionContract.hpp"
@@ -22,11 +23,8 @@ public:
         proxy_.Route("app.kavelo.io", 443, server_.Port());
         proxy_.Start();
         std::ofstream(caPath_) << server_.CaCertPem();
-        rootsBefore_ = webapp::test::RootCertificates(dataDir_ + "/roots-before");
     }
     ~WineDriver() override {
-        EXPECT_EQ(webapp::test::RootCertificates(dataDir_ + "/roots-after"), rootsBefore_)
-            << "the probe left trust anchors in the prefix's Root store";
         for (const std::string& tunnel : proxy_.Requests())
             EXPECT_EQ(tunnel, "app.kavelo.io:443") << "the name goes to the proxy";
         EXPECT_EQ(proxy_.Requests().empty(),
@@ -52,8 +50,24 @@ private:
     std::string dataDir_;
     std::string caPath_;
     webapp::ConnectProxy proxy_;
-    std::size_t rootsBefore_ = 0;
 };
+
+class RootStoreUnchanged : public ::testing::Environment {
+public:
+    void SetUp() override { before_ = webapp::test::RootCertificates(folder_.Path() + "/roots-before"); }
+    void TearDown() override {
+        EXPECT_EQ(webapp::test::RootCertificates(folder_.Path() + "/roots-after"), before_)
+            << "the probe left trust anchors in the prefix's Root store";
+    }
+
+private:
+    webapp::test::TempDir folder_;
+    std::size_t before_ = 0;
+};
+
+// Made before main, owned by gtest from then on.
+::testing::Environment* const kRootStoreUnchanged =
+    ::testing::AddGlobalTestEnvironment(new RootStoreUnchanged);
 
 }  // namespace
 
