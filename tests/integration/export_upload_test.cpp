@@ -180,8 +180,7 @@ TEST_F(ExportFixture, TheImageIdComesFromTheFirstLineAndEveryLineIsTraced) {
 TEST_F(ExportFixture, AnImageIdFromTheServerReachesTheShellAsOneSafeUrl) {
     Link(kLinkId);
     server_->ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x\"}");
-    host_->QueueDialogAnswers({Action::Click(1, 32532)});
-    Export();
+    Play("export-open-live.hostsim");
     ASSERT_EQ(host_->Launches().size(), 1u);
     const std::u16string url = u"https://app.kavelo.io/?uploadRealtime=true&imageId=a%20b%22c%0D%0A%C3%A4&#x";
     EXPECT_EQ(host_->Launches()[0].file, url);
@@ -240,8 +239,7 @@ TEST_F(ExportFixture, UnauthorizedShowsTheFailureAndTheLinkDialog) {
 
     DG::Control::ClearShownDialogs();
     server_->ScriptResponse(401, "");
-    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(1, 32520)});
-    Export();
+    Play("export-unauthorized-relink.hostsim");
     const std::string newId = StoredId();
     EXPECT_EQ(newId.size(), 36u);
     EXPECT_NE(newId, kLinkId);
@@ -377,7 +375,7 @@ TEST_F(ExportFixture, NobodyListeningIsOneReport) {
 TEST_F(ExportFixture, AnUnknownAuthorityNeverSeesTheIdentifier) {
     Link(kLinkId);
     HTTP::Control::ClearTrustAnchors();
-    Export();
+    Play("export-fails.hostsim");
     EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
     EXPECT_TRUE(server_->Requests().empty()) << "no request line reached the server";
 }
@@ -400,7 +398,7 @@ TEST_F(ExportFixture, ACertificateForAnotherHostNeverSeesTheIdentifier) {
 TEST_F(ExportFixture, AServerThatStallsPastTheTimeOutIsOneReport) {
     Link(kLinkId);
     server_->StallNext(std::chrono::seconds(20));
-    Export();
+    Play("export-fails.hostsim");
     EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
     EXPECT_TRUE(Dialogs().empty());
 }
