@@ -30,6 +30,12 @@ void ConnectionContract::TearDown() {
     WebappTest::TearDown();
 }
 
+std::uint16_t UnusedLoopbackPort() {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
+    return probe.local_endpoint().port();
+}
+
 ExchangeOutcome ConnectionContract::Make(const ClientExchange& exchange) {
     const std::vector<ExchangeOutcome> outcomes = Make(std::vector<ClientExchange>{exchange});
     return outcomes.empty() ? ExchangeOutcome{} : outcomes[0];
@@ -67,13 +73,6 @@ std::string Field(const RecordedRequest& request, const std::string& name) {
         if (webapp::EqualsIgnoringCase(fieldName, name))
             return value;
     return "(none)";
-}
-
-// A loopback port nothing listens on: one the system just handed out and took back.
-std::uint16_t ClosedPort() {
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
-    return probe.local_endpoint().port();
 }
 
 }  // namespace
@@ -162,7 +161,7 @@ TEST_F(ConnectionContract, ARedirectIsAnAnswerLikeAnyOther) {
 }
 
 TEST_F(ConnectionContract, ARefusedConnectionIsAConnectFailure) {
-    ClientExchange exchange = Get("https://127.0.0.1:" + std::to_string(ClosedPort()) + "/");
+    ClientExchange exchange = Get("https://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/");
     exchange.direct = true;
     EXPECT_EQ(Make(exchange).exception, "Connect");
 }

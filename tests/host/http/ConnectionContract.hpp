@@ -5,6 +5,7 @@
 // what the server received. What one platform alone promises stays in that platform's own file.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ public:
 // in-process one, or the one under Wine). It checks, when it goes, what its platform promises of every
 // exchange (for example that the proxy was asked for the origin's name only).
 std::unique_ptr<ConnectionDriver> MakeConnectionDriver(webapp::Server& server, const std::string& dataDir);
+
+// A loopback port nobody listens on: one the system just handed out and took back. For the contract's
+// cases and each platform's own.
+std::uint16_t UnusedLoopbackPort();
 
 class ConnectionContract : public webapp::test::WebappTest {
 protected:

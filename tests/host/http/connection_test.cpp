@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-#include <boost/asio/ip/tcp.hpp>
-
 #include "Certificates.hpp"
+#include "ConnectionContract.hpp"
 #include "HTTP/Client/ClientConnection.hpp"
 #include "HTTP/Client/Request.hpp"
 #include "HTTP/Client/Response.hpp"
@@ -46,13 +45,6 @@ std::string Narrow(const GS::UniString& text) {
 
 std::string Respond(const std::string& status, const std::string& body) {
     return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// A loopback port nobody listens on: one the system just handed out and took back.
-std::uint16_t UnusedPort() {
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
-    return probe.local_endpoint().port();
 }
 
 struct Outcome {
@@ -522,7 +514,7 @@ TEST_F(ConnectionTest, AStalledHandshakeTimesOut) {
 }
 
 TEST_F(ConnectionTest, NobodyListeningFailsToConnect) {
-    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", UnusedPort());
+    HTTP::Control::RouteHost("app.kavelo.io", 443, "127.0.0.1", httptest::UnusedLoopbackPort());
 
     EXPECT_EQ(HTTP::Exception::Kind::Connect, FailureOf("{}"));
 }
