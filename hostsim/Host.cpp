@@ -13,13 +13,13 @@
 #include "DisposableControl.hpp"
 #include "GSUtilsControl.hpp"
 #include "Location.hpp"
-#include "LoginConfirmer.hpp"
 #include "PlatformControl.hpp"
 #include "RSLayouts.hpp"
 #include "ReportFormat.hpp"
 #include "Text.hpp"
 #include "UniString.hpp"
 #include "ViewRenderer.hpp"
+#include "browser/LoginConfirmer.hpp"
 
 namespace hostsim {
 

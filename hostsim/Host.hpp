@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "Abi.hpp"
-#include "BrowserLauncher.hpp"
 #include "DGControl.hpp"
 #include "DialogUser.hpp"
 #include "GSGuid.hpp"
@@ -25,6 +24,7 @@
 #include "ProcessWindow.hpp"
 #include "RS.hpp"
 #include "Script.hpp"
+#include "browser/BrowserLauncher.hpp"
 
 namespace hostsim {
 

@@ -20,7 +20,7 @@
 #include "HTTPControl.hpp"
 #include "IOControl.hpp"
 #include "JSONControl.hpp"
-#include "LaunchRecord.hpp"
+#include "browser/LaunchRecord.hpp"
 
 using DG::Control::Action;
 using integration::ExportFixture;
