@@ -29,9 +29,6 @@ using integration::kLinkId;
 
 namespace {
 
-constexpr std::size_t kEnvironmentSlot = 624;
-constexpr std::size_t kAutomateSlot = 648;
-
 // Every file below `folder` whose name starts with "KaveloArchiCapture".
 std::vector<std::string> CaptureFilesBelow(const std::string& folder) {
     std::vector<std::string> found;
