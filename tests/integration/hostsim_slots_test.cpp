@@ -168,7 +168,10 @@ TEST(HostSlotsTest, ReportsAreFormattedFromTheArgumentList) {
 
 TEST(HostSlotsTest, FaultSwitchesFailCallsAndEmptySlots) {
     TempDir dir;
-    Host host(QuietOptions(dir.Path()));
+    std::ostringstream account;
+    Options options = QuietOptions(dir.Path());
+    options.log = &account;
+    Host host(options);
     auto get = SlotFunction<GetPreferencesFn>(host, kGetPreferencesSlot);
     Int32 version = 0;
     Int32 size = 0;
@@ -185,6 +188,12 @@ TEST(HostSlotsTest, FaultSwitchesFailCallsAndEmptySlots) {
 
     int notTheContext = 0;
     EXPECT_EQ(get(&notTheContext, &version, &size, nullptr), abi::APIERR_BADPARS);
+    // The account names the slot by its name and offset.
+    for (const char* line :
+         {"host: GetPreferences (472) fails by request with 0x81060001\n",
+          "host: GetPreferences (472) fails by request with 0x81060387\n",
+          "host: GetPreferences (472) called with an unknown context; answered APIERR_BADPARS\n"})
+        EXPECT_NE(account.str().find(line), std::string::npos) << line << account.str();
 
     host.ClearSlot(kAutomateSlot);
     EXPECT_EQ(host.Table()[kAutomateSlot / 8], nullptr);
