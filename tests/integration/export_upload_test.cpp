@@ -20,7 +20,7 @@
 #include "HTTPControl.hpp"
 #include "IOControl.hpp"
 #include "JSONControl.hpp"
-#include "LaunchRecord.hpp"
+#include "browser/LaunchRecord.hpp"
 
 using DG::Control::Action;
 using integration::ExportFixture;
@@ -28,9 +28,6 @@ using integration::kExportError;
 using integration::kLinkId;
 
 namespace {
-
-constexpr std::size_t kEnvironmentSlot = 624;
-constexpr std::size_t kAutomateSlot = 648;
 
 // Every file below `folder` whose name starts with "KaveloArchiCapture".
 std::vector<std::string> CaptureFilesBelow(const std::string& folder) {
