@@ -20,17 +20,15 @@ public:
     virtual ~BodyOBinaryChannel();
 
     // Sends `nOfCharToWrite` bytes of the body before it returns (as one chunk when the body goes in chunks),
-    // each wait for the connection to take more bounded by the time-out. Throws HTTP::Exception: Usage, with
+    // each wait for the connection to take more bounded by the time-out, and keeps pace with the link:
+    // it returns within about a second. Throws HTTP::Exception: Usage, with
     // nothing sent, outside a body being sent or past the request's Content-Length; Timeout or Send when
     // writing fails, after which the connection only accepts Abort and Close.
     virtual void Write(const char* source, USize nOfCharToWrite);
-    // Sends what the connection still holds back (the request's head before the first bytes of its body);
-    // once bytes of the body were written, then waits, at most about a second, as a Write does, while more
-    // of it is in flight than the link carries in about a second, and once the whole declared body was
-    // written, while any is (see ClientConnection::BeginSend): a Flush that returns at
-    // once says that the link has caught up. On Windows it waits only once the whole body was written: at
-    // most about a second, while bytes of it are unacknowledged, or, where the system does not say, for the
-    // answer's head until the body counts as arrived.
+    // Sends what the connection still holds back (the request's head before the first bytes of its body),
+    // then waits for the link as a Write does, after the whole body until none of it is in flight: a Flush
+    // that returns at once says that the link has caught up. The pacing rule is written in the host
+    // library's ClientConnection.cpp.
     virtual void Flush();
     // Ends the body, as the connection's FinishSend does.
     virtual void Close();
