@@ -1,6 +1,7 @@
 // HTTP::Client::ClientConnection on every platform: the calls, the states they go through and their
-// checks, the policy, the counts, the body cap, the answer's bounds and the pacing of a streamed body.
-// The platform's Detail::Transport (Internal/Transport.hpp) moves the bytes.
+// checks, the policy, the counts, the body cap, the answer's bounds and the pacing of a streamed body; and
+// the body channels, views of their connection. The platform's Detail::Transport (Internal/Transport.hpp)
+// moves the bytes.
 //
 // Pacing (the one place this rule is written; the rest points here). The system would take megabytes of
 // a streamed body at once, and the caller's writes, its progress and its Cancel would run many seconds
@@ -14,6 +15,8 @@
 // whole body. Where the system does not say what is in flight, writes do not wait, and a Flush after the
 // whole body waits, a second at most, for the answer's head until the body counts as arrived (Drained).
 #include "HTTP/Client/ClientConnection.hpp"
+#include "HTTP/Encoding/BodyIBinaryChannel.hpp"
+#include "HTTP/Encoding/BodyOBinaryChannel.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -26,7 +29,6 @@
 #include "HTTPException.hpp"
 #include "Internal/ConnectionRules.hpp"
 #include "Internal/Transport.hpp"
-#include "MessageAccess.hpp"
 
 namespace HTTP::Client {
 
@@ -395,11 +397,10 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     // caller with them.
     c.bound.until = c.Bound(1);
     c.Guarded([&] { c.transport->ReceiveHead(response, c.method == MessageHeader::Method::Head, c.bound); });
-    for (const auto& field : Detail::MessageAccess::Fields(response.GetResponseHeaderFieldCollection())) {
-        if (Detail::SameFieldName(field.first, "Content-Length") &&
-            std::strtoull(field.second.c_str(), nullptr, 10) > Detail::MaxBodySize)
-            c.Broke(Kind::BodyTooLarge, BodyTooLarge());
-    }
+    GS::UniString length;
+    if (response.GetResponseHeaderFieldCollection().Get(GS::UniString("Content-Length"), length) &&
+        std::strtoull(length.ToCStr(0, MaxUSize, CC_UTF8).Get(), nullptr, 10) > Detail::MaxBodySize)
+        c.Broke(Kind::BodyTooLarge, BodyTooLarge());
     c.bound.until = c.Bound(kAnswerTimeouts);
     c.state = State::Receiving;
     return *c.body;
@@ -431,3 +432,25 @@ void ClientConnection::Close(bool force) {
 }
 
 }  // namespace HTTP::Client
+
+namespace HTTP::Encoding {
+
+BodyIBinaryChannel::BodyIBinaryChannel(Client::ClientConnection& connection) : connection_(connection) {}
+BodyIBinaryChannel::~BodyIBinaryChannel() = default;
+USize BodyIBinaryChannel::Read(char* destination, USize count) {
+    return connection_.ReadBody(destination, count);
+}
+
+BodyOBinaryChannel::BodyOBinaryChannel(Client::ClientConnection& connection) : connection_(connection) {}
+BodyOBinaryChannel::~BodyOBinaryChannel() = default;
+void BodyOBinaryChannel::Write(const char* source, USize nOfCharToWrite) {
+    connection_.WriteBody(source, nOfCharToWrite);
+}
+void BodyOBinaryChannel::Flush() {
+    connection_.FlushBody();
+}
+void BodyOBinaryChannel::Close() {
+    connection_.FinishSend();
+}
+
+}  // namespace HTTP::Encoding

@@ -2,12 +2,10 @@
 #include "Internal/ConnectionRules.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <climits>
 #include <initializer_list>
 
-#include "MessageAccess.hpp"
 #include "UniString.hpp"
 
 namespace HTTP::Detail {
@@ -168,27 +166,6 @@ const char* MethodName(MessageHeader::Method::Id method) {
     static const char* const kNames[] = {"OPTIONS", "GET",   "HEAD",    "POST", "PUT",
                                          "DELETE",  "TRACE", "CONNECT", "PATCH"};
     return kNames[method];
-}
-
-std::string FieldLines(const Client::Request& request) {
-    std::string lines;
-    for (const auto& field : MessageAccess::Fields(request.GetRequestHeaderFieldCollection())) {
-        if (!SameFieldName(field.first, "Content-Length"))
-            lines.append(field.first).append(": ").append(field.second).append("\r\n");
-    }
-    return lines;
-}
-
-bool SameFieldName(const std::string& a, const char* b) {
-    const std::size_t size = std::char_traits<char>::length(b);
-    if (a.size() != size)
-        return false;
-    for (std::size_t at = 0; at < size; ++at) {
-        if (std::tolower(static_cast<unsigned char>(a[at])) !=
-            std::tolower(static_cast<unsigned char>(b[at])))
-            return false;
-    }
-    return true;
 }
 
 bool CarriesBody(MessageHeader::Method::Id method) {

@@ -203,6 +203,15 @@ void MessageAccess::AddReceived(MessageHeader::HeaderFieldCollection& fields, st
     fields.impl_->fields.emplace_back(std::move(name), std::move(value));
 }
 
+std::string MessageAccess::FieldLines(const Client::Request& request) {
+    std::string lines;
+    for (const HeaderField& field : request.GetRequestHeaderFieldCollection().impl_->fields) {
+        if (!SameName(field.first, "Content-Length"))
+            lines.append(field.first).append(": ").append(field.second).append("\r\n");
+    }
+    return lines;
+}
+
 const std::string& MessageAccess::Target(const Client::Request& request) {
     return request.impl_->target;
 }

@@ -5,6 +5,7 @@
 // bytes the server has not acknowledged tells what is in flight (SIOCOUTQ). Writes never raise SIGPIPE.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -158,16 +159,6 @@ bool EndedByPeer(int error) {
     return error == EPIPE || error == ECONNRESET;
 }
 
-std::string Hex(std::size_t value) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    do {
-        text.insert(text.begin(), kDigits[value % 16]);
-        value /= 16;
-    } while (value != 0);
-    return text;
-}
-
 bool IsClosedEarly(const beast::error_code& error) {
     return error == http::error::end_of_stream || error == http::error::partial_message ||
            error == net::error::eof || error == ssl::error::stream_truncated ||
@@ -208,8 +199,9 @@ public:
     bool Write(const char* data, std::size_t size) override {
         std::string prefix = std::move(heldBack_);
         heldBack_.clear();
+        char hex[16];
         if (chunked_)
-            prefix.append(Hex(size)).append("\r\n");
+            prefix.append(hex, std::to_chars(hex, hex + sizeof hex, size, 16).ptr).append("\r\n");
         const bool going = Transmit(std::move(prefix), data, size);
         if (chunked_)
             heldBack_ = "\r\n";
@@ -559,7 +551,7 @@ std::string PosixTransport::Head(const Client::Request& request, const std::stri
     head.append(MethodName(request.GetMethod())).append(" ").append(MessageAccess::Target(request));
     head.append(request.GetVersion() == MessageHeader::HTTPVersion::Version11 ? " HTTP/1.1\r\n"
                                                                               : " HTTP/1.0\r\n");
-    head.append(FieldLines(request));
+    head.append(MessageAccess::FieldLines(request));
     head.append("Host: ").append(hostField_).append("\r\n");
     if (!framing.empty())
         head.append(framing).append("\r\n");

@@ -503,7 +503,7 @@ void WindowsTransport::OpenRequest(const Client::Request& message, std::string* 
     ApplyTimeouts();
 
     // WinHTTP writes the length the request announces (a streamed body's declared one) after Host itself.
-    const std::string fields = FieldLines(message);
+    const std::string fields = MessageAccess::FieldLines(message);
     if (!fields.empty() && !WinHttpAddRequestHeaders(request_, Units(fields).c_str(), static_cast<DWORD>(-1L),
                                                      WINHTTP_ADDREQ_FLAG_ADD))
         Fail(Kind::Send, "cannot add the header fields of the request: " + WinHttpError(GetLastError()));

@@ -118,11 +118,6 @@ private:
 };
 
 const char* MethodName(MessageHeader::Method::Id method);
-// The request's header fields but its Content-Length (the connection writes the length), one
-// "name: value\r\n" line each.
-std::string FieldLines(const Client::Request& request);
-// Whether header field names `a` and `b` are the same, letter case aside.
-bool SameFieldName(const std::string& a, const char* b);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.
 bool CarriesBody(MessageHeader::Method::Id method);
 

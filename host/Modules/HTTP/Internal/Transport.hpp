@@ -61,23 +61,20 @@ public:
 
     // Makes the transport ready for requests: straight to the link's host, or through `proxy`.
     virtual void Connect(const std::optional<ProxyServer>& proxy) = 0;
-    // Throws HTTP::Exception (Usage), before anything is sent, for a streamed body of `framing` that this
-    // system cannot carry.
+    // Throws HTTP::Exception (Usage) for a streamed body of `framing` this system cannot carry.
     virtual void CheckStreamable(const Framing& framing) const = 0;
     // Starts a request: the request line, `request`'s fields but Content-Length, Host, then `framing`. The
     // head goes out now or with the first bytes written.
     virtual void Open(const Client::Request& request, const Framing& framing) = 0;
-    // Writes `size` bytes of the body (one chunk when chunked). False when the server has ended the
-    // connection: nothing more of the request goes, and the answer it sent before may be read.
+    // Writes body bytes (one chunk when chunked); Flush sends what is held back (the head, a chunk's end),
+    // with `last` the body's end. Both return false once the server has ended the connection: nothing more
+    // of the request goes, and the answer it sent before may be read.
     virtual bool Write(const char* data, std::size_t size) = 0;
-    // Sends what is held back (the head before the first body bytes, a chunk's end), with `last` the end of
-    // the body (the last chunk). False as for Write.
     virtual bool Flush(bool last) = 0;
 
     // Bytes of the request handed to the system that the server has not acknowledged; -1 where the system
-    // does not say.
+    // does not say. RoundTrip: the system's estimate in µs, 0 when it has none.
     virtual long long Unacknowledged() = 0;
-    // The system's estimate of the round trip in µs; 0 when it has none.
     virtual UInt64 RoundTrip() = 0;
     // Waits `ms` at most; true once the server has ended the connection.
     virtual bool EndsWithin(int ms) = 0;
@@ -85,24 +82,22 @@ public:
     virtual std::optional<SteadyClock::time_point> RequestSentAt() = 0;
     // Whether bytes of the answer arrived already.
     virtual bool AnswerWaiting() = 0;
-    // Where Unacknowledged says nothing: waits, until `until` at most, for the answer's head, which may come
+    // Where Unacknowledged says nothing: waits until `until` at most for the answer's head, which may come
     // until `headBound`.
     virtual void AwaitAnswer(SteadyClock::time_point until,
                              std::optional<SteadyClock::time_point> headBound) = 0;
 
-    // Reads the final answer's status line and fields into `response`, within `bound`; `bodiless` for the
-    // answer to a HEAD request.
+    // Reads the final answer's status line and fields into `response`; `bodiless` for the answer to HEAD.
     virtual void ReceiveHead(Client::Response& response, bool bodiless, const AnswerBound& bound) = 0;
-    // Reads at most `count` bytes of the answer's body within `bound`; 0 at its end.
+    // Reads at most `count` bytes of the answer's body; 0 at its end.
     virtual std::size_t Read(char* destination, std::size_t count, const AnswerBound& bound) = 0;
     // Ends the answer; whether the connection can carry another request.
     virtual bool FinishReceive() = 0;
 
-    // After a failure: lets go of the request in progress.
+    // Drop lets go of the request in progress after a failure; Abort drops the connection at once, nothing
+    // the system still holds going on; Close closes it, `orderly` with a goodbye where the system has one.
     virtual void Drop() = 0;
-    // Drops the connection at once; nothing the system still holds goes on.
     virtual void Abort() = 0;
-    // Closes the connection, `orderly` with a goodbye where the system gives one.
     virtual void Close(bool orderly) = 0;
 };
 
