@@ -30,20 +30,15 @@
 #include "Internal/ConnectionRules.hpp"
 #include "Internal/Transport.hpp"
 
-namespace HTTP::Client {
+namespace HTTP::Detail {
 
 namespace {
-
-using Kind = Exception::Kind;
-using State = Detail::ConnectionState;
-using Detail::SteadyClock;
-using std::chrono::milliseconds;
 
 // The answer's status line and fields must arrive within one time-out after the request arrived, the
 // whole answer within this many.
 constexpr UInt32 kAnswerTimeouts = 4;
 // The longest a write or a flush of a streamed body waits for the link.
-constexpr milliseconds kPaceSlice{1000};
+constexpr std::chrono::milliseconds kPaceSlice{1000};
 // The bytes of a streamed body that may be in flight before its rate is known, and the least after.
 constexpr long long kInFlightFloor = 64 * 1024;
 constexpr long long kInFlightLeast = 4 * 1024;
@@ -53,22 +48,14 @@ UInt64 Microseconds() {
         std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now().time_since_epoch()).count());
 }
 
-UInt64 Milliseconds() {
-    return Microseconds() / 1000;
-}
-
 std::string BodyTooLarge() {
-    return "the response body is larger than " + std::to_string(Detail::MaxBodySize) + " bytes";
+    return "the response body is larger than " + std::to_string(MaxBodySize) + " bytes";
 }
 
 }  // namespace
 
-}  // namespace HTTP::Client
-
-namespace HTTP::Detail {
-
 void Link::CheckSpeed(long long left) {
-    if (timeout == 0 || left < 0 || !lowSpeed.TooSlow(Client::Milliseconds(), sent - left))
+    if (timeout == 0 || left < 0 || !lowSpeed.TooSlow(Microseconds() / 1000, sent - left))
         return;
     Fail(Exception::Kind::Timeout, "the server took less than " +
                                        std::to_string(LowSpeedLimit::DefaultBytesPerSecond) +
@@ -83,6 +70,11 @@ std::string Link::WriteStalled() const {
 }  // namespace HTTP::Detail
 
 namespace HTTP::Client {
+
+using Kind = Exception::Kind;
+using State = Detail::ConnectionState;
+using Detail::SteadyClock;
+using std::chrono::milliseconds;
 
 struct ClientConnection::Impl {
     Detail::ConnectionPolicy policy;
@@ -102,7 +94,7 @@ struct ClientConnection::Impl {
     // The bytes sent before the streamed body's first ones, and the rule the rate its bytes are
     // acknowledged at sets for how many may be in flight.
     UInt64 sentBeforeStream = 0;
-    Detail::InFlightRule inFlight{kInFlightFloor, kInFlightLeast};
+    Detail::InFlightRule inFlight{Detail::kInFlightFloor, Detail::kInFlightLeast};
     // The most of the streamed body the server had acknowledged, and since when: the pacing's waits, a
     // slice at a time, find a stall across them.
     UInt64 pacedTaken = 0;
@@ -146,7 +138,7 @@ struct ClientConnection::Impl {
     SteadyClock::time_point Drained(SteadyClock::time_point from) const {
         if (!bodyStreamed || streamed.written == 0 || link.timeout == 0)
             return from;
-        return from + milliseconds(UInt64(kAnswerTimeouts) * link.timeout);
+        return from + milliseconds(UInt64(Detail::kAnswerTimeouts) * link.timeout);
     }
 
     std::string NotTaken(long long left) const {
@@ -160,15 +152,14 @@ struct ClientConnection::Impl {
         bodyStreamed = streaming;
         peerEnded = false;
         bodyWrittenAt.reset();
-        link.lowSpeed.Start(Milliseconds());
+        link.lowSpeed.Start(Detail::Microseconds() / 1000);
     }
+    // A write or flush that finds the connection ended by the server sends nothing more.
     void Write(const char* data, std::size_t size) {
-        if (!peerEnded && !Guarded([&] { return transport->Write(data, size); }))
-            peerEnded = true;
+        peerEnded = peerEnded || !Guarded([&] { return transport->Write(data, size); });
     }
     void Flush(bool last) {
-        if (!peerEnded && !Guarded([&] { return transport->Flush(last); }))
-            peerEnded = true;
+        peerEnded = peerEnded || !Guarded([&] { return transport->Flush(last); });
     }
     void Sent();
     void Pace(bool all);
@@ -189,7 +180,7 @@ void ClientConnection::Impl::Sent() {
 void ClientConnection::Impl::Pace(bool all) {
     if (peerEnded)
         return;
-    const SteadyClock::time_point sliceEnd = SteadyClock::now() + kPaceSlice;
+    const SteadyClock::time_point sliceEnd = SteadyClock::now() + Detail::kPaceSlice;
     // The counts come 2 ms apart at first, then ever further up to 50 ms.
     int every = 2;
     for (;;) {
@@ -212,7 +203,7 @@ void ClientConnection::Impl::Pace(bool all) {
             pacedTaken = acknowledged;
             pacedTakenAt = now;
         }
-        const long long cap = inFlight.Cap(Microseconds(), acknowledged, transport->RoundTrip());
+        const long long cap = inFlight.Cap(Detail::Microseconds(), acknowledged, transport->RoundTrip());
         if (left <= (all ? 0 : cap))
             return;
         Guarded([&] { link.CheckSpeed(left); });
@@ -352,7 +343,7 @@ void ClientConnection::WriteBody(const char* source, USize count) {
     c.streamed.CheckWrite(c.state, source, count);
     if (count > 0) {
         if (c.streamed.written == 0) {
-            c.inFlight.Start(Microseconds());
+            c.inFlight.Start(Detail::Microseconds());
             c.sentBeforeStream = c.link.sent;
             c.pacedTaken = 0;
             c.pacedTakenAt = SteadyClock::now();
@@ -400,8 +391,8 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     GS::UniString length;
     if (response.GetResponseHeaderFieldCollection().Get(GS::UniString("Content-Length"), length) &&
         std::strtoull(length.ToCStr(0, MaxUSize, CC_UTF8).Get(), nullptr, 10) > Detail::MaxBodySize)
-        c.Broke(Kind::BodyTooLarge, BodyTooLarge());
-    c.bound.until = c.Bound(kAnswerTimeouts);
+        c.Broke(Kind::BodyTooLarge, Detail::BodyTooLarge());
+    c.bound.until = c.Bound(Detail::kAnswerTimeouts);
     c.state = State::Receiving;
     return *c.body;
 }
@@ -420,7 +411,7 @@ USize ClientConnection::ReadBody(char* destination, USize count) {
     const std::size_t arrived = c.Guarded([&] { return c.transport->Read(destination, count, c.bound); });
     c.bodyRead += arrived;
     if (c.bodyRead > Detail::MaxBodySize)
-        c.Broke(Kind::BodyTooLarge, BodyTooLarge());
+        c.Broke(Kind::BodyTooLarge, Detail::BodyTooLarge());
     return static_cast<USize>(arrived);
 }
 

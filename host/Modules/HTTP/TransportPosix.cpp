@@ -184,8 +184,6 @@ public:
         Handshake();
     }
 
-    void CheckStreamable(const Framing&) const override {}
-
     void Open(const Client::Request& request, const Framing& framing) override {
         chunked_ = framing.kind == Framing::Kind::Chunked;
         heldBack_ = Head(request, chunked_ ? "Transfer-Encoding: chunked"
@@ -227,10 +225,7 @@ public:
         pollfd ended{Socket(), 0, 0};  // no events asked: only POLLERR and POLLHUP come
         return ::poll(&ended, 1, ms) > 0;
     }
-    std::optional<SteadyClock::time_point> RequestSentAt() override { return std::nullopt; }
     bool AnswerWaiting() override { return buffer_.size() > 0 || SSL_pending(stream_->native_handle()) > 0; }
-    // The socket always says what is in flight: the connection never asks.
-    void AwaitAnswer(SteadyClock::time_point, std::optional<SteadyClock::time_point>) override {}
 
     void ReceiveHead(Client::Response& response, bool bodiless, const AnswerBound& bound) override;
     std::size_t Read(char* destination, std::size_t count, const AnswerBound& bound) override;
@@ -238,11 +233,9 @@ public:
     bool FinishReceive() override {
         const bool reusable = parser_->is_done() && parser_->keep_alive();
         parser_.reset();
-        answerBound_.reset();
+        bound_.until.reset();
         return reusable;
     }
-
-    void Drop() override {}
 
     void Abort() override {
         if (stream_ != nullptr) {
@@ -253,13 +246,13 @@ public:
             socket.close(ignored);
         }
         heldBack_.clear();
-        answerBound_.reset();
+        bound_.until.reset();
     }
 
     void Close(bool orderly) override {
         if (stream_ == nullptr)
             return;
-        answerBound_.reset();  // the goodbye is not part of the answer
+        bound_.until.reset();  // the goodbye is not part of the answer
         if (orderly && secured_) {
             // Marking the peer's close_notify as received makes the shutdown send ours without waiting for
             // it.
@@ -284,7 +277,7 @@ private:
         } else {
             const SteadyClock::time_point wait =
                 SteadyClock::now() + std::chrono::milliseconds(link_.timeout);
-            socket.expires_at(answerBound_ && *answerBound_ < wait ? *answerBound_ : wait);
+            socket.expires_at(bound_.until && *bound_.until < wait ? *bound_.until : wait);
         }
         beast::error_code error;
         std::size_t count = 0;  // reads report how much they moved; the parser keeps its own account
@@ -293,11 +286,6 @@ private:
         io_.run();
         link_.received += count;
         return error;
-    }
-
-    void Bound(const AnswerBound& bound) {
-        arrivedAt_ = bound.arrived;
-        answerBound_ = bound.until;
     }
 
     [[noreturn]] void ReceiveFailed(const beast::error_code& error, const char* what);
@@ -328,16 +316,15 @@ private:
     std::string heldBack_;
     bool chunked_ = false;
     bool peerEnded_ = false;
-    // The bound of the part of the answer being read, when there is one, and the arrival it counts from.
-    std::optional<SteadyClock::time_point> answerBound_;
-    SteadyClock::time_point arrivedAt_;
+    // The bound of the part of the answer being read (none outside one), and the arrival it counts from.
+    AnswerBound bound_;
 };
 
 void PosixTransport::ReceiveFailed(const beast::error_code& error, const char* what) {
     const std::string where = std::string(" while reading the response ") + what + " from " + link_.host;
-    if (error == beast::error::timeout && answerBound_ && SteadyClock::now() >= *answerBound_) {
+    if (error == beast::error::timeout && bound_.until && SteadyClock::now() >= *bound_.until) {
         const auto allowed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(*answerBound_ - arrivedAt_);
+            std::chrono::duration_cast<std::chrono::milliseconds>(*bound_.until - bound_.arrived);
         Fail(Kind::Timeout, "the response " + std::string(what) + " did not arrive within " +
                                 std::to_string(allowed.count()) + " ms of the request's arrival" + where);
     }
@@ -498,6 +485,13 @@ bool PosixTransport::WriteThroughSocket(const char* data, std::size_t size) {
         if (!writableWithin(link_.timeout == 0 ? -1 : static_cast<int>(link_.timeout)))
             Fail(Kind::Timeout, link_.WriteStalled());
     };
+    // A server that ended the connection makes the rest of the request go nowhere; other failures throw.
+    const auto failed = [&](int error) {
+        if (!EndedByPeer(error))
+            Fail(Kind::Send, "cannot write the request to " + link_.host + ": " + std::strerror(error));
+        peerEnded_ = true;
+        return false;
+    };
     std::size_t done = 0;
     while (done < size) {
         std::size_t written = 0;
@@ -511,22 +505,13 @@ bool PosixTransport::WriteThroughSocket(const char* data, std::size_t size) {
         if (SSL_get_error(session, result) != SSL_ERROR_WANT_WRITE) {
             const int error = errno;
             ERR_clear_error();
-            if (EndedByPeer(error)) {
-                peerEnded_ = true;
-                return false;
-            }
-            Fail(Kind::Send, "cannot write the request to " + link_.host + ": " + std::strerror(error));
+            return failed(error);
         }
         awaitWritable();
     }
     while (BIO_flush(gather) != 1) {
-        if (!BIO_should_retry(gather)) {
-            if (EndedByPeer(errno)) {
-                peerEnded_ = true;
-                return false;
-            }
-            Fail(Kind::Send, "cannot write the request to " + link_.host + ": " + std::strerror(errno));
-        }
+        if (!BIO_should_retry(gather))
+            return failed(errno);
         awaitWritable();
     }
     return true;
@@ -560,7 +545,7 @@ std::string PosixTransport::Head(const Client::Request& request, const std::stri
 
 // An interim 1xx answer is followed by the real one, within the same bound.
 void PosixTransport::ReceiveHead(Client::Response& response, bool bodiless, const AnswerBound& bound) {
-    Bound(bound);
+    bound_ = bound;
     for (;;) {
         parser_ = std::make_unique<Parser>();
         // The connection holds the body to its cap (Beast takes boost::none as a limit of 0).
@@ -585,7 +570,7 @@ void PosixTransport::ReceiveHead(Client::Response& response, bool bodiless, cons
 }
 
 std::size_t PosixTransport::Read(char* destination, std::size_t count, const AnswerBound& bound) {
-    Bound(bound);
+    bound_ = bound;
     Parser& parser = *parser_;
     if (parser.is_done())
         return 0;

@@ -1,11 +1,9 @@
 // The connection's transport over WinHTTP in its asynchronous mode (see Internal/Transport.hpp). WinHTTP
 // frames the messages itself: it writes the request line, Host and Content-Length, skips interim answers
-// and decodes the answer's framing. Every wait is the transport's own: it starts one WinHTTP call and waits
-// on the event the status callback sets, for at most the time-out and never past the answer's bounds. Each
-// call runs on a thread of the process's call threads, not on the waiting one, because some WinHTTPs (Wine's)
-// do the work inside the call when data is on its way; so a call that blocks cannot stretch a wait either. A
-// wait that runs out abandons the request: its handle is closed, and what WinHTTP still reports for it goes
-// nowhere.
+// and decodes the answer's framing. Every wait is the transport's own: it starts one WinHTTP call on one of
+// the process's call threads and waits on the event the status callback sets, for at most the time-out and
+// never past the answer's bounds. A wait that runs out abandons the request: its handle is closed, and what
+// WinHTTP still reports for it goes nowhere.
 //
 // What differs from the other transport, as the connection's callers see it:
 // - WinHTTP makes the TCP connection (through the proxy the connection's choice gives) and the verified
@@ -70,25 +68,45 @@ std::wstring Units(const std::string& bytes) {
     return text;
 }
 
-std::string WinHttpError(DWORD error) {
-    switch (error) {
-        case ERROR_WINHTTP_TIMEOUT:
-            return "WinHTTP time-out (12002)";
-        case WSAETIMEDOUT:
-            return "time-out of a socket wait (10060)";
-        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-            return "the name does not resolve (12007)";
-        case ERROR_WINHTTP_CANNOT_CONNECT:
-            return "cannot connect (12029)";
-        case ERROR_WINHTTP_CONNECTION_ERROR:
-            return "the connection broke (12030)";
-        case ERROR_WINHTTP_SECURE_FAILURE:
-            return "the certificate did not verify (12175)";
-        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
-            return "the server's answer is not valid HTTP (12152)";
-        default:
-            return "WinHTTP error " + std::to_string(error);
+// What a WinHTTP failure says: its kind (none for those that only say the connection broke, which take
+// the phase's) and its text.
+struct Failure {
+    DWORD error;
+    std::optional<Kind> kind;
+    const char* text;
+};
+const Failure kFailures[] = {
+    {ERROR_WINHTTP_TIMEOUT, Kind::Timeout, "WinHTTP time-out (12002)"},
+    // What Wine's WinHTTP reports when a socket wait runs out.
+    {WSAETIMEDOUT, Kind::Timeout, "time-out of a socket wait (10060)"},
+    {ERROR_WINHTTP_NAME_NOT_RESOLVED, Kind::Resolve, "the name does not resolve (12007)"},
+    {ERROR_WINHTTP_CANNOT_CONNECT, Kind::Connect, "cannot connect (12029)"},
+    {ERROR_WINHTTP_CONNECTION_ERROR, std::nullopt, "the connection broke (12030)"},
+    {ERROR_WINHTTP_SECURE_FAILURE, Kind::Tls, "the certificate did not verify (12175)"},
+    {ERROR_WINHTTP_SECURE_CHANNEL_ERROR, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_INVALID_CERT, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_INVALID_CA, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_CERT_CN_INVALID, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_CERT_DATE_INVALID, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_CERT_REVOKED, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_SECURE_CERT_REV_FAILED, Kind::Tls, nullptr},
+    {ERROR_WINHTTP_INVALID_SERVER_RESPONSE, Kind::Protocol, "the server's answer is not valid HTTP (12152)"},
+    {ERROR_WINHTTP_HEADER_SIZE_OVERFLOW, Kind::Protocol, nullptr},
+    {ERROR_WINHTTP_INVALID_HEADER, Kind::Protocol, nullptr},
+};
+
+const Failure* Find(DWORD error) {
+    for (const Failure& failure : kFailures) {
+        if (failure.error == error)
+            return &failure;
     }
+    return nullptr;
+}
+
+std::string WinHttpError(DWORD error) {
+    const Failure* found = Find(error);
+    return found && found->text ? found->text : "WinHTTP error " + std::to_string(error);
 }
 
 // Whether a failed write met a server that closed or reset the connection (and may have answered).
@@ -98,31 +116,8 @@ bool EndedByPeer(DWORD error) {
 
 // The kind of a WinHTTP failure; `phase` for those that only say the connection broke.
 Kind KindOf(DWORD error, Kind phase) {
-    switch (error) {
-        case ERROR_WINHTTP_TIMEOUT:
-        case WSAETIMEDOUT:  // what Wine's WinHTTP reports when a socket wait runs out
-            return Kind::Timeout;
-        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-            return Kind::Resolve;
-        case ERROR_WINHTTP_CANNOT_CONNECT:
-            return Kind::Connect;
-        case ERROR_WINHTTP_SECURE_FAILURE:
-        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-        case ERROR_WINHTTP_SECURE_INVALID_CERT:
-        case ERROR_WINHTTP_SECURE_INVALID_CA:
-        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-        case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
-        case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-            return Kind::Tls;
-        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
-        case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
-        case ERROR_WINHTTP_INVALID_HEADER:
-            return Kind::Protocol;
-        default:
-            return phase;
-    }
+    const Failure* found = Find(error);
+    return found && found->kind ? *found->kind : phase;
 }
 
 // What WinHTTP reported for the call in progress. The status callback (or the thread that started the
@@ -187,10 +182,12 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
     }
 }
 
-// Threads that run WinHTTP calls for every connection of the process. A thread is made only when none is
-// free (one whose call blocks is busy until the call returns) and then kept: under Wine, a thread that
-// had made WinHTTP calls exiting while a new one starts could leave the new one waiting for seconds, so
-// none ever exits. The set is never destroyed, so that ending the process does not wait on its threads.
+// Threads that run WinHTTP calls for every connection of the process, not on the waiting thread, because
+// some WinHTTPs (Wine's) do the work inside the call when data is on its way: so a call that blocks cannot
+// stretch a wait. A thread is made only when none is free (one whose call blocks is busy until the call
+// returns) and then kept: under Wine, a thread that had made WinHTTP calls exiting while a new one starts
+// could leave the new one waiting for seconds, so none ever exits. The set is never destroyed, so that
+// ending the process does not wait on its threads.
 class CallThreads {
 public:
     static void Post(std::function<void()> call) {
@@ -256,8 +253,7 @@ struct TcpStatistics {
 static_assert(sizeof(TcpStatistics) == 88, "the layout of TCP_INFO_v0");
 constexpr DWORD kConnectionStatistics = 141;  // WINHTTP_OPTION_CONNECTION_STATS_V0
 
-// The TCP statistics of a request's connection; false where WinHTTP does not give them (before Windows 10,
-// and Wine's).
+// False where WinHTTP does not give the statistics (before Windows 10, and Wine's).
 bool QueryStatistics(HINTERNET request, TcpStatistics* statistics) {
     DWORD size = sizeof *statistics;
     return WinHttpQueryOption(request, kConnectionStatistics, statistics, &size) &&
@@ -293,9 +289,8 @@ public:
                 "a streamed body needs the request's Content-Length (up to 4 GiB) on this system");
     }
 
-    void Open(const Client::Request& request, const Framing& framing) override {
-        StartRequest(request, framing.kind == Framing::Kind::Length ? static_cast<DWORD>(framing.length) : 0);
-    }
+    // Opens the request and sends its head.
+    void Open(const Client::Request& request, const Framing& framing) override;
 
     bool Write(const char* data, std::size_t size) override;
 
@@ -331,8 +326,6 @@ public:
             return std::nullopt;
         return outcome_->sentAt;
     }
-
-    bool AnswerWaiting() override { return false; }
 
     // Starts reading the answer's head, and waits for it until `until`.
     void AwaitAnswer(SteadyClock::time_point until,
@@ -426,17 +419,11 @@ private:
         return outcome_->status;
     }
 
-    void OpenRequest(const Client::Request& request, std::string* head);
-    // Opens the request and sends its head, announcing `total` body bytes.
-    void StartRequest(const Client::Request& request, DWORD total);
-    // Starts reading the answer's head, WinHTTP's own waits bounded by the head's latest bound.
+    // Opens the request with its fields, and returns them.
+    std::string OpenRequest(const Client::Request& request);
+    // Starts reading the answer's head, WinHTTP's own waits lasting until the head's latest bound where that
+    // is longer than the time-out.
     void StartReceive(std::optional<SteadyClock::time_point> headBound);
-    // Lets WinHTTP's own waits for the answer last `limit` ms, where the connection's waits may be longer
-    // than the time-out.
-    void AllowReceiveWaits(DWORD limit) {
-        WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &limit, sizeof limit);
-        WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
-    }
     std::string QueryText(DWORD what);
     void CloseRequest();
     void Release();
@@ -478,7 +465,7 @@ void WindowsTransport::Connect(const std::optional<ProxyServer>& proxy) {
              "cannot open a connection to " + link_.host + ": " + WinHttpError(GetLastError()));
 }
 
-void WindowsTransport::OpenRequest(const Client::Request& message, std::string* head) {
+std::string WindowsTransport::OpenRequest(const Client::Request& message) {
     const MessageHeader::Method::Id method = message.GetMethod();
     const std::wstring target = Platform::Widen(MessageAccess::Target(message));
     const wchar_t* version =
@@ -507,14 +494,14 @@ void WindowsTransport::OpenRequest(const Client::Request& message, std::string* 
     if (!fields.empty() && !WinHttpAddRequestHeaders(request_, Units(fields).c_str(), static_cast<DWORD>(-1L),
                                                      WINHTTP_ADDREQ_FLAG_ADD))
         Fail(Kind::Send, "cannot add the header fields of the request: " + WinHttpError(GetLastError()));
-    *head = fields;
+    return fields;
 }
 
-void WindowsTransport::StartRequest(const Client::Request& message, DWORD total) {
+void WindowsTransport::Open(const Client::Request& message, const Framing& framing) {
     peerEnded_ = false;
     receiving_ = false;
-    std::string fields;
-    OpenRequest(message, &fields);
+    const std::string fields = OpenRequest(message);
+    const DWORD total = framing.kind == Framing::Kind::Length ? static_cast<DWORD>(framing.length) : 0;
     // Connecting (to the proxy and through it), the TLS handshake and the head: each of those a wait of
     // at most the time-out inside WinHTTP.
     HINTERNET handle = request_;
@@ -530,8 +517,6 @@ void WindowsTransport::StartRequest(const Client::Request& message, DWORD total)
         CountHandshake();
         counted_ = true;
     }
-    // WinHTTP writes the request line, Host and Content-Length itself and does not say how many bytes they
-    // took: the counts hold the fields given here and the body.
     CountBytesSent(fields.size());
     link_.sent += fields.size();
     QueryStatistics(request_, &beforeBody_);
@@ -561,8 +546,11 @@ bool WindowsTransport::Write(const char* data, std::size_t length) {
 }
 
 void WindowsTransport::StartReceive(std::optional<SteadyClock::time_point> headBound) {
-    if (headBound)
-        AllowReceiveWaits(std::max<DWORD>(MsUntil(*headBound), link_.timeout));
+    if (headBound) {
+        DWORD limit = std::max<DWORD>(MsUntil(*headBound), link_.timeout);
+        WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &limit, sizeof limit);
+        WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
+    }
     HINTERNET handle = request_;
     Start([handle] { return WinHttpReceiveResponse(handle, nullptr); });
     receiving_ = true;
@@ -585,17 +573,11 @@ std::string WindowsTransport::QueryText(DWORD what) {
 void WindowsTransport::ReceiveHead(Client::Response& response, bool bodiless, const AnswerBound& bound) {
     bodyDone_ = bodiless;
     const std::string from = "reading the response header from " + link_.host;
-    HINTERNET handle = request_;
     // The arrival may lie ahead (an estimate of what the system still sends): the head has until its bound,
-    // also where that is longer than the time-out.
-    const DWORD headLimit = bound.until ? MsUntil(*bound.until) : INFINITE;
-    if (receiving_) {
-        Await(headLimit, Kind::Receive, from);  // started by a flush, its waits allowed then
-    } else {
-        if (headLimit != INFINITE && headLimit > link_.timeout)
-            AllowReceiveWaits(headLimit);  // WinHTTP's own waits for the head would end first
-        Run([handle] { return WinHttpReceiveResponse(handle, nullptr); }, headLimit, Kind::Receive, from);
-    }
+    // also where that is longer than the time-out. A flush may have started the wait already.
+    if (!receiving_)
+        StartReceive(bound.until);
+    Await(bound.until ? MsUntil(*bound.until) : INFINITE, Kind::Receive, from);
     receiving_ = false;
     ApplyTimeouts();
 

@@ -1,8 +1,6 @@
-// What carries HTTP::Client::ClientConnection's requests on one platform: Boost.Beast over OpenSSL with the
-// body's chunk framing (TransportPosix.cpp), or WinHTTP, which frames messages itself (TransportWindows.cpp).
-// The connection (ClientConnection.cpp) owns the calls' states and checks, the answer's bounds, the body
-// cap and the pacing of a streamed body; a transport moves one request and its answer at a time and says
-// what the system says of them. Internal to the host library.
+// What carries HTTP::Client::ClientConnection's requests on one platform (TransportPosix.cpp over Beast and
+// OpenSSL, TransportWindows.cpp over WinHTTP): one request and its answer at a time, and what the system
+// says of them; the connection (ClientConnection.cpp) decides the rest. Internal to the host library.
 #pragma once
 
 #include <chrono>
@@ -62,7 +60,7 @@ public:
     // Makes the transport ready for requests: straight to the link's host, or through `proxy`.
     virtual void Connect(const std::optional<ProxyServer>& proxy) = 0;
     // Throws HTTP::Exception (Usage) for a streamed body of `framing` this system cannot carry.
-    virtual void CheckStreamable(const Framing& framing) const = 0;
+    virtual void CheckStreamable(const Framing&) const {}
     // Starts a request: the request line, `request`'s fields but Content-Length, Host, then `framing`. The
     // head goes out now or with the first bytes written.
     virtual void Open(const Client::Request& request, const Framing& framing) = 0;
@@ -79,13 +77,12 @@ public:
     // Waits `ms` at most; true once the server has ended the connection.
     virtual bool EndsWithin(int ms) = 0;
     // When the system reported a request without a body gone, where it does.
-    virtual std::optional<SteadyClock::time_point> RequestSentAt() = 0;
-    // Whether bytes of the answer arrived already.
-    virtual bool AnswerWaiting() = 0;
+    virtual std::optional<SteadyClock::time_point> RequestSentAt() { return std::nullopt; }
+    // Whether bytes of the answer arrived already, where the system tells.
+    virtual bool AnswerWaiting() { return false; }
     // Where Unacknowledged says nothing: waits until `until` at most for the answer's head, which may come
     // until `headBound`.
-    virtual void AwaitAnswer(SteadyClock::time_point until,
-                             std::optional<SteadyClock::time_point> headBound) = 0;
+    virtual void AwaitAnswer(SteadyClock::time_point, std::optional<SteadyClock::time_point>) {}
 
     // Reads the final answer's status line and fields into `response`; `bodiless` for the answer to HEAD.
     virtual void ReceiveHead(Client::Response& response, bool bodiless, const AnswerBound& bound) = 0;
@@ -96,7 +93,7 @@ public:
 
     // Drop lets go of the request in progress after a failure; Abort drops the connection at once, nothing
     // the system still holds going on; Close closes it, `orderly` with a goodbye where the system has one.
-    virtual void Drop() = 0;
+    virtual void Drop() {}
     virtual void Abort() = 0;
     virtual void Close(bool orderly) = 0;
 };

@@ -91,13 +91,11 @@ public:
     // FinishSend. The head is the one Send writes: request line, the request's fields, Host, then the
     // length. With a Content-Length field in the request, the body goes with that length, the field being
     // written in that place, and the connection's bytes are those of Send with the same body; without one
-    // it goes in chunks (HTTP/1.1 only), one per Write. The body
-    // channel's Write and Flush keep pace with the link: each returns within about a second, with about a
-    // second's worth of the body in flight at most (the rule is written in ClientConnection.cpp). A wait
-    // for bytes to leave that sees none leave for the time-out is a Timeout. Throws HTTP::Exception (Usage)
-    // when the connection is not ready for a request, the request names Host or Transfer-Encoding, or its
-    // Content-Length is missing where required or not a decimal number; and what Send throws for
-    // connecting.
+    // it goes in chunks (HTTP/1.1 only), one per Write. The channel keeps pace with the link (the rule is
+    // in ClientConnection.cpp); a wait that sees no byte leave for the time-out is a Timeout. Throws
+    // HTTP::Exception (Usage) when the connection is not ready for a request, the request names Host or
+    // Transfer-Encoding, or its Content-Length is missing where required or not a decimal number; and what
+    // Send throws for connecting.
     Encoding::BodyOBinaryChannel& BeginSend(Request& request);
     // Breaks off the exchange at once, in whatever state: nothing more is sent, the connection is dropped
     // without a TLS goodbye, and only Close (which then does nothing) is accepted.

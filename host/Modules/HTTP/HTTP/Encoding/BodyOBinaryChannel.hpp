@@ -19,16 +19,13 @@ public:
     BodyOBinaryChannel& operator=(const BodyOBinaryChannel&) = delete;
     virtual ~BodyOBinaryChannel();
 
-    // Sends `nOfCharToWrite` bytes of the body before it returns (as one chunk when the body goes in chunks),
-    // each wait for the connection to take more bounded by the time-out, and keeps pace with the link:
-    // it returns within about a second. Throws HTTP::Exception: Usage, with
-    // nothing sent, outside a body being sent or past the request's Content-Length; Timeout or Send when
-    // writing fails, after which the connection only accepts Abort and Close.
+    // Sends `nOfCharToWrite` bytes of the body (as one chunk when the body goes in chunks), keeping pace
+    // with the link (the rule is in the host library's ClientConnection.cpp). Throws HTTP::Exception: Usage,
+    // with nothing sent, outside a body being sent or past the request's Content-Length; Timeout or Send
+    // when writing fails, after which the connection only accepts Abort and Close.
     virtual void Write(const char* source, USize nOfCharToWrite);
     // Sends what the connection still holds back (the request's head before the first bytes of its body),
-    // then waits for the link as a Write does, after the whole body until none of it is in flight: a Flush
-    // that returns at once says that the link has caught up. The pacing rule is written in the host
-    // library's ClientConnection.cpp.
+    // then keeps pace as a Write does.
     virtual void Flush();
     // Ends the body, as the connection's FinishSend does.
     virtual void Close();
