@@ -12,8 +12,9 @@
 // (Detail::InFlightRule), so that a fast link with a long round trip is not held to a small window. No call
 // then holds its caller for more than about a second, and a caller that flushes until a Flush returns at
 // once has its count of bytes written follow the link: after its last Write and Flush the server has the
-// whole body. Where the system does not say what is in flight, writes do not wait, and a Flush after the
-// whole body waits, a second at most, for the answer's head until the body counts as arrived (Drained).
+// whole body. Where the system does not say what is in flight, or its writes never waited for the link
+// (Detail::Transport::PacesWrites), writes do not wait; where it does not say, a Flush after the whole body
+// waits, a second at most, for the answer's head until the body counts as arrived (Drained).
 #include "HTTP/Client/ClientConnection.hpp"
 #include "HTTP/Encoding/BodyIBinaryChannel.hpp"
 #include "HTTP/Encoding/BodyOBinaryChannel.hpp"
@@ -141,11 +142,6 @@ struct ClientConnection::Impl {
         return from + milliseconds(UInt64(Detail::kAnswerTimeouts) * link.timeout);
     }
 
-    std::string NotTaken(long long left) const {
-        return "the last " + std::to_string(left) + " bytes of the request to " + link.host +
-               " were not taken for " + std::to_string(link.timeout) + " ms";
-    }
-
     void Begin(MessageHeader::Method::Id of, const Detail::StreamedBody& what, bool streaming) {
         method = of;
         streamed = what;
@@ -178,7 +174,7 @@ void ClientConnection::Impl::Sent() {
 // Waits, kPaceSlice at most, while more of the streamed body is in flight than the link carries in about a
 // second; with `all` (a flush after the whole body), while any is. See the rule atop this file.
 void ClientConnection::Impl::Pace(bool all) {
-    if (peerEnded)
+    if (peerEnded || (!all && !transport->PacesWrites()))
         return;
     const SteadyClock::time_point sliceEnd = SteadyClock::now() + Detail::kPaceSlice;
     // The counts come 2 ms apart at first, then ever further up to 50 ms.
@@ -239,7 +235,10 @@ SteadyClock::time_point ClientConnection::Impl::AwaitArrival() {
     const std::optional<UInt64> arrived = Guarded([&] {
         return Detail::AwaitWhileLeaving(
             link.timeout, [this] { return transport->Unacknowledged(); }, waitAtSpeed,
-            [this](long long left) { return NotTaken(left); });
+            [this](long long left) {
+                return "the last " + std::to_string(left) + " bytes of the request to " + link.host +
+                       " were not taken for " + std::to_string(link.timeout) + " ms";
+            });
     });
     return arrived ? start + milliseconds(*arrived) : sentAt;
 }

@@ -14,8 +14,9 @@
 //   the framing, and nothing needs it.
 // - The head goes out at BeginSend. The counts hold the request's fields and body (WinHTTP does not say
 //   what its request line, Host and Content-Length took) and the answer's head and decoded body.
-// - What is in flight comes from the TCP statistics WinHTTP gives from Windows 10 on; Wine's WinHTTP gives
-//   none, and there the connection's rule for a system that does not say applies (ClientConnection.cpp).
+// - A write returns once WinHTTP has sent it; only the flush after the whole body waits for the link. What
+//   is in flight comes from the TCP statistics WinHTTP gives from Windows 10 on; Wine's WinHTTP gives none,
+//   and there the connection's rule for a system that does not say applies (ClientConnection.cpp).
 // - A server that answers early and closes while the body is being written: WinHTTP reports the write as
 //   reset, and the answer is read all the same.
 #include <windows.h>
@@ -159,13 +160,11 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
             Complete(outcome, status, 0, 0);
             return;
         case WINHTTP_CALLBACK_STATUS_WRITE_COMPLETE:
+        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
             Complete(outcome, status, 0, *static_cast<const DWORD*>(info));
             return;
         case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
             Complete(outcome, status, 0, length);
-            return;
-        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
-            Complete(outcome, status, 0, *static_cast<const DWORD*>(info));
             return;
         case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
             Complete(outcome, status, static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError, 0);
@@ -310,10 +309,7 @@ public:
                static_cast<long long>(tls > onWire ? tls - onWire : 0);
     }
 
-    UInt64 RoundTrip() override {
-        TcpStatistics statistics{};
-        return QueryStatistics(request_, &statistics) ? statistics.rttUs : 0;
-    }
+    bool PacesWrites() const override { return false; }
 
     // WinHTTP tells of a connection's end only through a call's completion.
     bool EndsWithin(int ms) override {

@@ -73,7 +73,9 @@ public:
     // Bytes of the request handed to the system that the server has not acknowledged; -1 where the system
     // does not say. RoundTrip: the system's estimate in µs, 0 when it has none.
     virtual long long Unacknowledged() = 0;
-    virtual UInt64 RoundTrip() = 0;
+    virtual UInt64 RoundTrip() { return 0; }
+    // False where writes never waited for the link (WinHTTP's): only the flush after the whole body paces.
+    virtual bool PacesWrites() const { return true; }
     // Waits `ms` at most; true once the server has ended the connection.
     virtual bool EndsWithin(int ms) = 0;
     // When the system reported a request without a body gone, where it does.
