@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <linux/sockios.h>
@@ -195,8 +196,7 @@ public:
     // The held-back head and a chunk's line share the first TLS record with the start of the bytes; the
     // rest goes out from the caller's buffer as it is.
     bool Write(const char* data, std::size_t size) override {
-        std::string prefix = std::move(heldBack_);
-        heldBack_.clear();
+        std::string prefix = std::exchange(heldBack_, std::string());
         char hex[16];
         if (chunked_)
             prefix.append(hex, std::to_chars(hex, hex + sizeof hex, size, 16).ptr).append("\r\n");
@@ -209,9 +209,7 @@ public:
     bool Flush(bool last) override {
         if (last && chunked_)
             heldBack_.append("0\r\n\r\n");
-        const bool going = Transmit(std::move(heldBack_), nullptr, 0);
-        heldBack_.clear();
-        return going;
+        return Transmit(std::exchange(heldBack_, std::string()), nullptr, 0);
     }
 
     long long Unacknowledged() override { return Queued(Socket()); }
