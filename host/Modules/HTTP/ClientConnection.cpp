@@ -74,6 +74,7 @@ namespace HTTP::Client {
 
 using Kind = Exception::Kind;
 using State = Detail::ConnectionState;
+using Detail::Framing;
 using Detail::SteadyClock;
 using std::chrono::milliseconds;
 
@@ -247,8 +248,7 @@ ClientConnection::ClientConnection(const IO::URI::URI& uri) : impl_(nullptr) {
     if (!uri.IsValid() || uri.GetScheme() != GS::UniString("https"))
         Detail::Fail(Kind::Usage, "HTTP::Client::ClientConnection: the URI is not a valid https URI");
     auto impl = std::make_unique<Impl>();
-    const auto host = uri.GetHost().ToCStr(0, MaxUSize, CC_UTF8);
-    impl->link.host.assign(host.Get(), host.GetLength());
+    impl->link.host = Detail::Utf8(uri.GetHost());
     impl->link.port = uri.GetPort();
     impl->transport = Detail::MakeTransport(impl->link);
     impl->body.reset(new Encoding::BodyIBinaryChannel(*this));
@@ -313,7 +313,6 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
     Detail::CheckSend(c.state, request, body, length);
     const bool lengthField = length > 0 || Detail::CarriesBody(request.GetMethod());
     c.Begin(request.GetMethod(), Detail::StreamedBody{length, 0, false}, false);
-    using Framing = Detail::Framing;
     c.Guarded([&] {
         c.transport->Open(request, lengthField ? Framing{Framing::Kind::Length, length} : Framing{});
     });
@@ -327,7 +326,6 @@ void ClientConnection::Send(const Request& request, const char* body, USize leng
 Encoding::BodyOBinaryChannel& ClientConnection::BeginSend(Request& request) {
     Impl& c = *impl_;
     const std::optional<UInt64> declared = Detail::CheckBeginSend(c.state, request);
-    using Framing = Detail::Framing;
     const Framing framing =
         declared ? Framing{Framing::Kind::Length, *declared} : Framing{Framing::Kind::Chunked};
     c.transport->CheckStreamable(framing);
@@ -389,7 +387,7 @@ Encoding::BodyIBinaryChannel& ClientConnection::BeginReceive(Response& response)
     c.Guarded([&] { c.transport->ReceiveHead(response, c.method == MessageHeader::Method::Head, c.bound); });
     GS::UniString length;
     if (response.GetResponseHeaderFieldCollection().Get(GS::UniString("Content-Length"), length) &&
-        std::strtoull(length.ToCStr(0, MaxUSize, CC_UTF8).Get(), nullptr, 10) > Detail::MaxBodySize)
+        std::strtoull(Detail::Utf8(length).c_str(), nullptr, 10) > Detail::MaxBodySize)
         c.Broke(Kind::BodyTooLarge, Detail::BodyTooLarge());
     c.bound.until = c.Bound(Detail::kAnswerTimeouts);
     c.state = State::Receiving;

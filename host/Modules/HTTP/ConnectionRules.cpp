@@ -14,6 +14,11 @@ void Fail(Exception::Kind kind, const std::string& message) {
     throw Exception(kind, message.c_str());
 }
 
+std::string Utf8(const GS::UniString& text) {
+    const auto bytes = text.ToCStr(0, MaxUSize, CC_UTF8);
+    return std::string(bytes.Get(), bytes.GetLength());
+}
+
 void Require(bool allowed, const char* call, const char* why) {
     if (!allowed)
         Fail(Exception::Kind::Usage, std::string("HTTP::Client::ClientConnection::") + call + ": " + why);
@@ -58,8 +63,7 @@ std::optional<UInt64> CheckBeginSend(ConnectionState state, const Client::Reques
                 "an HTTP/1.0 request needs a Content-Length for a streamed body");
         return std::nullopt;
     }
-    const auto text = value.ToCStr(0, MaxUSize, CC_UTF8);
-    const std::string digits(text.Get(), text.GetLength());
+    const std::string digits = Utf8(value);
     const bool decimal =
         !digits.empty() && digits.size() <= 19 && digits.find_first_not_of("0123456789") == std::string::npos;
     Require(decimal, "BeginSend", "the request's Content-Length is not a decimal length");

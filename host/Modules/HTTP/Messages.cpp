@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "HTTPException.hpp"
+#include "Internal/ConnectionRules.hpp"
 #include "MessageAccess.hpp"
 
 namespace HTTP {
@@ -13,11 +14,7 @@ namespace HTTP {
 namespace {
 
 using Detail::HeaderField;
-
-std::string Utf8(const GS::UniString& text) {
-    const auto narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
-    return std::string(narrow.Get(), narrow.GetLength());
-}
+using Detail::Utf8;
 
 GS::UniString FromUtf8(const std::string& text) {
     return GS::UniString(text.c_str(), CC_UTF8);

@@ -117,6 +117,8 @@ private:
     std::vector<std::pair<UInt64, UInt64>> samples_;
 };
 
+// `text` in UTF-8.
+std::string Utf8(const GS::UniString& text);
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.
 bool CarriesBody(MessageHeader::Method::Id method);
