@@ -13,8 +13,9 @@
 // then holds its caller for more than about a second, and a caller that flushes until a Flush returns at
 // once has its count of bytes written follow the link: after its last Write and Flush the server has the
 // whole body. Where the system does not say what is in flight, or its writes never waited for the link
-// (Detail::Transport::PacesWrites), writes do not wait; where it does not say, a Flush after the whole body
-// waits, a second at most, for the answer's head until the body counts as arrived (Drained).
+// (Detail::Transport::PacesWrites), writes and the flushes before the body's end do not wait; where it does
+// not say, a Flush after the whole body waits, a second at most, for the answer's head until the body
+// counts as arrived (Drained).
 #include "HTTP/Client/ClientConnection.hpp"
 #include "HTTP/Encoding/BodyIBinaryChannel.hpp"
 #include "HTTP/Encoding/BodyOBinaryChannel.hpp"
