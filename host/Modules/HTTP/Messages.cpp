@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "HTTPException.hpp"
+#include "Internal/ConnectionRules.hpp"
 #include "MessageAccess.hpp"
 
 namespace HTTP {
@@ -13,11 +14,7 @@ namespace HTTP {
 namespace {
 
 using Detail::HeaderField;
-
-std::string Utf8(const GS::UniString& text) {
-    const auto narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
-    return std::string(narrow.Get(), narrow.GetLength());
-}
+using Detail::Utf8;
 
 GS::UniString FromUtf8(const std::string& text) {
     return GS::UniString(text.c_str(), CC_UTF8);
@@ -201,6 +198,15 @@ const std::vector<HeaderField>& MessageAccess::Fields(const MessageHeader::Heade
 void MessageAccess::AddReceived(MessageHeader::HeaderFieldCollection& fields, std::string name,
                                 std::string value) {
     fields.impl_->fields.emplace_back(std::move(name), std::move(value));
+}
+
+std::string MessageAccess::FieldLines(const Client::Request& request) {
+    std::string lines;
+    for (const HeaderField& field : request.GetRequestHeaderFieldCollection().impl_->fields) {
+        if (!SameName(field.first, "Content-Length"))
+            lines.append(field.first).append(": ").append(field.second).append("\r\n");
+    }
+    return lines;
 }
 
 const std::string& MessageAccess::Target(const Client::Request& request) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ConnectionRules.hpp"
+#include "Internal/ConnectionRules.hpp"
 #include "ProxyChoice.hpp"
 #include "WindowsText.hpp"
 
