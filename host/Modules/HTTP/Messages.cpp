@@ -1,5 +1,6 @@
 // Header fields, requests and responses: plain data held for the connection, checked where a value would
 // otherwise corrupt the request on the wire.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -25,23 +26,12 @@ bool IsTokenChar(char c) {
 }
 
 bool IsToken(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text) {
-        if (!IsTokenChar(c))
-            return false;
-    }
-    return true;
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsTokenChar);
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 // Characters a request target may hold unescaped: RFC 3986 pchar, "/" and "?".
@@ -52,13 +42,7 @@ bool IsTargetChar(char c) {
 bool IsValidTarget(const std::string& target, MessageHeader::Method::Id method) {
     if (target == "*")
         return method == MessageHeader::Method::Options;
-    if (target.empty() || target[0] != '/')
-        return false;
-    for (char c : target) {
-        if (!IsTargetChar(c))
-            return false;
-    }
-    return true;
+    return !target.empty() && target[0] == '/' && std::all_of(target.begin(), target.end(), IsTargetChar);
 }
 
 }  // namespace
