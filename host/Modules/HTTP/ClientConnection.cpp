@@ -1,7 +1,7 @@
 // HTTP::Client::ClientConnection on every platform: the calls, the states they go through and their
 // checks, the policy, the counts, the body cap, the answer's bounds and the pacing of a streamed body; and
-// the body channels, views of their connection. The platform's Detail::Transport (Internal/Transport.hpp)
-// moves the bytes.
+// the body channels, views of their connection. The platform's Detail::Transport
+// (host/Internal/HTTPTransport.hpp) moves the bytes.
 //
 // Pacing (the one place this rule is written; the rest points here). The system would take megabytes of
 // a streamed body at once, and the caller's writes, its progress and its Cancel would run many seconds
@@ -27,10 +27,10 @@
 #include <optional>
 #include <string>
 
+#include "ConnectionRules.hpp"
 #include "Counters.hpp"
 #include "HTTPException.hpp"
-#include "Internal/ConnectionRules.hpp"
-#include "Internal/Transport.hpp"
+#include "HTTPTransport.hpp"
 
 namespace HTTP::Detail {
 

@@ -1,5 +1,5 @@
 // The platform-independent rules of a client connection.
-#include "Internal/ConnectionRules.hpp"
+#include "ConnectionRules.hpp"
 
 #include <algorithm>
 #include <chrono>

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ConnectionRules.hpp"
 #include "HTTPException.hpp"
-#include "Internal/ConnectionRules.hpp"
 #include "MessageAccess.hpp"
 
 namespace HTTP {

@@ -6,8 +6,8 @@
 #include <cctype>
 #include <vector>
 
+#include "ConnectionRules.hpp"
 #include "HTTP/Client/ClientConnection.hpp"
-#include "Internal/ConnectionRules.hpp"
 
 namespace HTTP {
 

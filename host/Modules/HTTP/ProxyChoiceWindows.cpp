@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "Internal/ConnectionRules.hpp"
+#include "ConnectionRules.hpp"
 #include "ProxyChoice.hpp"
 #include "WindowsText.hpp"
 

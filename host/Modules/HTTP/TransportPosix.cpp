@@ -1,8 +1,9 @@
-// The connection's transport over Boost.Beast and OpenSSL (see Internal/Transport.hpp). Every wait is an
-// asynchronous operation run on the transport's own io_context under the stream's deadline, which is set
-// anew before each one: the time-out from now, or the bound of the answer when that comes sooner. Requests
-// are written straight onto the socket, a streamed body without a length in chunks; the socket's count of
-// bytes the server has not acknowledged tells what is in flight (SIOCOUTQ). Writes never raise SIGPIPE.
+// The connection's transport over Boost.Beast and OpenSSL (see host/Internal/HTTPTransport.hpp). Every wait
+// is an asynchronous operation run on the transport's own io_context under the stream's deadline, which is
+// set anew before each one: the time-out from now, or the bound of the answer when that comes sooner.
+// Requests are written straight onto the socket, a streamed body without a length in chunks; the socket's
+// count of bytes the server has not acknowledged tells what is in flight (SIOCOUTQ). Writes never raise
+// SIGPIPE.
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -37,11 +38,11 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
 
+#include "ConnectionRules.hpp"
 #include "ControlState.hpp"
 #include "Counters.hpp"
 #include "HTTPException.hpp"
-#include "Internal/ConnectionRules.hpp"
-#include "Internal/Transport.hpp"
+#include "HTTPTransport.hpp"
 #include "MessageAccess.hpp"
 
 namespace HTTP::Detail {

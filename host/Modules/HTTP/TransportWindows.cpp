@@ -1,9 +1,9 @@
-// The connection's transport over WinHTTP in its asynchronous mode (see Internal/Transport.hpp). WinHTTP
-// frames the messages itself: it writes the request line, Host and Content-Length, skips interim answers
-// and decodes the answer's framing. Every wait is the transport's own: it starts one WinHTTP call on one of
-// the process's call threads and waits on the event the status callback sets, for at most the time-out and
-// never past the answer's bounds. A wait that runs out abandons the request: its handle is closed, and what
-// WinHTTP still reports for it goes nowhere.
+// The connection's transport over WinHTTP in its asynchronous mode (see host/Internal/HTTPTransport.hpp).
+// WinHTTP frames the messages itself: it writes the request line, Host and Content-Length, skips interim
+// answers and decodes the answer's framing. Every wait is the transport's own: it starts one WinHTTP call on
+// one of the process's call threads and waits on the event the status callback sets, for at most the time-out
+// and never past the answer's bounds. A wait that runs out abandons the request: its handle is closed, and
+// what WinHTTP still reports for it goes nowhere.
 //
 // What differs from the other transport, as the connection's callers see it:
 // - WinHTTP makes the TCP connection (through the proxy the connection's choice gives) and the verified
@@ -39,10 +39,10 @@
 #include <thread>
 #include <vector>
 
+#include "ConnectionRules.hpp"
 #include "Counters.hpp"
 #include "HTTPException.hpp"
-#include "Internal/ConnectionRules.hpp"
-#include "Internal/Transport.hpp"
+#include "HTTPTransport.hpp"
 #include "MessageAccess.hpp"
 #include "WindowsText.hpp"
 

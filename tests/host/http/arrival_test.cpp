@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "ConnectionRules.hpp"
 #include "HTTPException.hpp"
-#include "Internal/ConnectionRules.hpp"
 
 namespace {
 

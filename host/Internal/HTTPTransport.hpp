@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "ConnectionRules.hpp"
 #include "Definitions.hpp"
 #include "HTTP/Client/Request.hpp"
 #include "HTTP/Client/Response.hpp"
-#include "Internal/ConnectionRules.hpp"
 #include "ProxyChoice.hpp"
 
 namespace HTTP::Detail {
