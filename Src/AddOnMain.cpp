@@ -41,6 +41,8 @@ API_AddonType DescribeAddOn(API_EnvirParams* envirParams) {
     return APIAddon_Normal;
 }
 
+// Only the last registration's result is the answer, as the add-on has always answered: a menu that did not
+// register is missing, and the add-on still loads where the host let it load before.
 GSErrCode RegisterMenus() {
     ACAPI_MenuItem_RegisterMenu(KAVELO_MENU_OPEN_TOOLBAR, KAVELO_MENU_OPEN_TOOLBAR_PROMPT, MenuCode_UserDef,
                                 MenuFlag_Default);
@@ -53,6 +55,10 @@ GSErrCode RegisterMenus() {
 GSErrCode InstallHandlers() {
     Running = true;
     ACAPI_SetDllTermHookProc(TraceUnloadWithoutReleaseGuarded);
+    // Only the last install is checked, and only traced, as the add-on has always done: a menu whose
+    // handler did not install does nothing, and initialisation goes on. The "DG_Test::" lines, which name
+    // the calls by their older names, are the add-on's trace texts as they have always read: logs and their
+    // readers match them, so they stay.
     ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_OPEN_TOOLBAR, MenuCommandHandler);
     ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_EXPORT, MenuCommandHandler);
     ACAPI_MenuItem_InstallMenuHandler(KAVELO_MENU_OPEN_LIVE, MenuCommandHandler);

@@ -54,33 +54,23 @@ private:
     std::u16string wide_;
 };
 
-// The host's temporary folder, which the host empties at launch. False when the host names none; that is
-// reported.
-bool TemporaryFolder(IO::Location* folder) {
+// The host's temporary folder, which the host empties at launch.
+GSErrCode TemporaryFolder(IO::Location* folder) {
     API_SpecFolderID specFolderID = API_TemporaryFolderID;
-    const GSErrCode result = ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, folder);
-    if (result == NoError)
-        return true;
-    ReportError("Error in APIEnv_GetSpecFolderID", result);
-    return false;
+    return ACAPI_ProjectSettings_GetSpecFolder(&specFolderID, folder);
 }
 
-// False when the host did not save the view; that is reported.
-bool SaveCurrentView(IO::Location& target) {
+GSErrCode SaveCurrentView(IO::Location& target) {
     API_FileSavePars fileSavePars{};
     fileSavePars.fileTypeID = APIFType_JPEGFile;
     fileSavePars.file = &target;
     API_SavePars_Picture picturePars{};
     picturePars.colorDepth = APIColorDepth_TC24;
-    const GSErrCode result = ACAPI_ProjectOperation_Save(&fileSavePars, &picturePars);
-    if (result == NoError)
-        return true;
-    ReportError("Error in APIDo_SaveID (JPEG)", result);
-    return false;
+    return ACAPI_ProjectOperation_Save(&fileSavePars, &picturePars);
 }
 
-// Returns a handle holding every byte of the file, or nullptr after a failure, which is reported: a
-// length that cannot be had, a buffer that cannot be allocated, a short read.
+// Fills *handle with every byte of the file: fails when its length cannot be had, a buffer cannot be
+// allocated or the read comes up short.
 GSErrCode ReadWhole(IO::File& file, UInt32* length, OwnedHandle* handle) {
     if (file.GetDataLength(length) != NoError)
         return CaptureReadErrorCode;
@@ -100,41 +90,41 @@ GSErrCode OpenAndRead(IO::File& file, UInt32* length, OwnedHandle* handle) {
     return ReadWhole(file, length, handle);
 }
 
-OwnedHandle ReadCaptureFile(const IO::Location& location, UInt32* length) {
+GSErrCode ReadCaptureFile(const IO::Location& location, UInt32* length, OwnedHandle* handle) {
     IO::File file(location, IO::File::Fail);
-    OwnedHandle handle;
-    const GSErrCode failure = OpenAndRead(file, length, &handle);
+    const GSErrCode result = OpenAndRead(file, length, handle);
     file.Close();
-    if (failure == NoError)
-        return handle;
-    ReportError("Error read", failure);
-    return nullptr;
+    return result;
+}
+
+// Saves the view under `name` in `folder` and reads it back whole into *handle; the file is gone when this
+// returns. Without the whole picture nothing is sent: an empty or partial image would still carry the key.
+Failure SaveAndRead(const IO::Location& folder, const std::string& name, UInt32* length,
+                    OwnedHandle* handle) {
+    CaptureFile capture(IO::Location(folder, IO::Name(name.c_str())));
+    if (const GSErrCode err = SaveCurrentView(capture.Location()); err != NoError)
+        return {"Error in APIDo_SaveID (JPEG)", err};
+    if (const GSErrCode err = ReadCaptureFile(capture.Location(), length, handle); err != NoError)
+        return {"Error read", err};
+    return NoFailure;
 }
 
 }  // namespace
 
-bool CaptureViewAsDataUrl(std::string& out) {
+Failure CaptureViewAsDataUrl(std::string& out) {
     IO::Location folder;
-    if (!TemporaryFolder(&folder))
-        return false;
+    if (const GSErrCode err = TemporaryFolder(&folder); err != NoError)
+        return {"Error in APIEnv_GetSpecFolderID", err};
     // Random, as the link identifier is: unique to this export on this computer and in any other instance.
     const std::string unique = GenerateUuidV4();
-    if (unique.empty()) {
-        ReportError("Error", APIERR_GENERAL);
-        return false;
-    }
+    if (unique.empty())
+        return {"Error", APIERR_GENERAL};
     UInt32 length = 0;
     OwnedHandle handle;
-    {
-        CaptureFile capture(
-            IO::Location(folder, IO::Name((kCaptureFileStem + unique + kCaptureFileExtension).c_str())));
-        // Without the whole picture nothing is sent: an empty or partial image would still carry the key.
-        if (!SaveCurrentView(capture.Location()))
-            return false;
-        handle = ReadCaptureFile(capture.Location(), &length);
-        if (handle == nullptr)
-            return false;
-    }
+    if (const Failure failure =
+            SaveAndRead(folder, kCaptureFileStem + unique + kCaptureFileExtension, &length, &handle);
+        failure.code != NoError)
+        return failure;
     std::string encoded;
     {
         const std::string bytes(*handle, length);
@@ -145,5 +135,5 @@ bool CaptureViewAsDataUrl(std::string& out) {
     dataUrl.reserve(23 + encoded.size());
     dataUrl.append(kDataUrlPrefix).append(encoded);
     out = std::move(dataUrl);
-    return true;
+    return NoFailure;
 }

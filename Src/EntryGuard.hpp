@@ -3,13 +3,10 @@
 // through Guarded, which turns whatever is thrown into one report and an answer for the host.
 #pragma once
 
-#include "Definitions.hpp"
+#include "ErrorReporting.hpp"
 
 // What a caught exception becomes: the report the user sees ("<text>: <name of code>").
-struct EntryFailure {
-    const char* text;
-    GSErrCode code;
-};
+using EntryFailure = Failure;
 
 // "Error" with APIERR_GENERAL: any entry point but the export.
 extern const EntryFailure GeneralFailure;

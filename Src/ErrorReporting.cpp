@@ -1,4 +1,4 @@
-// ErrorName's table of host error names, ReportError and ReportNote.
+// ErrorName's table of host error names, ReportError, ReportNote and ReportFailure.
 #include "ErrorReporting.hpp"
 
 #include "ACAPinc.h"
@@ -86,4 +86,14 @@ void ReportError(const char* text, GSErrCode code) {
 void ReportNote(const char* text) {
     const GS::UniString format("%s", CC_Default);
     ACAPI_WriteReport(format, false, text);
+}
+
+void ReportFailure(const Failure& failure) {
+    if (failure.code == NoError)
+        return;
+    if (failure.code == APIERR_CANCEL) {
+        ReportNote(failure.text);
+        return;
+    }
+    ReportError(failure.text, failure.code);
 }

@@ -18,3 +18,16 @@ void ReportError(const char* text, GSErrCode code);
 
 // Has the host show `text` as it is, "%" included, in its Report window: no alert, no beep.
 void ReportNote(const char* text);
+
+// What a step below the entry points returns rather than report: its caller, the command that shows the
+// result, reports it once (ReportFailure), as it would report a bare code. `text` is static text shown
+// before the code's name. NoError is no failure; APIERR_CANCEL is the user's Cancel, no failure either.
+struct Failure {
+    const char* text;
+    GSErrCode code;
+};
+
+inline constexpr Failure NoFailure{"", NoError};
+
+// Nothing for NoError; `failure.text` alone as a note for APIERR_CANCEL; else ReportError(text, code).
+void ReportFailure(const Failure& failure);

@@ -1,4 +1,5 @@
-// ExportFromCurrentView, guarded as a whole: whatever it throws ends in the export's failure report.
+// ExportFromCurrentView, guarded as a whole: whatever it throws ends in the export's failure report, and
+// what its steps return is reported here, once.
 #include "ExportCommand.hpp"
 
 #include <string>
@@ -6,11 +7,21 @@
 
 #include "Capture.hpp"
 #include "EntryGuard.hpp"
+#include "ErrorReporting.hpp"
 #include "LinkFlow.hpp"
 #include "LinkStore.hpp"
 #include "Upload.hpp"
 
 namespace {
+
+// Nothing is sent without the whole picture. The upload takes the text over rather than a copy: the data
+// URL is the largest thing an export holds.
+Failure CaptureAndUpload(const std::string& linkId) {
+    std::string dataUrl;
+    if (const Failure failure = CaptureViewAsDataUrl(dataUrl); failure.code != NoError)
+        return failure;
+    return UploadImage(std::move(dataUrl), linkId.c_str());
+}
 
 void Export() {
     // The user's own identifier, read once: never one from the preferences record, which may have come
@@ -20,12 +31,7 @@ void Export() {
         LinkAccount();
         return;
     }
-    std::string dataUrl;
-    if (!CaptureViewAsDataUrl(dataUrl))
-        return;
-    // A capture that failed has reported why; nothing is sent without the picture. The upload takes the
-    // text over rather than a copy: the data URL is the largest thing an export holds.
-    UploadImage(std::move(dataUrl), linkId.c_str());
+    ReportFailure(CaptureAndUpload(linkId));
 }
 
 }  // namespace

@@ -1,17 +1,19 @@
-// UploadImage: the HTTPS exchange with the image endpoint and the outcome of each status. The body goes
-// in pieces under the host's process window, whose Cancel stops it, within bounds on how slow it may go. The
-// whole exchange, dialogs and link flow included, runs inside the export's guard (ExportFromCurrentView).
+// UploadImage: the HTTPS exchange with the image endpoint and what its answer shows. PostImageShowingProgress
+// runs the exchange under the host's process window; PostImage inside it connects, sends the body (SendBody)
+// and receives the answer (ReceiveAnswer); ShowAnswer then shows what the status says. The body goes in
+// pieces paced by the add-on's own bounds (UploadPace.hpp) over the connection's pacing. The whole exchange,
+// dialogs and link flow included, runs inside the export's guard (ExportFromCurrentView).
 #include "Upload.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
 #include <optional>
 
+#include "ACAPinc.h"
 #include "Array.hpp"
 #include "BrowserPages.hpp"
 #include "Dialogs.hpp"
-#include "ErrorReporting.hpp"
+#include "EntryGuard.hpp"
 #include "GSDebug.hpp"
 #include "HTTP/Client/ClientConnection.hpp"
 #include "HTTP/Client/Request.hpp"
@@ -38,12 +40,17 @@ constexpr UInt32 kPayloadTooLarge = 413;
 // text, and what a server sends beyond this is left unread, so an answer costs no more memory than this.
 constexpr USize kAnswerBytes = 64 * 1024;
 constexpr const char* kTooSlowText = "The connection to KAVELO is too slow. Please try again later";
-// A write or flush that returns sooner did not wait for the link: what the system holds of the body goes
-// within about a second.
-constexpr std::chrono::milliseconds kCaughtUp{250};
 
-// How an exchange ended short of an answer, or that it got one.
-enum class Outcome { Answered, Canceled, TooSlow };
+// Where an exchange stands after a step. Every step returns Sent to let the exchange go on (what it was to
+// send has gone to the connection), or what ended the exchange: Answered once the answer has come, Canceled
+// or TooSlow short of an answer.
+enum class Outcome { Sent, Answered, Canceled, TooSlow };
+
+// The server's answer: its status, and the lines of up to kAnswerBytes of its body.
+struct Answer {
+    UInt32 status = 0;
+    GS::Array<GS::UniString> lines;
+};
 
 GS::UniString ImageIdFromFirstLine(const GS::Array<GS::UniString>& lines) {
     GS::UniString imageId;
@@ -65,30 +72,29 @@ void ShowUploaded(const GS::UniString& imageId) {
     Dialog(KAVELO_DLG_EXPORTED).Invoke();
 }
 
-void ActOnStatus(UInt32 status, const GS::Array<GS::UniString>& lines) {
-    switch (status) {
+// Shows what the answer's status says: 201 the uploaded dialog, 401 the needs-link dialog and the link flow.
+// Returns 413 and every other status as the failure for the export to report.
+Failure ShowAnswer(const Answer& answer) {
+    switch (answer.status) {
         case kCreated:
-            ShowUploaded(ImageIdFromFirstLine(lines));
-            return;
+            ShowUploaded(ImageIdFromFirstLine(answer.lines));
+            return NoFailure;
         case kUnauthorized:
             Dialog(KAVELO_DLG_EXPORT_NEEDS_LINK).Invoke();
             LinkAccount();
-            return;
+            return NoFailure;
         case kPayloadTooLarge:
-            ReportError("The image sent to KAVELO is too big. Try reducing the window size of Archicad.",
-                        ExportErrorCode);
-            return;
+            return {"The image sent to KAVELO is too big. Try reducing the window size of Archicad.",
+                    ExportErrorCode};
         default:
-            throw GS::ErrorType{ExportErrorCode};
+            return ExportFailure;
     }
 }
 
-// Waits while the system still holds more of the body than the link carries in about a second (after the
-// last write, any of it): each Flush waits for that about a second at most, and one that returns at once
-// says the link has caught up. The user's Cancel and the pace are asked after each: what ended the
-// exchange, or nothing once the link caught up.
-std::optional<Outcome> AwaitTheLink(HTTP::Encoding::BodyOBinaryChannel& channel, UploadProgress& progress,
-                                    UploadPace& pace) {
+// Flushes until the link has caught up (UploadPace::CaughtUp), asking for the user's Cancel and the
+// exchange's bound after each Flush. The pace then judges its lowest rate afresh if the link was awaited.
+Outcome AwaitTheLink(HTTP::Encoding::BodyOBinaryChannel& channel, UploadProgress& progress,
+                     UploadPace& pace) {
     for (bool waited = false;; waited = true) {
         const UploadPace::Clock::time_point start = UploadPace::Clock::now();
         channel.Flush();
@@ -97,23 +103,22 @@ std::optional<Outcome> AwaitTheLink(HTTP::Encoding::BodyOBinaryChannel& channel,
         // The pace cannot count what the link takes here: the connection holds it to its lowest rate.
         if (pace.OutOfTime())
             return Outcome::TooSlow;
-        if (UploadPace::Clock::now() - start >= kCaughtUp)
+        if (!UploadPace::CaughtUp(UploadPace::Clock::now() - start))
             continue;
         if (waited)
             pace.Waited();
-        return std::nullopt;
+        return Outcome::Sent;
     }
 }
 
-// Writes the body piece by piece, showing each on the bar and asking for a Cancel after each, within the
-// pace's bounds. A Cancel or a link too slow breaks the exchange off at once: nothing more is sent. No
-// call holds the user long: a write waits for the link about a second at most (where the connection
-// paces it), and after a write that waited the link is awaited (AwaitTheLink) before more goes, and so
-// after the last, so that the answer's wait does not begin with seconds of body still to carry.
+// Writes the body in the pace's pieces, showing each on the bar and asking for a Cancel and the pace's
+// bounds after each: a Cancel or a link too slow breaks the exchange off at once, and nothing more is sent.
+// After a write that was held, and after the last, the link is awaited before more goes, so that the
+// answer's wait does not begin with seconds of body still to carry.
 Outcome WriteBody(HTTP::Encoding::BodyOBinaryChannel& channel, const char* body, USize length,
                   UploadProgress& progress, UploadPace& pace) {
     for (USize sent = 0; sent < length;) {
-        const USize piece = length - sent < pace.NextPiece() ? length - sent : pace.NextPiece();
+        const USize piece = std::min(length - sent, pace.NextPiece());
         const UploadPace::Clock::time_point start = UploadPace::Clock::now();
         channel.Write(body + sent, piece);
         sent += piece;
@@ -122,12 +127,12 @@ Outcome WriteBody(HTTP::Encoding::BodyOBinaryChannel& channel, const char* body,
             return Outcome::Canceled;
         if (pace.TooSlow())
             return Outcome::TooSlow;
-        if (UploadPace::Clock::now() - start < kCaughtUp && sent < length)
+        if (UploadPace::CaughtUp(UploadPace::Clock::now() - start) && sent < length)
             continue;
-        if (const std::optional<Outcome> ended = AwaitTheLink(channel, progress, pace))
-            return *ended;
+        if (const Outcome awaited = AwaitTheLink(channel, progress, pace); awaited != Outcome::Sent)
+            return awaited;
     }
-    return Outcome::Answered;
+    return Outcome::Sent;
 }
 
 // The body and its end. A call that fails after the user pressed Cancel ends the exchange as canceled, any
@@ -138,7 +143,7 @@ Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Reque
     HTTP::Encoding::BodyOBinaryChannel& channel = connection.BeginSend(request);
     try {
         if (const Outcome written = WriteBody(channel, body, length, progress, pace);
-            written != Outcome::Answered)
+            written != Outcome::Sent)
             return written;
         connection.FinishSend();
     } catch (const std::bad_alloc&) {
@@ -148,11 +153,11 @@ Outcome SendBody(HTTP::Client::ClientConnection& connection, HTTP::Client::Reque
         // taken for the time-out (a server that closes early has its answer read instead).
         return progress.IsCanceled() ? Outcome::Canceled : Outcome::TooSlow;
     }
-    return progress.IsCanceled() ? Outcome::Canceled : Outcome::Answered;
+    return progress.IsCanceled() ? Outcome::Canceled : Outcome::Sent;
 }
 
 // The answer's body, up to kAnswerBytes of it, as UTF-8 text.
-GS::UniString ReadAnswer(HTTP::Encoding::BodyIBinaryChannel& body) {
+GS::UniString ReadAnswerBody(HTTP::Encoding::BodyIBinaryChannel& body) {
     std::string text;
     char piece[4096];
     while (text.size() < kAnswerBytes) {
@@ -166,6 +171,32 @@ GS::UniString ReadAnswer(HTTP::Encoding::BodyIBinaryChannel& body) {
     return GS::UniString(text.c_str(), CC_UTF8);
 }
 
+// The answer into *answer, traced, then the connection and the process window closed, before anything is
+// shown: Answered. A Cancel pressed while the answer was awaited ends the exchange as canceled, unless the
+// server says it created the image (the user is then told so). `pace` is reset once the answer's head came.
+Outcome ReceiveAnswer(HTTP::Client::ClientConnection& connection, UploadProgress& progress,
+                      std::optional<UploadPace>& pace, Answer* answer) {
+    HTTP::Client::Response response;
+    HTTP::Encoding::BodyIBinaryChannel& bodyChannel = connection.BeginReceive(response);
+    pace.reset();
+    answer->status = response.GetStatusCode();
+    if (answer->status != kCreated && progress.IsCanceled()) {
+        connection.Abort();
+        return Outcome::Canceled;
+    }
+    DBPrintf("HTTP %u\n", static_cast<unsigned>(answer->status));
+    DBPrintf("Received data: \n");
+
+    const GS::UniString text = ReadAnswerBody(bodyChannel);
+    text.Split("\n", GS::UniString::KeepEmptyParts, &answer->lines);
+    for (const GS::UniString& line : answer->lines) DBPrintf("%s\n", line.ToCStr(0, MaxUSize, CC_UTF8).Get());
+
+    connection.FinishReceive();
+    connection.Close(false);
+    progress.Close();
+    return Outcome::Answered;
+}
+
 // The request's body as JSON text in *json: "image", "name", "source". Returns the conversion's code: a body
 // that could not be made is never sent, since an empty one would still carry the key.
 GSErrCode RequestBody(const std::string& dataUrl, GS::UniString* json) {
@@ -176,10 +207,11 @@ GSErrCode RequestBody(const std::string& dataUrl, GS::UniString* json) {
     return JSON::CreateFromObjectState(body, *json, false);
 }
 
-// The exchange and, when there was an answer, what it shows. `pace` is set from the body's start until the
-// answer's head has come.
-Outcome Converse(const GS::UniString& json, const char* linkId, UploadProgress& progress,
-                 std::optional<UploadPace>& pace) {
+// Connects, sends the body and receives the answer into *answer; a Cancel or a link too slow ends the
+// exchange first, and the connection is aborted. Never returns Sent. `pace` is set from the body's start
+// until the answer's head has come.
+Outcome PostImage(const GS::UniString& json, const char* linkId, UploadProgress& progress,
+                  std::optional<UploadPace>& pace, Answer* answer) {
     IO::URI::URI uri(WebAppOrigin);
     // Through the system's proxy: many offices reach the internet only by one, and the URL alone does
     // not say that it takes it.
@@ -209,48 +241,24 @@ Outcome Converse(const GS::UniString& json, const char* linkId, UploadProgress& 
                                                   GS::UniString(std::to_string(length).c_str(), CC_UTF8));
     pace.emplace(length);
     if (const Outcome sent = SendBody(connection, request, bytes.Get(), length, progress, *pace);
-        sent != Outcome::Answered) {
+        sent != Outcome::Sent) {
         connection.Abort();
         return sent;
     }
-
-    HTTP::Client::Response response;
-    HTTP::Encoding::BodyIBinaryChannel& bodyChannel = connection.BeginReceive(response);
-    pace.reset();
-    const UInt32 status = response.GetStatusCode();
-    // A Cancel pressed while the answer was awaited: an image the server created exists, and the user is
-    // told so; any other answer ends the export as canceled.
-    if (status != kCreated && progress.IsCanceled()) {
-        connection.Abort();
-        return Outcome::Canceled;
-    }
-    DBPrintf("HTTP %u\n", static_cast<unsigned>(status));
-    DBPrintf("Received data: \n");
-
-    const GS::UniString text = ReadAnswer(bodyChannel);
-    GS::Array<GS::UniString> lines;
-    text.Split("\n", GS::UniString::KeepEmptyParts, &lines);
-    for (const GS::UniString& line : lines) DBPrintf("%s\n", line.ToCStr(0, MaxUSize, CC_UTF8).Get());
-
-    // The connection and the process window are closed before any dialog or report is shown.
-    connection.FinishReceive();
-    connection.Close(false);
-    progress.Close();
-    ActOnStatus(status, lines);
-    return Outcome::Answered;
+    return ReceiveAnswer(connection, progress, pace, answer);
 }
 
-// The exchange under its process window. A call of the exchange that fails after the user pressed Cancel
-// ends it as canceled, never as a failure; the body's own calls tell the link's slowness (SendBody). A
-// failure while the answer is awaited, when the body has gone, is the server's (no answer
-// within the time-out: the export's failure), unless the exchange has outlasted its bound. Anything else
-// goes on up to the export's guard.
-Outcome Exchange(const GS::UniString& json, const char* linkId) {
-    // The window opens before the connection is made, so that a slow connect shows and can be canceled.
+// PostImage under its process window, which opens before the connection is made, so that a slow connect
+// shows and can be canceled. A call of the exchange that fails after the user pressed Cancel ends it as
+// canceled, never as a failure; the body's own calls tell the link's slowness (SendBody). A failure while
+// the answer is awaited, when the body has gone, is the server's (no answer within the time-out: the
+// export's failure), unless the exchange has outlasted its bound. Anything else goes on up to the export's
+// guard.
+Outcome PostImageShowingProgress(const GS::UniString& json, const char* linkId, Answer* answer) {
     UploadProgress progress;
     std::optional<UploadPace> pace;
     try {
-        return Converse(json, linkId, progress, pace);
+        return PostImage(json, linkId, progress, pace, answer);
     } catch (...) {
         if (progress.IsCanceled())
             return Outcome::Canceled;
@@ -262,18 +270,20 @@ Outcome Exchange(const GS::UniString& json, const char* linkId) {
 
 }  // namespace
 
-void UploadImage(std::string dataUrl, const char* linkId) {
+Failure UploadImage(std::string dataUrl, const char* linkId) {
     // The body is made before anything is opened or sent, and the data URL given up once it is made.
     GS::UniString json;
     if (const GSErrCode err = RequestBody(dataUrl, &json); err != NoError) {
         DBPrintf("The request's body could not be made (%d)\n", static_cast<int>(err));
-        throw GS::ErrorType{ExportErrorCode};
+        return ExportFailure;
     }
     std::string().swap(dataUrl);
-    const Outcome outcome = Exchange(json, linkId);
+    Answer answer;
+    const Outcome outcome = PostImageShowingProgress(json, linkId, &answer);
     // A canceled upload is no failure: nothing is retried, and the user is only told it stopped.
     if (outcome == Outcome::Canceled)
-        ReportNote("Export to KAVELO canceled.");
+        return {"Export to KAVELO canceled.", APIERR_CANCEL};
     if (outcome == Outcome::TooSlow)
-        ReportError(kTooSlowText, ExportErrorCode);
+        return {kTooSlowText, ExportErrorCode};
+    return ShowAnswer(answer);
 }

@@ -1,5 +1,9 @@
-// How fast an upload's body goes, and how long the add-on lets it take: the size of the next piece, the
-// bound on the whole exchange, and the lowest rate at which the body may go.
+// The add-on's side of how an upload's body goes, written here once: the size of the next piece, the bound
+// on the whole exchange, the lowest rate at which the body may go, and how long a write or Flush took, read
+// as whether the link has caught up. Between calls the export asks for the user's Cancel. Holding a call
+// until the link has carried the body is the connection's pacing, which the add-on does not count on (the
+// kit says nothing of it): against a connection that returns every call at once, the pieces grow to the
+// largest, every call reads as caught up, and the bounds still hold, judged by when each write returned.
 #pragma once
 
 #include <chrono>
@@ -13,6 +17,11 @@
 class UploadPace {
 public:
     using Clock = std::chrono::steady_clock;
+
+    // True when a write or Flush that took `took` did not wait for the link: what the system holds of the
+    // body goes within about a second. One that took longer was held by the connection, and the link is
+    // awaited (Flush until one is caught up) before more of the body goes, and after its last piece.
+    static bool CaughtUp(Clock::duration took) { return took < kCaughtUp; }
 
     // The exchange may take 60 s and the body's time at 16 kbit/s besides, from `start` on.
     UploadPace(UInt64 bodyBytes, Clock::time_point start = Clock::now());
@@ -34,6 +43,8 @@ public:
     bool OutOfTime(Clock::time_point now = Clock::now()) const { return now >= bound_; }
 
 private:
+    static constexpr std::chrono::milliseconds kCaughtUp{250};
+
     Clock::time_point start_;  // of the body, or of the lowest rate's judgment after a wait
     Clock::time_point bound_;
     Clock::time_point last_;

@@ -33,12 +33,8 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
 # GoogleTest from Debian's sources, built with the cross compiler before the project's warning flags.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+# It names its targets GTest::gtest and GTest::gtest_main itself, as find_package(GTest) does natively.
 add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
-foreach(library gtest gtest_main)
-  if(NOT TARGET GTest::${library})
-    add_library(GTest::${library} ALIAS ${library})
-  endif()
-endforeach()
 
 # nlohmann/json is header-only; only its folder is put on the include path, not the host's /usr/include.
 set(json_include "${CMAKE_BINARY_DIR}/third_party/include")

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ACAP_STATControl.hpp"
 #include "Definitions.hpp"
 #include "RSTypes.hpp"
 #include "Win32Interface.hpp"
@@ -64,24 +65,11 @@ constexpr std::size_t kEnvironmentNameOffset = 48;
 constexpr std::size_t kEnvironmentDescriptionOffset = 64;
 constexpr Int32 kAddOnKindNormal = 1;
 
-// The host function table.
-constexpr std::size_t kSlotCount = 643;
-constexpr std::size_t kTableSize = kSlotCount * sizeof(void*);
-static_assert(kTableSize == 5144, "the host function table is 5144 bytes");
-
-// Byte offsets of the slots hostsim serves.
-enum SlotOffset : std::size_t {
-    kSlotRegisterMenu = 40,
-    kSlotInstallMenuHandler = 200,
-    kSlotSetPreferences = 464,
-    kSlotGetPreferences = 472,
-    kSlotRegisterModelessWindow = 480,
-    kSlotUnregisterModelessWindow = 488,
-    kSlotWriteReport = 536,
-    kSlotEnvironment = 624,
-    kSlotInterface = 632,
-    kSlotAutomate = 648,
-};
+// The host function table: its size and the byte offsets of the slots hostsim serves are the add-on
+// library's (ACAP_STATControl.hpp: HostFunctionTableSize, kRegisterMenuSlot, ...), one set of names for
+// both sides of the table.
+constexpr std::size_t kSlotCount = HostFunctionTableSize / sizeof(void*);
+static_assert(kSlotCount == 643, "the host function table has 643 slots");
 
 // Records, as raw structs whose layout matches the byte formats exactly.
 struct MenuRecord {

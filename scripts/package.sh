@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the add-on for Windows users:
-#   package.sh [--sign | --unsigned] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]
+#   package.sh [--sign | --unsigned] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR]
 # Writes OUT/KAVELO-<version>-Setup.exe (the installer, installer/KAVELO.nsi) and OUT/KAVELO-<version>.zip
 # (the module per Archicad version and the text on the Add-On Manager route). OUT is build/package by
 # default; the version is the project's (project(VERSION) in CMakeLists.txt). --module N=PATH names the
@@ -11,8 +11,11 @@
 # LLVM's tools) for tests only: the files are named KAVELO-<version>-TEST-Setup.exe and -TEST.zip and the
 # installer says "test build, not for distribution"; without --module it packs the Windows build's
 # KAVELO.apx for Archicad 28.
-# The installer's helper program (installer/helper) comes from the Windows build in DIR (build/windows),
-# which is built first unless --no-build.
+# The installer's helper program (installer/helper) comes from the Windows build in DIR (build/windows).
+# It packs what it is given and builds and installs nothing: the caller builds the helper (and the stand-in's
+# module for a test build) and installs NSIS, LLVM's llvm-readobj and, to sign, osslsigncode first:
+#   scripts/install-deps.sh --windows --devkit
+#   scripts/build.sh release kavelo-rescomp && scripts/build.sh windows kavelo-setup-helper [KAVELO]
 # --sign signs the modules and the installer's helper before they are packed, the installer and its
 # uninstaller (Authenticode, SHA-256, time-stamped; installer/sign.sh says how): with the PEM certificate
 # (chain) in KAVELO_SIGN_CERT, the key in KAVELO_SIGN_KEY (a PEM file, or a PKCS#11 URI of a key in a
@@ -23,11 +26,10 @@
 # --unsigned names a test build so too (scripts/release-package.sh without signing secrets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage="usage: package.sh [--sign | --unsigned] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR] [--no-build]"
+usage="usage: package.sh [--sign | --unsigned] [--test-build] [--module N=PATH]... [--build-dir DIR] [--out DIR]"
 sign=0
 unsigned=0
 test_build=0
-build=1
 build_dir=build/windows
 out=build/package
 declare -A modules=()
@@ -36,7 +38,6 @@ while [ $# -gt 0 ]; do
     --sign) sign=1 ;;
     --unsigned) unsigned=1 ;;
     --test-build) test_build=1 ;;
-    --no-build) build=0 ;;
     --module) [[ "${2:-}" =~ ^([0-9]+)=(.+)$ ]] || { echo "$usage" >&2; exit 2; }
               modules[${BASH_REMATCH[1]}]="${BASH_REMATCH[2]}"; shift ;;
     --build-dir) [ -n "${2:-}" ] || { echo "$usage" >&2; exit 2; }; build_dir="$2"; shift ;;
@@ -65,24 +66,22 @@ if [ "$sign" = 1 ]; then
   # A signer that fails (makensis fails with it) leaves no package behind, nor what was being packed.
   trap 'rm -rf "${setup:-}" "${zip:-}" "${helper:-}" ${work:+"$work" "$work.nsh"}' ERR
 fi
-if ! command -v makensis >/dev/null || { [ "$sign" = 1 ] && ! command -v osslsigncode >/dev/null; }; then
-  scripts/install-deps.sh --windows
+needs() {  # needs PROGRAM INSTALL_OPTION
+  command -v "$1" >/dev/null ||
+    { echo "package.sh: no $1 on the path (scripts/install-deps.sh $2 installs it)" >&2; exit 1; }
+}
+needs makensis --windows
+[ "$sign" = 0 ] || needs osslsigncode --windows
+needs llvm-readobj --devkit
+built() {  # built FILE TARGET
+  [ -f "$1" ] || { echo "package.sh: no $1 (scripts/build.sh windows $2 builds it)" >&2; exit 1; }
+}
+built "$build_dir/bin/kavelo-setup-helper.exe" kavelo-setup-helper
+if [ "$test_build" = 1 ] && [ -z "${modules[28]:-}" ]; then
+  built "$build_dir/bin/KAVELO.apx" KAVELO
+  modules[28]="$build_dir/bin/KAVELO.apx"
 fi
-command -v llvm-readobj >/dev/null || scripts/install-deps.sh --devkit
 version=$(sed -n 's/^project(KAVELO VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-stand_in=0
-[ "$test_build" = 0 ] || [ -n "${modules[28]:-}" ] || stand_in=1
-if [ "$build" = 1 ]; then
-  scripts/build.sh release kavelo-rescomp >/dev/null
-  targets=(kavelo-setup-helper)
-  [ "$stand_in" = 0 ] || targets+=(KAVELO)
-  scripts/build.sh windows "${targets[@]}" >/dev/null
-fi
-[ "$stand_in" = 0 ] || modules[28]="$build_dir/bin/KAVELO.apx"
-if [ ! -f "$build_dir/bin/kavelo-setup-helper.exe" ]; then
-  echo "package.sh: no installer helper $build_dir/bin/kavelo-setup-helper.exe (scripts/build.sh windows kavelo-setup-helper)" >&2
-  exit 1
-fi
 # Every module checked before anything is written; a test build lets through what only a release refuses.
 tolerate=""
 [ "$test_build" = 0 ] || tolerate="private,runtime,stand-in,version"
@@ -104,16 +103,19 @@ rm -rf "$work"
 mkdir -p "$work"
 sign_command="$PWD/installer/sign.sh"
 # Each version's module as it is packed: a copy, signed when asked, in the zip's layout.
-echo '; The modules this installer carries, written by scripts/package.sh.' >"$work.nsh"
-echo '!macro KaveloEachModule ACTION' >>"$work.nsh"
+module_lines=()
 for n in $(printf '%s\n' "${!modules[@]}" | sort -n); do
   [ -f "${modules[$n]}" ] || { echo "package.sh: no module ${modules[$n]} for Archicad $n" >&2; exit 1; }
   mkdir -p "$work/Archicad $n"
   cp "${modules[$n]}" "$work/Archicad $n/KAVELO.apx"
   [ "$sign" = 0 ] || "$sign_command" "$work/Archicad $n/KAVELO.apx"
-  echo "  !insertmacro \${ACTION} $n \"$work/Archicad $n/KAVELO.apx\"" >>"$work.nsh"
+  module_lines+=("  !insertmacro \${ACTION} $n \"$work/Archicad $n/KAVELO.apx\"")
 done
-echo '!macroend' >>"$work.nsh"
+# The installer's list of them, from its template: the line @MODULES@ replaced whole, so that no path
+# needs escaping.
+while IFS= read -r line; do
+  if [ "$line" = @MODULES@ ]; then printf '%s\n' "${module_lines[@]}"; else printf '%s\n' "$line"; fi
+done <installer/Modules.nsh.in >"$work.nsh"
 # The installer's helper program (installer/helper), signed as the modules are.
 helper="$work.helper.exe"
 cp "$build_dir/bin/kavelo-setup-helper.exe" "$helper"

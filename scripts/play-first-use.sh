@@ -93,7 +93,7 @@ fi
 if [ "$interactive" = 1 ]; then
   args+=(--interactive --hide-debug)
 else
-  args+=(--script scripts/first-use.hostsim)
+  args+=(--script hostsim/scenarios/first-use.hostsim)
 fi
 status=0
 if [ "$interactive" = 1 ]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release workflow's package job (.github/workflows/release.yml), which runs here as well:
-#   release-package.sh [--test-build] [--no-build] [--no-installer-tests] MODULES OUT
+#   release-package.sh [--test-build] [--no-installer-tests] MODULES OUT
 # MODULES holds the modules as the workflow's build jobs upload them, KAVELO-archicad-<N>/KAVELO.apx per
 # Archicad version N. They are packed by scripts/package.sh into OUT/package, signed when the signing
 # secrets are given (the repository's secrets in the workflow), all of them:
@@ -14,21 +14,22 @@
 #                               verify against
 # Publicly trusted code-signing keys live in hardware, so the key is reached only through PKCS#11. Without
 # any of them the package is made unsigned and named so (KAVELO-<version>-UNSIGNED-*); with some but not
-# all, nothing is packed and the missing ones are named (exit code 2). The installer's helper program is
-# built with MinGW-w64 first, unless --no-build takes it from the Windows build that is there. Then the
-# installer's tests that need no simulated host run against the package under Wine, in
-# OUT/installer-tests: refusals, uninstall and folders beyond ASCII, with the package's Archicad 28
-# module (--no-installer-tests leaves them out: the release's own tests run them once, not per case).
+# all, nothing is packed and the missing ones are named (exit code 2). The installer's helper program comes
+# from the Windows build, build/windows, which the caller builds first (the workflow does: scripts/build.sh
+# release kavelo-rescomp, then scripts/build.sh windows kavelo-setup-helper). Then the installer's tests
+# that need no simulated host run against the package under Wine, in OUT/installer-tests: refusals,
+# uninstall and folders beyond ASCII, with the package's Archicad 28 module (--no-installer-tests leaves
+# them out: the release's own tests run them once, not per case).
 # --test-build passes on to package.sh, for modules not made for distribution (the tests here, with the
 # real-kit build's module).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage="usage: release-package.sh [--test-build] [--no-build] [--no-installer-tests] MODULES OUT"
+usage="usage: release-package.sh [--test-build] [--no-installer-tests] MODULES OUT"
 package_options=()
 installer_tests=1
 while [ $# -gt 2 ]; do
   case "$1" in
-    --test-build | --no-build) package_options+=("$1") ;;
+    --test-build) package_options+=("$1") ;;
     --no-installer-tests) installer_tests=0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac

@@ -12,8 +12,10 @@ rm -rf "$prefix" "$prefix.lock"
 built=$(date +%s)
 tools/wine-run.sh "$prefix" --start
 trap 'tools/wine-run.sh "$prefix" --stop' EXIT
-# One Wine test at a time, and a failed one once more: in one CI run of many, a WinHTTP wait under Wine
-# (the login page's body, read through the CONNECT proxy) got no completion for 8 s while two other Wine
-# tests ran beside it. Not reproduced since; until it is understood, a second failure still fails the run.
-ctest --preset windows --timeout 300 --repeat until-pass:2
+# One Wine test at a time (RESOURCE_LOCK wine), and a failed one once more: in one CI run of many, a
+# WinHTTP wait under Wine (the login page's body, read through the CONNECT proxy) got no completion for 8 s
+# while two other Wine tests ran beside it. Not reproduced since; until it is understood, a second failure
+# still fails the run. The tests that run no Windows program in this prefix (the builds against the real
+# kits, one at a time and with one compile job each, the module checks, objdump) run beside them.
+ctest --preset windows --parallel 2 --timeout 300 --repeat until-pass:2
 echo "Windows part: build $((built - started)) s, Wine prefix and tests $(($(date +%s) - built)) s"

@@ -1,6 +1,7 @@
 // The state and records of the add-on library stand-in (ACAP_STAT), for unit tests and the Windows probes
-// that drive the add-on's side of the host interface directly. The add-on's own sources never include this:
-// they call the ACAPI functions of ACAPinc.h.
+// that drive the add-on's side of the host interface directly, and the names of the table's slot offsets,
+// which hostsim serves by. The add-on's own sources never include this: they call the ACAPI functions of
+// ACAPinc.h.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +25,7 @@ static_assert(sizeof(AddOnDescriptor) == 120, "host record layout");
 
 constexpr std::size_t HostFunctionTableSize = 5144;  // 643 pointer slots
 
-// Byte offsets of the table slots the add-on library calls.
+// Byte offsets of the table slots the add-on library calls (and hostsim serves).
 constexpr std::size_t kRegisterMenuSlot = 40;
 constexpr std::size_t kInstallMenuHandlerSlot = 200;
 constexpr std::size_t kSetPreferencesSlot = 464;

@@ -18,6 +18,9 @@ struct MessageAccess {
     // Adds a field as received, without the checks Add makes.
     static void AddReceived(MessageHeader::HeaderFieldCollection& fields, std::string name,
                             std::string value);
+    // The request's fields but its Content-Length (the connection writes the length), one
+    // "name: value\r\n" line each.
+    static std::string FieldLines(const Client::Request& request);
     // The request target in UTF-8.
     static const std::string& Target(const Client::Request& request);
     // Clears `response` and sets its status line; the fields follow through ReceivedFields.

@@ -10,7 +10,7 @@
 #include "Certificates.hpp"
 #include "ConnectProxy.hpp"
 #include "DGControl.hpp"
-#include "WebDriver.hpp"
+#include "browser/WebDriver.hpp"
 
 namespace browser {
 namespace {

@@ -6,7 +6,7 @@
 #include "Certificates.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Server.hpp"
-#include "ServerKeyPin.hpp"
+#include "browser/ServerKeyPin.hpp"
 
 namespace browser {
 namespace {

@@ -126,15 +126,15 @@ trap stop_prefix EXIT
 # Packs the stand-in's module as a test build, after showing that a release refuses it and writes nothing.
 package_stand_in() {
   local status=0
-  scripts/package.sh --no-build --module 28="$module" --out "$work/package" 2>"$work/refused.txt" || status=$?
+  scripts/package.sh --build-dir "$build" --module 28="$module" --out "$work/package" 2>"$work/refused.txt" || status=$?
   check "a release refuses the stand-in's module, exit 2" test "$status" = 2
   check "the refusal names the module and why" grep -qF "$module: imports kavelohost.dll" "$work/refused.txt"
   check "a refused release writes nothing" test ! -e "$work/package"
   status=0
-  scripts/package.sh --no-build --out "$work/package" 2>"$work/refused.txt" || status=$?
+  scripts/package.sh --out "$work/package" 2>"$work/refused.txt" || status=$?
   check "a release without modules says where they come from, exit 2" test "$status" = 2
   check "and names the release workflow" grep -qF ".github/workflows/release.yml" "$work/refused.txt"
-  scripts/package.sh --test-build --no-build --build-dir "$build" --out "$work/package" >/dev/null
+  scripts/package.sh --test-build --build-dir "$build" --out "$work/package" >/dev/null
   check "the installer is written" test -s "$setup"
   check "the zip holds the module" test "$(cd "$work" && cmake -E tar tf "package/KAVELO-$version-TEST.zip" |
     grep -c "^KAVELO-$version-TEST/Archicad 28/KAVELO.apx$")" = 1
@@ -483,7 +483,7 @@ signing)
   start_tsa
   status=0
   KAVELO_SIGN_KEY="$pki/sign.key" KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
-    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed" >/dev/null || status=$?
+    scripts/package.sh --sign --test-build --build-dir "$build" --out "$work/signed" >/dev/null || status=$?
   check "a package signed with a key file is written" test "$status" = 0
   (cd "$work/signed" && cmake -E tar xf "KAVELO-$version-TEST.zip")
   signed_module="$work/signed/KAVELO-$version-TEST/Archicad 28/KAVELO.apx"
@@ -522,7 +522,7 @@ signing)
   status=0
   KAVELO_SIGN_KEY='pkcs11:token=kavelo;object=signer;type=private' KAVELO_SIGN_PIN=2718 \
     KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
-    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed-token" >/dev/null || status=$?
+    scripts/package.sh --sign --test-build --build-dir "$build" --out "$work/signed-token" >/dev/null || status=$?
   check "a package signed with a key in a token is written" test "$status" = 0
   check "its installer verifies, time-stamped" verify "$work/signed-token/KAVELO-$version-TEST-Setup.exe"
   ends "$tsa_pid"
@@ -533,7 +533,7 @@ signing)
   status=0
   KAVELO_SIGN_KEY='pkcs11:token=kavelo;object=signer;type=private' KAVELO_SIGN_PIN=2718 \
     KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so KAVELO_SIGN_TIMESTAMP_URL="$tsa_url" \
-    scripts/package.sh --sign --test-build --no-build --build-dir "$build" --out "$work/signed-failing" >"$work/signed-failing.log" 2>&1 ||
+    scripts/package.sh --sign --test-build --build-dir "$build" --out "$work/signed-failing" >"$work/signed-failing.log" 2>&1 ||
     status=$?
   ends "$tsa_pid"
   check "a failing signer fails the build" test "$status" != 0
@@ -548,7 +548,7 @@ pages)
   talk="$work/pages-talk"
   rm -rf "$pictures" "$talk" "$work/package-27-28"
   mkdir -p "$pictures" "$talk"
-  scripts/package.sh --test-build --no-build --build-dir "$build" --module 27="$module" --module 28="$module" \
+  scripts/package.sh --test-build --build-dir "$build" --module 27="$module" --module 28="$module" \
     --out "$work/package-27-28" >/dev/null
   two="$work/package-27-28/KAVELO-$version-TEST-Setup.exe"
   new_prefix pages

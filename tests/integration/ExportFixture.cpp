@@ -10,6 +10,8 @@
 #include "GSRootControl.hpp"
 #include "HTTPControl.hpp"
 #include "LinkStoreFile.hpp"
+#include "Script.hpp"
+#include "Session.hpp"
 
 namespace integration {
 
@@ -87,6 +89,22 @@ Int64 ExportFixture::StoredLiveTabTime() {
 
 GSErrCode ExportFixture::Export() {
     return host_->RunMenuCommandByText("Export from current view");
+}
+
+std::string ExportFixture::Play(const std::string& name) {
+    const std::string path = std::string(KAVELO_SCENARIOS_DIR) + "/" + name;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::vector<hostsim::Command> commands;
+    std::string error;
+    EXPECT_TRUE(in && hostsim::ParseScript(text.str(), &commands, &error)) << path << ": " << error;
+    std::ostringstream account;
+    hostsim::Session session(*host_, account);
+    EXPECT_TRUE(session.RunAll(commands)) << path << "\n" << account.str();
+    session.Finish();
+    EXPECT_EQ(session.Failures(), 0) << path << "\n" << account.str();
+    return account.str();
 }
 
 std::string ExportFixture::CaptureFileBytes() {

@@ -27,6 +27,9 @@ protected:
     Int64 StoredLiveTabTime();
     // Runs "Export from current view" from the menu and returns the handler's answer.
     GSErrCode Export();
+    // Plays the hostsim scenario file `name` of hostsim/scenarios through a session on the host, as
+    // hostsim --script does; a command or expectation that fails fails the test. Returns the account.
+    std::string Play(const std::string& name);
     // The exact bytes the last 'SAVE' wrote.
     std::string CaptureFileBytes();
     std::vector<DG::Control::DialogRecord> Dialogs() { return DG::Control::GetShownDialogs(); }

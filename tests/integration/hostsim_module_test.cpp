@@ -297,7 +297,7 @@ TEST_F(ModuleTest, UnlinkDeletesTheStoredRecord) {
 
 TEST_F(ModuleTest, AFailedSlotReachesTheUserAsAFormattedReportAndABeep) {
     ASSERT_EQ(host_->Start(), NoError);
-    host_->FailSlot(abi::kSlotSetPreferences, abi::APIERR_NOTSUPPORTED);
+    host_->FailSlot(kSetPreferencesSlot, abi::APIERR_NOTSUPPORTED);
     ASSERT_EQ(host_->RunMenuCommandByText("Open live connection"), NoError);
     ASSERT_EQ(host_->Reports().size(), 1u);
     EXPECT_EQ(host_->Reports()[0].text, "Error: APIERR_NOTSUPPORTED");
@@ -309,7 +309,7 @@ TEST_F(ModuleTest, AFailedSlotReachesTheUserAsAFormattedReportAndABeep) {
 // "Account unlinked", and only the trace tells of the refusal.
 TEST_F(ModuleTest, AnUnlinkWhoseRecordTheHostKeepsStillSucceeds) {
     ASSERT_EQ(host_->Start(), NoError);
-    host_->FailSlot(abi::kSlotSetPreferences, abi::APIERR_NOTSUPPORTED);
+    host_->FailSlot(kSetPreferencesSlot, abi::APIERR_NOTSUPPORTED);
     host_->QueueDialogAnswers({DG::Control::Action::Click(1, 32534)});
     ASSERT_EQ(host_->RunMenuCommandByText("Unlink account"), NoError);
     EXPECT_TRUE(host_->DialogProblems().empty());

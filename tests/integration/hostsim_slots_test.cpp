@@ -29,7 +29,7 @@ GSErrCode Report(Host& host, const GS::UniString& format, char alert, ...) {
     va_list args;
     va_start(args, alert);
     const GSErrCode result =
-        SlotFunction<WriteReportFn>(host, abi::kSlotWriteReport)(host.Context(), &format, alert, &args);
+        SlotFunction<WriteReportFn>(host, kWriteReportSlot)(host.Context(), &format, alert, &args);
     va_end(args);
     return result;
 }
@@ -39,11 +39,11 @@ TEST(HostSlotsTest, PreferencesAreStoredAsGivenAndSurviveANewHost) {
     const unsigned char record[6] = {'a', 'b', 0, 0xFF, 7, 9};
     {
         Host host(QuietOptions(dir.Path()));
-        auto set = SlotFunction<SetPreferencesFn>(host, abi::kSlotSetPreferences);
+        auto set = SlotFunction<SetPreferencesFn>(host, kSetPreferencesSlot);
         ASSERT_EQ(set(host.Context(), 3, 6, record), NoError);
     }
     Host host(QuietOptions(dir.Path()));
-    auto get = SlotFunction<GetPreferencesFn>(host, abi::kSlotGetPreferences);
+    auto get = SlotFunction<GetPreferencesFn>(host, kGetPreferencesSlot);
     Int32 version = -1;
     Int32 size = -1;
     ASSERT_EQ(get(host.Context(), &version, &size, nullptr), NoError);
@@ -62,8 +62,8 @@ TEST(HostSlotsTest, PreferencesAreStoredAsGivenAndSurviveANewHost) {
 TEST(HostSlotsTest, DeletingPreferencesLeavesVersionZero) {
     TempDir dir;
     Host host(QuietOptions(dir.Path()));
-    auto set = SlotFunction<SetPreferencesFn>(host, abi::kSlotSetPreferences);
-    auto get = SlotFunction<GetPreferencesFn>(host, abi::kSlotGetPreferences);
+    auto set = SlotFunction<SetPreferencesFn>(host, kSetPreferencesSlot);
+    auto get = SlotFunction<GetPreferencesFn>(host, kGetPreferencesSlot);
     const char data[4] = {1, 2, 3, 4};
     ASSERT_EQ(set(host.Context(), 1, 4, data), NoError);
     ASSERT_EQ(set(host.Context(), 0, 0, nullptr), NoError);
@@ -87,7 +87,7 @@ TEST(HostSlotsTest, SpecialFoldersFourAndSevenAreTheCacheAndTemporaryFolders) {
     std::ofstream(dir / "Temporary/left-by-an-earlier-run.jpeg") << "x";
     Host host(QuietOptions(dir.Path()));
     EXPECT_FALSE(std::filesystem::exists(dir / "Temporary/left-by-an-earlier-run.jpeg"));
-    auto environment = SlotFunction<SelectorFn>(host, abi::kSlotEnvironment);
+    auto environment = SlotFunction<SelectorFn>(host, kEnvironmentSlot);
     Int32 code = 4;
     IO::Location location;
     ASSERT_EQ(environment(host.Context(), abi::kSelectorSpecialFolder, &code, &location, nullptr), NoError);
@@ -114,7 +114,7 @@ TEST(HostSlotsTest, SpecialFoldersFourAndSevenAreTheCacheAndTemporaryFolders) {
 TEST(HostSlotsTest, SaveWritesADecodableJpegOfTheWindowSize) {
     TempDir dir;
     Host host(QuietOptions(dir.Path()));
-    auto automate = SlotFunction<SelectorFn>(host, abi::kSlotAutomate);
+    auto automate = SlotFunction<SelectorFn>(host, kAutomateSlot);
     const std::string target = dir / "view.jpeg";
     IO::Location location(target.c_str());
     abi::SaveFileRecord file{};
@@ -147,7 +147,7 @@ TEST(HostSlotsTest, CaptureUsesTheSaveSlotIntoTheDataFolder) {
     ASSERT_EQ(host.CaptureView("", &saved), NoError);
     EXPECT_EQ(saved, dir / "KaveloArchiCapture.jpeg");
     EXPECT_TRUE(std::filesystem::is_regular_file(saved));
-    EXPECT_EQ(host.SlotCalls(abi::kSlotAutomate), 1);
+    EXPECT_EQ(host.SlotCalls(kAutomateSlot), 1);
 }
 
 TEST(HostSlotsTest, ReportsAreFormattedFromTheArgumentList) {
@@ -168,30 +168,39 @@ TEST(HostSlotsTest, ReportsAreFormattedFromTheArgumentList) {
 
 TEST(HostSlotsTest, FaultSwitchesFailCallsAndEmptySlots) {
     TempDir dir;
-    Host host(QuietOptions(dir.Path()));
-    auto get = SlotFunction<GetPreferencesFn>(host, abi::kSlotGetPreferences);
+    std::ostringstream account;
+    Options options = QuietOptions(dir.Path());
+    options.log = &account;
+    Host host(options);
+    auto get = SlotFunction<GetPreferencesFn>(host, kGetPreferencesSlot);
     Int32 version = 0;
     Int32 size = 0;
-    host.FailSlot(abi::kSlotGetPreferences, abi::APIERR_GENERAL);
+    host.FailSlot(kGetPreferencesSlot, abi::APIERR_GENERAL);
     EXPECT_EQ(get(host.Context(), &version, &size, nullptr), abi::APIERR_GENERAL);
     EXPECT_EQ(get(host.Context(), &version, &size, nullptr), NoError) << "only the next call";
 
-    host.FailSlot(abi::kSlotGetPreferences, abi::APIERR_NOTSUPPORTED, -1);
+    host.FailSlot(kGetPreferencesSlot, abi::APIERR_NOTSUPPORTED, -1);
     EXPECT_EQ(get(host.Context(), &version, &size, nullptr), abi::APIERR_NOTSUPPORTED);
     EXPECT_EQ(get(host.Context(), &version, &size, nullptr), abi::APIERR_NOTSUPPORTED);
     host.ClearFaults();
     EXPECT_EQ(get(host.Context(), &version, &size, nullptr), NoError);
-    EXPECT_EQ(host.SlotCalls(abi::kSlotGetPreferences), 5);
+    EXPECT_EQ(host.SlotCalls(kGetPreferencesSlot), 5);
 
     int notTheContext = 0;
     EXPECT_EQ(get(&notTheContext, &version, &size, nullptr), abi::APIERR_BADPARS);
+    // The account names the slot by its name and offset.
+    for (const char* line :
+         {"host: GetPreferences (472) fails by request with 0x81060001\n",
+          "host: GetPreferences (472) fails by request with 0x81060387\n",
+          "host: GetPreferences (472) called with an unknown context; answered APIERR_BADPARS\n"})
+        EXPECT_NE(account.str().find(line), std::string::npos) << line << account.str();
 
-    host.ClearSlot(abi::kSlotAutomate);
-    EXPECT_EQ(host.Table()[abi::kSlotAutomate / 8], nullptr);
+    host.ClearSlot(kAutomateSlot);
+    EXPECT_EQ(host.Table()[kAutomateSlot / 8], nullptr);
     std::string saved;
     EXPECT_EQ(host.CaptureView("", &saved), abi::APIERR_NOTSUPPORTED);
-    host.RestoreSlot(abi::kSlotAutomate);
-    EXPECT_NE(host.Table()[abi::kSlotAutomate / 8], nullptr);
+    host.RestoreSlot(kAutomateSlot);
+    EXPECT_NE(host.Table()[kAutomateSlot / 8], nullptr);
     EXPECT_THROW(host.FailSlot(8, 1), std::out_of_range) << "hostsim serves no slot at 8";
 }
 
@@ -211,7 +220,7 @@ TEST(HostSlotsTest, TheProcessWindowShowsEveryTenthAndThePersonCancelsAtTheChose
     Options options = QuietOptions(dir.Path());
     options.log = &account;
     Host host(options);
-    const auto window = SlotFunction<SelectorFn>(host, abi::kSlotInterface);
+    const auto window = SlotFunction<SelectorFn>(host, kInterfaceSlot);
     const GS::UniString title("Export to KAVELO");
     const GS::UniString phase("Uploading the view");
     Int32 phases = 1;

@@ -40,14 +40,14 @@ secrets=(KAVELO_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so
   "KAVELO_SIGN_CA_PEM=$(cat "$pki/ca.pem")" "KAVELO_SIGN_TSA_CA_PEM=$(cat "$pki/tsa-ca.pem")")
 
 status=0
-env "${secrets[@]}" scripts/release-package.sh --no-build "$work/modules" "$work/refused" 2>"$work/refused.txt" || status=$?
+env "${secrets[@]}" scripts/release-package.sh "$work/modules" "$work/refused" 2>"$work/refused.txt" || status=$?
 check "the package job refuses modules not made for distribution" test "$status" = 2
 check "naming the real-kit build's module and why" \
   grep -qF "KAVELO-archicad-27/KAVELO.apx: does not import VCRUNTIME140.dll" "$work/refused.txt"
 check "and packs nothing" test ! -e "$work/refused/package"
 
 # Without the signing secrets: everything packed, named and titled unsigned, and never called signed.
-scripts/release-package.sh --test-build --no-build --no-installer-tests "$work/modules" "$work/unsigned" \
+scripts/release-package.sh --test-build --no-installer-tests "$work/modules" "$work/unsigned" \
   >"$work/unsigned.txt" 2>&1
 unsigned="$work/unsigned/package"
 check "without secrets the installer is named unsigned" test -s "$unsigned/KAVELO-$version-TEST-UNSIGNED-Setup.exe"
@@ -59,14 +59,14 @@ check "the unsigned installer carries no signature" fails osslsigncode verify -i
 
 # One secret missing: nothing packed, the missing one named.
 status=0
-env "${secrets[@]}" KAVELO_SIGN_TSA_CA_PEM= scripts/release-package.sh --test-build --no-build "$work/modules" \
+env "${secrets[@]}" KAVELO_SIGN_TSA_CA_PEM= scripts/release-package.sh --test-build "$work/modules" \
   "$work/partial" 2>"$work/partial.txt" || status=$?
 check "with a signing secret missing the package job fails" test "$status" = 2
 check "naming the missing secret" grep -q "signing needs KAVELO_SIGN_TSA_CA_PEM as well as" "$work/partial.txt"
 check "and packs nothing" test ! -e "$work/partial/package"
 
 # All the secrets: signed through PKCS#11, each signature verified against the CA files given.
-env "${secrets[@]}" scripts/release-package.sh --test-build --no-build "$work/modules" "$work/out" >"$work/signed.txt"
+env "${secrets[@]}" scripts/release-package.sh --test-build "$work/modules" "$work/out" >"$work/signed.txt"
 package="$work/out/package"
 check "it says how it signed" grep -q "signed through PKCS#11 and verified" "$work/signed.txt"
 check "the installer is named as a test build" test -s "$package/KAVELO-$version-TEST-Setup.exe"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ShellCatch.hpp"
-#include "ShellImport.hpp"
+#include "browser/ShellImport.hpp"
 
 namespace testsupport {
 

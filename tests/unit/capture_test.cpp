@@ -9,6 +9,7 @@
 
 #include "Base64.hpp"
 #include "Capture.hpp"
+#include "ErrorReporting.hpp"
 #include "FakeHost.hpp"
 #include "GSRootControl.hpp"
 #include "IOControl.hpp"
@@ -28,6 +29,15 @@ bool IsCaptureName(const std::string& name) {
 
 class CaptureTest : public ::testing::Test {
 protected:
+    // The capture as the export runs it: it reports nothing itself, and what it returns is reported once.
+    bool Capture(std::string& url) {
+        const std::size_t before = host.reports.size();
+        const Failure failure = CaptureViewAsDataUrl(url);
+        EXPECT_EQ(host.reports.size(), before) << "the capture leaves its report to its caller";
+        ReportFailure(failure);
+        return failure.code == NoError;
+    }
+
     void TearDown() override {
         IO::Control::ClearFaults();
         EXPECT_TRUE(host.TemporaryFiles().empty()) << "no capture file stays behind";
@@ -42,7 +52,7 @@ TEST_F(CaptureTest, SavedViewBecomesADataUrlOfEveryByte) {
     for (int i = 0; i < 1000; ++i) jpeg.push_back(static_cast<char>(i * 7));
     host.viewJpeg = jpeg;
     std::string url;
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     EXPECT_EQ(url, kPrefix + Base64Encode(jpeg, false));
     EXPECT_EQ(url.size(), 23 + 4 * ((jpeg.size() + 2) / 3));
     EXPECT_EQ(url.find('\n'), std::string::npos);
@@ -60,7 +70,7 @@ TEST_F(CaptureTest, EveryByteArrivesFromAFolderWithAUnicodeName) {
     const std::string jpeg("\xFF\xD8\r\n\x1A\r\n\x1A\n\r\0\xFF\xD9", 12);
     host.viewJpeg = jpeg;
     std::string url;
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     EXPECT_TRUE(host.reports.empty());
     EXPECT_EQ(url, kPrefix + Base64Encode(jpeg, false));
     EXPECT_TRUE(host.TemporaryFiles().empty());
@@ -75,9 +85,9 @@ TEST_F(CaptureTest, EachCaptureHasANameOfItsOwnInTheSystemsPathSyntax) {
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
     const std::string folder = host.temporaryFolder;
     std::string url;
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     host.temporaryFolder = folder + separator;
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     host.temporaryFolder = folder;
     ASSERT_EQ(host.savePaths.size(), 2u);
     for (const std::string& path : host.savePaths) {
@@ -93,7 +103,7 @@ TEST_F(CaptureTest, EachCaptureHasANameOfItsOwnInTheSystemsPathSyntax) {
 TEST_F(CaptureTest, ARefusedTemporaryFolderIsItsOneReportAndNothingIsSaved) {
     host.FailSlot(kEnvironmentSlot, static_cast<GSErrCode>(0x81060068), 1);
     std::string url;
-    EXPECT_FALSE(CaptureViewAsDataUrl(url));
+    EXPECT_FALSE(Capture(url));
     EXPECT_EQ(host.reports, std::vector<std::string>{"Error in APIEnv_GetSpecFolderID: APIERR_BADPARS"});
     EXPECT_EQ(host.Beeps(), 1);
     EXPECT_EQ(host.saveRequests, 0);
@@ -103,7 +113,7 @@ TEST_F(CaptureTest, ARefusedTemporaryFolderIsItsOneReportAndNothingIsSaved) {
 TEST_F(CaptureTest, EmptyFileGivesThePrefixAlone) {
     host.viewJpeg = std::string();
     std::string url;
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     EXPECT_EQ(url, kPrefix);
 }
 
@@ -112,7 +122,7 @@ TEST_F(CaptureTest, FailedSaveIsItsOneReportAndNothingIsRead) {
     host.viewJpeg.reset();
     host.FailSlot(kAutomateSlot, static_cast<GSErrCode>(0x81060387));
     std::string url;
-    EXPECT_FALSE(CaptureViewAsDataUrl(url));
+    EXPECT_FALSE(Capture(url));
     EXPECT_EQ(host.reports, std::vector<std::string>{"Error in APIDo_SaveID (JPEG): APIERR_NOTSUPPORTED"});
     EXPECT_EQ(host.Beeps(), 1);
     EXPECT_TRUE(url.empty());
@@ -134,7 +144,7 @@ TEST_F(CaptureTest, EveryReadFailureIsItsOneReportAndStopsTheExport) {
         const int beeps = host.Beeps();
         c.fault();
         std::string url;
-        EXPECT_FALSE(CaptureViewAsDataUrl(url)) << c.report;
+        EXPECT_FALSE(Capture(url)) << c.report;
         EXPECT_EQ(host.reports, std::vector<std::string>{c.report});
         EXPECT_EQ(host.Beeps(), beeps + 1);
         EXPECT_TRUE(url.empty()) << c.report;
@@ -145,8 +155,8 @@ TEST_F(CaptureTest, EveryReadFailureIsItsOneReportAndStopsTheExport) {
 TEST_F(CaptureTest, HandlesAreReturned) {
     const auto before = GS::Control::GetMemoryStats().liveBlocks;
     std::string url;
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     IO::Control::ShortenNextRead(3);
-    CaptureViewAsDataUrl(url);
+    Capture(url);
     EXPECT_EQ(GS::Control::GetMemoryStats().liveBlocks, before);
 }

@@ -80,3 +80,19 @@ TEST(ReportNote, ShowsTheTextAsItIsInTheReportWindowWithoutABeep) {
     EXPECT_FALSE(host.reportAlerts[0]);
     EXPECT_EQ(host.Beeps(), 0);
 }
+
+// What a step returns is shown once by its command: nothing for NoError, a Cancel as a plain line, any
+// other code as an error with its beep.
+TEST(ReportFailure, ShowsNothingACancelAsANoteAndElseAnError) {
+    FakeHost host;
+    ReportFailure(NoFailure);
+    EXPECT_TRUE(host.reports.empty());
+    ReportFailure({"Export to KAVELO canceled.", APIERR_CANCEL});
+    ReportFailure({"Error read", APIERR_MEMFULL});
+    ASSERT_EQ(host.reports.size(), 2u);
+    EXPECT_EQ(host.reports[0], "Export to KAVELO canceled.");
+    EXPECT_FALSE(host.reportAlerts[0]);
+    EXPECT_EQ(host.reports[1], "Error read: APIERR_MEMFULL");
+    EXPECT_TRUE(host.reportAlerts[1]);
+    EXPECT_EQ(host.Beeps(), 1);
+}

@@ -14,6 +14,11 @@ void Fail(Exception::Kind kind, const std::string& message) {
     throw Exception(kind, message.c_str());
 }
 
+std::string Utf8(const GS::UniString& text) {
+    const auto bytes = text.ToCStr(0, MaxUSize, CC_UTF8);
+    return std::string(bytes.Get(), bytes.GetLength());
+}
+
 void Require(bool allowed, const char* call, const char* why) {
     if (!allowed)
         Fail(Exception::Kind::Usage, std::string("HTTP::Client::ClientConnection::") + call + ": " + why);
@@ -58,8 +63,7 @@ std::optional<UInt64> CheckBeginSend(ConnectionState state, const Client::Reques
                 "an HTTP/1.0 request needs a Content-Length for a streamed body");
         return std::nullopt;
     }
-    const auto text = value.ToCStr(0, MaxUSize, CC_UTF8);
-    const std::string digits(text.Get(), text.GetLength());
+    const std::string digits = Utf8(value);
     const bool decimal =
         !digits.empty() && digits.size() <= 19 && digits.find_first_not_of("0123456789") == std::string::npos;
     Require(decimal, "BeginSend", "the request's Content-Length is not a decimal length");
@@ -140,9 +144,7 @@ long long InFlightRule::Cap(UInt64 now, UInt64 taken, UInt64 roundTrip) {
     constexpr UInt64 kSecond = 1000000;
     constexpr UInt64 kRoundTrips = 4;
     constexpr UInt64 kShortest = 1000;
-    // The first burst, which the server's buffers take at once, is over within four round trips (a
-    // millisecond at least, a second at most): what was taken by then says nothing of the link, and the
-    // rate counts from the last count before that.
+    // The first burst (see the header): the rate counts from the last count before its end.
     const UInt64 settle = std::max(kShortest, std::min(kSecond, kRoundTrips * roundTrip));
     if (now - start_ < settle) {
         samples_.assign(1, {now, taken});
@@ -154,9 +156,8 @@ long long InFlightRule::Cap(UInt64 now, UInt64 taken, UInt64 roundTrip) {
         return floor_;
     const UInt64 span = now - samples_.front().first;
     const UInt64 perSecond = (taken - samples_.front().second) * kSecond / span;
-    // Where a round trip is that short (a loopback's are some tens of µs), the floor stays the least for
-    // the first second, so that a server that is slow to start reading does not make every write of a fast
-    // body wait; after that second a slow server is held to a second's worth too.
+    // A loopback's round trips are some tens of µs: the floor stays the least for its first second, so that
+    // a server slow to start reading does not make every write of a fast body wait.
     const bool shortTrips = kRoundTrips * roundTrip < kShortest;
     const long long least = shortTrips && now - start_ < kSecond ? floor_ : least_;
     return std::max(least, static_cast<long long>(std::min<UInt64>(perSecond, LLONG_MAX)));

@@ -1,10 +1,12 @@
 // Header fields, requests and responses: plain data held for the connection, checked where a value would
 // otherwise corrupt the request on the wire.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ConnectionRules.hpp"
 #include "HTTPException.hpp"
 #include "MessageAccess.hpp"
 
@@ -13,11 +15,7 @@ namespace HTTP {
 namespace {
 
 using Detail::HeaderField;
-
-std::string Utf8(const GS::UniString& text) {
-    const auto narrow = text.ToCStr(0, MaxUSize, CC_UTF8);
-    return std::string(narrow.Get(), narrow.GetLength());
-}
+using Detail::Utf8;
 
 GS::UniString FromUtf8(const std::string& text) {
     return GS::UniString(text.c_str(), CC_UTF8);
@@ -28,23 +26,12 @@ bool IsTokenChar(char c) {
 }
 
 bool IsToken(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text) {
-        if (!IsTokenChar(c))
-            return false;
-    }
-    return true;
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsTokenChar);
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 // Characters a request target may hold unescaped: RFC 3986 pchar, "/" and "?".
@@ -55,13 +42,7 @@ bool IsTargetChar(char c) {
 bool IsValidTarget(const std::string& target, MessageHeader::Method::Id method) {
     if (target == "*")
         return method == MessageHeader::Method::Options;
-    if (target.empty() || target[0] != '/')
-        return false;
-    for (char c : target) {
-        if (!IsTargetChar(c))
-            return false;
-    }
-    return true;
+    return !target.empty() && target[0] == '/' && std::all_of(target.begin(), target.end(), IsTargetChar);
 }
 
 }  // namespace
@@ -201,6 +182,15 @@ const std::vector<HeaderField>& MessageAccess::Fields(const MessageHeader::Heade
 void MessageAccess::AddReceived(MessageHeader::HeaderFieldCollection& fields, std::string name,
                                 std::string value) {
     fields.impl_->fields.emplace_back(std::move(name), std::move(value));
+}
+
+std::string MessageAccess::FieldLines(const Client::Request& request) {
+    std::string lines;
+    for (const HeaderField& field : request.GetRequestHeaderFieldCollection().impl_->fields) {
+        if (!SameName(field.first, "Content-Length"))
+            lines.append(field.first).append(": ").append(field.second).append("\r\n");
+    }
+    return lines;
 }
 
 const std::string& MessageAccess::Target(const Client::Request& request) {

@@ -159,15 +159,6 @@ std::optional<ProxyServer> ChooseProxy(const ProxyChoice& choice, const std::str
 
 namespace Client {
 
-namespace {
-
-std::string Utf8(const GS::UniString& text) {
-    const auto bytes = text.ToCStr(0, MaxUSize, CC_UTF8);
-    return std::string(bytes.Get(), bytes.GetLength());
-}
-
-}  // namespace
-
 ClientConnection::ClientConnection(const IO::URI::URI& uri, bool useSystemProxy) : ClientConnection(uri) {
     Policy().proxy.type = useSystemProxy ? Detail::ProxyType::SystemProxy : Detail::ProxyType::NoProxy;
 }
@@ -175,7 +166,7 @@ ClientConnection::ClientConnection(const IO::URI::URI& uri, bool useSystemProxy)
 ClientConnection::ClientConnection(const IO::URI::URI& uri, const GS::UniString& proxyHost, UShort proxyPort,
                                    const GS::UniString byPass)
     : ClientConnection(uri) {
-    Policy().proxy = Detail::ExplicitProxy(Utf8(proxyHost), proxyPort, Utf8(byPass));
+    Policy().proxy = Detail::ExplicitProxy(Detail::Utf8(proxyHost), proxyPort, Detail::Utf8(byPass));
 }
 
 }  // namespace Client

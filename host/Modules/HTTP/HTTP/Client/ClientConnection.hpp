@@ -16,38 +16,35 @@ namespace HTTP::Client {
 
 // Every call that waits (Connect, Send, the body channels, FinishSend, BeginReceive, an orderly Close) waits
 // at most the time-out for each step: name resolution, the TCP connection, the TLS handshake, each write
-// and each read. A request counts as arrived once the server has taken all of it: while its last bytes
-// are still on their way (the socket holds bytes the server has not acknowledged), BeginReceive waits as
-// long as they keep leaving, each wait for more of them to go at most the time-out (a longer one is a
-// stall, and a Timeout). The answer has two bounds besides, counted from the request's arrival: its
-// status line and header fields must arrive within one time-out, interim 1xx answers included, and the
-// whole answer within four. Where the system cannot tell what the server has taken (Windows without TCP
-// statistics, Wine), the request counts as arrived when its last byte was handed to the system, a streamed
-// body four time-outs after that (the system may hold seconds of a slow link's bytes, and nothing says when
-// they have gone). A server that closes or resets the
-// connection while the request is being written may have answered already (a 413 or 401 before the whole
-// body): the rest of the request is then dropped without a failure (writes and FinishSend return as if
-// sent), and BeginReceive reads that answer, under the same bounds, or fails as a broken reception when
-// there is none. Failures throw HTTP::Exception (Timeout
-// for any of these); after one, the connection only accepts Abort and Close. A time-out of 0 removes
-// every bound.
+// and each read. A request counts as arrived once the server has taken all of it: while bytes of it are
+// still on their way (handed to the system, not acknowledged by the server), BeginReceive waits as long as
+// they keep leaving, each wait for more of them to go at most the time-out (a longer one is a stall, and
+// a Timeout). Once a request has been on its way 30 s, the server must take it at 1 KiB/s on average over
+// the last 30 s, or the wait is a Timeout. The answer has two bounds besides, counted from the request's
+// arrival: its status line and header fields must arrive within one time-out, interim 1xx answers
+// included, and the whole answer within four. A server that closes or resets the connection while the
+// request is being written may have answered already (a 413 or 401 before the whole body): the rest of the
+// request is then dropped without a failure (writes and FinishSend return as if sent), and BeginReceive
+// reads that answer, under the same bounds, or fails as a broken reception when there is none. Failures
+// throw HTTP::Exception (Timeout for any of these); after one, the connection only accepts Abort and
+// Close. A time-out of 0 removes every bound. Where a platform's system falls short of this, its transport
+// says how (host/Modules/HTTP/Transport*.cpp).
 //
 // The server's certificate chain must verify against the system's trust store or an anchor added through
-// HTTP::Control, and must name the URI's host; otherwise Connect throws and nothing of a request is sent.
-// Redirects are not followed: a 3xx answer is a response like any other.
+// HTTP::Control, and must name the URI's host; otherwise the connection throws before anything of a
+// request is sent. Redirects are not followed: a 3xx answer is a response like any other.
 //
 // The proxy is the constructor's choice, and the kits do not say what the URL alone means: here it is no
 // proxy. A connection through a proxy opens a tunnel (HTTP CONNECT host:port) to it and speaks TLS with
-// the URI's host inside; a proxy that refuses the tunnel fails Connect (on Windows, Send) with Connect.
+// the URI's host inside; a proxy that refuses the tunnel fails with Connect.
 class ClientConnection {
 public:
     // Straight to the URI's host, whatever the system's proxy setting. Throws HTTP::Exception (Usage) unless
     // `uri` is a valid https URI with a host.
     explicit ClientConnection(const IO::URI::URI& uri);
     // With `useSystemProxy`, through the proxy the system names for the URI's host, read when connecting
-    // (on Linux the environment's https_proxy or HTTPS_PROXY, no_proxy or NO_PROXY; on Windows WinHTTP's
-    // default configuration); straight to the host when it names none or exempts the host. False is the
-    // constructor above.
+    // (Detail::SystemProxySetting says where each system keeps it); straight to the host when it names none
+    // or exempts the host. False is the constructor above.
     ClientConnection(const IO::URI::URI& uri, bool useSystemProxy);
     // Through the proxy at `proxyHost`:`proxyPort` ("host:port" in `proxyHost` when the port is 0), except
     // for the hosts `byPass` names (HTTP::Detail::ProxySetting says how). Also throws HTTP::Exception
@@ -74,8 +71,9 @@ public:
     void SetBodyBufferSize(GS::USize maxBodyBufferSize);
     GS::USize GetBodyBufferSize() const;
 
-    // Resolves the host (or takes the route HTTP::Control gives for it), connects and completes a verified
-    // TLS handshake. Throws when any step fails or when the connection was connected before.
+    // Makes the connection ready for requests: resolves the host (or takes the route HTTP::Control gives for
+    // it), connects and completes a verified TLS handshake, where the platform's system does so before the
+    // first request. Throws when any step fails or when the connection was connected before.
     void Connect();
 
     // Ends a body streamed since BeginSend (as the body channel's Close does): sends what is held back and,
@@ -87,40 +85,25 @@ public:
     // the method carries one) and `length` bytes of `body`. Throws when the connection is not ready for a
     // request (not connected, a response still being received, or the last one not read to its end), when
     // the request names Host, Content-Length or Transfer-Encoding itself (the length is `length`), or when
-    // writing fails.
+    // connecting or writing fails.
     void Send(const Request& request, const char* body, USize length);
     // Starts a request whose body the caller writes through the returned channel, then ends with
     // FinishSend. The head is the one Send writes: request line, the request's fields, Host, then the
     // length. With a Content-Length field in the request, the body goes with that length, the field being
-    // written in that place, and the connection's bytes are exactly those of Send with the same body;
-    // without one it goes in chunks (HTTP/1.1 only), one per Write; on Windows the field is required. The
-    // head goes out with the first bytes of the body (or on Flush; WinHTTP sends it at once, connecting
-    // first). A body channel Write returns once its bytes are on their way and at most about a second's
-    // worth of the body is still in flight (at the rate the server acknowledged it over about the last
-    // second, not counting the burst the server's buffers take within the first four round trips, and at
-    // least 4 KiB; 64 KiB until that rate has been seen; on a loopback, 64 KiB is the least for the first
-    // second), or once it has waited about a second, whichever comes first; the channel's Flush waits the
-    // same way without writing, after the whole body until none is in flight. So no call holds
-    // its caller for more than about a second while the link carries what the system took at once, and a
-    // caller that flushes after a Write that waited, until a Flush returns at once, has its count of bytes
-    // written follow the link, also where the system would buffer megabytes: after its last Write and Flush
-    // the server has the whole body. While a request's bytes wait to leave, the server must
-    // take them at 1 KiB/s on average over the last 30 s once the request has been on its way 30 s, or the
-    // wait is a Timeout (with a time-out of 0, it is not). On Windows a write returns once WinHTTP has sent
-    // it, and only a Flush after the whole body waits (see BodyOBinaryChannel::Flush). A wait for bytes to
-    // leave that sees none leave for the time-out is a Timeout. Throws HTTP::Exception (Usage) when the
-    // connection is not ready for a request, the request names Host or Transfer-Encoding, or its
-    // Content-Length is missing where required or not a decimal number; on Windows also what Send throws for
-    // connecting.
+    // written in that place, and the connection's bytes are those of Send with the same body; without one
+    // it goes in chunks (HTTP/1.1 only), one per Write. The channel keeps pace with the link (the rule is
+    // in ClientConnection.cpp); a wait that sees no byte leave for the time-out is a Timeout. Throws
+    // HTTP::Exception (Usage) when the connection is not ready for a request, the request names Host or
+    // Transfer-Encoding, or its Content-Length is missing where required or not a decimal number; and what
+    // Send throws for connecting.
     Encoding::BodyOBinaryChannel& BeginSend(Request& request);
     // Breaks off the exchange at once, in whatever state: nothing more is sent, the connection is dropped
     // without a TLS goodbye, and only Close (which then does nothing) is accepted.
     void Abort();
 
     // The bytes of requests sent and of responses received on this connection so far: heads, bodies and
-    // chunk framing, as HTTP bytes (before TLS). A request's bytes count once they are handed to the system.
-    // WinHTTP writes the head and decodes the answer's framing itself; there the sent count holds the
-    // request's fields and body, and the received count the answer's head and decoded body.
+    // chunk framing, as HTTP bytes (before TLS), as far as the system lets the connection count them. A
+    // request's bytes count once they are handed to the system.
     UInt64 GetSentDataCount() const;
     UInt64 GetReceivedDataCount() const;
 
@@ -143,7 +126,7 @@ private:
     USize ReadBody(char* destination, USize count);
     void WriteBody(const char* source, USize count);
     void FlushBody();
-    // The policy the calls above set, kept by each platform's connection.
+    // The policy the constructors and the calls above set.
     Detail::ConnectionPolicy& Policy() const;
 
     struct Impl;

@@ -19,18 +19,13 @@ public:
     BodyOBinaryChannel& operator=(const BodyOBinaryChannel&) = delete;
     virtual ~BodyOBinaryChannel();
 
-    // Sends `nOfCharToWrite` bytes of the body before it returns (as one chunk when the body goes in chunks),
-    // each wait for the connection to take more bounded by the time-out. Throws HTTP::Exception: Usage, with
-    // nothing sent, outside a body being sent or past the request's Content-Length; Timeout or Send when
-    // writing fails, after which the connection only accepts Abort and Close.
+    // Sends `nOfCharToWrite` bytes of the body (as one chunk when the body goes in chunks), keeping pace
+    // with the link (the rule is in the host library's ClientConnection.cpp). Throws HTTP::Exception: Usage,
+    // with nothing sent, outside a body being sent or past the request's Content-Length; Timeout or Send
+    // when writing fails, after which the connection only accepts Abort and Close.
     virtual void Write(const char* source, USize nOfCharToWrite);
-    // Sends what the connection still holds back (the request's head before the first bytes of its body);
-    // once bytes of the body were written, then waits, at most about a second, as a Write does, while more
-    // of it is in flight than the link carries in about a second, and once the whole declared body was
-    // written, while any is (see ClientConnection::BeginSend): a Flush that returns at
-    // once says that the link has caught up. On Windows it waits only once the whole body was written: at
-    // most about a second, while bytes of it are unacknowledged, or, where the system does not say, for the
-    // answer's head until the body counts as arrived.
+    // Sends what the connection still holds back (the request's head before the first bytes of its body),
+    // then keeps pace as a Write does.
     virtual void Flush();
     // Ends the body, as the connection's FinishSend does.
     virtual void Close();

@@ -1,6 +1,7 @@
-// What every platform's HTTP::Client::ClientConnection shares: the states a connection goes through, the
-// checks each call makes against them, and what the methods mean for a request. Internal to the host
-// library.
+// The rules of HTTP::Client::ClientConnection apart from its calls: the states a connection goes through,
+// the checks each call makes against them, what the methods mean for a request, and the pieces of the
+// waits and the pacing that ClientConnection.cpp puts together (the pacing rule is written there). Internal
+// to the host library.
 #pragma once
 
 #include <functional>
@@ -92,12 +93,13 @@ private:
     std::vector<std::pair<UInt64, UInt64>> samples_;
 };
 
-// The bytes of a streamed body that may be in flight after a write: a second's worth at the rate the
-// server took the body at over about the last second, and at least `least`. The first burst, which the
-// server's buffers take at once, says nothing of the link: it is over within four round trips (at least a
-// millisecond, at most a second), the rate counts only what was taken after it, and until the rate has
-// been seen over as long again the cap is `floor`. Where a round trip is under a quarter of a millisecond
-// (a loopback), the floor is also the least for the first second.
+// The cap of the pacing rule (ClientConnection.cpp): the bytes of a streamed body that may be in flight
+// after a write, a second's worth at the rate the server took the body at over about the last second, and
+// at least `least`. The first burst, which the server's buffers take at once, says nothing of the link: it
+// is over within four round trips (at least a millisecond, at most a second), the rate counts only what
+// was taken after it, and until the rate has been seen over as long again the cap is `floor`. Where a
+// round trip is under a quarter of a millisecond (a loopback), the floor is also the least for the first
+// second.
 class InFlightRule {
 public:
     InFlightRule(long long floor, long long least) : floor_(floor), least_(least) {}
@@ -115,6 +117,8 @@ private:
     std::vector<std::pair<UInt64, UInt64>> samples_;
 };
 
+// `text` in UTF-8.
+std::string Utf8(const GS::UniString& text);
 const char* MethodName(MessageHeader::Method::Id method);
 // Whether requests of `method` carry a body, and so a Content-Length even when it is empty.
 bool CarriesBody(MessageHeader::Method::Id method);
