@@ -4,12 +4,12 @@
 #include "ACAPinc.h"
 #include "ErrorReporting.hpp"
 
-const EntryFailure GeneralFailure{"Error", APIERR_GENERAL};
-const EntryFailure ExportFailure{"Error on exporting image to KAVELO. Please try again", ExportErrorCode};
+const Failure GeneralFailure{"Error", APIERR_GENERAL};
+const Failure ExportFailure{"Error on exporting image to KAVELO. Please try again", ExportErrorCode};
 
-void ReportEntryFailure(const EntryFailure& failure) noexcept {
+void ReportEntryFailure(const Failure& failure) noexcept {
     try {
-        ReportError(failure.text, failure.code);
+        ReportFailure(failure);
     } catch (...) {
         // Nothing is left to tell the user with; the host must still not see the exception.
     }

@@ -5,21 +5,19 @@
 
 #include "ErrorReporting.hpp"
 
-// What a caught exception becomes: the report the user sees ("<text>: <name of code>").
-using EntryFailure = Failure;
-
-// "Error" with APIERR_GENERAL: any entry point but the export.
-extern const EntryFailure GeneralFailure;
+// What a caught exception becomes, reported as "<text>: <name of code>". "Error" with APIERR_GENERAL: any
+// entry point but the export.
+extern const Failure GeneralFailure;
 // The export's "any other way" failure, with the module's export code.
-extern const EntryFailure ExportFailure;
+extern const Failure ExportFailure;
 
-// Shows `failure` to the user; never throws (a report that fails itself is dropped).
-void ReportEntryFailure(const EntryFailure& failure) noexcept;
+// ReportFailure that never throws (a report that fails itself is dropped).
+void ReportEntryFailure(const Failure& failure) noexcept;
 
 // Returns what `body` returns. When `body` throws, everything it built is destroyed on the way out, the
 // failure is reported once, and `onFailure` is returned.
 template <class Result, class Body>
-Result Guarded(const EntryFailure& failure, Result onFailure, Body&& body) noexcept {
+Result Guarded(const Failure& failure, Result onFailure, Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -30,7 +28,7 @@ Result Guarded(const EntryFailure& failure, Result onFailure, Body&& body) noexc
 
 // The same for work without a result.
 template <class Body>
-void Guarded(const EntryFailure& failure, Body&& body) noexcept {
+void Guarded(const Failure& failure, Body&& body) noexcept {
     Guarded(failure, true, [&body] {
         body();
         return true;
